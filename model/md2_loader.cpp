@@ -1,0 +1,144 @@
+#include "model/md2_loader.h"
+
+#include <cstring>
+#include <string>
+
+#include "model/byte_reader.h"
+#include "model/file_bytes.h"
+#include "model/vertex_normals.h"
+
+namespace meshara {
+
+namespace {
+
+struct Md2Header {
+    int32_t version, skinWidth, skinHeight, frameSize, skinCount;
+    int32_t vertexCount, texCoordCount, triangleCount, glCommandCount, frameCount;
+    int32_t skinsOffset, texCoordOffset, trianglesOffset, framesOffset, glCommandsOffset, endOffset;
+};
+
+constexpr int64_t kTexCoordEntrySize = 4;
+constexpr int64_t kTriangleEntrySize = 12;
+constexpr int64_t kFrameHeadSize = 40;  // scale, translate, name
+constexpr int64_t kVertexEntrySize = 4;
+
+ModelResult Damaged(std::string detail) { return ModelResult::Fail(LoadError::DamagedMd2, std::move(detail)); }
+
+std::string TableMessage(const char* table, int64_t offset, int64_t count, int64_t entrySize, size_t fileSize) {
+    return std::string(table) + " table (" + std::to_string(count) + " x " + std::to_string(entrySize) +
+           " bytes at offset " + std::to_string(offset) + ") does not fit in the " + std::to_string(fileSize) +
+           "-byte file";
+}
+
+}  // namespace
+
+ModelResult ParseMd2Model(std::span<const uint8_t> bytes, std::string name) {
+    if (bytes.size() < 4 || std::memcmp(bytes.data(), "IDP2", 4) != 0)
+        return ModelResult::Fail(LoadError::NotMd2, "the file does not start with \"IDP2\"");
+    if (bytes.size() < kMd2HeaderSize)
+        return Damaged("header needs " + std::to_string(kMd2HeaderSize) + " bytes, the file has " +
+                       std::to_string(bytes.size()));
+
+    ByteReader r(bytes);
+    r.Seek(4);
+    Md2Header h{};
+    for (int32_t* field : {&h.version, &h.skinWidth, &h.skinHeight, &h.frameSize, &h.skinCount, &h.vertexCount,
+                           &h.texCoordCount, &h.triangleCount, &h.glCommandCount, &h.frameCount, &h.skinsOffset,
+                           &h.texCoordOffset, &h.trianglesOffset, &h.framesOffset, &h.glCommandsOffset,
+                           &h.endOffset})
+        *field = r.S32();
+
+    struct Count {
+        const char* field;
+        int32_t value;
+    };
+    for (const Count& c : {Count{"vertex count", h.vertexCount}, Count{"texture-coordinate count", h.texCoordCount},
+                           Count{"triangle count", h.triangleCount}, Count{"frame count", h.frameCount}}) {
+        if (c.value < 0) return Damaged(std::string(c.field) + " is negative (" + std::to_string(c.value) + ")");
+    }
+
+    // Every table must lie inside the file before anything is allocated, so
+    // a header claiming billions of entries costs nothing.
+    const int64_t frameBytes = kFrameHeadSize + kVertexEntrySize * int64_t{h.vertexCount};
+    if (!TableInside(bytes.size(), h.texCoordOffset, h.texCoordCount, kTexCoordEntrySize))
+        return Damaged(TableMessage("texture-coordinate", h.texCoordOffset, h.texCoordCount, kTexCoordEntrySize,
+                                    bytes.size()));
+    if (!TableInside(bytes.size(), h.trianglesOffset, h.triangleCount, kTriangleEntrySize))
+        return Damaged(
+            TableMessage("triangle", h.trianglesOffset, h.triangleCount, kTriangleEntrySize, bytes.size()));
+    if (!TableInside(bytes.size(), h.framesOffset, h.frameCount, frameBytes))
+        return Damaged(TableMessage("frame", h.framesOffset, h.frameCount, frameBytes, bytes.size()));
+    if (h.triangleCount > 0 && (h.skinWidth <= 0 || h.skinHeight <= 0))
+        return Damaged("skin size " + std::to_string(h.skinWidth) + " x " + std::to_string(h.skinHeight) +
+                       " cannot scale texture coordinates");
+
+    auto model = std::make_unique<Md2Model>();
+    model->name = std::move(name);
+    model->triangleCount = h.triangleCount;
+    model->vertexCount = h.vertexCount;
+
+    // Texture coordinates are only needed while the triangles are built.
+    std::vector<double> st(static_cast<size_t>(h.texCoordCount) * 2);
+    r.Seek(static_cast<size_t>(h.texCoordCount > 0 ? h.texCoordOffset : 0));
+    for (int32_t i = 0; i < h.texCoordCount; ++i) {
+        int16_t s = r.S16();
+        int16_t t = r.S16();
+        st[2 * i] = static_cast<double>(s) / static_cast<double>(h.skinWidth);
+        st[2 * i + 1] = static_cast<double>(t) / static_cast<double>(h.skinHeight);
+    }
+
+    model->triangles.resize(static_cast<size_t>(h.triangleCount));
+    r.Seek(static_cast<size_t>(h.triangleCount > 0 ? h.trianglesOffset : 0));
+    static constexpr int kFileCorner[3] = {0, 2, 1};  // reverses the winding
+    for (int32_t i = 0; i < h.triangleCount; ++i) {
+        uint16_t vertex[3], texCoord[3];
+        for (auto& v : vertex) v = r.U16();
+        for (auto& t : texCoord) t = r.U16();
+        for (int c = 0; c < 3; ++c) {
+            if (vertex[c] >= h.vertexCount)
+                return Damaged("triangle " + std::to_string(i) + " uses vertex " + std::to_string(vertex[c]) +
+                               ", the model has " + std::to_string(h.vertexCount));
+            if (texCoord[c] >= h.texCoordCount)
+                return Damaged("triangle " + std::to_string(i) + " uses texture coordinate " +
+                               std::to_string(texCoord[c]) + ", the model has " + std::to_string(h.texCoordCount));
+        }
+        Md2Triangle& tri = model->triangles[static_cast<size_t>(i)];
+        for (int c = 0; c < 3; ++c) {
+            int from = kFileCorner[c];
+            tri.vertex[c] = vertex[from];
+            tri.texCoord[c][0] = st[2 * size_t{texCoord[from]}];
+            tri.texCoord[c][1] = st[2 * size_t{texCoord[from]} + 1];
+        }
+    }
+
+    model->frames.resize(static_cast<size_t>(h.frameCount));
+    r.Seek(static_cast<size_t>(h.frameCount > 0 ? h.framesOffset : 0));
+    for (Md2Frame& frame : model->frames) {
+        double scale[3], translate[3];
+        for (double& s : scale) s = r.F32();
+        for (double& t : translate) t = r.F32();
+        r.Skip(16);  // frame name, not kept
+        frame.vertices.resize(static_cast<size_t>(h.vertexCount));
+        frame.normals.resize(static_cast<size_t>(h.vertexCount));
+        std::span<const uint8_t> packed = r.View(static_cast<size_t>(h.vertexCount) * kVertexEntrySize);
+        for (size_t v = 0; v < frame.vertices.size(); ++v) {
+            const uint8_t* e = &packed[v * kVertexEntrySize];  // e[3], the normal index, is not used
+            frame.vertices[v].x = e[0] * scale[0] + translate[0];
+            frame.vertices[v].y = -(e[1] * scale[1] + translate[1]);
+            frame.vertices[v].z = e[2] * scale[2] + translate[2];
+        }
+    }
+    // The bounds were checked up front; a short read here would be a bug in those checks.
+    if (r.Truncated()) return Damaged("the file ends inside a table");
+
+    ComputeVertexNormals(model.get());
+    return model;
+}
+
+ModelResult LoadMd2Model(const std::string& path) {
+    auto bytes = ReadFileBytes(path);
+    if (!bytes) return ModelResult::Fail(bytes.Error(), bytes.Detail());
+    return ParseMd2Model(bytes.Value(), FileNameOfPath(path));
+}
+
+}  // namespace meshara

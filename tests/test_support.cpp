@@ -1,0 +1,64 @@
+#include "tests/test_support.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <system_error>
+
+namespace meshara::testing {
+
+namespace fs = std::filesystem;
+
+fs::path CorpusDir() {
+    fs::path dir = MESHARA_CORPUS_DIR;
+    std::error_code ec;
+    return fs::is_directory(dir / "md2", ec) ? dir : fs::path();
+}
+
+std::string CorpusMissingReason() {
+    return std::string("the real-file corpus is not at ") + MESHARA_CORPUS_DIR +
+           " (it sits beside a developer checkout, not in the repository)";
+}
+
+fs::path SamplesDir() { return MESHARA_SAMPLES_DIR; }
+
+std::vector<uint8_t> ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TempDir::TempDir() {
+    std::random_device rd;
+    path_ = fs::temp_directory_path() / ("meshara-test-" + std::to_string(rd()) + std::to_string(rd()));
+    fs::create_directories(path_);
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+}
+
+fs::path TempDir::Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
+    fs::path p = path_ / name;
+    std::ofstream out(p, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return p;
+}
+
+fixtures::Md2Source SmallQuad() {
+    fixtures::Md2Source s;
+    s.skinWidth = 64;
+    s.skinHeight = 32;
+    s.texCoords = {{0, 0}, {64, 0}, {64, 32}, {0, 32}};
+    s.triangles = {{{0, 1, 2}, {0, 1, 2}}, {{0, 2, 3}, {0, 2, 3}}};
+    for (int f = 0; f < 2; ++f) {
+        fixtures::Md2Source::Frame frame;
+        frame.scale[0] = frame.scale[1] = frame.scale[2] = 1.0f + f;
+        frame.vertices = {{0, 0, 0, 0}, {10, 0, 0, 0}, {10, 10, 0, 0}, {0, 10, 0, 0}};
+        s.frames.push_back(frame);
+    }
+    return s;
+}
+
+}  // namespace meshara::testing
