@@ -1,0 +1,114 @@
+// meshara-cli: the viewer's file handling from the command line, for
+// checking models, pictures and light files without opening a window.
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/md2_loader.h"
+#include "resources/messages.h"
+
+namespace {
+
+using namespace meshara;
+
+constexpr int kExitOk = 0;
+constexpr int kExitRefused = 1;
+constexpr int kExitUsage = 2;
+
+const char* const kUsage =
+    "usage: meshara-cli <command> [arguments]\n"
+    "\n"
+    "commands:\n"
+    "  info MODEL.md2 [--frame K]   name and counts of a model; with --frame,\n"
+    "                               one line per vertex of frame K: x y z nx ny nz\n";
+
+int Usage(const char* problem) {
+    if (problem) std::fprintf(stderr, "meshara-cli: %s\n", problem);
+    std::fputs(kUsage, stderr);
+    return kExitUsage;
+}
+
+// Prints the user's message for a refusal and, where it adds something, the detail.
+int Refused(FileKind kind, LoadError error, const std::string& detail) {
+    const char* message = UserMessage(kind, error);
+    std::fprintf(stderr, "meshara-cli: %s", message ? message : ReasonText(error));
+    if (!detail.empty()) std::fprintf(stderr, " (%s)", detail.c_str());
+    std::fputc('\n', stderr);
+    return kExitRefused;
+}
+
+bool ParseIndex(const char* text, long& out) {
+    if (!text || !*text) return false;
+    char* end = nullptr;
+    errno = 0;
+    long v = std::strtol(text, &end, 10);
+    if (errno != 0 || *end != '\0' || v < 0) return false;
+    out = v;
+    return true;
+}
+
+int Info(const std::vector<std::string_view>& args) {
+    const char* path = nullptr;
+    long frame = -1;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--frame") {
+            if (i + 1 >= args.size() || !ParseIndex(args[i + 1].data(), frame))
+                return Usage("--frame needs a frame number (0 or more)");
+            ++i;
+        } else if (!path && !args[i].starts_with("-")) {
+            path = args[i].data();
+        } else {
+            return Usage(("unexpected argument: " + std::string(args[i])).c_str());
+        }
+    }
+    if (!path) return Usage("info needs a model file");
+
+    ModelResult result = LoadMd2Model(path);
+    if (!result) return Refused(FileKind::Model, result.Error(), result.Detail());
+    const Md2Model& model = *result.Value();
+    if (frame >= model.FrameCount())
+        return Usage(("frame " + std::to_string(frame) + " is out of range: the model has " +
+                      std::to_string(model.FrameCount()) + " frames")
+                         .c_str());
+
+    std::printf("name: %s\nframes: %d\nvertices: %d\ntriangles: %d\n", model.name.c_str(), model.FrameCount(),
+                model.vertexCount, model.triangleCount);
+    if (frame >= 0) {
+        const Md2Frame& f = model.frames[static_cast<size_t>(frame)];
+        for (size_t v = 0; v < f.vertices.size(); ++v) {
+            const Vec3d& p = f.vertices[v];
+            const Vec3d& n = f.normals[v];
+            std::printf("%.9g %.9g %.9g %.9g %.9g %.9g\n", p.x, p.y, p.z, n.x, n.y, n.z);
+        }
+    }
+    return std::fflush(stdout) == 0 ? kExitOk : kExitRefused;
+}
+
+struct Command {
+    const char* name;
+    int (*run)(const std::vector<std::string_view>& args);
+};
+
+constexpr Command kCommands[] = {
+    {"info", Info},
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return Usage(nullptr);
+    std::string_view name = argv[1];
+    if (name == "--help" || name == "-h" || name == "help") {
+        std::fputs(kUsage, stdout);
+        return kExitOk;
+    }
+    std::vector<std::string_view> args(argv + 2, argv + argc);
+    for (const Command& c : kCommands)
+        if (name == c.name) return c.run(args);
+    return Usage(("unknown command: " + std::string(name)).c_str());
+}

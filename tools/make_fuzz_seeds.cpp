@@ -1,0 +1,65 @@
+// Writes the seed corpora for the fuzz targets: small valid files and a few
+// damaged ones that reach deep into each parser.
+//
+//   make-fuzz-seeds FUZZDIR     (writes FUZZDIR/corpus/<target>/...)
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "model/file_bytes.h"
+#include "tools/writers/byte_writer.h"
+#include "tools/writers/md2_writer.h"
+
+namespace {
+
+using namespace meshara::fixtures;
+namespace fs = std::filesystem;
+
+Md2Source Tetrahedron(int frames) {
+    Md2Source s;
+    s.skinWidth = 16;
+    s.skinHeight = 16;
+    s.texCoords = {{0, 0}, {16, 0}, {8, 16}};
+    s.triangles = {{{0, 1, 2}, {0, 1, 2}}, {{0, 3, 1}, {0, 2, 1}}, {{1, 3, 2}, {1, 2, 0}}, {{2, 3, 0}, {2, 0, 1}}};
+    for (int f = 0; f < frames; ++f) {
+        Md2Source::Frame frame;
+        frame.scale[0] = frame.scale[1] = frame.scale[2] = 0.5f + f;
+        frame.vertices = {{0, 0, 0, 0}, {200, 0, 0, 1}, {0, 200, 0, 2}, {0, 0, static_cast<uint8_t>(200 - f), 3}};
+        s.frames.push_back(frame);
+    }
+    return s;
+}
+
+bool Put(const fs::path& dir, const std::string& name, const std::vector<uint8_t>& bytes) {
+    fs::create_directories(dir);
+    if (meshara::WriteFileBytes((dir / name).string(), bytes)) return true;
+    std::fprintf(stderr, "make-fuzz-seeds: cannot write %s\n", (dir / name).c_str());
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fputs("usage: make-fuzz-seeds FUZZDIR\n", stderr);
+        return 2;
+    }
+    const fs::path md2 = fs::path(argv[1]) / "corpus" / "md2";
+    bool ok = Put(md2, "tetra-1frame.md2", WriteMd2(Tetrahedron(1)));
+    ok = Put(md2, "tetra-3frames.md2", WriteMd2(Tetrahedron(3))) && ok;
+    Md2Source noFrames = Tetrahedron(0);
+    noFrames.vertexCount = 4;
+    ok = Put(md2, "no-frames.md2", WriteMd2(noFrames)) && ok;
+    auto badIndex = WriteMd2(Tetrahedron(2));
+    PatchU16(badIndex, 68 + 3 * 4 + 2, 4);
+    ok = Put(md2, "vertex-index-out-of-range.md2", badIndex) && ok;
+    auto truncated = WriteMd2(Tetrahedron(2));
+    truncated.resize(truncated.size() - 10);
+    ok = Put(md2, "truncated.md2", truncated) && ok;
+    auto huge = WriteMd2(Tetrahedron(1));
+    PatchS32(huge, md2field::kFrameCount, 2000000000);
+    ok = Put(md2, "two-billion-frames.md2", huge) && ok;
+    return ok ? 0 : 1;
+}
