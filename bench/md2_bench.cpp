@@ -1,0 +1,99 @@
+// Loading models from memory: the whole parse with normals, the normals
+// alone, and a reference pass that only sums the file's bytes, so results
+// read as ratios that hold from one machine to another.
+//
+// Counters: ns_per_unit is nanoseconds per frame x (triangles + vertices),
+// the quantity the normal computation is proportional to.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include "model/md2_loader.h"
+#include "model/vertex_normals.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<uint8_t> ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+fs::path ModelPath(const std::string& name) {
+    if (name == "knot.md2") return fs::path(MESHARA_SAMPLES_DIR) / name;
+    return fs::path(MESHARA_CORPUS_DIR) / "md2" / name;
+}
+
+double Units(const meshara::Md2Model& m) {
+    return static_cast<double>(m.FrameCount()) * (m.triangleCount + m.vertexCount);
+}
+
+void BM_Load(benchmark::State& state, const std::string& name) {
+    const auto bytes = ReadAll(ModelPath(name));
+    auto probe = meshara::ParseMd2Model(bytes, name);
+    if (!probe) {
+        state.SkipWithError(("cannot load " + ModelPath(name).string()).c_str());
+        return;
+    }
+    for (auto _ : state) {
+        auto r = meshara::ParseMd2Model(bytes, name);
+        benchmark::DoNotOptimize(r.Value().get());
+    }
+    const double units = Units(*probe.Value());
+    state.counters["ns_per_unit"] = benchmark::Counter(
+        units * static_cast<double>(state.iterations()) * 1e-9,
+        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.SetBytesProcessed(static_cast<int64_t>(bytes.size()) * state.iterations());
+}
+
+void BM_Normals(benchmark::State& state, const std::string& name) {
+    const auto bytes = ReadAll(ModelPath(name));
+    auto r = meshara::ParseMd2Model(bytes, name);
+    if (!r) {
+        state.SkipWithError(("cannot load " + ModelPath(name).string()).c_str());
+        return;
+    }
+    for (auto _ : state) {
+        meshara::ComputeVertexNormals(r.Value().get());
+        benchmark::ClobberMemory();
+    }
+    state.counters["ns_per_unit"] = benchmark::Counter(
+        Units(*r.Value()) * static_cast<double>(state.iterations()) * 1e-9,
+        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+// Reference: touching every byte of the file once.
+void BM_ByteSum(benchmark::State& state, const std::string& name) {
+    const auto bytes = ReadAll(ModelPath(name));
+    if (bytes.empty()) {
+        state.SkipWithError(("cannot read " + ModelPath(name).string()).c_str());
+        return;
+    }
+    for (auto _ : state) {
+        uint64_t sum = std::accumulate(bytes.begin(), bytes.end(), uint64_t{0});
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(bytes.size()) * state.iterations());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    for (const std::string name : {"faerie.md2", "sydney.md2", "knot.md2"}) {
+        benchmark::RegisterBenchmark(("Load/" + name).c_str(), BM_Load, name)->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(("Normals/" + name).c_str(), BM_Normals, name)->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(("ByteSum/" + name).c_str(), BM_ByteSum, name)->Unit(benchmark::kMicrosecond);
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

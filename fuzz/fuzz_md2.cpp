@@ -1,0 +1,21 @@
+// The MD2 parser on arbitrary bytes: it may refuse, never crash, and a model
+// it accepts must hold together (indices in range, one normal per vertex).
+
+#include <cstdint>
+#include <cstdlib>
+#include <span>
+
+#include "model/md2_loader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    auto result = meshara::ParseMd2Model(std::span<const uint8_t>(data, size), "fuzz.md2");
+    if (!result) return 0;
+    const meshara::Md2Model& m = *result.Value();
+    for (const auto& t : m.triangles)
+        for (uint16_t v : t.vertex)
+            if (v >= m.vertexCount) std::abort();
+    for (const auto& f : m.frames)
+        if (f.vertices.size() != static_cast<size_t>(m.vertexCount) || f.normals.size() != f.vertices.size())
+            std::abort();
+    return 0;
+}
