@@ -32,6 +32,8 @@ LoadResult<std::vector<uint8_t>> ReadFileBytes(const std::string& path) {
 }
 
 bool WriteFileBytes(const std::string& path, std::span<const uint8_t> bytes) {
+    // Renaming would replace a file the user may not write; refuse as opening it would.
+    if (::access(path.c_str(), F_OK) == 0 && ::access(path.c_str(), W_OK) != 0) return false;
     std::string temp = path + ".partial";
     {
         FilePtr f(std::fopen(temp.c_str(), "wb"));

@@ -8,8 +8,13 @@
 #include <sstream>
 #include <sys/wait.h>
 
+#include "lights/lgt_file.h"
 #include "model/md2_loader.h"
+#include "skins/skin_decoder.h"
 #include "tests/test_support.h"
+#include "tools/writers/byte_writer.h"
+#include "tools/writers/lgt_writer.h"
+#include "tools/writers/picture_writers.h"
 
 namespace meshara {
 namespace {
@@ -109,6 +114,92 @@ TEST(CliInfo, UsageErrorsExitTwoWithUsage) {
         EXPECT_EQ(r.exitCode, 2) << args;
         EXPECT_NE(r.err.find("usage: meshara-cli"), std::string::npos) << args;
     }
+}
+
+TEST(CliDecode, WritesTheDecodedPixelsAsBinaryPpm) {
+    testing::TempDir dir;
+    fixtures::IndexedPicture p{3, 2, {1, 2, 3, 3, 2, 1}, {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}}};
+    auto in = dir.Write("pic.pcx", fixtures::WritePcx(p));
+    const auto out = dir.Path() / "out.ppm";
+    CliRun r = RunCli("decode " + Quote(in) + " -o " + Quote(out));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(testing::ReadAll(out), fixtures::WritePpm(fixtures::ToRgb(p)));
+}
+
+TEST(CliDecode, RefusalsExitOneAndWriteNothing) {
+    testing::TempDir dir;
+    auto bad = dir.Write("bad.bmp", {'X', 'Y', 1, 2, 3});
+    auto deep = fixtures::WriteBmp24(fixtures::RgbPicture{1, 1, {1, 2, 3}});
+    fixtures::PatchU16(deep, 28, 16);
+    auto sixteen = dir.Write("deep.bmp", deep);
+    const struct {
+        std::filesystem::path in;
+        const char* says;
+    } cases[] = {
+        {bad, "This file does not appear to be a valid skin"},
+        {sixteen, "unsupported BMP bit depth"},
+        {dir.Path() / "missing.pcx", "cannot be opened"},
+    };
+    for (const auto& c : cases) {
+        const auto out = dir.Path() / "out.ppm";
+        CliRun r = RunCli("decode " + Quote(c.in) + " -o " + Quote(out));
+        EXPECT_EQ(r.exitCode, 1) << c.in;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        EXPECT_FALSE(std::filesystem::exists(out)) << c.in;
+    }
+    EXPECT_EQ(RunCli("decode " + Quote(bad)).exitCode, 2);
+}
+
+TEST(CliLight, PrintsEveryFieldOfAFile) {
+    testing::TempDir dir;
+    fixtures::LgtSource s;
+    s.name = "Key";
+    s.position[3] = 1;
+    s.linearAttenuation = 0.125f;
+    s.spotCutoff = 45;
+    auto path = dir.Write("key.lgt", fixtures::WriteLgt(s));
+    CliRun r = RunCli("light " + Quote(path));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "name: Key\n"
+              "position: 150 150 150 1\n"
+              "spotDirection: -1 -1 -1 0\n"
+              "ambient: 0 0 0 1\n"
+              "diffuse: 1 1 1 1\n"
+              "specular: 0.25 0.25 0.25 1\n"
+              "constantAttenuation: 1\n"
+              "linearAttenuation: 0.125\n"
+              "quadraticAttenuation: 0\n"
+              "spotExponent: 0\n"
+              "spotCutoff: 45\n");
+}
+
+TEST(CliLight, NewWritesTheNewLightWithItsName) {
+    testing::TempDir dir;
+    const auto out = dir.Path() / "fill.lgt";
+    CliRun r = RunCli("light --new --name 'Soft Fill' -o " + Quote(out));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    fixtures::LgtSource expected;
+    expected.name = "Soft Fill";
+    EXPECT_EQ(testing::ReadAll(out), fixtures::WriteLgt(expected));
+    EXPECT_EQ(RunCli("light --new -o " + Quote(dir.Path() / "plain.lgt")).exitCode, 0);
+    EXPECT_EQ(testing::ReadAll(dir.Path() / "plain.lgt").size(), 115u);
+}
+
+TEST(CliLight, RefusalsAndUsage) {
+    testing::TempDir dir;
+    auto bad = dir.Write("bad.lgt", {'L', 'G', 'T', '1'});
+    CliRun r = RunCli("light " + Quote(bad));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("This file does not appear to be a Light format file!"), std::string::npos) << r.err;
+    r = RunCli("light " + Quote(dir.Path() / "none.lgt"));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("Unable to open the file specified!"), std::string::npos) << r.err;
+    r = RunCli("light --new -o " + Quote(dir.Path() / "no" / "dir.lgt"));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("Unable to create the file specified!"), std::string::npos) << r.err;
+    for (const char* args : {"light", "light --new", "light a.lgt -o b.lgt", "light --name x a.lgt"})
+        EXPECT_EQ(RunCli(args).exitCode, 2) << args;
 }
 
 }  // namespace

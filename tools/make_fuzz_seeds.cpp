@@ -10,7 +10,9 @@
 
 #include "model/file_bytes.h"
 #include "tools/writers/byte_writer.h"
+#include "tools/writers/lgt_writer.h"
 #include "tools/writers/md2_writer.h"
+#include "tools/writers/picture_writers.h"
 
 namespace {
 
@@ -61,5 +63,34 @@ int main(int argc, char** argv) {
     auto huge = WriteMd2(Tetrahedron(1));
     PatchS32(huge, md2field::kFrameCount, 2000000000);
     ok = Put(md2, "two-billion-frames.md2", huge) && ok;
+
+    const fs::path skin = fs::path(argv[1]) / "corpus" / "skin";
+    IndexedPicture p;
+    p.width = 7;
+    p.height = 5;
+    for (int i = 0; i < 16; ++i) p.palette.push_back({uint8_t(i * 16), uint8_t(255 - i * 16), uint8_t(i * 5)});
+    for (int i = 0; i < p.width * p.height; ++i) p.indices.push_back(static_cast<uint8_t>(i < 12 ? 3 : i % 16));
+    ok = Put(skin, "small.pcx", WritePcx(p)) && ok;
+    PcxOptions padded;
+    padded.bytesPerLine = 10;
+    padded.runsCrossLines = true;
+    ok = Put(skin, "padded-cross-line.pcx", WritePcx(p, padded)) && ok;
+    ok = Put(skin, "small-8bit.bmp", WriteBmp8(p)) && ok;
+    BmpOptions rle;
+    rle.rle8 = true;
+    rle.infoHeaderSize = 124;
+    ok = Put(skin, "small-rle8.bmp", WriteBmp8(p, rle)) && ok;
+    ok = Put(skin, "small-24bit.bmp", WriteBmp24(ToRgb(p))) && ok;
+
+    const fs::path lgt = fs::path(argv[1]) / "corpus" / "lgt";
+    ok = Put(lgt, "new-light.lgt", WriteLgt(LgtSource{})) && ok;
+    LgtSource named;
+    named.name = std::string("Spot\0cut", 8);
+    named.position[3] = 1;
+    named.spotCutoff = 30;
+    ok = Put(lgt, "zero-in-name.lgt", WriteLgt(named)) && ok;
+    LgtSource empty;
+    empty.name.clear();
+    ok = Put(lgt, "empty-name.lgt", WriteLgt(empty)) && ok;
     return ok ? 0 : 1;
 }

@@ -9,8 +9,11 @@
 #include <string_view>
 #include <vector>
 
+#include "lights/lgt_file.h"
+#include "model/file_bytes.h"
 #include "model/md2_loader.h"
 #include "resources/messages.h"
+#include "skins/skin_decoder.h"
 
 namespace {
 
@@ -25,7 +28,11 @@ const char* const kUsage =
     "\n"
     "commands:\n"
     "  info MODEL.md2 [--frame K]   name and counts of a model; with --frame,\n"
-    "                               one line per vertex of frame K: x y z nx ny nz\n";
+    "                               one line per vertex of frame K: x y z nx ny nz\n"
+    "  decode PICTURE -o OUT.ppm    decode a PCX or BMP skin into a binary PPM\n"
+    "  light FILE.lgt               print the fields of a light file\n"
+    "  light --new [--name TEXT] -o FILE.lgt\n"
+    "                               write a light with the \"New Light\" values\n";
 
 int Usage(const char* problem) {
     if (problem) std::fprintf(stderr, "meshara-cli: %s\n", problem);
@@ -89,6 +96,88 @@ int Info(const std::vector<std::string_view>& args) {
     return std::fflush(stdout) == 0 ? kExitOk : kExitRefused;
 }
 
+// Splits arguments into one positional value and the -o output, refusing anything else.
+struct InputOutput {
+    const char* input = nullptr;
+    const char* output = nullptr;
+};
+
+int Decode(const std::vector<std::string_view>& args) {
+    InputOutput io;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "-o") {
+            if (i + 1 >= args.size() || io.output) return Usage("-o needs one output file");
+            io.output = args[++i].data();
+        } else if (!io.input && !args[i].starts_with("-")) {
+            io.input = args[i].data();
+        } else {
+            return Usage(("unexpected argument: " + std::string(args[i])).c_str());
+        }
+    }
+    if (!io.input || !io.output) return Usage("decode needs a picture and -o OUT.ppm");
+
+    auto result = ReadSkinImage(io.input);
+    if (!result) return Refused(FileKind::Skin, result.Error(), result.Detail());
+    const SkinImage& image = *result.Value();
+    const std::string head = "P6\n" + std::to_string(image.width) + " " + std::to_string(image.height) + "\n255\n";
+    std::vector<uint8_t> ppm(head.begin(), head.end());
+    ppm.insert(ppm.end(), image.pixels.begin(), image.pixels.end());
+    if (!WriteFileBytes(io.output, ppm)) return Refused(FileKind::Light, LoadError::CannotCreate, io.output);
+    return kExitOk;
+}
+
+void PrintFloats(const char* label, const float* v, int count) {
+    std::printf("%s:", label);
+    for (int i = 0; i < count; ++i) std::printf(" %.9g", double{v[i]});
+    std::printf("\n");
+}
+
+int Light(const std::vector<std::string_view>& args) {
+    bool makeNew = false;
+    const char* name = nullptr;
+    InputOutput io;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--new") {
+            makeNew = true;
+        } else if (args[i] == "--name") {
+            if (i + 1 >= args.size() || name) return Usage("--name needs one text");
+            name = args[++i].data();
+        } else if (args[i] == "-o") {
+            if (i + 1 >= args.size() || io.output) return Usage("-o needs one output file");
+            io.output = args[++i].data();
+        } else if (!io.input && !args[i].starts_with("-")) {
+            io.input = args[i].data();
+        } else {
+            return Usage(("unexpected argument: " + std::string(args[i])).c_str());
+        }
+    }
+
+    if (makeNew) {
+        if (io.input || !io.output) return Usage("light --new takes no input file and needs -o FILE.lgt");
+        LightRecord light;
+        if (name) light.name = name;
+        const LoadError error = SaveLightFile(io.output, light);
+        return error == LoadError::None ? kExitOk : Refused(FileKind::Light, error, io.output);
+    }
+    if (!io.input || io.output || name) return Usage("light needs one light file (or --new -o FILE.lgt)");
+
+    auto result = LoadLightFile(io.input);
+    if (!result) return Refused(FileKind::Light, result.Error(), result.Detail());
+    const LightRecord& l = *result.Value();
+    std::printf("name: %s\n", l.name.c_str());
+    PrintFloats("position", l.position, 4);
+    PrintFloats("spotDirection", l.spotDirection, 4);
+    PrintFloats("ambient", l.ambient, 4);
+    PrintFloats("diffuse", l.diffuse, 4);
+    PrintFloats("specular", l.specular, 4);
+    PrintFloats("constantAttenuation", &l.constantAttenuation, 1);
+    PrintFloats("linearAttenuation", &l.linearAttenuation, 1);
+    PrintFloats("quadraticAttenuation", &l.quadraticAttenuation, 1);
+    PrintFloats("spotExponent", &l.spotExponent, 1);
+    PrintFloats("spotCutoff", &l.spotCutoff, 1);
+    return std::fflush(stdout) == 0 ? kExitOk : kExitRefused;
+}
+
 struct Command {
     const char* name;
     int (*run)(const std::vector<std::string_view>& args);
@@ -96,6 +185,8 @@ struct Command {
 
 constexpr Command kCommands[] = {
     {"info", Info},
+    {"decode", Decode},
+    {"light", Light},
 };
 
 }  // namespace

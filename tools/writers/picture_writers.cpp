@@ -19,8 +19,8 @@ RgbPicture ToRgb(const IndexedPicture& p) {
 
 namespace {
 
-void PutRun(ByteWriter& w, uint8_t value, int count) {
-    if (count == 1 && value < 0xC0) {
+void PutRun(ByteWriter& w, uint8_t value, int count, bool alwaysRun) {
+    if (count == 1 && value < 0xC0 && !alwaysRun) {
         w.U8(value);
     } else {
         w.U8(static_cast<uint8_t>(0xC0 | count));
@@ -28,14 +28,15 @@ void PutRun(ByteWriter& w, uint8_t value, int count) {
     }
 }
 
-void EncodePcxStream(ByteWriter& w, const std::vector<uint8_t>& stream, int maxRun) {
+void EncodePcxStream(ByteWriter& w, const std::vector<uint8_t>& stream, const PcxOptions& o, bool last) {
     size_t i = 0;
     while (i < stream.size()) {
         uint8_t v = stream[i];
         int run = 1;
-        while (i + run < stream.size() && stream[i + run] == v && run < maxRun) ++run;
-        PutRun(w, v, run);
+        while (i + run < stream.size() && stream[i + run] == v && run < o.maxRun) ++run;
         i += static_cast<size_t>(run);
+        const bool final = last && i == stream.size();
+        PutRun(w, v, final ? std::min(run + o.overrunLastRun, 63) : run, o.alwaysRun || (final && o.overrunLastRun));
     }
 }
 
@@ -73,9 +74,10 @@ std::vector<uint8_t> WritePcx(const IndexedPicture& p, const PcxOptions& o) {
         if (o.runsCrossLines)
             all.insert(all.end(), line.begin(), line.end());
         else
-            EncodePcxStream(w, line, o.maxRun);
+            EncodePcxStream(w, line, o, y + 1 == p.height);
     }
-    if (o.runsCrossLines) EncodePcxStream(w, all, o.maxRun);
+    if (o.runsCrossLines) EncodePcxStream(w, all, o, true);
+    w.Bytes().resize(w.Size() - std::min(o.dropDataBytes, w.Size() - 128));
 
     if (o.writePaletteMarker) w.U8(0x0C);
     for (size_t i = 0; i < 256; ++i) {

@@ -4,6 +4,7 @@
 // palettes, bottom-up or top-down rows, run-length coding).
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -37,6 +38,9 @@ struct PcxOptions {
     int maxRun = 63;             // longest run written as one count byte (1..63)
     bool runsCrossLines = false; // let runs continue from one line into the next
     bool zeroCountRun = false;   // put a run of count 0 (0xC0 + index) before the data
+    bool alwaysRun = false;      // write single indices as runs of 1 (0xC1 + index)
+    int overrunLastRun = 0;      // lengthen the last run by this much, past the picture's end
+    size_t dropDataBytes = 0;    // leave out the last bytes of the run-length data
     bool writePaletteMarker = true;
 };
 std::vector<uint8_t> WritePcx(const IndexedPicture& picture, const PcxOptions& options = {});
