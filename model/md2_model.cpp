@@ -5,6 +5,7 @@
 namespace meshara {
 
 Md2Model::~Md2Model() {
+    renderCache.reset();
     frames.clear();
     lights.clear();
     // Explicit order: member destruction would run it backwards.

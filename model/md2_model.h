@@ -35,6 +35,12 @@ struct ModelLightEntry {
     int32_t enabled = 1;  // 1 = this light lights this model
 };
 
+// Whatever the render layer derives from a model's geometry and keeps with
+// it (vertex arrays); it goes when the model goes. The core never looks inside.
+struct ModelRenderCache {
+    virtual ~ModelRenderCache() = default;
+};
+
 struct Md2Model {
     std::string name;  // file name part of the path it came from
     // Released in this order: texture, specularity, diffusion, glow.
@@ -54,6 +60,8 @@ struct Md2Model {
     int32_t currentLight = -1;  // index into lights, -1 = none
     std::vector<Md2Triangle> triangles;
     std::vector<Md2Frame> frames;
+    // Geometry never changes after loading, so the cache never goes stale.
+    mutable std::unique_ptr<ModelRenderCache> renderCache;
 
     Md2Model() = default;
     Md2Model(const Md2Model&) = delete;

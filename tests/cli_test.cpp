@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <sstream>
+#include <png.h>
 #include <sys/wait.h>
 
 #include "lights/lgt_file.h"
@@ -200,6 +201,85 @@ TEST(CliLight, RefusalsAndUsage) {
     EXPECT_NE(r.err.find("Unable to create the file specified!"), std::string::npos) << r.err;
     for (const char* args : {"light", "light --new", "light a.lgt -o b.lgt", "light --name x a.lgt"})
         EXPECT_EQ(RunCli(args).exitCode, 2) << args;
+}
+
+struct Png {
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgb;
+};
+
+Png ReadPng(const std::filesystem::path& path) {
+    Png out;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return out;
+    image.format = PNG_FORMAT_RGB;
+    out.rgb.resize(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, out.rgb.data(), 0, nullptr)) return out;
+    out.width = static_cast<int>(image.width);
+    out.height = static_cast<int>(image.height);
+    return out;
+}
+
+// Pixels that are neither black nor the background, and black pixels.
+std::pair<int, int> ColouredAndBlack(const Png& p, std::array<uint8_t, 3> background) {
+    int coloured = 0, black = 0;
+    for (size_t i = 0; i < p.rgb.size(); i += 3) {
+        const std::array<uint8_t, 3> c{p.rgb[i], p.rgb[i + 1], p.rgb[i + 2]};
+        if (c == background) continue;
+        if (c[0] < 8 && c[1] < 8 && c[2] < 8)
+            ++black;
+        else
+            ++coloured;
+    }
+    return {coloured, black};
+}
+
+TEST(CliRender, SampleWithSkinAndNewLightIsLitAndTextured) {
+    testing::TempDir dir;
+    const auto out = dir.Path() / "knot.png";
+    const auto samples = testing::SamplesDir();
+    CliRun r = RunCli("render " + Quote(samples / "knot.md2") + " --texture " + Quote(samples / "knot.pcx") +
+                      " --new-light --size 128x96 --background 0,0,1 -o " + Quote(out));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    Png lit = ReadPng(out);
+    ASSERT_EQ(lit.width, 128);
+    ASSERT_EQ(lit.height, 96);
+    auto [coloured, black] = ColouredAndBlack(lit, {0, 0, 255});
+    EXPECT_GT(coloured, 500) << "the lit model shows its skin";
+
+    r = RunCli("render " + Quote(samples / "knot.md2") + " --texture " + Quote(samples / "knot.bmp") +
+               " --size 128x96 --background 0,0,1 -o " + Quote(out));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    auto [colouredDark, blackDark] = ColouredAndBlack(ReadPng(out), {0, 0, 255});
+    EXPECT_LT(colouredDark, 40) << "without a light the model is black (edges may blend)";
+    EXPECT_GT(blackDark, 500);
+}
+
+TEST(CliRender, RefusedInputsExitOneUsageErrorsExitTwo) {
+    testing::TempDir dir;
+    const auto out = dir.Path() / "out.png";
+    const auto model = Quote(testing::SamplesDir() / "knot.md2");
+    auto notSkin = dir.Write("skin.pcx", {'n', 'o'});
+    auto notLight = dir.Write("l.lgt", {'L', 'G', 'T', '9'});
+    const struct {
+        std::string args;
+        const char* says;
+    } refused[] = {
+        {Quote(dir.Path() / "none.md2"), "There was an error loading the specified file!"},
+        {model + " --glow " + Quote(notSkin), "This file does not appear to be a valid skin"},
+        {model + " --light " + Quote(notLight), "This file does not appear to be a Light format file!"},
+    };
+    for (const auto& c : refused) {
+        CliRun r = RunCli("render " + c.args + " -o " + Quote(out));
+        EXPECT_EQ(r.exitCode, 1) << c.args;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        EXPECT_FALSE(std::filesystem::exists(out));
+    }
+    for (const std::string& args : {model, "-o " + Quote(out), model + " -o x.png --size 0x5",
+                                    model + " -o x.png --filter 5", model + " -o x.png --frame 12",
+                                    model + " -o x.png --background 1,2", model + " -o x.png --drag 3"})
+        EXPECT_EQ(RunCli("render " + args).exitCode, 2) << args;
 }
 
 }  // namespace

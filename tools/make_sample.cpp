@@ -27,7 +27,7 @@ constexpr double kPi = 3.14159265358979323846;
 std::array<double, 3> KnotPoint(double u) {
     // A (2, 3) torus knot, z up.
     const double r = 2.0 + std::cos(3 * u);
-    return {r * std::cos(2 * u) * 10, r * std::sin(2 * u) * 10, -std::sin(3 * u) * 10};
+    return {r * std::cos(2 * u) * 7, r * std::sin(2 * u) * 7, -std::sin(3 * u) * 7};
 }
 
 std::vector<std::array<float, 3>> KnotFrame(int frame) {
@@ -46,7 +46,7 @@ std::vector<std::array<float, 3>> KnotFrame(int frame) {
         for (double& v : n) v /= nl;
         const double b[3] = {t[1] * n[2] - t[2] * n[1], t[2] * n[0] - t[0] * n[2], t[0] * n[1] - t[1] * n[0]};
         // A bulge travels along the tube as the animation runs.
-        const double radius = 3.0 + 1.5 * std::pow(std::max(0.0, std::cos(u * 2 - phase)), 8);
+        const double radius = 2.1 + 1.1 * std::pow(std::max(0.0, std::cos(u * 2 - phase)), 8);
         for (int j = 0; j < kAround; ++j) {
             const double a = 2 * kPi * j / kAround;
             const double ca = std::cos(a) * radius, sa = std::sin(a) * radius;

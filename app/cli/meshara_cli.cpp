@@ -9,20 +9,16 @@
 #include <string_view>
 #include <vector>
 
+#include "app/cli/cli_common.h"
 #include "lights/lgt_file.h"
 #include "model/file_bytes.h"
 #include "model/md2_loader.h"
 #include "resources/messages.h"
 #include "skins/skin_decoder.h"
 
+namespace meshara::cli {
+
 namespace {
-
-using namespace meshara;
-
-constexpr int kExitOk = 0;
-constexpr int kExitRefused = 1;
-constexpr int kExitUsage = 2;
-
 const char* const kUsage =
     "usage: meshara-cli <command> [arguments]\n"
     "\n"
@@ -32,15 +28,22 @@ const char* const kUsage =
     "  decode PICTURE -o OUT.ppm    decode a PCX or BMP skin into a binary PPM\n"
     "  light FILE.lgt               print the fields of a light file\n"
     "  light --new [--name TEXT] -o FILE.lgt\n"
-    "                               write a light with the \"New Light\" values\n";
+    "                               write a light with the \"New Light\" values\n"
+    "  render MODEL.md2 -o OUT.png [--size WxH] [--frame K] [--texture F]\n"
+    "         [--diffusion F] [--specularity F] [--glow F] [--light FILE.lgt]...\n"
+    "         [--new-light] [--background R,G,B] [--filter 0-4] [--safe]\n"
+    "         [--wireframe] [--env] [--drag DX,DY]\n"
+    "                               draw the model offscreen into a PNG\n";
+}  // namespace
 
-int Usage(const char* problem) {
-    if (problem) std::fprintf(stderr, "meshara-cli: %s\n", problem);
-    std::fputs(kUsage, stderr);
+void PrintUsage(std::FILE* to) { std::fputs(kUsage, to); }
+
+int Usage(const std::string& problem) {
+    if (!problem.empty()) std::fprintf(stderr, "meshara-cli: %s\n", problem.c_str());
+    PrintUsage(stderr);
     return kExitUsage;
 }
 
-// Prints the user's message for a refusal and, where it adds something, the detail.
 int Refused(FileKind kind, LoadError error, const std::string& detail) {
     const char* message = UserMessage(kind, error);
     std::fprintf(stderr, "meshara-cli: %s", message ? message : ReasonText(error));
@@ -48,6 +51,8 @@ int Refused(FileKind kind, LoadError error, const std::string& detail) {
     std::fputc('\n', stderr);
     return kExitRefused;
 }
+
+namespace {
 
 bool ParseIndex(const char* text, long& out) {
     if (!text || !*text) return false;
@@ -59,7 +64,7 @@ bool ParseIndex(const char* text, long& out) {
     return true;
 }
 
-int Info(const std::vector<std::string_view>& args) {
+int Info(const Args& args) {
     const char* path = nullptr;
     long frame = -1;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -70,7 +75,7 @@ int Info(const std::vector<std::string_view>& args) {
         } else if (!path && !args[i].starts_with("-")) {
             path = args[i].data();
         } else {
-            return Usage(("unexpected argument: " + std::string(args[i])).c_str());
+            return Usage("unexpected argument: " + std::string(args[i]));
         }
     }
     if (!path) return Usage("info needs a model file");
@@ -79,9 +84,8 @@ int Info(const std::vector<std::string_view>& args) {
     if (!result) return Refused(FileKind::Model, result.Error(), result.Detail());
     const Md2Model& model = *result.Value();
     if (frame >= model.FrameCount())
-        return Usage(("frame " + std::to_string(frame) + " is out of range: the model has " +
-                      std::to_string(model.FrameCount()) + " frames")
-                         .c_str());
+        return Usage("frame " + std::to_string(frame) + " is out of range: the model has " +
+                     std::to_string(model.FrameCount()) + " frames");
 
     std::printf("name: %s\nframes: %d\nvertices: %d\ntriangles: %d\n", model.name.c_str(), model.FrameCount(),
                 model.vertexCount, model.triangleCount);
@@ -102,7 +106,7 @@ struct InputOutput {
     const char* output = nullptr;
 };
 
-int Decode(const std::vector<std::string_view>& args) {
+int Decode(const Args& args) {
     InputOutput io;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "-o") {
@@ -111,7 +115,7 @@ int Decode(const std::vector<std::string_view>& args) {
         } else if (!io.input && !args[i].starts_with("-")) {
             io.input = args[i].data();
         } else {
-            return Usage(("unexpected argument: " + std::string(args[i])).c_str());
+            return Usage("unexpected argument: " + std::string(args[i]));
         }
     }
     if (!io.input || !io.output) return Usage("decode needs a picture and -o OUT.ppm");
@@ -132,7 +136,7 @@ void PrintFloats(const char* label, const float* v, int count) {
     std::printf("\n");
 }
 
-int Light(const std::vector<std::string_view>& args) {
+int Light(const Args& args) {
     bool makeNew = false;
     const char* name = nullptr;
     InputOutput io;
@@ -148,7 +152,7 @@ int Light(const std::vector<std::string_view>& args) {
         } else if (!io.input && !args[i].starts_with("-")) {
             io.input = args[i].data();
         } else {
-            return Usage(("unexpected argument: " + std::string(args[i])).c_str());
+            return Usage("unexpected argument: " + std::string(args[i]));
         }
     }
 
@@ -180,26 +184,29 @@ int Light(const std::vector<std::string_view>& args) {
 
 struct Command {
     const char* name;
-    int (*run)(const std::vector<std::string_view>& args);
+    int (*run)(const Args& args);
 };
 
 constexpr Command kCommands[] = {
     {"info", Info},
     {"decode", Decode},
     {"light", Light},
+    {"render", Render},
 };
 
 }  // namespace
+}  // namespace meshara::cli
 
 int main(int argc, char** argv) {
-    if (argc < 2) return Usage(nullptr);
+    using namespace meshara::cli;
+    if (argc < 2) return Usage("");
     std::string_view name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
-        std::fputs(kUsage, stdout);
+        PrintUsage(stdout);
         return kExitOk;
     }
     std::vector<std::string_view> args(argv + 2, argv + argc);
     for (const Command& c : kCommands)
         if (name == c.name) return c.run(args);
-    return Usage(("unknown command: " + std::string(name)).c_str());
+    return Usage("unknown command: " + std::string(name));
 }

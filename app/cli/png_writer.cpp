@@ -1,0 +1,42 @@
+#include "app/cli/png_writer.h"
+
+#include <png.h>
+
+#include <cstdio>
+
+#include "model/file_bytes.h"
+
+namespace meshara {
+
+namespace {
+void AppendToVector(png_structp png, png_bytep data, png_size_t length) {
+    auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + length);
+}
+void NoFlush(png_structp) {}
+}  // namespace
+
+bool WritePng(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb) {
+    if (width <= 0 || height <= 0 || rgb.size() != static_cast<size_t>(width) * height * 3) return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    if (!png) return false;
+    png_infop info = png_create_info_struct(png);
+    std::vector<uint8_t> encoded;
+    std::vector<png_bytep> rows(static_cast<size_t>(height));
+    // libpng reports errors by longjmp; nothing with a destructor is created below this point.
+    if (!info || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_set_write_fn(png, &encoded, AppendToVector, NoFlush);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    for (int y = 0; y < height; ++y)
+        rows[static_cast<size_t>(y)] = const_cast<png_bytep>(&rgb[static_cast<size_t>(y) * width * 3]);
+    png_set_rows(png, info, rows.data());
+    png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return WriteFileBytes(path, encoded);
+}
+
+}  // namespace meshara

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace meshara {
+
+// Writes RGB bytes (top row first) as an 8-bit PNG. False on any failure;
+// an existing file is only replaced once the new one is complete.
+bool WritePng(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb);
+
+}  // namespace meshara

@@ -1,0 +1,92 @@
+#include "render/offscreen.h"
+
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
+#include <GL/gl.h>
+
+#include <cstring>
+
+namespace meshara {
+
+namespace {
+
+EGLDisplay OpenDisplay(std::string& why) {
+    auto getPlatformDisplay =
+        reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
+    EGLDisplay display = EGL_NO_DISPLAY;
+    if (getPlatformDisplay) display = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+    if (display == EGL_NO_DISPLAY) display = eglGetDisplay(EGL_DEFAULT_DISPLAY);
+    if (display == EGL_NO_DISPLAY) {
+        why = "no EGL display (Mesa's surfaceless platform is not available)";
+        return EGL_NO_DISPLAY;
+    }
+    if (!eglInitialize(display, nullptr, nullptr)) {
+        why = "the EGL display cannot be initialised (error " + std::to_string(eglGetError()) + ")";
+        return EGL_NO_DISPLAY;
+    }
+    return display;
+}
+
+}  // namespace
+
+std::unique_ptr<OffscreenContext> OffscreenContext::Create(int width, int height, std::string& why) {
+    EGLDisplay display = OpenDisplay(why);
+    if (display == EGL_NO_DISPLAY) return nullptr;
+    std::unique_ptr<OffscreenContext> ctx(new OffscreenContext);
+    ctx->display_ = display;
+    ctx->width_ = width;
+    ctx->height_ = height;
+
+    if (!eglBindAPI(EGL_OPENGL_API)) {
+        why = "EGL offers no desktop OpenGL";
+        return nullptr;
+    }
+    const EGLint configAttributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
+                                       EGL_RED_SIZE,     8,               EGL_GREEN_SIZE,      8,
+                                       EGL_BLUE_SIZE,    8,               EGL_DEPTH_SIZE,      24,
+                                       EGL_NONE};
+    EGLConfig config;
+    EGLint count = 0;
+    if (!eglChooseConfig(display, configAttributes, &config, 1, &count) || count == 0) {
+        why = "no EGL configuration with RGB, depth and pbuffers";
+        return nullptr;
+    }
+    const EGLint surfaceAttributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
+    ctx->surface_ = eglCreatePbufferSurface(display, config, surfaceAttributes);
+    if (ctx->surface_ == EGL_NO_SURFACE) {
+        why = "cannot create a " + std::to_string(width) + " x " + std::to_string(height) + " pbuffer";
+        return nullptr;
+    }
+    ctx->context_ = eglCreateContext(display, config, EGL_NO_CONTEXT, nullptr);
+    if (ctx->context_ == EGL_NO_CONTEXT) {
+        why = "cannot create an OpenGL context";
+        return nullptr;
+    }
+    if (!eglMakeCurrent(display, ctx->surface_, ctx->surface_, ctx->context_)) {
+        why = "cannot make the OpenGL context current";
+        return nullptr;
+    }
+    return ctx;
+}
+
+OffscreenContext::~OffscreenContext() {
+    if (!display_) return;
+    eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    if (context_) eglDestroyContext(display_, context_);
+    if (surface_) eglDestroySurface(display_, surface_);
+    // The display stays initialised: EGL displays are shared per process,
+    // and terminating one would pull it from under a later context.
+}
+
+std::vector<uint8_t> OffscreenContext::ReadPixels() const {
+    std::vector<uint8_t> bottomUp(static_cast<size_t>(width_) * height_ * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width_, height_, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
+    std::vector<uint8_t> topDown(bottomUp.size());
+    const size_t row = static_cast<size_t>(width_) * 3;
+    for (int y = 0; y < height_; ++y)
+        std::memcpy(&topDown[static_cast<size_t>(y) * row], &bottomUp[static_cast<size_t>(height_ - 1 - y) * row], row);
+    return topDown;
+}
+
+}  // namespace meshara

@@ -1,0 +1,35 @@
+#pragma once
+// A GL context without a window: EGL on Mesa's surfaceless platform with a
+// pbuffer, a compatibility context that runs the same fixed-function code as
+// the view. Used by the tests, the benchmarks and meshara-cli render.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace meshara {
+
+class OffscreenContext {
+public:
+    // Null, with a reason in why, when no EGL display or context can be had.
+    static std::unique_ptr<OffscreenContext> Create(int width, int height, std::string& why);
+    ~OffscreenContext();
+    OffscreenContext(const OffscreenContext&) = delete;
+    OffscreenContext& operator=(const OffscreenContext&) = delete;
+
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    // The picture as RGB bytes, top row first.
+    std::vector<uint8_t> ReadPixels() const;
+
+private:
+    OffscreenContext() = default;
+    void* display_ = nullptr;
+    void* surface_ = nullptr;
+    void* context_ = nullptr;
+    int width_ = 0;
+    int height_ = 0;
+};
+
+}  // namespace meshara

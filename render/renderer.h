@@ -1,0 +1,33 @@
+#pragma once
+// One complete picture: clear, camera, then every visible model in up to
+// four blended passes (base texture or white, lit diffusion, lit
+// specularity, unlit glow).
+
+#include <cstdint>
+#include <functional>
+
+#include "model/md2_model.h"
+#include "render/camera.h"
+
+namespace meshara {
+
+struct RenderSettings {
+    float backgroundColor[3] = {0, 0, 0};
+    int32_t textureFilter = 4;  // 0 Nearest, 1 Linear, 2 Near-MIP, 3 Bi-MIP, 4 Tri-MIP
+    int32_t multiPassMode = 0;  // 0 Fast (later passes on equal depth), 1 Safe (offset, less-or-equal)
+};
+
+// Guards against a paint inside a paint.
+extern int32_t renderInProgress;
+
+struct Scene {
+    const ModelList& models;
+    const RenderSettings& settings;
+    const Camera& camera;
+    int32_t wireframe = 0;
+};
+
+// Draws the scene into the current context, then glFinish and present().
+void RenderScene(const Scene& scene, const std::function<void()>& present);
+
+}  // namespace meshara

@@ -1,0 +1,166 @@
+#include "render/submission.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "skins/skin_scale.h"
+
+namespace meshara {
+
+namespace {
+
+SubmissionPath g_path = SubmissionPath::VertexArrays;
+
+// Corners in stored order, three per triangle, converted to float with the
+// y/z exchange done once here rather than at every pass.
+struct FrameArrays {
+    bool built = false;
+    std::vector<float> positions;  // x, z, y per corner
+    std::vector<float> normals;    // x, z, y per corner
+};
+
+struct ArrayCache final : ModelRenderCache {
+    std::vector<float> texCoords;  // s, t per corner, shared by every frame
+    std::vector<FrameArrays> frames;
+};
+
+ArrayCache& CacheOf(const Md2Model& model) {
+    if (!model.renderCache) {
+        auto cache = std::make_unique<ArrayCache>();
+        cache->frames.resize(model.frames.size());
+        cache->texCoords.reserve(model.triangles.size() * 6);
+        for (const Md2Triangle& t : model.triangles)
+            for (int c = 0; c < 3; ++c) {
+                cache->texCoords.push_back(static_cast<float>(t.texCoord[c][0]));
+                cache->texCoords.push_back(static_cast<float>(t.texCoord[c][1]));
+            }
+        model.renderCache = std::move(cache);
+    }
+    return static_cast<ArrayCache&>(*model.renderCache);
+}
+
+const FrameArrays& ArraysOf(const Md2Model& model, int32_t frame) {
+    ArrayCache& cache = CacheOf(model);
+    FrameArrays& f = cache.frames[static_cast<size_t>(frame)];
+    if (!f.built) {
+        const Md2Frame& src = model.frames[static_cast<size_t>(frame)];
+        f.positions.reserve(model.triangles.size() * 9);
+        f.normals.reserve(model.triangles.size() * 9);
+        for (const Md2Triangle& t : model.triangles)
+            for (uint16_t v : t.vertex) {
+                const Vec3d& p = src.vertices[v];
+                const Vec3d& n = src.normals[v];
+                f.positions.insert(f.positions.end(),
+                                   {static_cast<float>(p.x), static_cast<float>(p.z), static_cast<float>(p.y)});
+                f.normals.insert(f.normals.end(),
+                                 {static_cast<float>(n.x), static_cast<float>(n.z), static_cast<float>(n.y)});
+            }
+        f.built = true;
+    }
+    return f;
+}
+
+bool Drawable(const Md2Model& model, int32_t frame) {
+    return frame >= 0 && frame < model.FrameCount() && model.triangleCount > 0 && !model.triangles.empty();
+}
+
+template <bool kNormals, bool kTexCoords>
+void DrawImmediate(const Md2Model& model, int32_t frame) {
+    const Md2Frame& f = model.frames[static_cast<size_t>(frame)];
+    for (const Md2Triangle& t : model.triangles) {
+        glBegin(GL_TRIANGLES);
+        for (int c = 0; c < 3; ++c) {
+            const uint16_t i = t.vertex[c];
+            if constexpr (kNormals) {
+                const Vec3d& n = f.normals[i];
+                glNormal3f(static_cast<float>(n.x), static_cast<float>(n.z), static_cast<float>(n.y));
+            }
+            if constexpr (kTexCoords)
+                glTexCoord2f(static_cast<float>(t.texCoord[c][0]), static_cast<float>(t.texCoord[c][1]));
+            const Vec3d& p = f.vertices[i];
+            glVertex3f(static_cast<float>(p.x), static_cast<float>(p.z), static_cast<float>(p.y));
+        }
+        glEnd();
+    }
+}
+
+template <bool kNormals, bool kTexCoords>
+void DrawArrays(const Md2Model& model, int32_t frame) {
+    const FrameArrays& f = ArraysOf(model, frame);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, f.positions.data());
+    if constexpr (kNormals) {
+        glEnableClientState(GL_NORMAL_ARRAY);
+        glNormalPointer(GL_FLOAT, 0, f.normals.data());
+    }
+    if constexpr (kTexCoords) {
+        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+        glTexCoordPointer(2, GL_FLOAT, 0, CacheOf(model).texCoords.data());
+    }
+    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(f.positions.size() / 3));
+    if constexpr (kTexCoords) glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    if constexpr (kNormals) glDisableClientState(GL_NORMAL_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+}
+
+template <bool kNormals, bool kTexCoords>
+void Draw(const Md2Model& model, int32_t frame) {
+    if (!Drawable(model, frame)) return;
+    if (g_path == SubmissionPath::Immediate)
+        DrawImmediate<kNormals, kTexCoords>(model, frame);
+    else
+        DrawArrays<kNormals, kTexCoords>(model, frame);
+}
+
+}  // namespace
+
+void SetSubmissionPath(SubmissionPath path) { g_path = path; }
+SubmissionPath GetSubmissionPath() { return g_path; }
+
+void DrawPlain(const Md2Model& model, int32_t frame) { Draw<false, false>(model, frame); }
+void DrawTextured(const Md2Model& model, int32_t frame) { Draw<false, true>(model, frame); }
+void DrawLit(const Md2Model& model, int32_t frame) { Draw<true, false>(model, frame); }
+void DrawLitTextured(const Md2Model& model, int32_t frame) { Draw<true, true>(model, frame); }
+
+void PrepareModelArrays(const Md2Model& model) {
+    for (int32_t f = 0; f < model.FrameCount(); ++f) ArraysOf(model, f);
+}
+
+void BindSkinTexture(uint32_t texture) {
+    glDisable(GL_DITHER);
+    glBindTexture(GL_TEXTURE_2D, texture);
+}
+
+void SetTextureFilter(int32_t mode) {
+    static constexpr GLint kMin[5] = {GL_NEAREST, GL_LINEAR, GL_NEAREST_MIPMAP_NEAREST, GL_LINEAR_MIPMAP_NEAREST,
+                                      GL_LINEAR_MIPMAP_LINEAR};
+    static constexpr GLint kMag[5] = {GL_NEAREST, GL_LINEAR, GL_LINEAR, GL_LINEAR, GL_LINEAR};
+    if (mode < 0 || mode > 4) return;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, kMin[mode]);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, kMag[mode]);
+}
+
+void UploadSkinTexture(const SkinImage& image) {
+    glDisable(GL_DITHER);
+    glBindTexture(GL_TEXTURE_2D, image.texture);
+    // Rows are packed without gaps: a 250-pixel row is 750 bytes, not 752.
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    // Power-of-two sides (as GLU would choose them, within the GL limit) made
+    // here, so GLU's own scaler, which can lose the last row, never runs.
+    GLint largest = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
+    largest = std::max(largest, 64);
+    const int32_t width = std::min(NearestPowerOfTwo(image.width), largest);
+    const int32_t height = std::min(NearestPowerOfTwo(image.height), largest);
+    if (width == image.width && height == image.height) {
+        gluBuild2DMipmaps(GL_TEXTURE_2D, 3, width, height, GL_RGB, GL_UNSIGNED_BYTE, image.pixels.data());
+        return;
+    }
+    const std::vector<uint8_t> scaled = ScaleRgb(image.pixels, image.width, image.height, width, height);
+    gluBuild2DMipmaps(GL_TEXTURE_2D, 3, width, height, GL_RGB, GL_UNSIGNED_BYTE, scaled.data());
+}
+
+}  // namespace meshara
