@@ -1,0 +1,268 @@
+// Model, skin map, light and light file commands.
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "app/commands.h"
+#include "lights/lgt_file.h"
+#include "model/md2_loader.h"
+#include "resources/messages.h"
+
+namespace meshara {
+
+namespace {
+
+// Filters as the file dialogs take them; the order of the skin filters
+// matters, since the third one decides the default extension.
+constexpr const char* kModelFilter = "Quake2 Model (*.md2)|*.md2|All Files (*.*)|*.*";
+constexpr const char* kSkinFilter =
+    "Supported Formats (*.pcx;*.bmp)|*.pcx;*.bmp|DeluxePaint PCX (*.pcx)|*.pcx|"
+    "Microsoft Bitmap (*.bmp)|*.bmp|All Files (*.*)|*.*";
+constexpr const char* kLightFilter = "MSR Light (*.lgt)|*.lgt|All Files (*.*)|*.*";
+constexpr int kBitmapFilterIndex = 2;
+
+// Some refusals are silent by design (a skin that cannot be opened), so a
+// missing text means no message box at all.
+void ShowRefusal(UiPort& ui, FileKind kind, LoadError error) {
+    if (const char* text = UserMessage(kind, error)) ui.ShowMessage(text);
+}
+
+// The options-bar rows run texture, diffusion, specularity, glow while the
+// record keeps specularity before diffusion; this is the one place that maps them.
+std::unique_ptr<SkinImage>& MapOf(Md2Model& model, MapRow row) {
+    switch (row) {
+        case MapRow::Diffusion: return model.diffusionMap;
+        case MapRow::Specularity: return model.specularityMap;
+        case MapRow::Glow: return model.glowMap;
+        case MapRow::Texture: break;
+    }
+    return model.textureMap;
+}
+
+int32_t& FlagOf(Md2Model& model, MapRow row) {
+    switch (row) {
+        case MapRow::Diffusion: return model.diffusionMapOn;
+        case MapRow::Specularity: return model.specularityMapOn;
+        case MapRow::Glow: return model.glowMapOn;
+        case MapRow::Texture: break;
+    }
+    return model.textureMapOn;
+}
+
+bool ValidIndex(int32_t index, size_t count) { return index >= 0 && static_cast<size_t>(index) < count; }
+
+}  // namespace
+
+std::string WithDefaultExtension(std::string path, const char* extension) {
+    // Any dot counts, even one in a folder name: such a path is taken as the
+    // user typed it.
+    if (path.find('.') == std::string::npos) path += extension;
+    return path;
+}
+
+// ---- Models ----
+
+void Commands::OpenModel() {
+    std::string path;
+    int filterIndex = 0;
+    if (!ui_.ChooseFile({"", kModelFilter, "*.md2", false}, path, filterIndex)) return;
+    OpenModelPath(WithDefaultExtension(std::move(path), ".md2"));
+}
+
+bool Commands::OpenModelPath(std::string path) {
+    auto loaded = LoadMd2Model(path);
+    if (!loaded) {
+        ShowRefusal(ui_, FileKind::Model, loaded.Error());
+        return false;
+    }
+    // currentFrame is left alone on purpose: all models share it.
+    doc_.models.currentModel = doc_.models.Count();
+    doc_.models.models.push_back(loaded.Take());
+    Changed();
+    return true;
+}
+
+void Commands::RemoveModel() {
+    ModelList& list = doc_.models;
+    if (!list.CurrentModel()) return;
+    const auto at = list.models.begin() + list.currentModel;
+    ReleaseModel(std::move(*at));
+    list.models.erase(at);
+    // The model that moved into the gap becomes current; past the end wraps to the first.
+    RepairSelection(list.currentModel, list.Count());
+    if (list.currentFrame >= MaxFrameCount(list)) list.currentFrame = 0;
+    Changed();
+}
+
+void Commands::ToggleModelVisible() {
+    Md2Model* model = doc_.models.CurrentModel();
+    if (!model) return;
+    ToggleFlag(model->visible);
+    Changed();
+}
+
+void Commands::SelectModel(int index) {
+    // A selection the list cannot resolve leaves no model current, and
+    // deliberately without a repaint.
+    doc_.models.currentModel = -1;
+    if (!ValidIndex(index, doc_.models.models.size())) return;
+    doc_.models.currentModel = index;
+    Changed();
+}
+
+void Commands::NextFrame() {
+    ModelList& list = doc_.models;
+    ++list.currentFrame;
+    if (list.currentFrame >= MaxFrameCount(list)) list.currentFrame = 0;
+    Changed();
+}
+
+void Commands::PreviousFrame() {
+    ModelList& list = doc_.models;
+    --list.currentFrame;
+    // Without models this lands on -1; the next step forward brings it back to 0.
+    if (list.currentFrame < 0) list.currentFrame = MaxFrameCount(list) - 1;
+    Changed();
+}
+
+// ---- Skin maps ----
+
+void Commands::LoadMap(MapRow row) {
+    Md2Model* model = doc_.models.CurrentModel();
+    if (!model) return;
+    std::string path;
+    int filterIndex = 0;
+    if (!ui_.ChooseFile({"", kSkinFilter, "*.pcx;*.bmp", false}, path, filterIndex)) return;
+    path = WithDefaultExtension(std::move(path), filterIndex == kBitmapFilterIndex ? ".bmp" : ".pcx");
+
+    // The new picture and its texture exist before the old map goes, so a
+    // refused file leaves the row exactly as it was.
+    auto loaded = loadSkin_(path);
+    if (!loaded) {
+        ShowRefusal(ui_, FileKind::Skin, loaded.Error());
+        return;
+    }
+    std::unique_ptr<SkinImage> old = std::exchange(MapOf(*model, row), loaded.Take());
+    old.reset();
+    Changed();
+}
+
+void Commands::ClearMap(MapRow row) {
+    Md2Model* model = doc_.models.CurrentModel();
+    if (!model) return;
+    // The flag stays, so a map loaded later into this row comes up as the user left it.
+    MapOf(*model, row).reset();
+    Changed();
+}
+
+void Commands::ToggleMap(MapRow row) {
+    Md2Model* model = doc_.models.CurrentModel();
+    if (!model) return;
+    ToggleFlag(FlagOf(*model, row));
+    Changed();
+}
+
+// ---- Lights ----
+
+void Commands::NewLight() {
+    auto light = std::make_unique<LightRecord>();
+    SetLightDefaults(*light);
+    light->name = "New Light";
+    light->on = 1;
+    light->deleteMark = 0;
+    doc_.lights.selectedGlobalLight = AppendGlobalLight(doc_.lights, std::move(light));
+    Changed();
+}
+
+void Commands::DeleteLight() {
+    if (!doc_.lights.SelectedLight()) return;
+    RemoveGlobalLight(doc_.lights, doc_.models, doc_.lights.selectedGlobalLight);
+    Changed();
+}
+
+void Commands::ToggleLight() {
+    LightRecord* light = doc_.lights.SelectedLight();
+    if (!light) return;
+    ToggleFlag(light->on);
+    Changed();
+}
+
+void Commands::EditLightProperties() {
+    LightRecord* light = doc_.lights.SelectedLight();
+    if (!light) return;
+    ui_.RequestRedraw();
+    // The dialog writes into the light itself on Apply and OK; Cancel keeps
+    // whatever an earlier Apply did, so both endings refresh alike.
+    ui_.RunLightPropertiesDialog(*light, [this] { ui_.RequestRedraw(); });
+    Changed();
+}
+
+void Commands::SelectGlobalLight(int index) {
+    doc_.lights.selectedGlobalLight = -1;
+    if (!ValidIndex(index, doc_.lights.lights.size())) return;
+    doc_.lights.selectedGlobalLight = index;
+    Changed();
+}
+
+void Commands::AddModelLight() {
+    Md2Model* model = doc_.models.CurrentModel();
+    LightRecord* light = doc_.lights.SelectedLight();
+    if (!model || !light) return;
+    model->currentLight = static_cast<int32_t>(model->lights.size());
+    AppendModelLight(*model, light);
+    Changed();
+}
+
+void Commands::RemoveModelLight() {
+    Md2Model* model = doc_.models.CurrentModel();
+    if (!model || !ValidIndex(model->currentLight, model->lights.size())) return;
+    meshara::RemoveModelLight(*model, model->currentLight);
+    Changed();
+}
+
+void Commands::ToggleModelLight() {
+    Md2Model* model = doc_.models.CurrentModel();
+    if (!model || !ValidIndex(model->currentLight, model->lights.size())) return;
+    ToggleFlag(model->lights[static_cast<size_t>(model->currentLight)].enabled);
+    Changed();
+}
+
+void Commands::SelectModelLight(int index) {
+    Md2Model* model = doc_.models.CurrentModel();
+    if (!model) return;
+    model->currentLight = -1;
+    if (!ValidIndex(index, model->lights.size())) return;
+    model->currentLight = index;
+    Changed();
+}
+
+// ---- Light files ----
+
+void Commands::ExportLight() {
+    const LightRecord* light = doc_.lights.SelectedLight();
+    if (!light) return;
+    std::string path;
+    int filterIndex = 0;
+    if (!ui_.ChooseFile({"", kLightFilter, "*.lgt", true}, path, filterIndex)) return;
+    const LoadError error = SaveLightFile(WithDefaultExtension(std::move(path), ".lgt"), *light);
+    if (error != LoadError::None) ShowRefusal(ui_, FileKind::Light, error);
+}
+
+void Commands::ImportLight() {
+    std::string path;
+    int filterIndex = 0;
+    if (!ui_.ChooseFile({"", kLightFilter, "*.lgt", false}, path, filterIndex)) return;
+    auto loaded = LoadLightFile(WithDefaultExtension(std::move(path), ".lgt"));
+    if (!loaded) {
+        ShowRefusal(ui_, FileKind::Light, loaded.Error());
+        return;
+    }
+    auto light = loaded.Take();
+    light->on = 1;  // files do not carry the switch
+    // Lights nothing until a model takes it, and the user's selection stays put.
+    AppendGlobalLight(doc_.lights, std::move(light));
+    ui_.RefreshOptionsBar();
+    ui_.RequestRedraw();
+}
+
+}  // namespace meshara

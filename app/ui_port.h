@@ -1,0 +1,47 @@
+#pragma once
+// What the command handlers need from the user interface. The wx frame
+// implements it; tests use a recording fake, so every handler runs without
+// a display.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "lights/light_record.h"
+
+namespace meshara {
+
+struct FileDialogRequest {
+    std::string title;
+    // The filter in the "Text|*.ext|Text|*.ext" form the file dialogs take.
+    std::string wildcard;
+    std::string initialName;
+    bool forSaving = false;
+};
+
+class UiPort {
+public:
+    virtual ~UiPort() = default;
+
+    // Repaints the main window and its children before returning.
+    virtual void RequestRedraw() = 0;
+    // Rebuilds the options bar from the document; never fires a selection handler.
+    virtual void RefreshOptionsBar() = 0;
+    // Turns the models by the view's spin step and repaints the view.
+    virtual void SpinStep() = 0;
+
+    // The chosen path and the 0-based index of the filter in use; false when cancelled.
+    virtual bool ChooseFile(const FileDialogRequest& request, std::string& path, int& filterIndex) = 0;
+    // An OK-only message box with the program's name as caption.
+    virtual void ShowMessage(const std::string& text) = 0;
+
+    // The Background Color dialog on rgb; apply(rgb) runs for each Apply.
+    // True when closed with OK (rgb then holds the entered colour).
+    virtual bool RunBackgroundColorDialog(float rgb[3], const std::function<void(const float*)>& apply) = 0;
+    // The Light Properties dialog on light; apply runs after each Apply
+    // has copied the fields into light. True when closed with OK.
+    virtual bool RunLightPropertiesDialog(LightRecord& light, const std::function<void()>& apply) = 0;
+    virtual void ShowAbout() = 0;
+};
+
+}  // namespace meshara

@@ -1,0 +1,85 @@
+#pragma once
+// A user interface that records what the handlers ask of it, in order, and
+// answers the file and property dialogs from a script, so commands run
+// without a display.
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/ui_port.h"
+
+namespace meshara::testing {
+
+class FakeUiPort : public UiPort {
+public:
+    // One scripted answer of the file dialog.
+    struct FileAnswer {
+        bool cancelled = false;
+        std::string path;
+        int filterIndex = 0;
+    };
+    using BackgroundScript = std::function<bool(float rgb[3], const std::function<void(const float*)>& apply)>;
+    using LightScript = std::function<bool(LightRecord& light, const std::function<void()>& apply)>;
+
+    // Every call, in order: "redraw", "refresh", "spin", "choose:<initial name>",
+    // "message:<text>", "background-dialog", "light-dialog", "about".
+    std::vector<std::string> log;
+    // Every file dialog shown, in order.
+    std::vector<FileDialogRequest> fileDialogs;
+
+    // Answers for the file dialog; an empty queue cancels.
+    void AnswerFile(std::string path, int filterIndex = 0) {
+        fileAnswers_.push_back(FileAnswer{false, std::move(path), filterIndex});
+    }
+    void CancelFile() { fileAnswers_.push_back(FileAnswer{true, {}, 0}); }
+    size_t PendingFileAnswers() const { return fileAnswers_.size(); }
+
+    // Without a script both dialogs end with Cancel and touch nothing.
+    BackgroundScript backgroundDialog;
+    LightScript lightDialog;
+
+    // The log with "message:" entries only.
+    std::vector<std::string> Messages() const {
+        std::vector<std::string> out;
+        for (const auto& entry : log)
+            if (entry.rfind("message:", 0) == 0) out.push_back(entry.substr(8));
+        return out;
+    }
+
+    void RequestRedraw() override { log.emplace_back("redraw"); }
+    void RefreshOptionsBar() override { log.emplace_back("refresh"); }
+    void SpinStep() override { log.emplace_back("spin"); }
+
+    bool ChooseFile(const FileDialogRequest& dialog, std::string& path, int& filterIndex) override {
+        log.push_back("choose:" + dialog.initialName);
+        fileDialogs.push_back(dialog);
+        if (fileAnswers_.empty()) return false;
+        FileAnswer answer = std::move(fileAnswers_.front());
+        fileAnswers_.pop_front();
+        if (answer.cancelled) return false;
+        path = std::move(answer.path);
+        filterIndex = answer.filterIndex;
+        return true;
+    }
+
+    void ShowMessage(const std::string& text) override { log.push_back("message:" + text); }
+
+    bool RunBackgroundColorDialog(float rgb[3], const std::function<void(const float*)>& apply) override {
+        log.emplace_back("background-dialog");
+        return backgroundDialog ? backgroundDialog(rgb, apply) : false;
+    }
+
+    bool RunLightPropertiesDialog(LightRecord& light, const std::function<void()>& apply) override {
+        log.emplace_back("light-dialog");
+        return lightDialog ? lightDialog(light, apply) : false;
+    }
+
+    void ShowAbout() override { log.emplace_back("about"); }
+
+private:
+    std::deque<FileAnswer> fileAnswers_;
+};
+
+}  // namespace meshara::testing
