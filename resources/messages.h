@@ -16,6 +16,7 @@ inline constexpr const char* kCannotOpenLight = "Unable to open the file specifi
 inline constexpr const char* kNotLight = "This file does not appear to be a Light format file!";
 inline constexpr const char* kChoosePixelFormatFailed = "ChoosePixelFormat failed";
 inline constexpr const char* kSetPixelFormatFailed = "SetPixelFormat failed";
+inline constexpr const char* kEnterNumber = "Please enter a number.";
 }  // namespace msg
 
 // Which kind of file a refusal was about: the same reason reads differently

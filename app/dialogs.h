@@ -1,0 +1,76 @@
+#pragma once
+// The small modal dialogs: Background Color, Light Properties and About.
+// Number boxes show "%g" and accept only whole, finite numbers; a bad box
+// shows the standard prompt, takes the focus and stops the exchange there.
+
+#include <wx/wx.h>
+
+#include <functional>
+#include <vector>
+
+#include "lights/light_record.h"
+
+namespace meshara {
+
+// A box exchanged with one float.
+struct NumberField {
+    wxTextCtrl* box;
+    float* value;
+};
+
+// Reads the boxes in order into their values, stopping at the first that
+// does not hold a number (after prompting and focusing it). True when all read.
+bool ReadNumberFields(wxWindow* parent, const std::vector<NumberField>& fields);
+
+class BackgroundColorDialog : public wxDialog {
+public:
+    // rgb is edited in place by OK (and by Apply, which then calls apply(rgb)).
+    BackgroundColorDialog(wxWindow* parent, float rgb[3], std::function<void(const float*)> apply);
+
+    wxTextCtrl* redBox;
+    wxTextCtrl* greenBox;
+    wxTextCtrl* blueBox;
+
+    // Blue, green, red: the order the boxes are read in.
+    bool Exchange();
+
+private:
+    void OnOk(wxCommandEvent& event);
+    void OnApply(wxCommandEvent& event);
+
+    float* rgb_;
+    float red_, green_, blue_;
+    std::function<void(const float*)> apply_;
+};
+
+class LightPropertiesDialog : public wxDialog {
+public:
+    LightPropertiesDialog(wxWindow* parent, LightRecord& light, std::function<void()> apply);
+
+    // Ids 1000..1015 and 1024 map to their boxes.
+    wxTextCtrl* Box(int id) const;
+
+    // Reads the boxes into the fields (starting from the light's values, so a
+    // stop leaves the rest as the light has them); true when all read.
+    bool ReadBoxes();
+    // Copies the fifteen numbers and the name into the light.
+    void CopyToLight();
+
+private:
+    void OnOk(wxCommandEvent& event);
+    void OnApply(wxCommandEvent& event);
+    void LoadFromLight();
+
+    LightRecord& light_;
+    std::function<void()> apply_;
+    float ambient_[3], diffuse_[3], direction_[3], position_[3], specular_[3];
+    wxTextCtrl* boxes_[17] = {};  // 1000..1015, then 1024 at index 16
+    std::vector<NumberField> exchangeOrder_;
+};
+
+class AboutDialog : public wxDialog {
+public:
+    explicit AboutDialog(wxWindow* parent);
+};
+
+}  // namespace meshara

@@ -1,0 +1,136 @@
+#include "app/gl_wnd.h"
+
+#include "app/main_wnd.h"
+#include "app/viewer_app.h"
+#include "render/gl_view.h"
+#include "render/renderer.h"
+#include "render/skin_texture.h"
+#include "resources/ids.h"
+#include "resources/messages.h"
+
+namespace meshara {
+
+wxBEGIN_EVENT_TABLE(GLWnd, wxGLCanvas)
+    EVT_PAINT(GLWnd::OnPaint)
+    EVT_SIZE(GLWnd::OnSize)
+    EVT_ERASE_BACKGROUND(GLWnd::OnEraseBackground)
+    EVT_LEFT_DOWN(GLWnd::OnMouse)
+    EVT_LEFT_UP(GLWnd::OnMouse)
+    EVT_RIGHT_DOWN(GLWnd::OnMouse)
+    EVT_RIGHT_UP(GLWnd::OnMouse)
+    EVT_MOTION(GLWnd::OnMouse)
+    EVT_MOUSE_CAPTURE_LOST(GLWnd::OnCaptureLost)
+wxEND_EVENT_TABLE()
+
+bool GLWnd::ChoosePixelFormat(wxGLAttributes& attributes) {
+    // Depth 32 first, then the closest the display has, as a format chooser would.
+    for (int depth : {32, 24, 16}) {
+        wxGLAttributes a;
+        a.PlatformDefaults().RGBA().MinRGBA(8, 8, 8, 0).DoubleBuffer().Depth(depth).EndList();
+        if (wxGLCanvas::IsDisplaySupported(a)) {
+            attributes = a;
+            return true;
+        }
+    }
+    return false;
+}
+
+GLWnd::GLWnd(wxWindow* parent, ViewerApp& app, const wxGLAttributes& attributes)
+    : wxGLCanvas(parent, attributes, ids::kGlWindow, wxDefaultPosition, wxSize(312, 384),
+                 wxBORDER_SUNKEN | wxFULL_REPAINT_ON_RESIZE),
+      app_(app) {
+    SetBackgroundStyle(wxBG_STYLE_PAINT);
+    context_ = std::make_unique<wxGLContext>(this);
+    if (!context_->IsOK()) {
+        context_.reset();
+        contextFailed_ = true;
+        wxMessageBox(msg::kSetPixelFormatFailed, msg::kProgramName, wxOK, parent);
+    }
+}
+
+GLWnd::~GLWnd() {
+    if (HasCapture()) wxGLCanvas::ReleaseMouse();
+}
+
+bool GLWnd::EnsureGl() {
+    if (glReady_) return true;
+    if (!context_ || !IsShownOnScreen()) return false;
+    if (!SetCurrent(*context_)) {
+        if (!contextFailed_) {
+            contextFailed_ = true;
+            wxMessageBox(msg::kSetPixelFormatFailed, msg::kProgramName, wxOK, GetParent());
+        }
+        context_.reset();
+        return false;
+    }
+    glReady_ = true;
+    InstallTextureReleaseHook();
+    const wxSize size = GetClientSize();
+    InitGLState(size.x, size.y);
+    ApplyViewportAndProjection(size.x, size.y);
+    return true;
+}
+
+void GLWnd::OnPaint(wxPaintEvent&) {
+    wxPaintDC dc(this);
+    if (!EnsureGl()) return;
+    RenderScene(Scene{app_.Doc().models, app_.Doc().settings, state_.camera, state_.wireframe},
+                [this] { SwapBuffers(); });
+}
+
+void GLWnd::OnSize(wxSizeEvent& event) {
+    event.Skip();
+    const wxSize size = GetClientSize();
+    if (size.y < 1 || !EnsureGl()) return;
+    ApplyViewportAndProjection(size.x, size.y);
+    Refresh(false);
+    Update();
+}
+
+void GLWnd::OnEraseBackground(wxEraseEvent&) {}  // the picture covers everything: no flicker
+
+void GLWnd::SpinStep() { meshara::SpinStep(state_.camera, *this); }
+
+void GLWnd::OnMouse(wxMouseEvent& event) {
+    uint32_t flags = 0;
+    if (event.LeftIsDown()) flags |= MouseLeft;
+    if (event.RightIsDown()) flags |= MouseRight;
+    if (event.ShiftDown()) flags |= MouseShift;
+    if (event.ControlDown()) flags |= MouseControl;
+    const Point p{event.GetX(), event.GetY()};
+    Camera& camera = state_.camera;
+    const wxEventType type = event.GetEventType();
+    if (type == wxEVT_LEFT_DOWN)
+        OnLeftButtonDown(camera, *this, flags, p);
+    else if (type == wxEVT_RIGHT_DOWN)
+        OnRightButtonDown(camera, *this, flags, p);
+    else if (type == wxEVT_LEFT_UP)
+        OnLeftButtonUp(camera, *this, flags);
+    else if (type == wxEVT_RIGHT_UP)
+        OnRightButtonUp(camera, *this, flags);
+    else if (type == wxEVT_MOTION)
+        OnMouseMove(camera, *this, flags, p);
+    event.Skip();  // let focus handling happen as usual
+}
+
+void GLWnd::OnCaptureLost(wxMouseCaptureLostEvent&) { OnCaptureChanged(state_.camera, *this); }
+
+bool GLWnd::HasCapture() const { return wxGLCanvas::HasCapture(); }
+void GLWnd::CaptureMouse() { wxGLCanvas::CaptureMouse(); }
+void GLWnd::ReleaseMouse() {
+    if (wxGLCanvas::HasCapture()) wxGLCanvas::ReleaseMouse();
+}
+
+void GLWnd::RepaintNow() {
+    Refresh(false);
+    Update();
+}
+
+void GLWnd::RequestRedraw() { app_.RequestRedraw(); }
+
+Point GLWnd::ClientSize() const {
+    const wxSize s = GetClientSize();
+    return {s.x, s.y};
+}
+
+}  // namespace meshara

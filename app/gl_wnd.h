@@ -1,0 +1,59 @@
+#pragma once
+// The OpenGL view: one canvas with the program's one GL context, made
+// current when the window can first take it and kept current until the
+// window goes. Drawing happens only in paint.
+
+#include <wx/glcanvas.h>
+#include <wx/wx.h>
+
+#include <memory>
+
+#include "app/document.h"
+#include "render/camera.h"
+
+namespace meshara {
+
+class ViewerApp;
+
+class GLWnd : public wxGLCanvas, public CameraHost {
+public:
+    GLWnd(wxWindow* parent, ViewerApp& app, const wxGLAttributes& attributes);
+    ~GLWnd() override;
+
+    // Picks the closest pixel format to double-buffered RGBA with 24 colour
+    // and 32 depth bits; false when the display offers none.
+    static bool ChoosePixelFormat(wxGLAttributes& attributes);
+
+    ViewState& State() { return state_; }
+    bool GlReady() const { return glReady_; }
+
+    // Turns the models by the spin step and repaints at once.
+    void SpinStep();
+
+    // Makes the context current and the start state, once; safe to call often.
+    bool EnsureGl();
+
+    // CameraHost
+    bool HasCapture() const override;
+    void CaptureMouse() override;
+    void ReleaseMouse() override;
+    void RepaintNow() override;
+    void RequestRedraw() override;
+    Point ClientSize() const override;
+
+private:
+    void OnPaint(wxPaintEvent& event);
+    void OnSize(wxSizeEvent& event);
+    void OnEraseBackground(wxEraseEvent& event);
+    void OnMouse(wxMouseEvent& event);
+    void OnCaptureLost(wxMouseCaptureLostEvent& event);
+
+    ViewerApp& app_;
+    std::unique_ptr<wxGLContext> context_;
+    ViewState state_;
+    bool glReady_ = false;
+    bool contextFailed_ = false;
+    wxDECLARE_EVENT_TABLE();
+};
+
+}  // namespace meshara

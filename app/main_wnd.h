@@ -1,0 +1,65 @@
+#pragma once
+// The main window: menus, accelerators, the view at the left and the
+// options bar in a fixed column at the right. Every command arrives here.
+
+#include <wx/wx.h>
+
+#include <memory>
+
+#include "app/commands.h"
+#include "app/ui_port.h"
+
+namespace meshara {
+
+class GLWnd;
+class OptionsBar;
+class ViewerApp;
+
+class MainWnd : public wxFrame, public UiPort {
+public:
+    explicit MainWnd(ViewerApp& app);
+    ~MainWnd() override;
+
+    GLWnd* view = nullptr;
+    OptionsBar* optionsBar = nullptr;
+    Commands& Cmd() { return *commands_; }
+
+    // The options bar calls these when a selection changes.
+    void OnModelSelected(int index);
+    void OnModelLightSelected(int index);
+    void OnGlobalLightSelected(int index);
+
+    // Releases every model (while the GL context is current) and every light,
+    // then the view and the options bar. Runs once.
+    void TearDown();
+
+    // UiPort
+    void RequestRedraw() override;
+    void RefreshOptionsBar() override;
+    void SpinStep() override;
+    bool ChooseFile(const FileDialogRequest& request, std::string& path, int& filterIndex) override;
+    void ShowMessage(const std::string& text) override;
+    bool RunBackgroundColorDialog(float rgb[3], const std::function<void(const float*)>& apply) override;
+    bool RunLightPropertiesDialog(LightRecord& light, const std::function<void()>& apply) override;
+    void ShowAbout() override;
+
+    // Lays out the two children for the current client size.
+    void LayoutChildren();
+
+private:
+    void BuildMenus();
+    void OnCommand(wxCommandEvent& event);
+    void OnUpdateUI(wxUpdateUIEvent& event);
+    void OnExit(wxCommandEvent& event);
+    void OnSize(wxSizeEvent& event);
+    void OnClose(wxCloseEvent& event);
+    void OnEraseBackground(wxEraseEvent& event);
+
+    ViewerApp& app_;
+    ViewState fallbackView_;  // used only when no view could be made
+    std::unique_ptr<Commands> commands_;
+    bool tornDown_ = false;
+    wxDECLARE_EVENT_TABLE();
+};
+
+}  // namespace meshara

@@ -1,0 +1,21 @@
+#pragma once
+// The program's own pictures, drawn in code so they need no image files:
+// the window icon and the About picture.
+
+#include <cstdint>
+#include <vector>
+
+namespace meshara {
+
+constexpr int kIconSize = 32;
+constexpr int kAboutWidth = 216;
+constexpr int kAboutHeight = 79;
+
+// 32 x 32 RGBA, top row first: a shaded ring, the emblem of the sample knot.
+std::vector<uint8_t> IconPixels();
+
+// 216 x 79 RGB, top row first: a dusk gradient with the emblem at the left;
+// the window layer writes the program's name beside it.
+std::vector<uint8_t> AboutPixels();
+
+}  // namespace meshara
