@@ -11,6 +11,16 @@ namespace meshara {
 
 namespace {
 
+// Ends a dialog with OK whether it runs modally or was only shown.
+void CloseWithOk(wxDialog* dialog) {
+    if (dialog->IsModal()) {
+        dialog->EndModal(wxID_OK);
+    } else {
+        dialog->SetReturnCode(wxID_OK);
+        dialog->Hide();
+    }
+}
+
 // Places a control at a rectangle given in dialog units.
 template <class T>
 T* At(T* control, wxWindow* dialog, int x, int y, int w, int h) {
@@ -80,7 +90,7 @@ void BackgroundColorDialog::OnOk(wxCommandEvent&) {
     rgb_[0] = red_;
     rgb_[1] = green_;
     rgb_[2] = blue_;
-    EndModal(wxID_OK);
+    CloseWithOk(this);
 }
 
 void BackgroundColorDialog::OnApply(wxCommandEvent&) {
@@ -172,7 +182,7 @@ void LightPropertiesDialog::OnOk(wxCommandEvent&) {
     if (!ReadBoxes()) return;
     CopyToLight();
     light_.name = Box(1024)->GetValue().utf8_string();
-    EndModal(wxID_OK);
+    CloseWithOk(this);
 }
 
 void LightPropertiesDialog::OnApply(wxCommandEvent&) {

@@ -175,6 +175,7 @@ void MainWnd::SpinStep() {
 }
 
 bool MainWnd::ChooseFile(const FileDialogRequest& request, std::string& path, int& filterIndex) {
+    if (fileChooser) return fileChooser(request, path, filterIndex);
     // Open: the folder must exist, the file need not. Save: no overwrite question.
     const long style = request.forSaving ? wxFD_SAVE : wxFD_OPEN;
     wxFileDialog dialog(this, request.title.empty() ? wxString(wxFileSelectorPromptStr) : wxString(request.title),

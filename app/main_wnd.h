@@ -46,6 +46,10 @@ public:
     // Lays out the two children for the current client size.
     void LayoutChildren();
 
+    // When set, file choices are answered by this instead of a dialog
+    // (scripted runs and tests).
+    std::function<bool(const FileDialogRequest&, std::string&, int&)> fileChooser;
+
 private:
     void BuildMenus();
     void OnCommand(wxCommandEvent& event);

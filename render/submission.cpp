@@ -4,6 +4,8 @@
 #include <GL/glu.h>
 
 #include <algorithm>
+#include <cstring>
+#include <unordered_map>
 #include <vector>
 
 #include "skins/skin_scale.h"
@@ -14,16 +16,21 @@ namespace {
 
 SubmissionPath g_path = SubmissionPath::VertexArrays;
 
-// Corners in stored order, three per triangle, converted to float with the
-// y/z exchange done once here rather than at every pass.
+// The arrays are indexed: corners that share a model vertex and the same
+// texture coordinate become one array vertex, so GL transforms and lights
+// each of them once rather than once per corner. The index list keeps every
+// triangle and corner in stored order. Conversion to float and the y/z
+// exchange happen here, once, rather than at every pass.
 struct FrameArrays {
     bool built = false;
-    std::vector<float> positions;  // x, z, y per corner
-    std::vector<float> normals;    // x, z, y per corner
+    std::vector<float> positions;  // x, z, y per array vertex
+    std::vector<float> normals;    // x, z, y per array vertex
 };
 
 struct ArrayCache final : ModelRenderCache {
-    std::vector<float> texCoords;  // s, t per corner, shared by every frame
+    std::vector<uint32_t> indices;     // three per triangle, in stored corner order
+    std::vector<uint16_t> modelVertex; // the model vertex of each array vertex
+    std::vector<float> texCoords;      // s, t per array vertex, shared by every frame
     std::vector<FrameArrays> frames;
 };
 
@@ -31,11 +38,28 @@ ArrayCache& CacheOf(const Md2Model& model) {
     if (!model.renderCache) {
         auto cache = std::make_unique<ArrayCache>();
         cache->frames.resize(model.frames.size());
-        cache->texCoords.reserve(model.triangles.size() * 6);
+        cache->indices.reserve(model.triangles.size() * 3);
+        // Key: model vertex and the exact float bits of (s, t).
+        std::unordered_map<uint64_t, std::vector<uint32_t>> seen;
         for (const Md2Triangle& t : model.triangles)
             for (int c = 0; c < 3; ++c) {
-                cache->texCoords.push_back(static_cast<float>(t.texCoord[c][0]));
-                cache->texCoords.push_back(static_cast<float>(t.texCoord[c][1]));
+                const float st[2] = {static_cast<float>(t.texCoord[c][0]), static_cast<float>(t.texCoord[c][1])};
+                uint32_t sBits, tBits;
+                std::memcpy(&sBits, &st[0], 4);
+                std::memcpy(&tBits, &st[1], 4);
+                const uint64_t key = (uint64_t{t.vertex[c]} << 32) ^ (uint64_t{sBits} * 2654435761u) ^ tBits;
+                uint32_t index = UINT32_MAX;
+                for (uint32_t candidate : seen[key])
+                    if (cache->modelVertex[candidate] == t.vertex[c] &&
+                        std::memcmp(&cache->texCoords[2 * size_t{candidate}], st, sizeof st) == 0)
+                        index = candidate;
+                if (index == UINT32_MAX) {
+                    index = static_cast<uint32_t>(cache->modelVertex.size());
+                    cache->modelVertex.push_back(t.vertex[c]);
+                    cache->texCoords.insert(cache->texCoords.end(), st, st + 2);
+                    seen[key].push_back(index);
+                }
+                cache->indices.push_back(index);
             }
         model.renderCache = std::move(cache);
     }
@@ -47,17 +71,16 @@ const FrameArrays& ArraysOf(const Md2Model& model, int32_t frame) {
     FrameArrays& f = cache.frames[static_cast<size_t>(frame)];
     if (!f.built) {
         const Md2Frame& src = model.frames[static_cast<size_t>(frame)];
-        f.positions.reserve(model.triangles.size() * 9);
-        f.normals.reserve(model.triangles.size() * 9);
-        for (const Md2Triangle& t : model.triangles)
-            for (uint16_t v : t.vertex) {
-                const Vec3d& p = src.vertices[v];
-                const Vec3d& n = src.normals[v];
-                f.positions.insert(f.positions.end(),
-                                   {static_cast<float>(p.x), static_cast<float>(p.z), static_cast<float>(p.y)});
-                f.normals.insert(f.normals.end(),
-                                 {static_cast<float>(n.x), static_cast<float>(n.z), static_cast<float>(n.y)});
-            }
+        f.positions.reserve(cache.modelVertex.size() * 3);
+        f.normals.reserve(cache.modelVertex.size() * 3);
+        for (uint16_t v : cache.modelVertex) {
+            const Vec3d& p = src.vertices[v];
+            const Vec3d& n = src.normals[v];
+            f.positions.insert(f.positions.end(),
+                               {static_cast<float>(p.x), static_cast<float>(p.z), static_cast<float>(p.y)});
+            f.normals.insert(f.normals.end(),
+                             {static_cast<float>(n.x), static_cast<float>(n.z), static_cast<float>(n.y)});
+        }
         f.built = true;
     }
     return f;
@@ -100,7 +123,8 @@ void DrawArrays(const Md2Model& model, int32_t frame) {
         glEnableClientState(GL_TEXTURE_COORD_ARRAY);
         glTexCoordPointer(2, GL_FLOAT, 0, CacheOf(model).texCoords.data());
     }
-    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(f.positions.size() / 3));
+    const std::vector<uint32_t>& indices = CacheOf(model).indices;
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices.size()), GL_UNSIGNED_INT, indices.data());
     if constexpr (kTexCoords) glDisableClientState(GL_TEXTURE_COORD_ARRAY);
     if constexpr (kNormals) glDisableClientState(GL_NORMAL_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);

@@ -11,6 +11,7 @@
 #include "app/dialogs.h"
 #include "app/gl_wnd.h"
 #include "app/main_wnd.h"
+#include "app/ui_port.h"
 #include "app/options_bar.h"
 #include "app/viewer_app.h"
 #include "lights/lgt_file.h"
@@ -352,6 +353,100 @@ TEST_F(Viewer, ScreenshotOfTheSampleWithSkinAndLight) {
     const std::string path = (std::filesystem::current_path() / "viewer-screenshot.png").string();
     ASSERT_TRUE(shot.SaveFile(path, wxBITMAP_TYPE_PNG));
     std::printf("screenshot: %s\n", path.c_str());
+}
+
+TEST_F(Viewer, OpenedModelWithSkinAndLightFillsTheOptionsBar) {
+    std::vector<std::string> answers = {MESHARA_SAMPLES_DIR "/knot", MESHARA_SAMPLES_DIR "/knot.bmp"};
+    std::vector<FileDialogRequest> asked;
+    frame->fileChooser = [&](const FileDialogRequest& request, std::string& path, int& filter) {
+        asked.push_back(request);
+        if (answers.empty()) return false;
+        path = answers.front();
+        answers.erase(answers.begin());
+        filter = 0;
+        return true;
+    };
+    Click(ids::kModelOpen);  // "knot" has no dot: ".md2" is added
+    ASSERT_EQ(Doc().models.Count(), 1);
+    EXPECT_EQ(asked[0].wildcard, "Quake2 Model (*.md2)|*.md2|All Files (*.*)|*.*");
+    EXPECT_EQ(asked[0].initialName, "*.md2");
+    Click(ids::kDiffusionMapLoad);
+    Click(ids::kGlobalLightAdd);
+    Click(ids::kModelLightAdd);
+
+    EXPECT_EQ(Bar().modelList->GetStringSelection(), "knot.md2");
+    EXPECT_EQ(Bar().modelLights->GetStringSelection(), "New Light");
+    EXPECT_EQ(Bar().globalLights->GetStringSelection(), "New Light");
+    EXPECT_EQ(Bar().mapEdits[2]->GetValue(), "knot.bmp") << "the diffusion row";
+    EXPECT_EQ(Bar().mapEdits[0]->GetValue(), "");
+    EXPECT_EQ(Caption(ids::kDiffusionMapLoad + 2), "*");
+    EXPECT_EQ(Caption(ids::kTextureMapLoad + 2), "");
+    EXPECT_EQ(Caption(ids::kModelLightToggle), "*");
+    Click(ids::kDiffusionMapLoad + 2);
+    EXPECT_EQ(Caption(ids::kDiffusionMapLoad + 2), "");
+    EXPECT_EQ(Bar().mapEdits[2]->GetValue(), "knot.bmp") << "switched off, still loaded";
+
+    // Right and Left arrows step the frame through the accelerators' commands.
+    wxCommandEvent next(wxEVT_MENU, ids::kNextFrame);
+    frame->ProcessWindowEvent(next);
+    EXPECT_EQ(Doc().models.currentFrame, 1);
+    wxCommandEvent previous(wxEVT_MENU, ids::kPreviousFrame);
+    frame->ProcessWindowEvent(previous);
+    frame->ProcessWindowEvent(previous);
+    EXPECT_EQ(Doc().models.currentFrame, 11);
+    EXPECT_TRUE(g_dialogs->shown.empty());
+}
+
+TEST_F(Viewer, LightPropertiesApplyBadNumberAndCancel) {
+    LightRecord light;
+    light.name = "Key";
+    int applied = 0;
+    LightPropertiesDialog dialog(frame, light, [&] { ++applied; });
+    // A new light's values, as the boxes show them.
+    EXPECT_EQ(dialog.Box(1000)->GetValue(), "150");
+    EXPECT_EQ(dialog.Box(1004)->GetValue(), "-1");
+    EXPECT_EQ(dialog.Box(1007)->GetValue(), "0");
+    EXPECT_EQ(dialog.Box(1010)->GetValue(), "1");
+    EXPECT_EQ(dialog.Box(1013)->GetValue(), "0.25");
+    EXPECT_EQ(dialog.Box(1024)->GetValue(), "Key");
+
+    wxCommandEvent apply(wxEVT_BUTTON, ids::kApply);
+    dialog.Box(1007)->SetValue("2");
+    dialog.ProcessWindowEvent(apply);
+    EXPECT_EQ(applied, 1);
+    EXPECT_EQ(light.ambient[0], 2) << "Apply takes effect at once";
+
+    // A letter in the first direction box: ambient and diffuse (read before it)
+    // are taken, direction, position, specular and the name are not.
+    dialog.Box(1009)->SetValue("0.5");
+    dialog.Box(1011)->SetValue("0.75");
+    dialog.Box(1004)->SetValue("x");
+    dialog.Box(1001)->SetValue("7");
+    dialog.Box(1015)->SetValue("0.9");
+    dialog.Box(1024)->SetValue("Renamed");
+    g_dialogs->shown.clear();
+    dialog.ProcessWindowEvent(apply);
+    ASSERT_EQ(g_dialogs->shown.size(), 1u);
+    EXPECT_EQ(g_dialogs->shown[0], "Please enter a number.");
+    EXPECT_EQ(light.ambient[2], 0.5f);
+    EXPECT_EQ(light.diffuse[1], 0.75f);
+    EXPECT_EQ(light.spotDirection[0], -1);
+    EXPECT_EQ(light.position[1], 150);
+    EXPECT_EQ(light.specular[2], 0.25f);
+    EXPECT_EQ(light.name, "Key");
+    EXPECT_EQ(applied, 2);
+
+    // OK with the bad box keeps the dialog open and the light as it was.
+    wxCommandEvent ok(wxEVT_BUTTON, wxID_OK);
+    dialog.ProcessWindowEvent(ok);
+    EXPECT_EQ(light.position[1], 150);
+    // Fixed, OK takes everything; Cancel later would keep it.
+    dialog.Box(1004)->SetValue("0");
+    dialog.ProcessWindowEvent(ok);
+    EXPECT_EQ(light.spotDirection[0], 0);
+    EXPECT_EQ(light.position[1], 7);
+    EXPECT_EQ(light.name, "Renamed");
+    EXPECT_EQ(light.position[3], 0) << "w is never edited";
 }
 
 }  // namespace
