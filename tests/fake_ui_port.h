@@ -6,6 +6,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/ui_port.h"
@@ -34,19 +35,13 @@ public:
         fileAnswers_.push_back(FileAnswer{false, std::move(path), filterIndex});
     }
     void CancelFile() { fileAnswers_.push_back(FileAnswer{true, {}, 0}); }
-    size_t PendingFileAnswers() const { return fileAnswers_.size(); }
 
     // Without a script both dialogs end with Cancel and touch nothing.
     BackgroundScript backgroundDialog;
     LightScript lightDialog;
 
-    // The log with "message:" entries only.
-    std::vector<std::string> Messages() const {
-        std::vector<std::string> out;
-        for (const auto& entry : log)
-            if (entry.rfind("message:", 0) == 0) out.push_back(entry.substr(8));
-        return out;
-    }
+    // The log so far, which then starts afresh, so each step can be checked on its own.
+    std::vector<std::string> TakeLog() { return std::exchange(log, {}); }
 
     void RequestRedraw() override { log.emplace_back("redraw"); }
     void RefreshOptionsBar() override { log.emplace_back("refresh"); }

@@ -13,132 +13,96 @@
 namespace meshara {
 namespace {
 
-namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+using Xyz = std::array<double, 3>;
 
-int32_t I32(const std::vector<uint8_t>& b, size_t at) {
-    int32_t v;
-    std::memcpy(&v, &b[at], 4);
-    return v;
-}
-uint16_t U16(const std::vector<uint8_t>& b, size_t at) { return static_cast<uint16_t>(b[at] | b[at + 1] << 8); }
-float F32(const std::vector<uint8_t>& b, size_t at) {
-    float v;
-    std::memcpy(&v, &b[at], 4);
-    return v;
-}
+// A little-endian value of type T at byte offset at.
+template <class T> T At(const Bytes& b, size_t at) { T v; std::memcpy(&v, &b[at], sizeof v); return v; }
+size_t Offset(const Bytes& b, size_t field) { return static_cast<size_t>(At<int32_t>(b, field)); }
 
-// Position of vertex v in frame f, decoded from the raw bytes by the file format's rules.
-std::array<double, 3> RawPosition(const std::vector<uint8_t>& b, int f, int v) {
-    const int32_t vertexCount = I32(b, 24);
-    const size_t frame = static_cast<size_t>(I32(b, 56)) + static_cast<size_t>(f) * (40 + 4 * vertexCount);
+// Position of vertex v in frame f by the file format's rules: byte * scale + translate, y negated.
+Xyz RawPosition(const Bytes& b, int f, int v) {
+    const size_t frame = Offset(b, 56) + static_cast<size_t>(f) * (40 + 4 * Offset(b, 24));
     const size_t entry = frame + 40 + 4 * static_cast<size_t>(v);
-    return {b[entry] * double{F32(b, frame)} + F32(b, frame + 12),
-            -(b[entry + 1] * double{F32(b, frame + 4)} + F32(b, frame + 16)),
-            b[entry + 2] * double{F32(b, frame + 8)} + F32(b, frame + 20)};
+    Xyz p;
+    for (size_t k = 0; k < 3; ++k)
+        p[k] = b[entry + k] * double{At<float>(b, frame + 4 * k)} + At<float>(b, frame + 12 + 4 * k);
+    p[1] = -p[1];
+    return p;
 }
 
-// The smoothed normal of vertex v in frame f: reversed mean of the unit face
-// normals of the triangles (in reversed winding) that use it.
-std::array<double, 3> RawNormal(const std::vector<uint8_t>& b, int f, int v) {
-    const int32_t triangles = I32(b, 32);
-    const size_t at = static_cast<size_t>(I32(b, 52));
-    double sum[3] = {0, 0, 0};
-    int count = 0;
-    for (int32_t t = 0; t < triangles; ++t) {
-        const size_t e = at + 12 * static_cast<size_t>(t);
-        const int corner[3] = {U16(b, e), U16(b, e + 4), U16(b, e + 2)};  // file corners 0, 2, 1
-        if (corner[0] != v && corner[1] != v && corner[2] != v) continue;
-        const auto p0 = RawPosition(b, f, corner[0]), p1 = RawPosition(b, f, corner[1]),
-                   p2 = RawPosition(b, f, corner[2]);
-        const double u[3] = {p1[0] - p0[0], p1[1] - p0[1], p1[2] - p0[2]};
-        const double w[3] = {p2[0] - p1[0], p2[1] - p1[1], p2[2] - p1[2]};
-        const double n[3] = {u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2], u[0] * w[1] - u[1] * w[0]};
-        const double len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+// The smoothed normal of vertex v in frame f: the reversed direction of the sum
+// of the unit face normals (reversed winding) of the triangles using it, once per use.
+Xyz RawNormal(const Bytes& b, int f, int v) {
+    Xyz sum{0, 0, 0};
+    for (int32_t t = 0; t < At<int32_t>(b, 32); ++t) {
+        const size_t e = Offset(b, 52) + 12 * static_cast<size_t>(t);
+        const int corner[3] = {At<uint16_t>(b, e), At<uint16_t>(b, e + 4), At<uint16_t>(b, e + 2)};  // file 0, 2, 1
+        const int uses = (corner[0] == v) + (corner[1] == v) + (corner[2] == v);
+        Xyz p[3], u, w;
+        for (int c = 0; c < 3; ++c) p[c] = RawPosition(b, f, corner[c]);
+        for (int k = 0; k < 3; ++k) u[k] = p[1][k] - p[0][k], w[k] = p[2][k] - p[1][k];
+        const Xyz n{u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2], u[0] * w[1] - u[1] * w[0]};
+        const double len = std::hypot(n[0], n[1], n[2]);
         if (len == 0) continue;
-        for (int c = 0; c < 3; ++c)
-            if (corner[c] == v)
-                for (int k = 0; k < 3; ++k) sum[k] += n[k] / len;
-        for (int c = 0; c < 3; ++c) count += corner[c] == v;
+        for (int k = 0; k < 3; ++k) sum[k] += uses * n[k] / len;
     }
-    if (count == 0) return {0, 0, 0};
-    const double m = std::sqrt(sum[0] * sum[0] + sum[1] * sum[1] + sum[2] * sum[2]) / count;
-    if (m == 0) return {0, 0, 0};
-    return {-sum[0] / count / m, -sum[1] / count / m, -sum[2] / count / m};
+    const double m = std::hypot(sum[0], sum[1], sum[2]);
+    return m == 0 ? Xyz{0, 0, 0} : Xyz{-sum[0] / m, -sum[1] / m, -sum[2] / m};
 }
 
 class Md2Corpus : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(Md2Corpus, LoadsAndMatchesTheRawBytes) {
     MESHARA_REQUIRE_CORPUS();
-    const fs::path path = testing::CorpusDir() / "md2" / GetParam();
-    const auto bytes = testing::ReadAll(path);
+    const std::string name = std::string(GetParam()) + ".md2";
+    const auto path = testing::CorpusDir() / "md2" / name;
+    const Bytes bytes = testing::ReadAll(path);
     auto r = LoadMd2Model(path.string());
     ASSERT_TRUE(r) << r.Detail();
     const Md2Model& m = *r.Value();
-
-    EXPECT_EQ(m.name, GetParam());
-    EXPECT_EQ(m.vertexCount, I32(bytes, 24));
-    EXPECT_EQ(m.triangleCount, I32(bytes, 32));
-    EXPECT_EQ(m.FrameCount(), I32(bytes, 40));
+    EXPECT_EQ(m.name, name);
+    EXPECT_EQ((std::array{m.vertexCount, m.triangleCount, m.FrameCount()}),
+              (std::array{At<int32_t>(bytes, 24), At<int32_t>(bytes, 32), At<int32_t>(bytes, 40)}));
     ASSERT_GT(m.FrameCount(), 0);
 
     // A spread of frames and vertices, first and last included.
-    const int frames[] = {0, m.FrameCount() / 2, m.FrameCount() - 1};
-    const int vertices[] = {0, 1, m.vertexCount / 3, m.vertexCount / 2, m.vertexCount - 1};
-    for (int f : frames)
-        for (int v : vertices) {
-            const auto p = RawPosition(bytes, f, v);
-            const Vec3d& got = m.frames[f].vertices[v];
-            EXPECT_EQ(got.x, p[0]) << "frame " << f << " vertex " << v;
-            EXPECT_EQ(got.y, p[1]) << "frame " << f << " vertex " << v;
-            EXPECT_EQ(got.z, p[2]) << "frame " << f << " vertex " << v;
-            const auto n = RawNormal(bytes, f, v);
-            const Vec3d& gn = m.frames[f].normals[v];
-            EXPECT_NEAR(gn.x, n[0], 1e-12) << "frame " << f << " vertex " << v;
-            EXPECT_NEAR(gn.y, n[1], 1e-12) << "frame " << f << " vertex " << v;
-            EXPECT_NEAR(gn.z, n[2], 1e-12) << "frame " << f << " vertex " << v;
+    for (int f : {0, m.FrameCount() / 2, m.FrameCount() - 1})
+        for (int v : {0, 1, m.vertexCount / 3, m.vertexCount / 2, m.vertexCount - 1}) {
+            const Vec3d &p = m.frames[f].vertices[v], &n = m.frames[f].normals[v];
+            EXPECT_EQ((Xyz{p.x, p.y, p.z}), RawPosition(bytes, f, v)) << "frame " << f << " vertex " << v;
+            const Xyz got{n.x, n.y, n.z}, want = RawNormal(bytes, f, v);
+            for (int k = 0; k < 3; ++k) EXPECT_NEAR(got[k], want[k], 1e-12) << "frame " << f << " vertex " << v;
         }
 
     // Every normal is a unit vector, or zero where no face reached it.
     for (const Md2Frame& frame : m.frames)
-        for (const Vec3d& n : frame.normals) {
-            const double len = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
-            ASSERT_TRUE(len == 0.0 || std::abs(len - 1.0) < 1e-12) << len;
-        }
+        for (const Vec3d& n : frame.normals)
+            ASSERT_TRUE(std::hypot(n.x, n.y, n.z) == 0.0 || std::abs(std::hypot(n.x, n.y, n.z) - 1.0) < 1e-12);
 
-    // Texture coordinates: one checked corner against its raw entry.
-    const size_t tri = static_cast<size_t>(I32(bytes, 52));
-    const size_t st = static_cast<size_t>(I32(bytes, 48)) + 4 * U16(bytes, tri + 6 + 2);  // file corner 1
-    const int16_t s = static_cast<int16_t>(U16(bytes, st));
-    EXPECT_EQ(m.triangles[0].texCoord[2][0], static_cast<double>(s) / I32(bytes, 8));
+    // The first triangle's record corner 2 is file corner 1; s is divided by the skin width.
+    const size_t st = Offset(bytes, 48) + 4 * At<uint16_t>(bytes, Offset(bytes, 52) + 6 + 2);
+    EXPECT_EQ(m.triangles[0].texCoord[2][0], static_cast<double>(At<int16_t>(bytes, st)) / At<int32_t>(bytes, 8));
 }
 
-INSTANTIATE_TEST_SUITE_P(RealFiles, Md2Corpus,
-                         ::testing::Values("dolphin.md2", "faerie.md2", "flag.md2", "horse.md2", "sydney.md2"),
-                         [](const auto& info) {
-                             std::string n = info.param;
-                             return n.substr(0, n.find('.'));
-                         });
+INSTANTIATE_TEST_SUITE_P(RealFiles, Md2Corpus, ::testing::Values("dolphin", "faerie", "flag", "horse", "sydney"),
+                         [](const auto& info) { return std::string(info.param); });
 
 TEST(Md2CorpusMalformed, ZeroVerticesWithATriangleIsRefusedAsDamaged) {
     MESHARA_REQUIRE_CORPUS();
     // Its one triangle names vertex 0 and texture coordinate 0 of a model
     // that has neither vertices nor texture coordinates.
     auto r = LoadMd2Model((testing::CorpusDir() / "md2" / "malformed_zero_numvertices.md2").string());
-    EXPECT_FALSE(r);
     EXPECT_EQ(r.Error(), LoadError::DamagedMd2);
     EXPECT_NE(r.Detail().find("vertex"), std::string::npos) << r.Detail();
 }
 
 TEST(Md2CorpusMalformed, EveryTruncationOfARealModelIsRefused) {
     MESHARA_REQUIRE_CORPUS();
-    const auto bytes = testing::ReadAll(testing::CorpusDir() / "md2" / "flag.md2");
-    const size_t framesEnd = static_cast<size_t>(I32(bytes, 56)) +
-                             static_cast<size_t>(I32(bytes, 40)) * (40 + 4 * static_cast<size_t>(I32(bytes, 24)));
-    for (size_t n = 0; n < framesEnd; n += 7) {
-        std::vector<uint8_t> prefix(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n));
-        ASSERT_FALSE(ParseMd2Model(prefix, "flag.md2")) << n;
-    }
+    const Bytes bytes = testing::ReadAll(testing::CorpusDir() / "md2" / "flag.md2");
+    const size_t framesEnd = Offset(bytes, 56) + Offset(bytes, 40) * (40 + 4 * Offset(bytes, 24));
+    for (size_t n = 0; n < framesEnd; n += 7)
+        ASSERT_FALSE(ParseMd2Model(Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n)), "f")) << n;
 }
 
 }  // namespace
