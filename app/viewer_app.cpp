@@ -1,5 +1,6 @@
 #include "app/viewer_app.h"
 
+#include "app/command_line.h"
 #include "app/gl_wnd.h"
 #include "app/main_wnd.h"
 #include "render/camera.h"
@@ -22,7 +23,21 @@ ViewerApp::ViewerApp() {
 
 bool ViewerApp::OnInit() {
     if (!wxApp::OnInit()) return false;
-    return CreateMainWindow();
+    if (!CreateMainWindow()) return false;
+    OpenModels(startupModels_);
+    return true;
+}
+
+void ViewerApp::OnInitCmdLine(wxCmdLineParser& parser) { DescribeCommandLine(parser); }
+
+bool ViewerApp::OnCmdLineParsed(wxCmdLineParser& parser) {
+    for (size_t i = 0; i < parser.GetParamCount(); ++i) startupModels_.push_back(parser.GetParam(i).utf8_string());
+    return true;
+}
+
+void ViewerApp::OpenModels(const std::vector<std::string>& paths) {
+    if (!mainFrame) return;
+    for (const std::string& path : paths) mainFrame->Cmd().OpenModelPath(path);
 }
 
 bool ViewerApp::CreateMainWindow() {
@@ -47,7 +62,10 @@ void ViewerApp::OnAssertFailure(const wxChar* file, int line, const wxChar* func
 
 void ViewerApp::RequestRedraw() {
     if (!mainFrame) return;
+    // The view has a native window of its own: invalidating the frame alone
+    // does not reach it, so it is invalidated by name.
     mainFrame->Refresh(false);
+    if (mainFrame->view) mainFrame->view->Refresh(false);
     mainFrame->Update();
     if (mainFrame->view) mainFrame->view->Update();
 }

@@ -4,6 +4,9 @@
 
 #include <wx/wx.h>
 
+#include <string>
+#include <vector>
+
 #include "app/document.h"
 
 namespace meshara {
@@ -15,6 +18,12 @@ public:
     ViewerApp();
     bool OnInit() override;
     int OnExit() override;
+    void OnInitCmdLine(wxCmdLineParser& parser) override;
+    bool OnCmdLineParsed(wxCmdLineParser& parser) override;
+
+    // Opens each model as the Model List "+" would; a refused one shows its
+    // message and the rest still open.
+    void OpenModels(const std::vector<std::string>& paths);
 
     Document& Doc() { return document_; }
     MainWnd* mainFrame = nullptr;  // not owned: wx deletes the frame with its window
@@ -38,6 +47,7 @@ private:
     void OnAbout(wxCommandEvent& event);
 
     Document document_;
+    std::vector<std::string> startupModels_;
     wxDECLARE_EVENT_TABLE();
 };
 

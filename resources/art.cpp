@@ -12,10 +12,11 @@ struct Colour {
 };
 
 // A ring lit from the upper right: returns coverage (0..1) and its shade.
-double Ring(double x, double y, double radius, double thickness, Colour& shade) {
+// scale: device pixels per unit, so the anti-aliased edge stays one pixel wide.
+double Ring(double x, double y, double radius, double thickness, Colour& shade, double scale = 1.0) {
     const double d = std::sqrt(x * x + y * y);
     const double edge = thickness / 2 - std::fabs(d - radius);
-    const double coverage = std::clamp(edge + 0.5, 0.0, 1.0);
+    const double coverage = std::clamp(edge * scale + 0.5, 0.0, 1.0);
     if (coverage <= 0) return 0;
     // Tube normal: across the ring and out of the picture.
     const double across = std::clamp((d - radius) / (thickness / 2), -1.0, 1.0);
@@ -33,13 +34,15 @@ uint8_t Byte(double v) { return static_cast<uint8_t>(std::clamp(std::lround(v * 
 
 }  // namespace
 
-std::vector<uint8_t> IconPixels() {
+std::vector<uint8_t> IconPixels(int size) {
     std::vector<uint8_t> out;
-    out.reserve(kIconSize * kIconSize * 4);
-    for (int y = 0; y < kIconSize; ++y)
-        for (int x = 0; x < kIconSize; ++x) {
+    out.reserve(static_cast<size_t>(size) * size * 4);
+    // Drawn in 32-pixel units and scaled, so every size shows the same ring.
+    const double unit = size / 32.0;
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
             Colour c{};
-            const double a = Ring(x + 0.5 - 16, y + 0.5 - 16, 10.5, 8, c);
+            const double a = Ring((x + 0.5) / unit - 16, (y + 0.5) / unit - 16, 10.5, 8, c, unit);
             out.insert(out.end(), {Byte(c.r), Byte(c.g), Byte(c.b), Byte(a)});
         }
     return out;

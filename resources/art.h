@@ -11,8 +11,9 @@ constexpr int kIconSize = 32;
 constexpr int kAboutWidth = 216;
 constexpr int kAboutHeight = 79;
 
-// 32 x 32 RGBA, top row first: a shaded ring, the emblem of the sample knot.
-std::vector<uint8_t> IconPixels();
+// size x size RGBA, top row first: a shaded ring, the emblem of the sample
+// knot. The window uses 32 x 32; desktops get it at their usual sizes.
+std::vector<uint8_t> IconPixels(int size = kIconSize);
 
 // 216 x 79 RGB, top row first: a dusk gradient with the emblem at the left;
 // the window layer writes the program's name beside it.

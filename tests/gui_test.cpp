@@ -5,6 +5,9 @@
 #include <wx/modalhook.h>
 #include <wx/wx.h>
 
+#include <GL/gl.h>
+
+#include <cstdlib>
 #include <filesystem>
 #include <utility>
 
@@ -272,6 +275,64 @@ TEST_F(Viewer, ReleasedDragKeepsTurningOnIdleAndAClickStopsIt) {
     EXPECT_FALSE(idleTurns()) << "a click stops it";
 }
 
+TEST_F(Viewer, ModelsFromTheCommandLineOpenAndARefusedOneSaysSo) {
+    TheApp().OpenModels({MESHARA_SAMPLES_DIR "/knot.md2", MESHARA_SAMPLES_DIR "/missing.md2",
+                         MESHARA_SAMPLES_DIR "/knot.pcx", MESHARA_SAMPLES_DIR "/knot.md2"});
+    EXPECT_EQ(Doc().models.Count(), 2);
+    EXPECT_EQ(Doc().models.currentModel, 1);
+    EXPECT_EQ(Messages(), (std::vector<std::string>{"There was an error loading the specified file!",
+                                                    "This is not an MD2!"}));
+    EXPECT_EQ(Bar().modelList->GetCount(), 2u);
+}
+
+// What a window shows on the (virtual) screen, once its drawing has landed.
+wxBitmap Capture(wxWindow& window) {
+    window.Refresh(false);
+    window.Update();
+    for (int i = 0; i < 15; ++i) {  // the toolkit paints on its own clock: give it a few ticks
+        Pump();
+        wxMilliSleep(20);
+    }
+    wxScreenDC screen;
+    const wxRect rect = window.GetScreenRect();
+    wxBitmap shot(rect.width, rect.height);
+    wxMemoryDC memory(shot);
+    memory.Blit(0, 0, rect.width, rect.height, &screen, rect.x, rect.y);
+    memory.SelectObject(wxNullBitmap);
+    return shot;
+}
+
+// The main window with the view's latest picture: a screen grab can lag
+// behind the GL surface under Xvfb, so the view's part comes from GL itself.
+wxBitmap CaptureFrame(MainWnd& frame) {
+    wxImage image = Capture(frame).ConvertToImage();
+    GLWnd& view = *frame.view;
+    view.EnsureGl();
+    view.RepaintNow();
+    const wxSize size = view.GetClientSize();
+    std::vector<unsigned char> pixels(static_cast<size_t>(size.x) * size.y * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);  // the frame just drawn, kept after the swap by Mesa
+    glReadPixels(0, 0, size.x, size.y, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    const wxPoint at = view.GetScreenPosition() - frame.GetScreenPosition();
+    for (int y = 0; y < size.y; ++y)
+        for (int x = 0; x < size.x; ++x) {
+            const unsigned char* p = &pixels[(static_cast<size_t>(size.y - 1 - y) * size.x + x) * 3];
+            if (at.x + x < image.GetWidth() && at.y + y < image.GetHeight())
+                image.SetRGB(at.x + x, at.y + y, p[0], p[1], p[2]);
+        }
+    return wxBitmap(image);
+}
+
+// Screenshots go to MESHARA_SCREENSHOT_DIR (tools/make-screenshots points it
+// at docs/images), else to the working folder.
+void Save(const wxBitmap& shot, const char* name) {
+    const char* dir = std::getenv("MESHARA_SCREENSHOT_DIR");
+    const std::string path = ((dir ? std::filesystem::path(dir) : std::filesystem::current_path()) / name).string();
+    ASSERT_TRUE(shot.SaveFile(path, wxBITMAP_TYPE_PNG)) << path;
+    std::printf("screenshot: %s\n", path.c_str());
+}
+
 TEST_F(Viewer, ScreenshotOfTheSampleWithSkinAndLightThenClosingLeavesNoTexture) {
     const int textures = LiveTextureCount();
     frame->SetSize(720, 520);
@@ -293,12 +354,8 @@ TEST_F(Viewer, ScreenshotOfTheSampleWithSkinAndLightThenClosingLeavesNoTexture) 
         frame->RequestRedraw();
         Pump();
     }
-    wxScreenDC screen;
     const wxRect rect = frame->GetScreenRect();
-    wxBitmap shot(rect.width, rect.height);
-    wxMemoryDC memory(shot);
-    memory.Blit(0, 0, rect.width, rect.height, &screen, rect.x, rect.y);
-    memory.SelectObject(wxNullBitmap);
+    const wxBitmap shot = CaptureFrame(*frame);
     // The view's part of the window: the knot is lit and coloured.
     const wxImage image = shot.ConvertToImage();
     const wxRect view = frame->view->GetScreenRect();
@@ -307,9 +364,12 @@ TEST_F(Viewer, ScreenshotOfTheSampleWithSkinAndLightThenClosingLeavesNoTexture) 
         for (int x = view.x - rect.x; x < view.GetRight() - rect.x; ++x)
             lit += image.GetRed(x, y) + image.GetGreen(x, y) + image.GetBlue(x, y) > 120;
     EXPECT_GT(lit, view.width * view.height / 20) << "the lit model covers part of the view";
-    const std::string path = (std::filesystem::current_path() / "viewer-screenshot.png").string();
-    ASSERT_TRUE(shot.SaveFile(path, wxBITMAP_TYPE_PNG));
-    std::printf("screenshot: %s\n", path.c_str());
+    Save(shot, "viewer.png");
+
+    // The wireframe picture for the user guide.
+    frame->Cmd().ToggleWireframe();
+    Save(CaptureFrame(*frame), "wireframe.png");
+    frame->Cmd().ToggleWireframe();
     frame->Close(true);
     Pump();
     EXPECT_EQ(LiveTextureCount(), textures);

@@ -16,8 +16,11 @@ void AppendToVector(png_structp png, png_bytep data, png_size_t length) {
 void NoFlush(png_structp) {}
 }  // namespace
 
-bool WritePng(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb) {
-    if (width <= 0 || height <= 0 || rgb.size() != static_cast<size_t>(width) * height * 3) return false;
+namespace {
+
+bool Write(const std::string& path, int width, int height, const std::vector<uint8_t>& pixels, int channels) {
+    if (width <= 0 || height <= 0 || pixels.size() != static_cast<size_t>(width) * height * channels) return false;
+    const std::vector<uint8_t>& rgb = pixels;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     if (!png) return false;
     png_infop info = png_create_info_struct(png);
@@ -29,14 +32,25 @@ bool WritePng(const std::string& path, int width, int height, const std::vector<
         return false;
     }
     png_set_write_fn(png, &encoded, AppendToVector, NoFlush);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGB,
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+                 channels == 4 ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     for (int y = 0; y < height; ++y)
-        rows[static_cast<size_t>(y)] = const_cast<png_bytep>(&rgb[static_cast<size_t>(y) * width * 3]);
+        rows[static_cast<size_t>(y)] = const_cast<png_bytep>(&rgb[static_cast<size_t>(y) * width * channels]);
     png_set_rows(png, info, rows.data());
     png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
     png_destroy_write_struct(&png, &info);
     return WriteFileBytes(path, encoded);
+}
+
+}  // namespace
+
+bool WritePng(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb) {
+    return Write(path, width, height, rgb, 3);
+}
+
+bool WritePngRgba(const std::string& path, int width, int height, const std::vector<uint8_t>& rgba) {
+    return Write(path, width, height, rgba, 4);
 }
 
 }  // namespace meshara

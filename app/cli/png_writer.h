@@ -10,4 +10,7 @@ namespace meshara {
 // an existing file is only replaced once the new one is complete.
 bool WritePng(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb);
 
+// The same for RGBA bytes, alpha kept.
+bool WritePngRgba(const std::string& path, int width, int height, const std::vector<uint8_t>& rgba);
+
 }  // namespace meshara
