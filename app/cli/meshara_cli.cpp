@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -106,18 +108,29 @@ struct InputOutput {
     const char* output = nullptr;
 };
 
-int Decode(const Args& args) {
-    InputOutput io;
+// Takes "-o OUT" and one positional input; other options go to more(i),
+// which may consume arguments and returns a problem, or "" when fine, or
+// nullopt when it does not know the option. Returns the first problem, or "".
+std::string TakeInputOutput(const Args& args, InputOutput& io,
+                            const std::function<std::optional<std::string>(size_t&)>& more = {}) {
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "-o") {
-            if (i + 1 >= args.size() || io.output) return Usage("-o needs one output file");
+            if (i + 1 >= args.size() || io.output) return "-o needs one output file";
             io.output = args[++i].data();
         } else if (!io.input && !args[i].starts_with("-")) {
             io.input = args[i].data();
+        } else if (auto problem = more ? more(i) : std::nullopt; problem) {
+            if (!problem->empty()) return *problem;
         } else {
-            return Usage("unexpected argument: " + std::string(args[i]));
+            return "unexpected argument: " + std::string(args[i]);
         }
     }
+    return {};
+}
+
+int Decode(const Args& args) {
+    InputOutput io;
+    if (std::string problem = TakeInputOutput(args, io); !problem.empty()) return Usage(problem);
     if (!io.input || !io.output) return Usage("decode needs a picture and -o OUT.ppm");
 
     auto result = ReadSkinImage(io.input);
@@ -140,21 +153,17 @@ int Light(const Args& args) {
     bool makeNew = false;
     const char* name = nullptr;
     InputOutput io;
-    for (size_t i = 0; i < args.size(); ++i) {
+    const std::string problem = TakeInputOutput(args, io, [&](size_t& i) -> std::optional<std::string> {
         if (args[i] == "--new") {
             makeNew = true;
-        } else if (args[i] == "--name") {
-            if (i + 1 >= args.size() || name) return Usage("--name needs one text");
-            name = args[++i].data();
-        } else if (args[i] == "-o") {
-            if (i + 1 >= args.size() || io.output) return Usage("-o needs one output file");
-            io.output = args[++i].data();
-        } else if (!io.input && !args[i].starts_with("-")) {
-            io.input = args[i].data();
-        } else {
-            return Usage("unexpected argument: " + std::string(args[i]));
+            return "";
         }
-    }
+        if (args[i] != "--name") return std::nullopt;
+        if (i + 1 >= args.size() || name) return "--name needs one text";
+        name = args[++i].data();
+        return "";
+    });
+    if (!problem.empty()) return Usage(problem);
 
     if (makeNew) {
         if (io.input || !io.output) return Usage("light --new takes no input file and needs -o FILE.lgt");
