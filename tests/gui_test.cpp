@@ -252,6 +252,14 @@ TEST_F(Viewer, NumberDialogsApplyRefuseBadNumbersAndStayOpenOnABadOk) {
     Press(dialog, wxID_OK);
     EXPECT_TRUE(light.spotDirection[0] == 0 && light.position[1] == 7 && light.name == "Renamed");
     EXPECT_EQ(light.position[3], 0) << "w is never edited";
+
+    // Apply, then Cancel: the applied value stays and nothing else is read.
+    LightPropertiesDialog again(frame, light, {});
+    Fill({{again.Box(1010), "0.3"}});
+    Press(again, ids::kApply);
+    Fill({{again.Box(1013), "0.6"}});
+    Press(again, wxID_CANCEL);
+    EXPECT_TRUE(light.diffuse[0] == 0.3f && light.specular[0] == 0.25f);
 }
 
 TEST_F(Viewer, ReleasedDragKeepsTurningOnIdleAndAClickStopsIt) {
