@@ -5,7 +5,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <unordered_map>
+#include <map>
+#include <tuple>
 #include <vector>
 
 #include "skins/skin_scale.h"
@@ -39,27 +40,20 @@ ArrayCache& CacheOf(const Md2Model& model) {
         auto cache = std::make_unique<ArrayCache>();
         cache->frames.resize(model.frames.size());
         cache->indices.reserve(model.triangles.size() * 3);
-        // Key: model vertex and the exact float bits of (s, t).
-        std::unordered_map<uint64_t, std::vector<uint32_t>> seen;
+        // Keyed by the model vertex and the exact float bits of (s, t).
+        std::map<std::tuple<uint16_t, uint32_t, uint32_t>, uint32_t> seen;
         for (const Md2Triangle& t : model.triangles)
             for (int c = 0; c < 3; ++c) {
                 const float st[2] = {static_cast<float>(t.texCoord[c][0]), static_cast<float>(t.texCoord[c][1])};
-                uint32_t sBits, tBits;
-                std::memcpy(&sBits, &st[0], 4);
-                std::memcpy(&tBits, &st[1], 4);
-                const uint64_t key = (uint64_t{t.vertex[c]} << 32) ^ (uint64_t{sBits} * 2654435761u) ^ tBits;
-                uint32_t index = UINT32_MAX;
-                for (uint32_t candidate : seen[key])
-                    if (cache->modelVertex[candidate] == t.vertex[c] &&
-                        std::memcmp(&cache->texCoords[2 * size_t{candidate}], st, sizeof st) == 0)
-                        index = candidate;
-                if (index == UINT32_MAX) {
-                    index = static_cast<uint32_t>(cache->modelVertex.size());
+                uint32_t bits[2];
+                std::memcpy(bits, st, sizeof bits);
+                const auto next = static_cast<uint32_t>(cache->modelVertex.size());
+                const auto [at, added] = seen.try_emplace({t.vertex[c], bits[0], bits[1]}, next);
+                if (added) {
                     cache->modelVertex.push_back(t.vertex[c]);
                     cache->texCoords.insert(cache->texCoords.end(), st, st + 2);
-                    seen[key].push_back(index);
                 }
-                cache->indices.push_back(index);
+                cache->indices.push_back(at->second);
             }
         model.renderCache = std::move(cache);
     }
