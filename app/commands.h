@@ -12,7 +12,7 @@
 
 #include "app/document.h"
 #include "app/ui_port.h"
-#include "model/load_result.h"
+#include "io/load_result.h"
 #include "skins/skin_image.h"
 
 namespace meshara {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "model/byte_reader.h"
-#include "model/file_bytes.h"
+#include "io/byte_reader.h"
+#include "io/file_bytes.h"
 
 namespace meshara {
 

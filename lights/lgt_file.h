@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "lights/light_record.h"
-#include "model/load_result.h"
+#include "io/load_result.h"
 
 namespace meshara {
 

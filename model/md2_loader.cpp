@@ -3,8 +3,9 @@
 #include <cstring>
 #include <string>
 
-#include "model/byte_reader.h"
-#include "model/file_bytes.h"
+#include "io/byte_reader.h"
+#include "io/file_bytes.h"
+#include "io/file_name.h"
 #include "model/vertex_normals.h"
 
 namespace meshara {

@@ -28,10 +28,4 @@ int32_t MaxFrameCount(const ModelList& list) {
 
 void ReleaseModel(std::unique_ptr<Md2Model> model) { model.reset(); }
 
-std::string FileNameOfPath(std::string_view path) {
-    size_t cut = path.find_last_of("\\/");
-    if (cut == std::string_view::npos) return std::string(path);
-    return std::string(path.substr(cut + 1));
-}
-
 }  // namespace meshara

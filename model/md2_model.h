@@ -89,7 +89,4 @@ int32_t MaxFrameCount(const ModelList& list);
 // The lights its entries refer to stay in the global list.
 void ReleaseModel(std::unique_ptr<Md2Model> model);
 
-// Text after the last '\\' or '/' of the path, or the whole path.
-std::string FileNameOfPath(std::string_view path);
-
 }  // namespace meshara

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "model/load_result.h"
+#include "io/load_result.h"
 #include "skins/skin_image.h"
 
 namespace meshara {

@@ -1,7 +1,7 @@
 #pragma once
 // Every text the program shows the user about a refused file, in one place.
 
-#include "model/load_result.h"
+#include "io/load_result.h"
 
 namespace meshara {
 

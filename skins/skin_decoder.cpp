@@ -3,9 +3,9 @@
 #include <array>
 #include <cstring>
 
-#include "model/byte_reader.h"
-#include "model/file_bytes.h"
-#include "model/md2_model.h"
+#include "io/byte_reader.h"
+#include "io/file_bytes.h"
+#include "io/file_name.h"
 
 namespace meshara {
 

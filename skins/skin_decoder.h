@@ -7,7 +7,7 @@
 #include <span>
 #include <string>
 
-#include "model/load_result.h"
+#include "io/load_result.h"
 #include "skins/skin_image.h"
 
 namespace meshara {

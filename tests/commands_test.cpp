@@ -11,6 +11,7 @@
 
 #include "app/commands.h"
 #include "app/document.h"
+#include "io/file_name.h"
 #include "resources/ids.h"
 #include "resources/messages.h"
 #include "skins/skin_decoder.h"

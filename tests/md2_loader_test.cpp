@@ -7,6 +7,7 @@
 #include <array>
 #include <functional>
 
+#include "io/file_name.h"
 #include "model/md2_loader.h"
 #include "resources/messages.h"
 #include "tests/test_support.h"

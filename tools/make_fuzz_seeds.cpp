@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "model/file_bytes.h"
+#include "io/file_bytes.h"
 #include "tools/writers/byte_writer.h"
 #include "tools/writers/lgt_writer.h"
 #include "tools/writers/md2_writer.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "model/file_bytes.h"
+#include "io/file_bytes.h"
 #include "tools/writers/lgt_writer.h"
 #include "tools/writers/md2_writer.h"
 #include "tools/writers/picture_writers.h"

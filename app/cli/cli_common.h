@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "model/load_result.h"
+#include "io/load_result.h"
 #include "resources/messages.h"
 
 namespace meshara::cli {

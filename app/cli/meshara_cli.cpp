@@ -13,7 +13,7 @@
 
 #include "app/cli/cli_common.h"
 #include "lights/lgt_file.h"
-#include "model/file_bytes.h"
+#include "io/file_bytes.h"
 #include "model/md2_loader.h"
 #include "resources/messages.h"
 #include "skins/skin_decoder.h"

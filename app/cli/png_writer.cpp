@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "model/file_bytes.h"
+#include "io/file_bytes.h"
 
 namespace meshara {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "model/load_result.h"
+#include "io/load_result.h"
 
 namespace meshara {
 

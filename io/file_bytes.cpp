@@ -1,4 +1,4 @@
-#include "model/file_bytes.h"
+#include "io/file_bytes.h"
 
 #include <cerrno>
 #include <cstdio>
