@@ -6,6 +6,7 @@
 #include <span>
 
 #include "model/md2_loader.h"
+#include "model/vertex_normals.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto result = meshara::ParseMd2Model(std::span<const uint8_t>(data, size), "fuzz.md2");
@@ -14,8 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const auto& t : m.triangles)
         for (uint16_t v : t.vertex)
             if (v >= m.vertexCount) std::abort();
-    for (const auto& f : m.frames)
-        if (f.vertices.size() != static_cast<size_t>(m.vertexCount) || f.normals.size() != f.vertices.size())
+    for (int32_t f = 0; f < m.FrameCount(); ++f)
+        if (m.frames[f].vertices.size() != static_cast<size_t>(m.vertexCount) ||
+            meshara::FrameNormals(m, f).size() != m.frames[f].vertices.size())
             std::abort();
     return 0;
 }

@@ -1,56 +1,217 @@
 #include "io/file_bytes.h"
 
 #include <cerrno>
-#include <cstdio>
+#include <csignal>
 #include <cstring>
-#include <memory>
+#include <exception>
+#include <random>
+#include <utility>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace meshara {
 
 namespace {
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+std::string ErrnoText(int error) { return std::strerror(error); }
+
+// What a path is when it is not a file we read or replace.
+std::string KindText(mode_t mode) {
+    if (S_ISDIR(mode)) return "is a directory";
+    if (S_ISFIFO(mode)) return "is a FIFO (named pipe)";
+    if (S_ISSOCK(mode)) return "is a socket";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "is a device";
+    return "is not a regular file";
+}
+
+void Close(int& fd) {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+}
+
 }  // namespace
+
+// ---- Reading ---------------------------------------------------------------
+
+LoadResult<InputFile> InputFile::Open(const std::string& path) {
+    using Result = LoadResult<InputFile>;
+    // Non-blocking, so a FIFO nobody writes to opens at once and is then refused.
+    InputFile file;
+    file.fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (file.fd_ < 0) return Result::Fail(LoadError::CannotOpen, ErrnoText(errno));
+    struct stat st {};
+    if (::fstat(file.fd_, &st) != 0) return Result::Fail(LoadError::CannotOpen, ErrnoText(errno));
+    if (!S_ISREG(st.st_mode)) return Result::Fail(LoadError::CannotOpen, KindText(st.st_mode));
+    file.size_ = static_cast<uint64_t>(st.st_size);
+    return file;
+}
+
+InputFile::InputFile(InputFile&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), size_(other.size_), position_(other.position_) {}
+
+InputFile& InputFile::operator=(InputFile&& other) noexcept {
+    if (this != &other) {
+        Close(fd_);
+        fd_ = std::exchange(other.fd_, -1);
+        size_ = other.size_;
+        position_ = other.position_;
+    }
+    return *this;
+}
+
+InputFile::~InputFile() { Close(fd_); }
+
+bool InputFile::ReadMore(std::vector<uint8_t>& out, uint64_t count, std::string& why) {
+    const uint64_t wanted = std::min(count, size_ - std::min(size_, position_));
+    const size_t start = out.size();
+    try {
+        out.resize(start + static_cast<size_t>(wanted));
+    } catch (const std::exception&) {  // bad_alloc, or length_error past what a vector can hold
+        why = "not enough memory to read " + std::to_string(wanted) + " bytes";
+        return false;
+    }
+    size_t got = 0;
+    while (got < wanted) {
+        const ssize_t n = ::read(fd_, out.data() + start + got, static_cast<size_t>(wanted) - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            out.resize(start + got);
+            why = ErrnoText(errno);
+            return false;
+        }
+        if (n == 0) break;  // the file shrank since it was opened
+        got += static_cast<size_t>(n);
+    }
+    out.resize(start + got);
+    position_ += got;
+    return true;
+}
 
 LoadResult<std::vector<uint8_t>> ReadFileBytes(const std::string& path) {
     using Result = LoadResult<std::vector<uint8_t>>;
-    FilePtr f(std::fopen(path.c_str(), "rb"));
-    if (!f) return Result::Fail(LoadError::CannotOpen, path + ": " + std::strerror(errno));
+    auto file = InputFile::Open(path);
+    if (!file) return Result::Fail(file.Error(), file.Detail());
     std::vector<uint8_t> bytes;
-    uint8_t chunk[65536];
-    for (;;) {
-        size_t n = std::fread(chunk, 1, sizeof chunk, f.get());
-        bytes.insert(bytes.end(), chunk, chunk + n);
-        if (n < sizeof chunk) break;
-    }
-    if (std::ferror(f.get())) return Result::Fail(LoadError::CannotOpen, path + ": " + std::strerror(errno));
+    std::string why;
+    if (!file.Value().ReadMore(bytes, file.Value().Size(), why)) return Result::Fail(LoadError::CannotOpen, why);
     return bytes;
 }
 
-bool WriteFileBytes(const std::string& path, std::span<const uint8_t> bytes) {
-    // Renaming would replace a file the user may not write; refuse as opening it would.
-    if (::access(path.c_str(), F_OK) == 0 && ::access(path.c_str(), W_OK) != 0) return false;
-    std::string temp = path + ".partial";
-    {
-        FilePtr f(std::fopen(temp.c_str(), "wb"));
-        if (!f) return false;
-        bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f.get()) == bytes.size();
-        ok = std::fflush(f.get()) == 0 && ok;
-        if (!ok) {
-            f.reset();
-            ::unlink(temp.c_str());
-            return false;
-        }
-    }
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return false;
+// ---- Writing ---------------------------------------------------------------
+
+namespace {
+
+bool Fail(std::string* why, std::string text) {
+    if (why) *why = std::move(text);
+    return false;
+}
+
+bool WriteAll(int fd, std::span<const uint8_t> bytes, std::string* why) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return Fail(why, ErrnoText(errno));
+        done += static_cast<size_t>(n);
     }
     return true;
+}
+
+std::string FolderOf(const std::string& path) {
+    const size_t cut = path.find_last_of('/');
+    if (cut == std::string::npos) return ".";
+    return cut == 0 ? "/" : path.substr(0, cut);
+}
+
+// Follows symbolic links to the path that is really written, which need
+// not exist yet. Empty, with the reason, when the links go round in circles.
+std::string ResolveLinks(std::string path, std::string* why) {
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+        std::string target(static_cast<size_t>(st.st_size > 0 ? st.st_size : 4096) + 1, '\0');
+        const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+        if (n < 0) return Fail(why, ErrnoText(errno)), std::string();
+        target.resize(static_cast<size_t>(n));
+        path = (target.starts_with('/') ? target : FolderOf(path) + "/" + target);
+    }
+    Fail(why, ErrnoText(ELOOP));
+    return {};
+}
+
+// A new, exclusively created file with a short unique name in folder, so
+// nothing that already exists (a link left there by anyone) is ever
+// followed, and a target name of any legal length still works.
+int CreateTemporary(const std::string& folder, mode_t mode, std::string& name) {
+    static std::mt19937 random{std::random_device{}()};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char leaf[32];
+        std::snprintf(leaf, sizeof leaf, ".meshara-%08x", static_cast<unsigned>(random()));
+        name = folder + "/" + leaf;
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+bool WriteInPlace(const std::string& path, int extraFlags, std::span<const uint8_t> bytes, std::string* why) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | extraFlags);
+    if (fd < 0) return Fail(why, ErrnoText(errno));
+    // A FIFO is opened without waiting for a reader; once open, writes may wait.
+    if (extraFlags & O_NONBLOCK) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    bool ok = WriteAll(fd, bytes, why);
+    if (::close(fd) != 0 && ok) ok = Fail(why, ErrnoText(errno));
+    return ok;
+}
+
+}  // namespace
+
+bool WriteFileBytes(const std::string& requested, std::span<const uint8_t> bytes, std::string* why) {
+    // Past a file size limit the write fails with EFBIG instead of killing
+    // the process, so the temporary file can still be removed.
+    static const bool ignoringSizeSignal = [] { return std::signal(SIGXFSZ, SIG_IGN) != SIG_ERR; }();
+    (void)ignoringSizeSignal;
+
+    const std::string path = ResolveLinks(requested, why);
+    if (path.empty()) return false;
+    struct stat st {};
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    if (exists) {
+        if (S_ISDIR(st.st_mode)) return Fail(why, KindText(st.st_mode));
+        // Renaming over a device or FIFO would replace it with a plain file.
+        if (!S_ISREG(st.st_mode)) return WriteInPlace(path, O_NONBLOCK, bytes, why);
+        // Replacing would quietly undo the user's refusal to let it be written.
+        if (::access(path.c_str(), W_OK) != 0) return Fail(why, ErrnoText(errno));
+        // A new file would split the links: keeping them matters more here
+        // than surviving a failed write.
+        if (st.st_nlink > 1) return WriteInPlace(path, O_TRUNC, bytes, why);
+    }
+
+    std::string temp;
+    int fd = CreateTemporary(FolderOf(path), exists ? (st.st_mode & 07777) : 0666, temp);
+    if (fd < 0) {
+        // A writable file in a folder that takes no new file can still be
+        // written; there the permission of the file matters more than safety.
+        if (exists) return WriteInPlace(path, O_TRUNC, bytes, why);
+        return Fail(why, ErrnoText(errno));
+    }
+    bool ok = WriteAll(fd, bytes, why);
+    if (ok && ::fsync(fd) != 0) ok = Fail(why, ErrnoText(errno));
+    if (ok && exists) {
+        // Owner and group where the process may set them (only root may give
+        // a file away); the mode last, since a change of owner clears set-id bits.
+        if (::fchown(fd, st.st_uid, st.st_gid) != 0 && ::fchown(fd, static_cast<uid_t>(-1), st.st_gid) != 0) {
+            // Not ours to give: the new file keeps the process's owner and group.
+        }
+        if (::fchmod(fd, st.st_mode & 07777) != 0) ok = Fail(why, ErrnoText(errno));
+    }
+    if (::close(fd) != 0 && ok) ok = Fail(why, ErrnoText(errno));
+    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) ok = Fail(why, ErrnoText(errno));
+    if (!ok) ::unlink(temp.c_str());
+    return ok;
 }
 
 }  // namespace meshara

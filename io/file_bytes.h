@@ -1,5 +1,8 @@
 #pragma once
-// File access is a thin shell around the span parsers.
+// File access is a thin shell around the span parsers. Reads are bounded by
+// what the file is: only regular files are read, never more than their size
+// when opened, and a reader may stop after the bytes it needs. Writes never
+// leave a half-written file where a whole one was.
 
 #include <cstdint>
 #include <span>
@@ -10,12 +13,47 @@
 
 namespace meshara {
 
-// The whole file, or CannotOpen when it cannot be opened or read
-// (missing, no rights, a folder, a read error).
+class InputFile {
+public:
+    // Opens path for reading. Anything but a regular file (a folder, a FIFO,
+    // a socket, a device, also behind a symbolic link) is refused at once
+    // with CannotOpen, as is a path that cannot be opened; the detail says
+    // why ("is a directory", "No such file or directory"). A FIFO with no
+    // writer does not block the open.
+    static LoadResult<InputFile> Open(const std::string& path);
+
+    InputFile(InputFile&& other) noexcept;
+    InputFile& operator=(InputFile&& other) noexcept;
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+    ~InputFile();
+
+    // The file's size when it was opened; no read goes past it.
+    uint64_t Size() const { return size_; }
+    uint64_t Position() const { return position_; }
+
+    // Appends up to count more bytes to out, fewer at the end of the file.
+    // False, with the reason in why, on a read error or when the memory for
+    // them cannot be had.
+    bool ReadMore(std::vector<uint8_t>& out, uint64_t count, std::string& why);
+
+private:
+    InputFile() = default;
+    int fd_ = -1;
+    uint64_t size_ = 0;
+    uint64_t position_ = 0;
+};
+
+// The whole of a regular file (as much as it held when opened), or
+// CannotOpen with the reason.
 LoadResult<std::vector<uint8_t>> ReadFileBytes(const std::string& path);
 
-// Writes the bytes to a temporary file beside path and renames it over path,
-// so a failed write never destroys an existing file. False on any failure.
-bool WriteFileBytes(const std::string& path, std::span<const uint8_t> bytes);
+// Writes bytes to path. A symbolic link is followed and its target written.
+// An existing regular file is replaced through a temporary file beside it
+// that takes its mode, owner and group, so a failure leaves it whole; a file
+// with several hard links, or in a folder that takes no new file, is
+// written in place; a FIFO or device is written straight into. False, with
+// the reason in why when given, on any failure; no temporary file is left.
+bool WriteFileBytes(const std::string& path, std::span<const uint8_t> bytes, std::string* why = nullptr);
 
 }  // namespace meshara

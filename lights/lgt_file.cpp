@@ -66,13 +66,23 @@ LightResult ParseLight(std::span<const uint8_t> bytes) {
 }
 
 LightResult LoadLightFile(const std::string& path) {
-    auto bytes = ReadFileBytes(path);
-    if (!bytes) return LightResult::Fail(bytes.Error(), bytes.Detail());
-    return ParseLight(bytes.Value());
+    auto file = InputFile::Open(path);
+    if (!file) return LightResult::Fail(file.Error(), file.Detail());
+    // The magic and the name length first; then no more than the light they
+    // announce, whatever follows it or however large the file is.
+    std::vector<uint8_t> bytes;
+    std::string why;
+    if (!file.Value().ReadMore(bytes, 6, why)) return LightResult::Fail(LoadError::CannotOpen, why);
+    if (bytes.size() == 6 && std::memcmp(bytes.data(), "LGT0", 4) == 0) {
+        const int16_t n = static_cast<int16_t>(bytes[4] | (bytes[5] << 8));
+        if (n >= 0 && !file.Value().ReadMore(bytes, kLgtFixedSize - 6 + static_cast<size_t>(n), why))
+            return LightResult::Fail(LoadError::CannotOpen, why);
+    }
+    return ParseLight(bytes);
 }
 
-LoadError SaveLightFile(const std::string& path, const LightRecord& light) {
-    return WriteFileBytes(path, SerializeLight(light)) ? LoadError::None : LoadError::CannotCreate;
+LoadError SaveLightFile(const std::string& path, const LightRecord& light, std::string* why) {
+    return WriteFileBytes(path, SerializeLight(light), why) ? LoadError::None : LoadError::CannotCreate;
 }
 
 }  // namespace meshara

@@ -26,11 +26,12 @@ std::vector<uint8_t> SerializeLight(const LightRecord& light);
 // file ends before its last field. The name stops at its first zero byte.
 LoadResult<std::unique_ptr<LightRecord>> ParseLight(std::span<const uint8_t> bytes);
 
-// CannotOpen when the file cannot be read.
+// CannotOpen when the file cannot be read. Reads no more than the light the
+// file's first six bytes announce.
 LoadResult<std::unique_ptr<LightRecord>> LoadLightFile(const std::string& path);
 
-// Writes through a temporary file renamed over path, so a failure leaves an
-// existing file as it was. CannotCreate on any failure, None on success.
-LoadError SaveLightFile(const std::string& path, const LightRecord& light);
+// Writes through WriteFileBytes, so a failure leaves an existing file as it
+// was. CannotCreate on any failure (the reason in why when given), None on success.
+LoadError SaveLightFile(const std::string& path, const LightRecord& light, std::string* why = nullptr);
 
 }  // namespace meshara

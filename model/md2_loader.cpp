@@ -1,12 +1,13 @@
 #include "model/md2_loader.h"
 
+#include <algorithm>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "io/byte_reader.h"
 #include "io/file_bytes.h"
 #include "io/file_name.h"
-#include "model/vertex_normals.h"
 
 namespace meshara {
 
@@ -69,7 +70,8 @@ ModelResult ParseMd2Model(std::span<const uint8_t> bytes, std::string name) {
             TableMessage("triangle", h.trianglesOffset, h.triangleCount, kTriangleEntrySize, bytes.size()));
     if (!TableInside(bytes.size(), h.framesOffset, h.frameCount, frameBytes))
         return Damaged(TableMessage("frame", h.framesOffset, h.frameCount, frameBytes, bytes.size()));
-    if (h.triangleCount > 0 && (h.skinWidth <= 0 || h.skinHeight <= 0))
+    // Only a zero size cannot scale coordinates; a negative one mirrors them.
+    if (h.triangleCount > 0 && (h.skinWidth == 0 || h.skinHeight == 0))
         return Damaged("skin size " + std::to_string(h.skinWidth) + " x " + std::to_string(h.skinHeight) +
                        " cannot scale texture coordinates");
 
@@ -120,7 +122,6 @@ ModelResult ParseMd2Model(std::span<const uint8_t> bytes, std::string name) {
         for (double& t : translate) t = r.F32();
         r.Skip(16);  // frame name, not kept
         frame.vertices.resize(static_cast<size_t>(h.vertexCount));
-        frame.normals.resize(static_cast<size_t>(h.vertexCount));
         std::span<const uint8_t> packed = r.View(static_cast<size_t>(h.vertexCount) * kVertexEntrySize);
         for (size_t v = 0; v < frame.vertices.size(); ++v) {
             const uint8_t* e = &packed[v * kVertexEntrySize];  // e[3], the normal index, is not used
@@ -132,14 +133,52 @@ ModelResult ParseMd2Model(std::span<const uint8_t> bytes, std::string name) {
     // The bounds were checked up front; a short read here would be a bug in those checks.
     if (r.Truncated()) return Damaged("the file ends inside a table");
 
-    ComputeVertexNormals(model.get());
+    // Normals are made per frame when first drawn or asked for (FrameNormals).
     return model;
 }
 
+uint64_t Md2BytesNeeded(std::span<const uint8_t> header, uint64_t fileSize) {
+    if (header.size() < kMd2HeaderSize) return fileSize;
+    ByteReader r(header);
+    auto field = [&](size_t offset) {
+        r.Seek(offset);
+        return int64_t{r.S32()};
+    };
+    const int64_t vertexCount = std::max<int64_t>(0, field(24));
+    struct Table {
+        int64_t offset, count, entrySize;
+    };
+    const Table tables[3] = {{field(48), field(28), kTexCoordEntrySize},
+                             {field(52), field(32), kTriangleEntrySize},
+                             {field(56), field(40), kFrameHeadSize + kVertexEntrySize * vertexCount}};
+    uint64_t needed = kMd2HeaderSize;
+    for (const Table& t : tables) {
+        if (t.count <= 0) continue;
+        // A table the file cannot hold is refused by the parser; reading the
+        // whole file lets its message name the file's real size.
+        if (!TableInside(fileSize, t.offset, t.count, t.entrySize)) return fileSize;
+        needed = std::max(needed, static_cast<uint64_t>(t.offset) + static_cast<uint64_t>(t.count * t.entrySize));
+    }
+    return std::min(needed, fileSize);
+}
+
 ModelResult LoadMd2Model(const std::string& path) {
-    auto bytes = ReadFileBytes(path);
-    if (!bytes) return ModelResult::Fail(bytes.Error(), bytes.Detail());
-    return ParseMd2Model(bytes.Value(), FileNameOfPath(path));
+    auto file = InputFile::Open(path);
+    if (!file) return ModelResult::Fail(file.Error(), file.Detail());
+    InputFile& f = file.Value();
+    std::vector<uint8_t> bytes;
+    std::string why;
+    // The magic and the header first: a file that is no model costs only
+    // those bytes, and a model is read no further than its last table.
+    if (!f.ReadMore(bytes, kMd2HeaderSize, why)) return ModelResult::Fail(LoadError::CannotOpen, why);
+    if (bytes.size() >= 4 && std::memcmp(bytes.data(), "IDP2", 4) == 0 &&
+        !f.ReadMore(bytes, Md2BytesNeeded(bytes, f.Size()) - bytes.size(), why))
+        return ModelResult::Fail(LoadError::CannotOpen, why);
+    try {
+        return ParseMd2Model(bytes, FileNameOfPath(path));
+    } catch (const std::bad_alloc&) {
+        return ModelResult::Fail(LoadError::CannotOpen, "not enough memory to hold the model");
+    }
 }
 
 }  // namespace meshara

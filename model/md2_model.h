@@ -26,7 +26,12 @@ struct Md2Triangle {
 
 struct Md2Frame {
     std::vector<Vec3d> vertices;  // decoded positions, vertexCount of them
-    std::vector<Vec3d> normals;   // unit normals, (0, 0, 0) where no face gave one
+    // Unit normals, (0, 0, 0) where no face gave one. Made from the positions
+    // the first time they are asked for (FrameNormals): computing every
+    // frame at load would cost frames x triangles, which a small file can
+    // make take minutes. Empty until then.
+    mutable std::vector<Vec3d> normals;
+    mutable bool normalsReady = false;
 };
 
 // A model's reference to a light of the global list; the model does not own it.

@@ -9,6 +9,7 @@
 #include <tuple>
 #include <vector>
 
+#include "model/vertex_normals.h"
 #include "skins/skin_scale.h"
 
 namespace meshara {
@@ -65,11 +66,12 @@ const FrameArrays& ArraysOf(const Md2Model& model, int32_t frame) {
     FrameArrays& f = cache.frames[static_cast<size_t>(frame)];
     if (!f.built) {
         const Md2Frame& src = model.frames[static_cast<size_t>(frame)];
+        const std::vector<Vec3d>& normals = FrameNormals(model, frame);
         f.positions.reserve(cache.modelVertex.size() * 3);
         f.normals.reserve(cache.modelVertex.size() * 3);
         for (uint16_t v : cache.modelVertex) {
             const Vec3d& p = src.vertices[v];
-            const Vec3d& n = src.normals[v];
+            const Vec3d& n = normals[v];
             f.positions.insert(f.positions.end(),
                                {static_cast<float>(p.x), static_cast<float>(p.z), static_cast<float>(p.y)});
             f.normals.insert(f.normals.end(),
@@ -87,12 +89,13 @@ bool Drawable(const Md2Model& model, int32_t frame) {
 template <bool kNormals, bool kTexCoords>
 void DrawImmediate(const Md2Model& model, int32_t frame) {
     const Md2Frame& f = model.frames[static_cast<size_t>(frame)];
+    const std::vector<Vec3d>* normals = kNormals ? &FrameNormals(model, frame) : nullptr;
     for (const Md2Triangle& t : model.triangles) {
         glBegin(GL_TRIANGLES);
         for (int c = 0; c < 3; ++c) {
             const uint16_t i = t.vertex[c];
             if constexpr (kNormals) {
-                const Vec3d& n = f.normals[i];
+                const Vec3d& n = (*normals)[i];
                 glNormal3f(static_cast<float>(n.x), static_cast<float>(n.z), static_cast<float>(n.y));
             }
             if constexpr (kTexCoords)

@@ -1,7 +1,9 @@
 #include "skins/skin_decoder.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <new>
 
 #include "io/byte_reader.h"
 #include "io/file_bytes.h"
@@ -16,19 +18,24 @@ using Palette = std::array<std::array<uint8_t, 3>, 256>;
 
 SkinResult NotSkin(std::string detail) { return SkinResult::Fail(LoadError::NotSkin, std::move(detail)); }
 
-// Refuses sizes we will not allocate; the limit keeps width * height * 3 far
-// inside size_t, so later size arithmetic cannot overflow.
-bool SizeAcceptable(int64_t width, int64_t height, std::string& why) {
+// Refuses sizes we will not allocate. The side limit keeps width * height * 3
+// far inside size_t; the pixel limit keeps a small file from asking for
+// gigabytes (a run-length BMP of a kilobyte can claim 16384 x 16384).
+LoadError SizeProblem(int64_t width, int64_t height, std::string& why) {
+    const std::string size = std::to_string(width) + " x " + std::to_string(height);
     if (width <= 0 || height <= 0) {
-        why = "picture size " + std::to_string(width) + " x " + std::to_string(height) + " is empty";
-        return false;
+        why = "picture size " + size + " is empty";
+        return LoadError::NotSkin;
     }
     if (width > kMaxSkinSide || height > kMaxSkinSide) {
-        why = "picture size " + std::to_string(width) + " x " + std::to_string(height) + " exceeds " +
-              std::to_string(kMaxSkinSide) + " pixels a side";
-        return false;
+        why = "picture size " + size + " exceeds " + std::to_string(kMaxSkinSide) + " pixels a side";
+        return LoadError::SkinTooLarge;
     }
-    return true;
+    if (width * height > kMaxSkinPixels) {
+        why = "picture size " + size + " has more than " + std::to_string(kMaxSkinPixels) + " pixels (8192 x 8192)";
+        return LoadError::SkinTooLarge;
+    }
+    return LoadError::None;
 }
 
 SkinImage MakePicture(int32_t width, int32_t height) {
@@ -44,9 +51,17 @@ SkinImage MakePicture(int32_t width, int32_t height) {
 constexpr size_t kPcxHeaderSize = 128;
 constexpr size_t kPcxPaletteSize = 768;
 
-SkinResult DecodePcx(std::span<const uint8_t> bytes) {
-    if (bytes.size() < kPcxHeaderSize + kPcxPaletteSize)
-        return NotSkin("PCX file of " + std::to_string(bytes.size()) + " bytes cannot hold header and palette");
+struct PcxHeader {
+    int32_t width = 0, height = 0;
+    size_t lineLength = 0;  // indices per line in the run-length stream, pad columns included
+};
+
+// The fields of the 128-byte header, checked before any picture data is read.
+LoadError ReadPcxHeader(std::span<const uint8_t> bytes, PcxHeader& h, std::string& why) {
+    if (bytes.size() < kPcxHeaderSize) {
+        why = "PCX file of " + std::to_string(bytes.size()) + " bytes cannot hold its header";
+        return LoadError::NotSkin;
+    }
     ByteReader r(bytes);
     r.Seek(3);
     const uint8_t bitsPerPixel = r.U8();
@@ -54,21 +69,35 @@ SkinResult DecodePcx(std::span<const uint8_t> bytes) {
     r.Seek(65);
     const uint8_t planes = r.U8();
     const uint16_t bytesPerLine = r.U16();
-    if (planes != 1 || bitsPerPixel != 8)
-        return NotSkin("PCX with " + std::to_string(planes) + " plane(s) of " + std::to_string(bitsPerPixel) +
-                       " bits; only one plane of 8-bit indices is read");
-    if (xmax < xmin || ymax < ymin) return NotSkin("PCX window has its maximum below its minimum");
-    const int32_t width = int32_t{xmax} - xmin + 1;
-    const int32_t height = int32_t{ymax} - ymin + 1;
+    if (planes != 1 || bitsPerPixel != 8) {
+        why = "PCX with " + std::to_string(planes) + " plane(s) of " + std::to_string(bitsPerPixel) +
+              " bits; only one plane of 8-bit indices is read";
+        return LoadError::NotSkin;
+    }
+    if (xmax < xmin || ymax < ymin) {
+        why = "PCX window has its maximum below its minimum";
+        return LoadError::NotSkin;
+    }
+    h.width = int32_t{xmax} - xmin + 1;
+    h.height = int32_t{ymax} - ymin + 1;
+    // Lines padded past the width are read with their pad dropped; a field
+    // too small for the width is taken as the width, as older readers did.
+    h.lineLength = std::max<size_t>(bytesPerLine, static_cast<size_t>(h.width));
+    return SizeProblem(h.width, h.height, why);
+}
+
+SkinResult DecodePcx(std::span<const uint8_t> bytes) {
+    if (bytes.size() < kPcxHeaderSize + kPcxPaletteSize)
+        return NotSkin("PCX file of " + std::to_string(bytes.size()) + " bytes cannot hold header and palette");
+    PcxHeader h;
     std::string why;
-    if (!SizeAcceptable(width, height, why)) return SkinResult::Fail(LoadError::SkinTooLarge, why);
-    if (bytesPerLine < width)
-        return NotSkin("PCX lines of " + std::to_string(bytesPerLine) + " bytes cannot hold " +
-                       std::to_string(width) + " pixels");
+    if (LoadError e = ReadPcxHeader(bytes, h, why); e != LoadError::None) return SkinResult::Fail(e, why);
+    const int32_t width = h.width, height = h.height;
+    const size_t lineLength = h.lineLength;
 
     const std::span<const uint8_t> data =
         bytes.subspan(kPcxHeaderSize, bytes.size() - kPcxHeaderSize - kPcxPaletteSize);
-    const size_t needed = size_t{bytesPerLine} * static_cast<size_t>(height);
+    const size_t needed = lineLength * static_cast<size_t>(height);
     // Two bytes yield at most 63 indices: a stream too short for the picture
     // is refused before the picture is allocated.
     if ((data.size() + 1) / 2 * 63 < needed) return NotSkin("PCX run-length data is too short for the picture");
@@ -83,7 +112,7 @@ SkinResult DecodePcx(std::span<const uint8_t> bytes) {
     auto emit = [&](uint8_t index, size_t count) {
         // A run may cross line ends; pad columns past the width are dropped.
         while (count > 0) {
-            size_t take = std::min(count, size_t{bytesPerLine} - column);
+            size_t take = std::min(count, lineLength - column);
             if (column < static_cast<size_t>(width)) {
                 size_t visible = std::min(take, static_cast<size_t>(width) - column);
                 const auto& c = palette[index];
@@ -95,7 +124,7 @@ SkinResult DecodePcx(std::span<const uint8_t> bytes) {
                 }
             }
             column += take;
-            if (column == bytesPerLine) column = 0;
+            if (column == lineLength) column = 0;
             count -= take;
             produced += take;
         }
@@ -224,11 +253,13 @@ SkinResult DecodeBmpRle8(std::span<const uint8_t> bytes, const BmpInfo& info, co
     return image;
 }
 
-SkinResult DecodeBmp(std::span<const uint8_t> bytes) {
-    if (bytes.size() < kBmpFileHeaderSize + kBmpMinInfoHeaderSize)
-        return NotSkin("BMP file of " + std::to_string(bytes.size()) + " bytes cannot hold its headers");
+// The two headers, checked before the palette or any pixel is read.
+LoadError ReadBmpHeader(std::span<const uint8_t> bytes, BmpInfo& info, std::string& why) {
+    if (bytes.size() < kBmpFileHeaderSize + kBmpMinInfoHeaderSize) {
+        why = "BMP file of " + std::to_string(bytes.size()) + " bytes cannot hold its headers";
+        return LoadError::NotSkin;
+    }
     ByteReader r(bytes);
-    BmpInfo info{};
     r.Seek(10);
     info.pixelOffset = r.U32();
     info.infoHeaderSize = r.U32();
@@ -240,23 +271,30 @@ SkinResult DecodeBmp(std::span<const uint8_t> bytes) {
     r.Seek(46);
     info.coloursUsed = r.U32();
 
-    if (info.infoHeaderSize < kBmpMinInfoHeaderSize)
-        return NotSkin("BMP information header of " + std::to_string(info.infoHeaderSize) + " bytes is not supported");
-    if (info.bitCount != 8 && info.bitCount != 24)
-        return SkinResult::Fail(LoadError::UnsupportedBmpDepth,
-                                "BMP of " + std::to_string(info.bitCount) + " bits per pixel");
+    if (info.infoHeaderSize < kBmpMinInfoHeaderSize) {
+        why = "BMP information header of " + std::to_string(info.infoHeaderSize) + " bytes is not supported";
+        return LoadError::NotSkin;
+    }
+    if (info.bitCount != 8 && info.bitCount != 24) {
+        why = "BMP of " + std::to_string(info.bitCount) + " bits per pixel";
+        return LoadError::UnsupportedBmpDepth;
+    }
     const bool rle = info.compression == 1 && info.bitCount == 8;
-    if (info.compression != 0 && !rle)
-        return NotSkin("BMP compression " + std::to_string(info.compression) + " is not supported");
-    std::string why;
-    if (!SizeAcceptable(info.width, info.height, why))
-        return SkinResult::Fail(info.width <= 0 || info.height <= 0 ? LoadError::NotSkin : LoadError::SkinTooLarge,
-                                why);
+    if (info.compression != 0 && !rle) {
+        why = "BMP compression " + std::to_string(info.compression) + " is not supported";
+        return LoadError::NotSkin;
+    }
+    return SizeProblem(info.width, info.height, why);
+}
 
+SkinResult DecodeBmp(std::span<const uint8_t> bytes) {
+    BmpInfo info{};
+    std::string why;
+    if (LoadError e = ReadBmpHeader(bytes, info, why); e != LoadError::None) return SkinResult::Fail(e, why);
     if (info.bitCount == 24) return DecodeBmpUncompressed(bytes, info, nullptr);
     Palette palette;
     if (!ReadBmpPalette(bytes, info, palette, why)) return NotSkin(why);
-    return rle ? DecodeBmpRle8(bytes, info, palette) : DecodeBmpUncompressed(bytes, info, &palette);
+    return info.compression == 1 ? DecodeBmpRle8(bytes, info, palette) : DecodeBmpUncompressed(bytes, info, &palette);
 }
 
 }  // namespace
@@ -267,15 +305,41 @@ LoadResult<SkinImage> DecodeSkinImage(std::span<const uint8_t> bytes) {
     return NotSkin("neither a version 5 PCX nor a BMP");
 }
 
+LoadError CheckSkinHeader(std::span<const uint8_t> head, std::string& why) {
+    if (head.size() >= 2 && head[0] == 0x0A && head[1] == 0x05) {
+        PcxHeader h;
+        return ReadPcxHeader(head, h, why);
+    }
+    if (head.size() >= 2 && head[0] == 'B' && head[1] == 'M') {
+        BmpInfo info{};
+        return ReadBmpHeader(head, info, why);
+    }
+    why = "neither a version 5 PCX nor a BMP";
+    return LoadError::NotSkin;
+}
+
 LoadResult<std::unique_ptr<SkinImage>> ReadSkinImage(const std::string& path) {
     using Result = LoadResult<std::unique_ptr<SkinImage>>;
-    auto bytes = ReadFileBytes(path);
-    if (!bytes) return Result::Fail(bytes.Error(), bytes.Detail());
-    auto decoded = DecodeSkinImage(bytes.Value());
-    if (!decoded) return Result::Fail(decoded.Error(), decoded.Detail());
-    auto image = std::make_unique<SkinImage>(decoded.Take());
-    image->fileName = FileNameOfPath(path);
-    return image;
+    auto file = InputFile::Open(path);
+    if (!file) return Result::Fail(file.Error(), file.Detail());
+    InputFile& f = file.Value();
+    std::vector<uint8_t> bytes;
+    std::string why;
+    // What the header says is checked before the rest of the file is read.
+    if (!f.ReadMore(bytes, kSkinHeaderBytes, why)) return Result::Fail(LoadError::CannotOpen, why);
+    if (f.Size() > bytes.size()) {
+        if (LoadError e = CheckSkinHeader(bytes, why); e != LoadError::None) return Result::Fail(e, why);
+        if (!f.ReadMore(bytes, f.Size() - bytes.size(), why)) return Result::Fail(LoadError::CannotOpen, why);
+    }
+    try {
+        auto decoded = DecodeSkinImage(bytes);
+        if (!decoded) return Result::Fail(decoded.Error(), decoded.Detail());
+        auto image = std::make_unique<SkinImage>(decoded.Take());
+        image->fileName = FileNameOfPath(path);
+        return image;
+    } catch (const std::bad_alloc&) {
+        return Result::Fail(LoadError::CannotOpen, "not enough memory to hold the picture");
+    }
 }
 
 }  // namespace meshara

@@ -12,9 +12,13 @@
 
 namespace meshara {
 
-// Largest width or height accepted; larger pictures are refused before
-// anything is allocated.
+// Largest width or height accepted, and the most pixels a picture may have
+// (8192 x 8192); larger pictures are refused before anything is allocated.
 constexpr int32_t kMaxSkinSide = 16384;
+constexpr int64_t kMaxSkinPixels = int64_t{8192} * 8192;
+
+// Bytes of a file that hold every header field CheckSkinHeader looks at.
+constexpr size_t kSkinHeaderBytes = 128;
 
 // Decodes PCX (version 5, one plane of 8-bit indices, run-length coded,
 // 256-colour palette at the end) and BMP (8-bit uncompressed or run-length,
@@ -23,9 +27,15 @@ constexpr int32_t kMaxSkinSide = 16384;
 // UnsupportedBmpDepth (refused silently).
 LoadResult<SkinImage> DecodeSkinImage(std::span<const uint8_t> bytes);
 
-// Reads and decodes the file at path and names the picture after it.
-// CannotOpen when the file cannot be read (refused silently). The texture
-// is left for the render layer to make.
+// What the first bytes of a picture file say: None when the format, depth
+// and size are ones DecodeSkinImage takes, otherwise its refusal. head holds
+// the first kSkinHeaderBytes of the file (or the whole of a shorter one).
+LoadError CheckSkinHeader(std::span<const uint8_t> head, std::string& why);
+
+// Reads and decodes the file at path and names the picture after it; the
+// header is checked before the pixel data is read. CannotOpen when the file
+// cannot be read (refused silently). The texture is left for the render
+// layer to make.
 LoadResult<std::unique_ptr<SkinImage>> ReadSkinImage(const std::string& path);
 
 }  // namespace meshara

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 
 #include "model/md2_loader.h"
+#include "model/vertex_normals.h"
 #include "tests/test_support.h"
 #include "tools/writers/byte_writer.h"
 #include "tools/writers/lgt_writer.h"
@@ -61,7 +62,7 @@ TEST_F(Cli, InfoPrintsNameCountsAndEveryVertexOfAFrame) {
         std::array<double, 6> got;
         ASSERT_EQ(std::sscanf(line.c_str(), "%lf %lf %lf %lf %lf %lf", &got[0], &got[1], &got[2], &got[3], &got[4],
                               &got[5]), 6) << line;
-        const Vec3d &p = f.vertices[v], &n = f.normals[v];
+        const Vec3d &p = f.vertices[v], &n = FrameNormals(*model.Value(), 1)[v];
         EXPECT_EQ(got, (std::array{p.x, p.y, p.z, n.x, n.y, n.z})) << line;
     }
     EXPECT_FALSE(std::getline(lines, line)) << "extra line: " << line;

@@ -88,23 +88,27 @@ TEST(LgtRead, OnlyWholeLightsAreReadAZeroByteEndsTheName) {
     EXPECT_EQ(r.Value()->spotCutoff, 180);  // fields after the name are still where N says
 }
 
-TEST(LgtFile, SaveReplacesAWholeFileOrLeavesTheOldOneAndLoadReadsIt) {
+TEST(LgtFile, SaveReplacesTheFileAndLoadReadsNoMoreThanTheLight) {
     testing::TempDir dir;
     const std::string path = dir.Write("key.lgt", Bytes(500, 7)).string();
     const LightRecord l{.name = "Key"};
     ASSERT_EQ(SaveLightFile(path, l), LoadError::None);
     EXPECT_EQ(testing::ReadAll(path), SerializeLight(l));
-    EXPECT_FALSE(std::filesystem::exists(path + ".partial"));
     auto r = LoadLightFile(path);
     ASSERT_TRUE(r) << r.Detail();
     EXPECT_EQ(SerializeLight(*r.Value()), SerializeLight(l));
-    // When the temporary cannot be made the old file stays whole.
-    std::filesystem::create_directory(path + ".partial");
-    EXPECT_EQ(SaveLightFile(path, LightRecord{}), LoadError::CannotCreate);
-    EXPECT_EQ(testing::ReadAll(path), SerializeLight(l));
+    EXPECT_EQ(SaveLightFile(dir.Path().string(), l), LoadError::CannotCreate);
     EXPECT_STREQ(UserMessage(FileKind::Light, LoadError::CannotCreate), "Unable to create the file specified!");
-    EXPECT_EQ(LoadLightFile((dir.Path() / "none.lgt").string()).Error(), LoadError::CannotOpen);
-    EXPECT_STREQ(UserMessage(FileKind::Light, LoadError::CannotOpen), "Unable to open the file specified!");
+    // Whatever follows the light, however long, is not read; a name length
+    // past the file's end still refuses it.
+    Bytes trailing = SerializeLight(l);
+    trailing.resize(trailing.size() + (1 << 20), 0xEE);
+    r = LoadLightFile(dir.Write("long.lgt", trailing).string());
+    ASSERT_TRUE(r) << r.Detail();
+    EXPECT_EQ(r.Value()->name, "Key");
+    LgtSource overlong;
+    overlong.nameLength = 0x7FFF;
+    EXPECT_EQ(LoadLightFile(dir.Write("short.lgt", WriteLgt(overlong)).string()).Error(), LoadError::NotLight);
 }
 
 }  // namespace

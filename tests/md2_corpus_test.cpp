@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "model/md2_loader.h"
+#include "model/vertex_normals.h"
 #include "tests/test_support.h"
 
 namespace meshara {
@@ -69,15 +70,15 @@ TEST_P(Md2Corpus, LoadsAndMatchesTheRawBytes) {
     // A spread of frames and vertices, first and last included.
     for (int f : {0, m.FrameCount() / 2, m.FrameCount() - 1})
         for (int v : {0, 1, m.vertexCount / 3, m.vertexCount / 2, m.vertexCount - 1}) {
-            const Vec3d &p = m.frames[f].vertices[v], &n = m.frames[f].normals[v];
+            const Vec3d &p = m.frames[f].vertices[v], &n = FrameNormals(m, f)[v];
             EXPECT_EQ((Xyz{p.x, p.y, p.z}), RawPosition(bytes, f, v)) << "frame " << f << " vertex " << v;
             const Xyz got{n.x, n.y, n.z}, want = RawNormal(bytes, f, v);
             for (int k = 0; k < 3; ++k) EXPECT_NEAR(got[k], want[k], 1e-12) << "frame " << f << " vertex " << v;
         }
 
     // Every normal is a unit vector, or zero where no face reached it.
-    for (const Md2Frame& frame : m.frames)
-        for (const Vec3d& n : frame.normals)
+    for (int32_t f = 0; f < m.FrameCount(); ++f)
+        for (const Vec3d& n : FrameNormals(m, f))
             ASSERT_TRUE(std::hypot(n.x, n.y, n.z) == 0.0 || std::abs(std::hypot(n.x, n.y, n.z) - 1.0) < 1e-12);
 
     // The first triangle's record corner 2 is file corner 1; s is divided by the skin width.

@@ -82,6 +82,7 @@ TEST(Md2Decode, WhatTheLoaderDoesNotUseMayHoldAnything) {
         {"vertex index 3 of 4", Index(2, 3), 2, 2},
         {"texcoord index 3 of 4", Index(10, 3), 2, 2},
         {"frames end the file (GL terminator dropped)", [](Bytes& b) { b.resize(b.size() - 4); }, 2, 2},
+        {"a negative skin size divides (mirrors) the coordinates", Set(field::kSkinHeight, -32), 2, 2},
         // The skin size only divides texture coordinates, which no triangle then uses.
         {"skin 0 x -5 without triangles",
          Set({{field::kTriangleCount, 0}, {field::kSkinWidth, 0}, {field::kSkinHeight, -5}}), 2, 0},
@@ -121,7 +122,7 @@ TEST(Md2Refusal, EachDamageIsRefusedWithItsReason) {
         {"vertex index 65535", Index(12, 65535), LoadError::DamagedMd2},
         {"texcoord index equal to the texcoord count", Index(10, 4), LoadError::DamagedMd2},
         {"zero skin width with triangles", Set(field::kSkinWidth, 0), LoadError::DamagedMd2},
-        {"negative skin height with triangles", Set(field::kSkinHeight, -32), LoadError::DamagedMd2},
+        {"zero skin height with triangles", Set(field::kSkinHeight, 0), LoadError::DamagedMd2},
     };
     for (const auto& c : cases) {
         Bytes bytes = WriteMd2(testing::SmallQuad());

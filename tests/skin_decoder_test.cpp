@@ -89,12 +89,16 @@ TEST(PcxDecode, LayoutsOfRealWritersGiveTheMeantPixels) {
         {"negative window origin", Pattern(256, 2), {.xmin = -300, .ymin = -300}},
     };
     for (const auto& c : cases) ExpectPicture(WritePcx(c.p, c.o), ToRgb(c.p), c.why);
+    // A bytes-per-line field smaller than the width is not trusted: lines hold the width.
+    const IndexedPicture eight = Pattern(8, 4);
+    Bytes small = WritePcx(eight, {.bytesPerLine = 8});
+    fixtures::PatchU16(small, 66, 4);
+    ExpectPicture(small, ToRgb(eight), "bytes per line 4 for a width of 8");
 }
 
 TEST(PcxRefusal, EachMalformedHeaderOrStreamIsRefused) {
     const IndexedPicture p = Pattern(9, 4);
     const struct { const char* why; PcxOptions o; Damage damage; LoadError expected; } cases[] = {
-        {"lines shorter than the width", {.bytesPerLine = 8}, {}, LoadError::NotSkin},
         {"three planes", {.planes = 3}, {}, LoadError::NotSkin},
         {"one bit per pixel", {.bitsPerPixel = 1}, {}, LoadError::NotSkin},
         {"version 3 is not ours", {.version = 3}, {}, LoadError::NotSkin},
@@ -104,8 +108,9 @@ TEST(PcxRefusal, EachMalformedHeaderOrStreamIsRefused) {
         {"ymin 10 over ymax 3", {}, U16s({{6, 10}}), LoadError::NotSkin},
         {"16385 wide", {}, U16s({{8, 16384}, {66, 16386}}), LoadError::SkinTooLarge},
         {"full 16-bit window", {}, U16s({{4, 0x8000}, {8, 0x7FFF}}), LoadError::SkinTooLarge},
-        // 16384 a side passes the size limit; the data cannot fill it.
-        {"huge picture from a few bytes", {}, U16s({{8, 16383}, {10, 16383}, {66, 16384}}), LoadError::NotSkin},
+        // 8192 x 8192 pixels pass the limits, the data cannot fill them; one row more is too many pixels.
+        {"8192 x 8192 from a few bytes", {}, U16s({{8, 8191}, {10, 8191}, {66, 8192}}), LoadError::NotSkin},
+        {"8192 x 8193 pixels", {}, U16s({{8, 8191}, {10, 8192}, {66, 8192}}), LoadError::SkinTooLarge},
     };
     for (const auto& c : cases) {
         Bytes bytes = WritePcx(p, c.o);
@@ -183,6 +188,8 @@ TEST(BmpRefusal, EachMalformedHeaderIsRefused) {
         {"16384 wide passes the limit, its rows are missing", S32(18, 16384), LoadError::NotSkin},
         {"wider than 16384", S32(18, 16385), LoadError::SkinTooLarge},
         {"higher than 16384", S32(22, 16385), LoadError::SkinTooLarge},
+        {"16384 x 4097 pixels, a side within the limit", [](Bytes& b) { S32(18, 16384)(b), S32(22, 4097)(b); },
+         LoadError::SkinTooLarge},
         {"257 colours", S32(46, 257), LoadError::NotSkin},
         {"palette past the end", S32(14, 1 << 20), LoadError::NotSkin},
         {"core header", S32(14, 12), LoadError::NotSkin},

@@ -15,6 +15,7 @@
 #include "lights/lgt_file.h"
 #include "io/file_bytes.h"
 #include "model/md2_loader.h"
+#include "model/vertex_normals.h"
 #include "resources/messages.h"
 #include "skins/skin_decoder.h"
 
@@ -93,9 +94,10 @@ int Info(const Args& args) {
                 model.vertexCount, model.triangleCount);
     if (frame >= 0) {
         const Md2Frame& f = model.frames[static_cast<size_t>(frame)];
+        const std::vector<Vec3d>& normals = FrameNormals(model, static_cast<int32_t>(frame));
         for (size_t v = 0; v < f.vertices.size(); ++v) {
             const Vec3d& p = f.vertices[v];
-            const Vec3d& n = f.normals[v];
+            const Vec3d& n = normals[v];
             std::printf("%.9g %.9g %.9g %.9g %.9g %.9g\n", p.x, p.y, p.z, n.x, n.y, n.z);
         }
     }
