@@ -2,6 +2,7 @@
 
 #include <wx/statbmp.h>
 
+#include "app/light_form.h"
 #include "resources/art.h"
 #include "resources/ids.h"
 #include "resources/messages.h"
@@ -106,42 +107,38 @@ LightPropertiesDialog::LightPropertiesDialog(wxWindow* parent, LightRecord& ligh
                wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX),
       light_(light),
       apply_(std::move(apply)) {
-    LoadFromLight();
+    const LightForm form = FormFromLight(light_);
     SizeInDialogUnits(this, 156, 119);
     Label(this, "Name", 4, 8, 20, 8);
-    boxes_[16] = At(new wxTextCtrl(this, 1024, wxString::FromUTF8(light_.name)), this, 28, 4, 124, 14);
+    boxes_[16] = At(new wxTextCtrl(this, kNameBox, wxString::FromUTF8(form.name)), this, 28, 4, 124, 14);
+    // The box may not show every character as given (control characters);
+    // what it does show is what "not edited" means.
+    shownName_ = boxes_[16]->GetValue().utf8_string();
 
     struct Row {
         const char* label;
         int labelWidth;
-        int y;
+        int labelY;
+        int boxY;
         int firstId;
-        float* values;
     };
     const Row rows[5] = {
-        {"Position", 26, 20, 1000, position_},     {"Direction", 29, 36, 1004, direction_},
-        {"Ambient Color", 44, 52, 1007, ambient_}, {"Diffuse Color", 41, 68, 1010, diffuse_},
-        {"Specular Color", 47, 84, 1013, specular_},
+        {"Position", 26, 25, 20, 1000},      {"Direction", 29, 40, 36, 1004},
+        {"Ambient Color", 44, 56, 52, 1007}, {"Diffuse Color", 41, 72, 68, 1010},
+        {"Specular Color", 47, 88, 84, 1013},
     };
     for (const Row& r : rows) {
-        Label(this, r.label, 4, r.y + 4, r.labelWidth, 8);
-        for (int i = 0; i < 3; ++i)
-            boxes_[r.firstId - 1000 + i] = NumberBox(this, r.firstId + i, 55 + 32 * i, r.y, r.values[i]);
+        Label(this, r.label, 4, r.labelY, r.labelWidth, 8);
+        for (int i = 0; i < 3; ++i) {
+            const int id = r.firstId + i;
+            auto* box = new wxTextCtrl(this, id, form.numbers[static_cast<size_t>(id - kFirstNumberBox)]);
+            boxes_[id - kFirstNumberBox] = At(box, this, 55 + 32 * i, r.boxY, 32, 14);
+        }
     }
     auto* ok = At(new wxButton(this, wxID_OK, "OK"), this, 5, 101, 47, 14);
     At(new wxButton(this, wxID_CANCEL, "Cancel"), this, 55, 101, 47, 14);
     At(new wxButton(this, ids::kApply, "Apply"), this, 105, 101, 47, 14);
     ok->SetDefault();
-
-    // The order the boxes are read in: ambient, diffuse (blue first), direction,
-    // position, specular (blue first); the name comes last.
-    auto field = [this](int id, float* value) { exchangeOrder_.push_back({Box(id), value}); };
-    field(1009, &ambient_[2]); field(1008, &ambient_[1]); field(1007, &ambient_[0]);
-    field(1012, &diffuse_[2]); field(1011, &diffuse_[1]); field(1010, &diffuse_[0]);
-    field(1004, &direction_[0]); field(1005, &direction_[1]); field(1006, &direction_[2]);
-    field(1000, &position_[0]); field(1001, &position_[1]); field(1002, &position_[2]);
-    field(1015, &specular_[2]); field(1014, &specular_[1]); field(1013, &specular_[0]);
-
     Bind(wxEVT_BUTTON, &LightPropertiesDialog::OnOk, this, wxID_OK);
     Bind(wxEVT_BUTTON, &LightPropertiesDialog::OnApply, this, ids::kApply);
     CentreOnParent();
@@ -149,46 +146,35 @@ LightPropertiesDialog::LightPropertiesDialog(wxWindow* parent, LightRecord& ligh
 
 wxTextCtrl* LightPropertiesDialog::Box(int id) const {
     if (id >= 1000 && id <= 1015) return boxes_[id - 1000];
-    return id == 1024 ? boxes_[16] : nullptr;
+    return id == kNameBox ? boxes_[16] : nullptr;
 }
 
-void LightPropertiesDialog::LoadFromLight() {
-    for (int i = 0; i < 3; ++i) {
-        ambient_[i] = light_.ambient[i];
-        diffuse_[i] = light_.diffuse[i];
-        specular_[i] = light_.specular[i];
-        position_[i] = light_.position[i];
-        direction_[i] = light_.spotDirection[i];
-    }
-}
-
-bool LightPropertiesDialog::ReadBoxes() {
-    LoadFromLight();
-    if (!ReadNumberFields(this, exchangeOrder_)) return false;
-    return true;
-}
-
-void LightPropertiesDialog::CopyToLight() {
-    for (int i = 0; i < 3; ++i) {
-        light_.ambient[i] = ambient_[i];
-        light_.diffuse[i] = diffuse_[i];
-        light_.specular[i] = specular_[i];
-        light_.position[i] = position_[i];
-        light_.spotDirection[i] = direction_[i];
-    }
+bool LightPropertiesDialog::Read(LightRecord& target, std::string& shownName) {
+    LightForm form;
+    for (int id : kLightFormOrder)
+        if (id != kNameBox) form.numbers[static_cast<size_t>(id - kFirstNumberBox)] = Box(id)->GetValue().utf8_string();
+    form.name = Box(kNameBox)->GetValue().utf8_string();
+    const int bad = ReadLightForm(form, shownName, target);
+    if (bad == 0) return true;
+    wxMessageBox(bad == kNameBox ? msg::kNameOutsideSet : msg::kEnterNumber, msg::kProgramName,
+                 wxOK | wxICON_EXCLAMATION, this);
+    Box(bad)->SetFocus();
+    Box(bad)->SelectAll();
+    return false;
 }
 
 void LightPropertiesDialog::OnOk(wxCommandEvent&) {
-    if (!ReadBoxes()) return;
-    CopyToLight();
-    light_.name = Box(1024)->GetValue().utf8_string();
+    // Nothing is taken unless every box is.
+    LightRecord edited = light_;
+    std::string shown = shownName_;
+    if (!Read(edited, shown)) return;
+    light_ = edited;
+    shownName_ = shown;
     CloseWithOk(this);
 }
 
 void LightPropertiesDialog::OnApply(wxCommandEvent&) {
-    const bool all = ReadBoxes();
-    CopyToLight();
-    if (all) light_.name = Box(1024)->GetValue().utf8_string();  // the name is read last
+    Read(light_, shownName_);  // what was read before a refused box still applies
     if (apply_) apply_();
 }
 

@@ -6,6 +6,7 @@
 #include <wx/wx.h>
 
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "lights/light_record.h"
@@ -50,22 +51,19 @@ public:
     // Ids 1000..1015 and 1024 map to their boxes.
     wxTextCtrl* Box(int id) const;
 
-    // Reads the boxes into the fields (starting from the light's values, so a
-    // stop leaves the rest as the light has them); true when all read.
-    bool ReadBoxes();
-    // Copies the fifteen numbers and the name into the light.
-    void CopyToLight();
-
 private:
     void OnOk(wxCommandEvent& event);
     void OnApply(wxCommandEvent& event);
-    void LoadFromLight();
+    // Reads the boxes into target; on a refused box prompts, focuses it and
+    // returns false (what was read before it stays in target).
+    bool Read(LightRecord& target, std::string& shownName);
 
     LightRecord& light_;
     std::function<void()> apply_;
-    float ambient_[3], diffuse_[3], direction_[3], position_[3], specular_[3];
+    // What the Name box showed when filled or last read, so an untouched
+    // name keeps its exact bytes.
+    std::string shownName_;
     wxTextCtrl* boxes_[17] = {};  // 1000..1015, then 1024 at index 16
-    std::vector<NumberField> exchangeOrder_;
 };
 
 class AboutDialog : public wxDialog {

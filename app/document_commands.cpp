@@ -1,4 +1,5 @@
 // Model, skin map, light and light file commands.
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <utility>
@@ -21,10 +22,13 @@ constexpr const char* kSkinFilter =
 constexpr const char* kLightFilter = "MSR Light (*.lgt)|*.lgt|All Files (*.*)|*.*";
 constexpr int kBitmapFilterIndex = 2;
 
-// Some refusals are silent by design (a skin that cannot be opened), so a
-// missing text means no message box at all.
-void ShowRefusal(UiPort& ui, FileKind kind, LoadError error) {
-    if (const char* text = UserMessage(kind, error)) ui.ShowMessage(text);
+// The fixed text says what kind of failure it was; which file and why go
+// beneath it and to stderr. Some refusals are silent by design (a skin that
+// cannot be opened): they reach stderr only.
+void ShowRefusal(UiPort& ui, FileKind kind, LoadError error, const std::string& path, const std::string& detail) {
+    const std::string line = path + ": " + (detail.empty() ? ReasonText(error) : detail);
+    std::fprintf(stderr, "meshara: %s\n", line.c_str());
+    if (const char* text = UserMessage(kind, error)) ui.ShowMessage(text, line);
 }
 
 // The options-bar rows run texture, diffusion, specularity, glow while the
@@ -72,7 +76,7 @@ void Commands::OpenModel() {
 bool Commands::OpenModelPath(std::string path) {
     auto loaded = LoadMd2Model(path);
     if (!loaded) {
-        ShowRefusal(ui_, FileKind::Model, loaded.Error());
+        ShowRefusal(ui_, FileKind::Model, loaded.Error(), path, loaded.Detail());
         return false;
     }
     // currentFrame is left alone on purpose: all models share it.
@@ -139,7 +143,7 @@ void Commands::LoadMap(MapRow row) {
     // refused file leaves the row exactly as it was.
     auto loaded = loadSkin_(path);
     if (!loaded) {
-        ShowRefusal(ui_, FileKind::Skin, loaded.Error());
+        ShowRefusal(ui_, FileKind::Skin, loaded.Error(), path, loaded.Detail());
         return;
     }
     std::unique_ptr<SkinImage> old = std::exchange(MapOf(*model, row), loaded.Take());
@@ -244,17 +248,20 @@ void Commands::ExportLight() {
     std::string path;
     int filterIndex = 0;
     if (!ui_.ChooseFile({"", kLightFilter, "*.lgt", true}, path, filterIndex)) return;
-    const LoadError error = SaveLightFile(WithDefaultExtension(std::move(path), ".lgt"), *light);
-    if (error != LoadError::None) ShowRefusal(ui_, FileKind::Light, error);
+    path = WithDefaultExtension(std::move(path), ".lgt");
+    std::string why;
+    const LoadError error = SaveLightFile(path, *light, &why);
+    if (error != LoadError::None) ShowRefusal(ui_, FileKind::Light, error, path, why);
 }
 
 void Commands::ImportLight() {
     std::string path;
     int filterIndex = 0;
     if (!ui_.ChooseFile({"", kLightFilter, "*.lgt", false}, path, filterIndex)) return;
-    auto loaded = LoadLightFile(WithDefaultExtension(std::move(path), ".lgt"));
+    path = WithDefaultExtension(std::move(path), ".lgt");
+    auto loaded = LoadLightFile(path);
     if (!loaded) {
-        ShowRefusal(ui_, FileKind::Light, loaded.Error());
+        ShowRefusal(ui_, FileKind::Light, loaded.Error(), path, loaded.Detail());
         return;
     }
     auto light = loaded.Take();

@@ -186,8 +186,10 @@ bool MainWnd::ChooseFile(const FileDialogRequest& request, std::string& path, in
     return true;
 }
 
-void MainWnd::ShowMessage(const std::string& text) {
-    wxMessageBox(wxString::FromUTF8(text), msg::kProgramName, wxOK, this);
+void MainWnd::ShowMessage(const std::string& text, const std::string& detail) {
+    wxMessageDialog box(this, wxString::FromUTF8(text), msg::kProgramName, wxOK);
+    if (!detail.empty()) box.SetExtendedMessage(wxString::FromUTF8(detail));
+    box.ShowModal();
 }
 
 bool MainWnd::RunBackgroundColorDialog(float rgb[3], const std::function<void(const float*)>& apply) {

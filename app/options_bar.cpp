@@ -3,6 +3,7 @@
 #include "app/document.h"
 #include "app/main_wnd.h"
 #include "resources/ids.h"
+#include "resources/name_text.h"
 
 namespace meshara {
 
@@ -125,7 +126,7 @@ void OptionsBar::Refresh(const Document& doc) {
     SetCaption(Button(ids::kModelToggle), model && model->visible == 1);
 
     globalLights->Clear();
-    for (const auto& l : doc.lights.lights) globalLights->Append(wxString::FromUTF8(l->name));
+    for (const auto& l : doc.lights.lights) globalLights->Append(wxString::FromUTF8(NameToUtf8(l->name)));
     const LightRecord* selected = doc.lights.SelectedLight();
     globalLights->SetSelection(selected ? doc.lights.selectedGlobalLight : wxNOT_FOUND);
     SetCaption(Button(ids::kGlobalLightToggle), selected && selected->on == 1);
@@ -145,7 +146,7 @@ void OptionsBar::Refresh(const Document& doc) {
         {mapEdits[3], ids::kGlowMapLoad + 2, &Md2Model::glowMap, &Md2Model::glowMapOn},
     };
     if (model) {
-        for (const auto& e : model->lights) modelLights->Append(wxString::FromUTF8(e.light->name));
+        for (const auto& e : model->lights) modelLights->Append(wxString::FromUTF8(NameToUtf8(e.light->name)));
         SelectIn(modelLights, model->currentLight);
         const bool entry = model->currentLight >= 0 && model->currentLight < static_cast<int32_t>(model->lights.size());
         SetCaption(Button(ids::kModelLightToggle),

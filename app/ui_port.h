@@ -32,8 +32,9 @@ public:
 
     // The chosen path and the 0-based index of the filter in use; false when cancelled.
     virtual bool ChooseFile(const FileDialogRequest& request, std::string& path, int& filterIndex) = 0;
-    // An OK-only message box with the program's name as caption.
-    virtual void ShowMessage(const std::string& text) = 0;
+    // An OK-only message box with the program's name as caption; detail,
+    // when not empty, is its secondary text (which file, and why).
+    virtual void ShowMessage(const std::string& text, const std::string& detail) = 0;
 
     // The Background Color dialog on rgb; apply(rgb) runs for each Apply.
     // True when closed with OK (rgb then holds the entered colour).

@@ -17,6 +17,8 @@ inline constexpr const char* kNotLight = "This file does not appear to be a Ligh
 inline constexpr const char* kChoosePixelFormatFailed = "ChoosePixelFormat failed";
 inline constexpr const char* kSetPixelFormatFailed = "SetPixelFormat failed";
 inline constexpr const char* kEnterNumber = "Please enter a number.";
+inline constexpr const char* kNameOutsideSet =
+    "The Name can hold only characters of the Windows-1252 (Western European) set.";
 }  // namespace msg
 
 // Which kind of file a refusal was about: the same reason reads differently

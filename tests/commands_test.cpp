@@ -11,6 +11,7 @@
 
 #include "app/commands.h"
 #include "app/document.h"
+#include "app/light_form.h"
 #include "io/file_name.h"
 #include "resources/ids.h"
 #include "resources/messages.h"
@@ -238,18 +239,20 @@ TEST_F(CommandsTest, SelectionsResolveOrClearAndCommandsWithoutOneDoNothing) {
 TEST_F(CommandsTest, CancelledOrRefusedFilesChangeNothingAndSayExactlyWhatTheyShould) {
     auto sixteenBits = fixtures::WriteBmp24(fixtures::ToRgb(kPicture));
     sixteenBits[28] = 16;  // bit count of the information header
-    // No bytes: neither the file nor its folder exists. No message: refused without a word.
-    const struct { int id; std::optional<Bytes> bytes; const char* message; } cases[] = {
-        {ids::kModelOpen, Bytes{'I', 'D', 'P', '3', 0, 0, 0, 0}, msg::kNotMd2},
-        {ids::kModelOpen, Bytes{'I', 'D', 'P', '2'}, msg::kDamagedMd2},
-        {ids::kModelOpen, std::nullopt, msg::kCannotLoadFile},
-        {ids::kTextureMapLoad, Bytes{'h', 'e', 'l', 'l', 'o'}, msg::kNotSkin},
-        {ids::kTextureMapLoad, sixteenBits, nullptr},
-        {ids::kTextureMapLoad, std::nullopt, nullptr},
-        {ids::kImportLight, std::nullopt, msg::kCannotOpenLight},
-        {ids::kImportLight, ModelBytes(1), msg::kNotLight},
-        {ids::kImportLight, Bytes{}, msg::kNotLight},
-        {ids::kExportLight, std::nullopt, msg::kCannotCreate},  // and no repaint
+    // No bytes: neither the file nor its folder exists. No message: refused
+    // without a word. Beneath a message: the file and the loader's reason.
+    const char* const kMissing = "No such file or directory";
+    const struct { int id; std::optional<Bytes> bytes; const char* message; const char* why; } cases[] = {
+        {ids::kModelOpen, Bytes{'I', 'D', 'P', '3', 0, 0, 0, 0}, msg::kNotMd2, "the file does not start with \"IDP2\""},
+        {ids::kModelOpen, Bytes{'I', 'D', 'P', '2'}, msg::kDamagedMd2, "header needs 68 bytes, the file has 4"},
+        {ids::kModelOpen, std::nullopt, msg::kCannotLoadFile, kMissing},
+        {ids::kTextureMapLoad, Bytes{'h', 'e', 'l', 'l', 'o'}, msg::kNotSkin, "neither a version 5 PCX nor a BMP"},
+        {ids::kTextureMapLoad, sixteenBits, nullptr, nullptr},
+        {ids::kTextureMapLoad, std::nullopt, nullptr, nullptr},
+        {ids::kImportLight, std::nullopt, msg::kCannotOpenLight, kMissing},
+        {ids::kImportLight, ModelBytes(1), msg::kNotLight, "the file does not start with \"LGT0\""},
+        {ids::kImportLight, Bytes{}, msg::kNotLight, "the file does not start with \"LGT0\""},
+        {ids::kExportLight, std::nullopt, msg::kCannotCreate, kMissing},  // and no repaint
     };
     Open("kept.md2", 3);
     doc.models.currentFrame = 2;
@@ -263,12 +266,14 @@ TEST_F(CommandsTest, CancelledOrRefusedFilesChangeNothingAndSayExactlyWhatTheySh
     for (const auto& c : cases) {
         SCOPED_TRACE(n);
         const std::string name = "bad" + std::to_string(n++) + ".bin";
-        ui.AnswerFile(c.bytes ? Write(name, *c.bytes) : PathOf("missing/" + name));
+        const std::string path = c.bytes ? Write(name, *c.bytes) : PathOf("missing/" + name);
+        ui.AnswerFile(path);
         EXPECT_TRUE(commands.Run(c.id));
         // Exactly one dialog, then the message if there is one.
         Log expected{"choose:" + ui.fileDialogs.back().initialName};
         if (c.message) expected.push_back(std::string("message:") + c.message);
         EXPECT_EQ(ui.TakeLog(), expected);
+        EXPECT_EQ(c.message ? ui.details.back() : "", c.message ? path + ": " + c.why : "");
         EXPECT_EQ(State(), before);
     }
     for (int id : {ids::kModelOpen, ids::kTextureMapLoad, ids::kImportLight, ids::kExportLight}) {
@@ -426,6 +431,53 @@ TEST_F(CommandsTest, ExportThenImportGivesTheSameLightSwitchedOnAndKeepsTheSelec
     EXPECT_EQ(State(), before);
     EXPECT_TRUE(ui.fileDialogs.at(0).forSaving);
     EXPECT_FALSE(ui.fileDialogs.at(1).forSaving);
+}
+
+TEST_F(CommandsTest, LightNamesKeepEveryByteThroughImportPropertiesAndExport) {
+    // Import, Props with one colour changed (name box untouched, then
+    // retyped as shown), Apply, OK, Export: the name's bytes come back, for every byte.
+    for (bool retyped : {false, true})
+        for (int b = 1; b < 256; ++b) {
+            Reset();
+            fixtures::LgtSource source;
+            source.name = std::string("Caf") + static_cast<char>(b) + "!";
+            ui.AnswerFile(Write("in.lgt", fixtures::WriteLgt(source)));
+            commands.ImportLight();
+            doc.lights.selectedGlobalLight = 0;
+            ui.lightDialog = [&](LightRecord& light, const std::function<void()>& apply) {
+                LightForm form = FormFromLight(light);
+                std::string shown = retyped ? "" : form.name;
+                form.numbers[1007 - kFirstNumberBox] = "0.5";
+                EXPECT_EQ(ReadLightForm(form, shown, light), 0);
+                apply();
+                return true;
+            };
+            commands.EditLightProperties();
+            ui.AnswerFile(PathOf("out.lgt"));
+            commands.ExportLight();
+            source.ambient[0] = 0.5f;
+            ASSERT_EQ(testing::ReadAll(PathOf("out.lgt")), fixtures::WriteLgt(source)) << b << " " << retyped;
+        }
+    // A typed name is stored in the same set; a character outside it refuses
+    // the box (after the numbers, which are read first) and stores none of it.
+    const struct { const char* typed; int refused; const char* stored; } cases[] = {
+        {"Caf\xC3\xA9", 0, "Caf\xE9"},              // a typed "Café" is 4 bytes
+        {"\xE2\x82\xAC 5", 0, "\x80 5"},           // the euro sign
+        {"\xC2\x81", 0, "\x81"},                    // an undefined byte's control character
+        {"Omega \xCE\xA9", kNameBox, "Old"},         // not in the set
+        {"bad \xFF text", kNameBox, "Old"},           // not even UTF-8
+    };
+    for (const auto& c : cases) {
+        LightRecord light{.name = "Old"};
+        LightForm form = FormFromLight(light);
+        std::string shown = form.name;
+        form.name = c.typed;
+        form.numbers[1007 - kFirstNumberBox] = "2";
+        EXPECT_EQ(ReadLightForm(form, shown, light), c.refused) << c.typed;
+        EXPECT_EQ(light.name, c.stored) << c.typed;
+        EXPECT_EQ(light.ambient[0], 2) << c.typed;
+        EXPECT_EQ(shown, c.refused ? "Old" : c.typed) << "what the box now counts as unedited";
+    }
 }
 
 TEST_F(CommandsTest, FiltersSpinOnlyWhenNotInForceAndWireframeOnlyRepaints) {

@@ -27,6 +27,8 @@ public:
     // Every call, in order: "redraw", "refresh", "spin", "choose:<initial name>",
     // "message:<text>", "background-dialog", "light-dialog", "about".
     std::vector<std::string> log;
+    // The secondary text of every message box, in order.
+    std::vector<std::string> details;
     // Every file dialog shown, in order.
     std::vector<FileDialogRequest> fileDialogs;
 
@@ -59,7 +61,10 @@ public:
         return true;
     }
 
-    void ShowMessage(const std::string& text) override { log.push_back("message:" + text); }
+    void ShowMessage(const std::string& text, const std::string& detail) override {
+        log.push_back("message:" + text);
+        details.push_back(detail);
+    }
 
     bool RunBackgroundColorDialog(float rgb[3], const std::function<void(const float*)>& apply) override {
         log.emplace_back("background-dialog");

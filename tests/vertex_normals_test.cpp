@@ -7,7 +7,9 @@
 #include <cmath>
 #include <memory>
 
+#include "model/md2_loader.h"
 #include "model/vertex_normals.h"
+#include "tools/writers/md2_writer.h"
 
 namespace meshara {
 namespace {
@@ -85,6 +87,36 @@ TEST(VertexNormals, EachFrameUsesItsOwnPositions) {
     ExpectNormal(m->frames[0].normals[0], 0, 0, -1, "frame 0");
     ExpectNormal(m->frames[1].normals[0], -1, 0, 0, "frame 1");
     ASSERT_EQ(m->frames[1].normals.size(), 3u);
+}
+
+TEST(VertexNormals, OnlyTheFramesAskedForAreComputedAndTheyMatchTheFullComputation) {
+    // Tens of thousands of frames over thousands of triangles: computing all
+    // of them at load would cost frames x triangles.
+    auto r = ParseMd2Model(fixtures::WriteOverlappingTables(3000, 20000), "many.md2");
+    ASSERT_TRUE(r) << r.Detail();
+    const Md2Model& m = *r.Value();
+    ASSERT_EQ(m.FrameCount(), 20000);
+    auto computed = [&] {
+        std::vector<int32_t> out;
+        for (int32_t f = 0; f < m.FrameCount(); ++f)
+            if (m.frames[static_cast<size_t>(f)].normalsReady) out.push_back(f);
+        return out;
+    };
+    EXPECT_TRUE(computed().empty()) << "none at load";
+    for (int32_t f : {7, 19999, 7}) EXPECT_EQ(FrameNormals(m, f).size(), 1u);
+    EXPECT_EQ(computed(), (std::vector<int32_t>{7, 19999}));
+
+    // On demand or all at once, the values are the same.
+    auto knot = LoadMd2Model(MESHARA_SAMPLES_DIR "/knot.md2"), all = LoadMd2Model(MESHARA_SAMPLES_DIR "/knot.md2");
+    ASSERT_TRUE(knot && all);
+    ComputeVertexNormals(all.Value().get());
+    for (int32_t f : {11, 3}) {
+        const auto& lazy = FrameNormals(*knot.Value(), f);
+        const auto& eager = all.Value()->frames[static_cast<size_t>(f)].normals;
+        ASSERT_EQ(lazy.size(), eager.size());
+        for (size_t v = 0; v < lazy.size(); ++v)
+            ASSERT_TRUE(lazy[v].x == eager[v].x && lazy[v].y == eager[v].y && lazy[v].z == eager[v].z) << v;
+    }
 }
 
 TEST(VertexNormals, NoModelOrNoFramesIsHarmless) {

@@ -51,6 +51,16 @@ std::vector<uint8_t> WriteMd2(const Md2Source& s) {
     return std::move(w.Bytes());
 }
 
+std::vector<uint8_t> WriteOverlappingTables(int32_t triangleCount, int32_t frameCount) {
+    constexpr int32_t kTables = 72;
+    ByteWriter w;
+    w.Text("IDP2");
+    for (int32_t v : {8, 64, 64, 44, 0, 1, 1, triangleCount, 0, frameCount, 68, 68, kTables, kTables, 68, 68})
+        w.S32(v);
+    w.Zeros(4 + static_cast<size_t>(std::max(int64_t{12} * triangleCount, int64_t{44} * frameCount)));
+    return std::move(w.Bytes());
+}
+
 Md2Source::Frame QuantiseFrame(const std::vector<std::array<float, 3>>& positions, const std::string& name) {
     Md2Source::Frame f;
     f.name = name;

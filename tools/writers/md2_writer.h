@@ -45,6 +45,12 @@ inline constexpr size_t kVersion = 4, kSkinWidth = 8, kSkinHeight = 12, kFrameSi
 
 std::vector<uint8_t> WriteMd2(const Md2Source& source);
 
+// A valid file that is all tables: one vertex, one texture coordinate,
+// triangleCount triangles and frameCount frames whose tables overlap from
+// offset 72 (every byte after the header is zero, which is a valid triangle
+// and a valid frame alike). Small files with huge frames x triangles.
+std::vector<uint8_t> WriteOverlappingTables(int32_t triangleCount, int32_t frameCount);
+
 // Quantises float positions into one frame: scale and translate are chosen so
 // that the bounding box spans the 0..255 range of each axis.
 Md2Source::Frame QuantiseFrame(const std::vector<std::array<float, 3>>& positions, const std::string& name);
