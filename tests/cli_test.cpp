@@ -6,7 +6,11 @@
 #include <cstdio>
 #include <sstream>
 #include <png.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
 
 #include "model/md2_loader.h"
 #include "model/vertex_normals.h"
@@ -19,6 +23,7 @@ namespace meshara {
 namespace {
 
 namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
 
 struct CliRun { int exitCode = -1; std::string out, err; };
 
@@ -173,6 +178,74 @@ TEST_F(Cli, RefusalsExitOneWithTheirMessageUsageErrorsExitTwo) {
         "render " + knot + out + " --filter 5", "render " + knot + out + " --frame 12",
         "render " + knot + out + " --background 1,2", "render " + knot + out + " --drag 3"};
     for (const std::string& args : usageErrors) expectFails(args, 2, "usage: meshara-cli");
+}
+
+TEST_F(Cli, OutputDashIsStandardOutputAndEachInputIsNamedOnceWhenRefused) {
+    fixtures::IndexedPicture p{2, 1, {0, 1}, {{1, 2, 3}, {4, 5, 6}}};
+    const std::string pcx = Quote(dir.Write("p.pcx", fixtures::WritePcx(p)));
+    const struct { std::string args; std::string starts; } toStdout[] = {
+        {"decode " + pcx + " -o -", "P6\n2 1\n255\n\x01\x02\x03\x04\x05\x06"},
+        {"light --new --name Caf\xC3\xA9 -o -", std::string("LGT0\x04\x00" "Caf\xE9", 10)},  // stored as Windows-1252
+        {"render " + knot + " --size 8x8 -o -", "\x89PNG\r\n"},
+    };
+    for (const auto& c : toStdout) {
+        CliRun r = RunCli(c.args);
+        EXPECT_EQ(r.exitCode, 0) << c.args << ": " << r.err;
+        EXPECT_EQ(r.out.substr(0, c.starts.size()), c.starts) << c.args;
+    }
+    EXPECT_EQ(RunCli("light " + Quote(dir.Write("c.lgt", fixtures::WriteLgt({.name = "Caf\xE9"})))).out.substr(0, 12),
+              "name: Caf\xC3\xA9\n") << "shown as UTF-8 text";
+    const std::string missing = (dir.Path() / "missing.bmp").string();
+    for (const std::string flag : {"--texture", "--light"}) {
+        CliRun r = RunCli("render " + knot + " " + flag + " " + Quote(missing) + " -o " + Quote(dir.Path() / "o.png"));
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.err.find(missing), r.err.rfind(missing)) << "named once: " << r.err;
+    }
+}
+
+TEST_F(Cli, NumbersOutOfRangeAreUsageErrorsAndAFramelessModelIsRefused) {
+    for (const char* drag : {"-9223372036854775808,0", "0,9223372036854775807", "8193,0", "1e3,0"}) {
+        CliRun r = RunCli("render " + quad + " --drag " + drag + " -o " + Quote(dir.Path() / "o.png"));
+        EXPECT_EQ(r.exitCode, 2) << drag << ": " << r.err;
+    }
+    auto frameless = testing::SmallQuad();
+    frameless.frames.clear();
+    frameless.vertexCount = 4;
+    CliRun r = RunCli("render " + Quote(dir.Write("empty.md2", fixtures::WriteMd2(frameless))) + " -o " +
+                      Quote(dir.Path() / "o.png"));
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_NE(r.err.find("no frames"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir.Path() / "o.png"));
+}
+
+// Runs meshara-cli and returns its peak resident memory in KiB (-1 when it did not run).
+long PeakMemoryKiB(const std::string& args) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::execl("/bin/sh", "sh", "-c", ("exec " + std::string(MESHARA_CLI) + " " + args + " >/dev/null 2>&1").c_str(),
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) == 127) return -1;
+    return usage.ru_maxrss;
+}
+
+TEST_F(Cli, A300MegabyteFileThatIsNoneOfOursCostsLittleMemory) {
+    // Each starts like its kind, so every reader gets past its magic; the rest is zeros.
+    const struct { const char* name; const char* head; const char* command; } files[] = {
+        {"big.md2", "IDP2", "info"}, {"big.bmp", "BM", "decode"}, {"big.pcx", "\x0A\x05", "decode"},
+        {"big.lgt", "LGT0", "light"},
+    };
+    for (const auto& f : files) {
+        const fs::path path = dir.Write(f.name, Bytes(f.head, f.head + std::strlen(f.head)));
+        fs::resize_file(path, 300u << 20);  // sparse: costs no disk
+        const std::string out = std::string(f.command) == "decode" ? " -o " + Quote(dir.Path() / "out.ppm") : "";
+        const long peak = PeakMemoryKiB(std::string(f.command) + " " + Quote(path) + out);
+        EXPECT_GT(peak, 0) << f.name;
+        EXPECT_LT(peak, 64 * 1024) << f.name << ": peak " << peak << " KiB";
+    }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // the two number dialogs, spinning from idle time, a screenshot and teardown.
 
 #include <gtest/gtest.h>
+#include <wx/filedlg.h>
 #include <wx/modalhook.h>
 #include <wx/wx.h>
 
@@ -16,10 +17,12 @@
 #include "app/main_wnd.h"
 #include "app/options_bar.h"
 #include "app/viewer_app.h"
+#include "io/file_bytes.h"
 #include "lights/lgt_file.h"
 #include "model/md2_loader.h"
 #include "render/skin_texture.h"
 #include "resources/ids.h"
+#include "resources/messages.h"
 
 namespace meshara {
 namespace {
@@ -28,9 +31,26 @@ namespace {
 class AnswerDialogs : public wxModalDialogHook {
 public:
     std::vector<std::string> shown;
+    std::vector<std::string> extended;  // the secondary text of each message box
+    std::vector<std::string> paths;      // answers for real file dialogs, in order; none left cancels
     int Enter(wxDialog* dialog) override {
+        if (auto* files = dynamic_cast<wxFileDialog*>(dialog)) {
+            shown.push_back("files:" + files->GetWildcard().utf8_string());
+            if (paths.empty()) return wxID_CANCEL;
+            const wxString path = wxString::FromUTF8(paths.front());
+            paths.erase(paths.begin());
+            files->SetPath(path);
+            // The toolkit's chooser takes the file once it has read the
+            // folder, which happens in the event loop.
+            for (int i = 0; i < 200 && files->GetPath() != path; ++i) {
+                wxTheApp->Yield(true);
+                wxMilliSleep(5);
+            }
+            return wxID_OK;
+        }
         auto* box = dynamic_cast<wxMessageDialog*>(dialog);
         shown.push_back(box ? box->GetMessage().utf8_string() : "dialog:" + dialog->GetTitle().utf8_string());
+        if (box) extended.push_back(box->GetExtendedMessage().utf8_string());
         return wxID_OK;
     }
     void Exit(wxDialog*) override {}
@@ -57,7 +77,7 @@ void Press(wxWindow& window, int id, wxEventType type = wxEVT_BUTTON) {
 std::vector<std::string> Messages() { return std::exchange(g_dialogs.shown, {}); }  // since the last call
 
 void Fill(std::initializer_list<std::pair<wxTextCtrl*, const char*>> boxes) {
-    for (auto [box, text] : boxes) box->SetValue(text);
+    for (auto [box, text] : boxes) box->SetValue(wxString::FromUTF8(text));
 }
 
 class Viewer : public ::testing::Test {
@@ -291,6 +311,64 @@ TEST_F(Viewer, ModelsFromTheCommandLineOpenAndARefusedOneSaysSo) {
     EXPECT_EQ(Messages(), (std::vector<std::string>{"There was an error loading the specified file!",
                                                     "This is not an MD2!"}));
     EXPECT_EQ(Bar().modelList->GetCount(), 2u);
+}
+
+TEST_F(Viewer, LightNameBytesSurviveTheRealDialogsAndRefusalsNameTheFile) {
+    // Every byte value in a name, through the real Light Properties dialog:
+    // a colour changed, Apply, OK; the name box untouched keeps the bytes.
+    for (int b = 1; b < 256; ++b) {
+        LightRecord light{.name = std::string("Caf") + static_cast<char>(b) + "!"};
+        LightRecord expected = light;
+        expected.ambient[0] = 0.5f;
+        LightPropertiesDialog dialog(frame, light, {});
+        Fill({{dialog.Box(1007), "0.5"}});
+        Press(dialog, ids::kApply);
+        Press(dialog, wxID_OK);
+        ASSERT_EQ(SerializeLight(light), SerializeLight(expected)) << b;
+    }
+    EXPECT_TRUE(Messages().empty());
+    // A typed name is stored as Windows-1252; a character outside it is refused.
+    LightRecord typed{.name = "Old"};
+    LightPropertiesDialog dialog(frame, typed, {});
+    EXPECT_EQ(dialog.Box(1024)->GetValue(), "Old");
+    Fill({{dialog.Box(1024), "Caf\u00e9 \u20ac"}});
+    Press(dialog, ids::kApply);
+    EXPECT_EQ(typed.name, "Caf\xE9 \x80");
+    Fill({{dialog.Box(1024), "\u03a9"}});
+    Press(dialog, wxID_OK);
+    EXPECT_EQ(Messages(), std::vector<std::string>{msg::kNameOutsideSet});
+    EXPECT_EQ(typed.name, "Caf\xE9 \x80") << "nothing of the refused box is stored";
+
+    // Import and export through the real file dialogs: the list shows the
+    // name as Windows-1252 and the exported file has the imported bytes.
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "meshara-gui-names";
+    std::filesystem::create_directories(dir);
+    const LightRecord cafe{.name = "Caf\xE9"};
+    const std::string in = (dir / "in.lgt").string(), out = (dir / "out.lgt").string();
+    ASSERT_TRUE(WriteFileBytes(in, SerializeLight(cafe)));
+    g_dialogs.paths = {in};
+    frame->Cmd().ImportLight();
+    ASSERT_EQ(Doc().lights.Count(), 1);
+    EXPECT_EQ(Bar().globalLights->GetString(0), wxString::FromUTF8("Caf\u00e9"));
+    Doc().lights.selectedGlobalLight = 0;
+    g_dialogs.paths = {out};
+    frame->Cmd().ExportLight();
+    EXPECT_EQ(ReadFileBytes(out).Value(), SerializeLight(cafe));
+    EXPECT_EQ(Messages(), (std::vector<std::string>{"files:MSR Light (*.lgt)|*.lgt|All Files (*.*)|*.*",
+                                                    "files:MSR Light (*.lgt)|*.lgt|All Files (*.*)|*.*"}));
+
+    // A refused model and a refused light file: the fixed text, and beneath it the file and why.
+    g_dialogs.extended.clear();
+    TheApp().OpenModels({in});
+    const std::string junk = (dir / "junk.lgt").string();
+    ASSERT_TRUE(WriteFileBytes(junk, std::vector<uint8_t>(300, 'j')));
+    g_dialogs.paths = {junk};
+    frame->Cmd().ImportLight();
+    EXPECT_EQ(Messages(), (std::vector<std::string>{msg::kNotMd2, "files:MSR Light (*.lgt)|*.lgt|All Files (*.*)|*.*",
+                                                    msg::kNotLight}));
+    EXPECT_EQ(g_dialogs.extended, (std::vector<std::string>{in + ": the file does not start with \"IDP2\"",
+                                                            junk + ": the file does not start with \"LGT0\""}));
+    std::filesystem::remove_all(dir);
 }
 
 // What a window shows on the (virtual) screen, once its drawing has landed.

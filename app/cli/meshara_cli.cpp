@@ -2,6 +2,7 @@
 // checking models, pictures and light files without opening a window.
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,11 +13,12 @@
 #include <vector>
 
 #include "app/cli/cli_common.h"
-#include "lights/lgt_file.h"
 #include "io/file_bytes.h"
+#include "lights/lgt_file.h"
 #include "model/md2_loader.h"
 #include "model/vertex_normals.h"
 #include "resources/messages.h"
+#include "resources/name_text.h"
 #include "skins/skin_decoder.h"
 
 namespace meshara::cli {
@@ -47,32 +49,45 @@ int Usage(const std::string& problem) {
     return kExitUsage;
 }
 
-int Refused(FileKind kind, LoadError error, const std::string& detail) {
+int Refused(FileKind kind, LoadError error, const std::string& path, const std::string& detail) {
     const char* message = UserMessage(kind, error);
-    std::fprintf(stderr, "meshara-cli: %s", message ? message : ReasonText(error));
+    std::fprintf(stderr, "meshara-cli: %s: %s", path.c_str(), message ? message : ReasonText(error));
     if (!detail.empty()) std::fprintf(stderr, " (%s)", detail.c_str());
     std::fputc('\n', stderr);
     return kExitRefused;
 }
 
-namespace {
+bool WriteOutput(const std::string& path, std::span<const uint8_t> bytes) {
+    if (path == "-") {
+        if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() && std::fflush(stdout) == 0) return true;
+        std::fprintf(stderr, "meshara-cli: standard output: %s\n", std::strerror(errno));
+        return false;
+    }
+    std::string why;
+    if (WriteFileBytes(path, bytes, &why)) return true;
+    Refused(FileKind::Light, LoadError::CannotCreate, path, why);
+    return false;
+}
 
-bool ParseIndex(const char* text, long& out) {
-    if (!text || !*text) return false;
+bool ParseInteger(std::string_view text, long low, long high, long& out) {
+    if (text.empty() || text.size() > 20) return false;
+    const std::string s(text);
     char* end = nullptr;
     errno = 0;
-    long v = std::strtol(text, &end, 10);
-    if (errno != 0 || *end != '\0' || v < 0) return false;
+    const long v = std::strtol(s.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || v < low || v > high) return false;
     out = v;
     return true;
 }
+
+namespace {
 
 int Info(const Args& args) {
     const char* path = nullptr;
     long frame = -1;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--frame") {
-            if (i + 1 >= args.size() || !ParseIndex(args[i + 1].data(), frame))
+            if (i + 1 >= args.size() || !ParseInteger(args[i + 1], 0, INT32_MAX, frame))
                 return Usage("--frame needs a frame number (0 or more)");
             ++i;
         } else if (!path && !args[i].starts_with("-")) {
@@ -84,7 +99,7 @@ int Info(const Args& args) {
     if (!path) return Usage("info needs a model file");
 
     ModelResult result = LoadMd2Model(path);
-    if (!result) return Refused(FileKind::Model, result.Error(), result.Detail());
+    if (!result) return Refused(FileKind::Model, result.Error(), path, result.Detail());
     const Md2Model& model = *result.Value();
     if (frame >= model.FrameCount())
         return Usage("frame " + std::to_string(frame) + " is out of range: the model has " +
@@ -136,13 +151,12 @@ int Decode(const Args& args) {
     if (!io.input || !io.output) return Usage("decode needs a picture and -o OUT.ppm");
 
     auto result = ReadSkinImage(io.input);
-    if (!result) return Refused(FileKind::Skin, result.Error(), result.Detail());
+    if (!result) return Refused(FileKind::Skin, result.Error(), io.input, result.Detail());
     const SkinImage& image = *result.Value();
     const std::string head = "P6\n" + std::to_string(image.width) + " " + std::to_string(image.height) + "\n255\n";
     std::vector<uint8_t> ppm(head.begin(), head.end());
     ppm.insert(ppm.end(), image.pixels.begin(), image.pixels.end());
-    if (!WriteFileBytes(io.output, ppm)) return Refused(FileKind::Light, LoadError::CannotCreate, io.output);
-    return kExitOk;
+    return WriteOutput(io.output, ppm) ? kExitOk : kExitRefused;
 }
 
 void PrintFloats(const char* label, const float* v, int count) {
@@ -170,16 +184,17 @@ int Light(const Args& args) {
     if (makeNew) {
         if (io.input || !io.output) return Usage("light --new takes no input file and needs -o FILE.lgt");
         LightRecord light;
-        if (name) light.name = name;
-        const LoadError error = SaveLightFile(io.output, light);
-        return error == LoadError::None ? kExitOk : Refused(FileKind::Light, error, io.output);
+        // Light names are Windows-1252 bytes; the command line is UTF-8.
+        if (name && !NameFromUtf8(name, light.name))
+            return Usage("--name must be UTF-8 text of Windows-1252 (Western European) characters");
+        return WriteOutput(io.output, SerializeLight(light)) ? kExitOk : kExitRefused;
     }
     if (!io.input || io.output || name) return Usage("light needs one light file (or --new -o FILE.lgt)");
 
     auto result = LoadLightFile(io.input);
-    if (!result) return Refused(FileKind::Light, result.Error(), result.Detail());
+    if (!result) return Refused(FileKind::Light, result.Error(), io.input, result.Detail());
     const LightRecord& l = *result.Value();
-    std::printf("name: %s\n", l.name.c_str());
+    std::printf("name: %s\n", NameToUtf8(l.name).c_str());
     PrintFloats("position", l.position, 4);
     PrintFloats("spotDirection", l.spotDirection, 4);
     PrintFloats("ambient", l.ambient, 4);

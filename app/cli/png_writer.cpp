@@ -16,20 +16,20 @@ void AppendToVector(png_structp png, png_bytep data, png_size_t length) {
 void NoFlush(png_structp) {}
 }  // namespace
 
-namespace {
-
-bool Write(const std::string& path, int width, int height, const std::vector<uint8_t>& pixels, int channels) {
-    if (width <= 0 || height <= 0 || pixels.size() != static_cast<size_t>(width) * height * channels) return false;
+std::vector<uint8_t> EncodePng(int width, int height, const std::vector<uint8_t>& pixels, int channels) {
+    if (width <= 0 || height <= 0 || (channels != 3 && channels != 4) ||
+        pixels.size() != static_cast<size_t>(width) * height * channels)
+        return {};
     const std::vector<uint8_t>& rgb = pixels;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    if (!png) return false;
+    if (!png) return {};
     png_infop info = png_create_info_struct(png);
     std::vector<uint8_t> encoded;
     std::vector<png_bytep> rows(static_cast<size_t>(height));
     // libpng reports errors by longjmp; nothing with a destructor is created below this point.
     if (!info || setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
-        return false;
+        return {};
     }
     png_set_write_fn(png, &encoded, AppendToVector, NoFlush);
     png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
@@ -40,17 +40,17 @@ bool Write(const std::string& path, int width, int height, const std::vector<uin
     png_set_rows(png, info, rows.data());
     png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
     png_destroy_write_struct(&png, &info);
-    return WriteFileBytes(path, encoded);
+    return encoded;
 }
 
-}  // namespace
-
 bool WritePng(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb) {
-    return Write(path, width, height, rgb, 3);
+    const std::vector<uint8_t> png = EncodePng(width, height, rgb, 3);
+    return !png.empty() && WriteFileBytes(path, png);
 }
 
 bool WritePngRgba(const std::string& path, int width, int height, const std::vector<uint8_t>& rgba) {
-    return Write(path, width, height, rgba, 4);
+    const std::vector<uint8_t> png = EncodePng(width, height, rgba, 4);
+    return !png.empty() && WriteFileBytes(path, png);
 }
 
 }  // namespace meshara

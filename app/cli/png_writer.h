@@ -6,6 +6,10 @@
 
 namespace meshara {
 
+// RGB (channels 3) or RGBA (4) bytes, top row first, as an 8-bit PNG file's
+// bytes; empty when the sizes do not match or the encoder fails.
+std::vector<uint8_t> EncodePng(int width, int height, const std::vector<uint8_t>& pixels, int channels);
+
 // Writes RGB bytes (top row first) as an 8-bit PNG. False on any failure;
 // an existing file is only replaced once the new one is complete.
 bool WritePng(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb);

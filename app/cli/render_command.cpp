@@ -2,6 +2,7 @@
 // renderer as the viewer, from the camera's start state.
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -40,19 +41,11 @@ struct RenderOptions {
     std::optional<Point> drag;
 };
 
-bool ParseLong(std::string_view text, long& out) {
-    if (text.empty()) return false;
-    std::string s(text);
-    char* end = nullptr;
-    errno = 0;
-    out = std::strtol(s.c_str(), &end, 10);
-    return errno == 0 && *end == '\0';
-}
-
-// "A<sep>B" into two integers.
-bool ParsePair(std::string_view text, char separator, long& a, long& b) {
+// "A<sep>B" into two integers, each within [low, high].
+bool ParsePair(std::string_view text, char separator, long low, long high, long& a, long& b) {
     const size_t cut = text.find(separator);
-    return cut != std::string_view::npos && ParseLong(text.substr(0, cut), a) && ParseLong(text.substr(cut + 1), b);
+    return cut != std::string_view::npos && ParseInteger(text.substr(0, cut), low, high, a) &&
+           ParseInteger(text.substr(cut + 1), low, high, b);
 }
 
 bool ParseColour(std::string_view text, float rgb[3]) {
@@ -97,12 +90,12 @@ std::string Parse(const Args& args, RenderOptions& o) {
             o.output = std::string(v);
         } else if (a == "--size") {
             long w, h;
-            if (!value(v) || !ParsePair(v, 'x', w, h) || w < 1 || h < 1 || w > kMaxSide || h > kMaxSide)
+            if (!value(v) || !ParsePair(v, 'x', 1, kMaxSide, w, h))
                 return "--size needs WxH, each 1 to " + std::to_string(kMaxSide);
             o.width = static_cast<int>(w);
             o.height = static_cast<int>(h);
         } else if (a == "--frame") {
-            if (!value(v) || !ParseLong(v, o.frame) || o.frame < 0) return "--frame needs a frame number (0 or more)";
+            if (!value(v) || !ParseInteger(v, 0, INT32_MAX, o.frame)) return "--frame needs a frame number (0 or more)";
         } else if (a == "--light") {
             if (!value(v)) return "--light needs a light file";
             o.lights.emplace_back(v);
@@ -112,7 +105,7 @@ std::string Parse(const Args& args, RenderOptions& o) {
             if (!value(v) || !ParseColour(v, o.background)) return "--background needs R,G,B";
         } else if (a == "--filter") {
             long f;
-            if (!value(v) || !ParseLong(v, f) || f < 0 || f > 4) return "--filter needs 0 to 4";
+            if (!value(v) || !ParseInteger(v, 0, 4, f)) return "--filter needs 0 to 4";
             o.filter = static_cast<int>(f);
         } else if (a == "--safe") {
             o.safe = true;
@@ -122,8 +115,9 @@ std::string Parse(const Args& args, RenderOptions& o) {
             o.environment = true;
         } else if (a == "--drag") {
             long dx, dy;
-            if (!value(v) || !ParsePair(v, ',', dx, dy) || std::labs(dx) > kMaxSide || std::labs(dy) > kMaxSide)
-                return "--drag needs DX,DY in pixels";
+            if (!value(v) || !ParsePair(v, ',', -kMaxSide, kMaxSide, dx, dy))
+                return "--drag needs DX,DY in pixels, each -" + std::to_string(kMaxSide) + " to " +
+                       std::to_string(kMaxSide);
             o.drag = Point{static_cast<int32_t>(dx), static_cast<int32_t>(dy)};
         } else if (o.model.empty() && !a.starts_with("-")) {
             o.model = std::string(a);
@@ -172,8 +166,12 @@ int Render(const Args& args) {
     ModelList models;
     GlobalLightList lights;
     auto loaded = LoadMd2Model(o.model);
-    if (!loaded) return Refused(FileKind::Model, loaded.Error(), loaded.Detail());
+    if (!loaded) return Refused(FileKind::Model, loaded.Error(), o.model, loaded.Detail());
     Md2Model& model = *loaded.Value();
+    if (model.FrameCount() == 0) {
+        std::fprintf(stderr, "meshara-cli: %s: the model has no frames, so there is nothing to draw\n", o.model.c_str());
+        return kExitRefused;
+    }
     if (o.frame >= model.FrameCount())
         return Usage("frame " + std::to_string(o.frame) + " is out of range: the model has " +
                      std::to_string(model.FrameCount()) + " frames");
@@ -183,7 +181,7 @@ int Render(const Args& args) {
     for (int m = 0; m < 4; ++m) {
         if (o.maps[m].empty()) continue;
         auto skin = LoadSkinImage(o.maps[m]);
-        if (!skin) return Refused(FileKind::Skin, skin.Error(), o.maps[m] + ": " + skin.Detail());
+        if (!skin) return Refused(FileKind::Skin, skin.Error(), o.maps[m], skin.Detail());
         *slots[m] = skin.Take();
     }
     for (const std::string& path : o.lights) {
@@ -192,7 +190,7 @@ int Render(const Args& args) {
             light = std::make_unique<LightRecord>();
         } else {
             auto read = LoadLightFile(path);
-            if (!read) return Refused(FileKind::Light, read.Error(), path + ": " + read.Detail());
+            if (!read) return Refused(FileKind::Light, read.Error(), path, read.Detail());
             light = read.Take();
         }
         AppendModelLight(model, light.get());
@@ -219,9 +217,8 @@ int Render(const Args& args) {
     settings.multiPassMode = o.safe ? 1 : 0;
     RenderScene(Scene{models, settings, camera, o.wireframe ? 1 : 0}, nullptr);
 
-    if (!WritePng(o.output, o.width, o.height, context->ReadPixels()))
-        return Refused(FileKind::Light, LoadError::CannotCreate, o.output);
-    return kExitOk;
+    const std::vector<uint8_t> png = EncodePng(o.width, o.height, context->ReadPixels(), 3);
+    return WriteOutput(o.output, png) ? kExitOk : kExitRefused;
 }
 
 }  // namespace meshara::cli
