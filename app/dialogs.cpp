@@ -203,14 +203,43 @@ wxBitmap AboutBitmap() {
 }
 }  // namespace
 
+namespace {
+
+// A picture at its own size in a one-pixel sunken frame. Drawn here: the
+// toolkit's picture control draws no frame, and a dialog's lone child is
+// stretched over the whole dialog.
+class SunkenPicture : public wxWindow {
+public:
+    SunkenPicture(wxWindow* parent, const wxBitmap& bitmap, wxPoint at)
+        : wxWindow(parent, wxID_ANY, at, bitmap.GetSize() + wxSize(2, 2), wxBORDER_NONE), bitmap_(bitmap) {
+        SetBackgroundStyle(wxBG_STYLE_PAINT);
+        Bind(wxEVT_PAINT, [this](wxPaintEvent&) {
+            wxPaintDC dc(this);
+            const wxSize size = GetClientSize();
+            dc.SetPen(wxPen(wxSystemSettings::GetColour(wxSYS_COLOUR_3DSHADOW)));
+            dc.DrawLine(0, 0, size.x - 1, 0);
+            dc.DrawLine(0, 0, 0, size.y - 1);
+            dc.SetPen(wxPen(wxSystemSettings::GetColour(wxSYS_COLOUR_3DHIGHLIGHT)));
+            dc.DrawLine(size.x - 1, 0, size.x - 1, size.y);
+            dc.DrawLine(0, size.y - 1, size.x, size.y - 1);
+            dc.DrawBitmap(bitmap_, 1, 1);
+        });
+    }
+
+private:
+    wxBitmap bitmap_;
+};
+
+}  // namespace
+
 AboutDialog::AboutDialog(wxWindow* parent)
     : wxDialog(parent, wxID_ANY, "About Torvane's Meshara", wxDefaultPosition, wxDefaultSize,
                wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX) {
     SizeInDialogUnits(this, 248, 54);
-    const wxPoint at = ConvertDialogToPixels(wxPoint(2, 2));
-    auto* picture = new wxStaticBitmap(this, wxID_ANY, AboutBitmap(), at, wxSize(kAboutWidth, kAboutHeight),
-                                       wxBORDER_SUNKEN);
-    // The picture is shown at its own size; the dialog grows to hold it.
+    auto* page = new wxPanel(this);
+    picture = new SunkenPicture(page, AboutBitmap(), ConvertDialogToPixels(wxPoint(2, 2)));
+    // The dialog grows where its units are too small to hold the picture.
+    const wxPoint at = picture->GetPosition();
     const wxSize need(at.x + picture->GetSize().x + at.x, at.y + picture->GetSize().y + at.y);
     const wxSize have = GetClientSize();
     SetClientSize(std::max(have.x, need.x), std::max(have.y, need.y));

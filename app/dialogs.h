@@ -69,6 +69,7 @@ private:
 class AboutDialog : public wxDialog {
 public:
     explicit AboutDialog(wxWindow* parent);
+    wxWindow* picture = nullptr;  // the picture in its sunken frame
 };
 
 }  // namespace meshara

@@ -65,6 +65,9 @@ OptionsBar::OptionsBar(MainWnd* frame)
     buttons[21] = new wxButton(this, ids::kLightProperties, "Props", wxPoint(kButtonX[0], 7 * h + 13),
                                wxSize(kPropsWidth, h), wxBU_EXACTFIT);
     for (wxButton* b : buttons) b->DisableFocusFromKeyboard();
+    // The map boxes are made texture, specularity, diffusion, glow but shown
+    // texture, diffusion, specularity, glow: Tab follows the screen.
+    mapEdits[2]->MoveAfterInTabOrder(mapEdits[0]);
     created_ = true;
 }
 

@@ -4,6 +4,7 @@
 #include <EGL/eglext.h>
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace meshara {
@@ -41,16 +42,41 @@ std::unique_ptr<OffscreenContext> OffscreenContext::Create(int width, int height
         why = "EGL offers no desktop OpenGL";
         return nullptr;
     }
+    // "At least 8 bits" gets 10 on Mesa, which rounds blended passes
+    // differently from an 8-bit window: take exactly 8 a channel, and the
+    // depth the window asks for (32, else 24, else 16).
     const EGLint configAttributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
                                        EGL_RED_SIZE,     8,               EGL_GREEN_SIZE,      8,
-                                       EGL_BLUE_SIZE,    8,               EGL_DEPTH_SIZE,      24,
+                                       EGL_BLUE_SIZE,    8,               EGL_DEPTH_SIZE,      16,
                                        EGL_NONE};
-    EGLConfig config;
     EGLint count = 0;
-    if (!eglChooseConfig(display, configAttributes, &config, 1, &count) || count == 0) {
+    eglChooseConfig(display, configAttributes, nullptr, 0, &count);
+    std::vector<EGLConfig> configs(static_cast<size_t>(std::max(count, 0)));
+    if (count == 0 || !eglChooseConfig(display, configAttributes, configs.data(), count, &count)) {
         why = "no EGL configuration with RGB, depth and pbuffers";
         return nullptr;
     }
+    auto bits = [&](EGLConfig c, EGLint attribute) {
+        EGLint v = 0;
+        eglGetConfigAttrib(display, c, attribute, &v);
+        return v;
+    };
+    EGLConfig config = nullptr;
+    for (int depth : {32, 24, 16}) {
+        for (EGLConfig c : configs)
+            if (bits(c, EGL_RED_SIZE) == 8 && bits(c, EGL_GREEN_SIZE) == 8 && bits(c, EGL_BLUE_SIZE) == 8 &&
+                bits(c, EGL_DEPTH_SIZE) == depth) {
+                config = c;
+                break;
+            }
+        if (config) break;
+    }
+    if (!config) {
+        why = "no EGL configuration with 8 bits a colour channel and a depth of 32, 24 or 16 bits";
+        return nullptr;
+    }
+    ctx->bits_ = {bits(config, EGL_RED_SIZE), bits(config, EGL_GREEN_SIZE), bits(config, EGL_BLUE_SIZE),
+                  bits(config, EGL_DEPTH_SIZE)};
     const EGLint surfaceAttributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
     ctx->surface_ = eglCreatePbufferSurface(display, config, surfaceAttributes);
     if (ctx->surface_ == EGL_NO_SURFACE) {

@@ -20,6 +20,14 @@ public:
 
     int Width() const { return width_; }
     int Height() const { return height_; }
+
+    // The bits of the configuration in use: 8 a colour channel, as the
+    // viewer's window has, so blended passes round the same way; depth 32,
+    // or 24 where 32 is not offered, as the window asks.
+    struct Bits {
+        int red = 0, green = 0, blue = 0, depth = 0;
+    };
+    Bits ConfigBits() const { return bits_; }
     // The picture as RGB bytes, top row first.
     std::vector<uint8_t> ReadPixels() const;
 
@@ -30,6 +38,7 @@ private:
     void* context_ = nullptr;
     int width_ = 0;
     int height_ = 0;
+    Bits bits_;
 };
 
 }  // namespace meshara

@@ -75,7 +75,9 @@ void TrackballQuat(Quat& q, float p1x, float p1y, float p2x, float p2y) {
     VecCross(p2, p1, axis);  // second point first: see the header
     Vec3 d;
     VecSub(p1, p2, d);
-    double t = VecLength(d) / (2.0 * kTrackballRadius);
+    // 0.625 is 1 / (2 x 0.8) written out: dividing by twice the float 0.8
+    // (0.800000011920929) lands a few units in the last place off.
+    double t = VecLength(d) * 0.625;
     if (t > 1.0) t = 1.0;
     const float phi = static_cast<float>(2.0 * std::asin(t));
     AxisAngleToQuat(axis, phi, q);

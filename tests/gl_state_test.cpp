@@ -3,6 +3,8 @@
 
 #include <GL/gl.h>
 
+#include <array>
+
 #include "lights/light_record.h"
 #include "render/gl_view.h"
 #include "render/lighting.h"
@@ -33,6 +35,13 @@ TEST_F(GlState, FirstProjectionEndsAtFourAndResizesUseOneThousand) {
     EXPECT_TRUE(GetInt(GL_VIEWPORT, 2) == 40 && GetInt(GL_VIEWPORT, 3) == 20);
     for (int i = 0; i < 2; ++i) ApplyViewTransform(Camera{});
     EXPECT_EQ(GetInt(GL_MODELVIEW_STACK_DEPTH), 2) << "every frame pops and re-pushes the camera";
+    // The offscreen picture has the window's 8 bits a channel (so passes
+    // blend alike) and a 32-bit depth buffer where one is offered.
+    const OffscreenContext::Bits bits = context_->ConfigBits();
+    EXPECT_EQ((std::array{bits.red, bits.green, bits.blue, GetInt(GL_RED_BITS), GetInt(GL_BLUE_BITS)}),
+              (std::array{8, 8, 8, 8, 8}));
+    EXPECT_TRUE(bits.depth == 32 || bits.depth == 24) << bits.depth;
+    EXPECT_EQ(GetInt(GL_DEPTH_BITS), bits.depth);
 }
 
 TEST_F(GlState, EachFilterModeSetsItsParameters) {

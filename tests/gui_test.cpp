@@ -173,6 +173,31 @@ TEST_F(Viewer, BarKeepsItsWidthAtTheRightAndRowsFollowTheRowHeight) {
         EXPECT_LT(Bar().mapEdits[upper]->GetPosition().y, Bar().mapEdits[lower]->GetPosition().y) << upper;
 }
 
+TEST_F(Viewer, AboutPictureDialogLabelsAndTabOrderSitWhereTheyShould) {
+    AboutDialog about(frame);
+    EXPECT_EQ(about.picture->GetPosition(), about.ConvertDialogToPixels(wxPoint(2, 2)));
+    EXPECT_EQ(about.picture->GetSize(), wxSize(216 + 2, 79 + 2)) << "its own size in a one-pixel frame";
+    LightRecord light;
+    LightPropertiesDialog dialog(frame, light, {});
+    const struct { const char* label; wxPoint at; } labels[] = {
+        {"Name", {4, 8}}, {"Position", {4, 25}}, {"Direction", {4, 40}},
+        {"Ambient Color", {4, 56}}, {"Diffuse Color", {4, 72}}, {"Specular Color", {4, 88}},
+    };
+    for (const auto& l : labels) {
+        const wxWindow* found = nullptr;
+        for (const wxWindow* w : dialog.GetChildren())
+            if (dynamic_cast<const wxStaticText*>(w) && w->GetLabel() == l.label) found = w;
+        ASSERT_NE(found, nullptr) << l.label;
+        EXPECT_EQ(found->GetPosition(), dialog.ConvertDialogToPixels(l.at)) << l.label;
+    }
+    // Tab visits the bar's boxes and lists from the top down.
+    std::vector<int> tops;
+    for (const wxWindow* w : Bar().GetChildren())
+        if (w->CanAcceptFocusFromKeyboard()) tops.push_back(w->GetPosition().y);
+    EXPECT_EQ(tops.size(), 7u);
+    EXPECT_TRUE(std::is_sorted(tops.begin(), tops.end()));
+}
+
 TEST_F(Viewer, OpenedFilesFillTheBarEachClickRunsOneCommandAndRefreshesFireNoHandler) {
     int events = 0;
     auto count = [&](wxCommandEvent& e) { ++events; e.Skip(); };

@@ -29,6 +29,17 @@ TEST(Trackball, WorkedFiguresAndTheSamePointGivingExactIdentity) {
     q = Quat{1, 2, 3, 4};
     TrackballQuat(q, 0.3f, -0.2f, 0.3f, -0.2f);
     ExpectQuat(q, 0, 0, 0, 1, 0);
+    // The angle takes the distance times 0.625, bit for bit: dividing by
+    // twice the float 0.8 instead differs in the last places for these drags.
+    for (auto [x, y] : {std::pair{0.025f, -0.1f}, {0.025f, -0.54f}}) {
+        TrackballQuat(q, 0, 0, x, y);
+        Vec3 p1{0, 0, ProjectToTrackball(0.8f, 0, 0)}, p2{x, y, ProjectToTrackball(0.8f, x, y)}, axis, d;
+        VecCross(p2, p1, axis);
+        VecSub(p1, p2, d);
+        Quat want;
+        AxisAngleToQuat(axis, static_cast<float>(2.0 * std::asin(VecLength(d) * 0.625)), want);
+        EXPECT_TRUE(q.x == want.x && q.y == want.y && q.z == want.z && q.w == want.w) << x << "," << y;
+    }
 }
 
 TEST(Trackball, EveryDragGivesAUnitQuaternion) {
