@@ -23,6 +23,12 @@ constexpr int64_t kTexCoordEntrySize = 4;
 constexpr int64_t kTriangleEntrySize = 12;
 constexpr int64_t kFrameHeadSize = 40;  // scale, translate, name
 constexpr int64_t kVertexEntrySize = 4;
+constexpr int64_t kSkinNameSize = 64;
+
+// A name field: its bytes up to the first zero.
+std::string FixedText(std::span<const uint8_t> field) {
+    return std::string(field.begin(), std::find(field.begin(), field.end(), uint8_t{0}));
+}
 
 ModelResult Damaged(std::string detail) { return ModelResult::Fail(LoadError::DamagedMd2, std::move(detail)); }
 
@@ -120,7 +126,7 @@ ModelResult ParseMd2Model(std::span<const uint8_t> bytes, std::string name) {
         double scale[3], translate[3];
         for (double& s : scale) s = r.F32();
         for (double& t : translate) t = r.F32();
-        r.Skip(16);  // frame name, not kept
+        frame.name = FixedText(r.View(16));
         frame.vertices.resize(static_cast<size_t>(h.vertexCount));
         std::span<const uint8_t> packed = r.View(static_cast<size_t>(h.vertexCount) * kVertexEntrySize);
         for (size_t v = 0; v < frame.vertices.size(); ++v) {
@@ -133,6 +139,12 @@ ModelResult ParseMd2Model(std::span<const uint8_t> bytes, std::string name) {
     // The bounds were checked up front; a short read here would be a bug in those checks.
     if (r.Truncated()) return Damaged("the file ends inside a table");
 
+    // Skin names only help find a picture; a table that does not fit is
+    // left unread rather than a reason to refuse the model.
+    if (h.skinCount > 0 && TableInside(bytes.size(), h.skinsOffset, h.skinCount, kSkinNameSize)) {
+        r.Seek(static_cast<size_t>(h.skinsOffset));
+        for (int32_t i = 0; i < h.skinCount; ++i) model->skinNames.push_back(FixedText(r.View(kSkinNameSize)));
+    }
     // Normals are made per frame when first drawn or asked for (FrameNormals).
     return model;
 }
@@ -148,12 +160,15 @@ uint64_t Md2BytesNeeded(std::span<const uint8_t> header, uint64_t fileSize) {
     struct Table {
         int64_t offset, count, entrySize;
     };
-    const Table tables[3] = {{field(48), field(28), kTexCoordEntrySize},
+    const Table tables[4] = {{field(48), field(28), kTexCoordEntrySize},
                              {field(52), field(32), kTriangleEntrySize},
-                             {field(56), field(40), kFrameHeadSize + kVertexEntrySize * vertexCount}};
+                             {field(56), field(40), kFrameHeadSize + kVertexEntrySize * vertexCount},
+                             {field(44), field(20), kSkinNameSize}};
     uint64_t needed = kMd2HeaderSize;
     for (const Table& t : tables) {
         if (t.count <= 0) continue;
+        // Skin names are optional: a table past the end is skipped, not read for.
+        if (&t == &tables[3] && !TableInside(fileSize, t.offset, t.count, t.entrySize)) continue;
         // A table the file cannot hold is refused by the parser; reading the
         // whole file lets its message name the file's real size.
         if (!TableInside(fileSize, t.offset, t.count, t.entrySize)) return fileSize;
@@ -175,7 +190,9 @@ ModelResult LoadMd2Model(const std::string& path) {
         !f.ReadMore(bytes, Md2BytesNeeded(bytes, f.Size()) - bytes.size(), why))
         return ModelResult::Fail(LoadError::CannotOpen, why);
     try {
-        return ParseMd2Model(bytes, FileNameOfPath(path));
+        ModelResult model = ParseMd2Model(bytes, FileNameOfPath(path));
+        if (model) model.Value()->path = path;
+        return model;
     } catch (const std::bad_alloc&) {
         return ModelResult::Fail(LoadError::CannotOpen, "not enough memory to hold the model");
     }

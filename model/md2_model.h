@@ -25,6 +25,7 @@ struct Md2Triangle {
 };
 
 struct Md2Frame {
+    std::string name;             // as the file names it ("stand01"), up to 16 bytes
     std::vector<Vec3d> vertices;  // decoded positions, vertexCount of them
     // Unit normals, (0, 0, 0) where no face gave one. Made from the positions
     // the first time they are asked for (FrameNormals): computing every
@@ -48,6 +49,10 @@ struct ModelRenderCache {
 
 struct Md2Model {
     std::string name;  // file name part of the path it came from
+    std::string path;  // the path it was loaded from; empty when made from bytes
+    // The pictures the file names as its skins (often a path inside a game's
+    // folders, "models/monsters/x/skin.pcx"); only a hint where to look.
+    std::vector<std::string> skinNames;
     // Released in this order: texture, specularity, diffusion, glow.
     std::unique_ptr<SkinImage> textureMap;
     std::unique_ptr<SkinImage> specularityMap;

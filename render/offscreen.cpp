@@ -97,7 +97,8 @@ std::unique_ptr<OffscreenContext> OffscreenContext::Create(int width, int height
 
 OffscreenContext::~OffscreenContext() {
     if (!display_) return;
-    eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    // Another context made since may be the current one: leave it be.
+    if (eglGetCurrentContext() == context_) eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     if (context_) eglDestroyContext(display_, context_);
     if (surface_) eglDestroySurface(display_, surface_);
     // The display stays initialised: EGL displays are shared per process,

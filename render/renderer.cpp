@@ -35,7 +35,7 @@ void EndDepthRule(const RenderSettings& s) {
     if (s.multiPassMode == 1) glDisable(GL_POLYGON_OFFSET_FILL);
 }
 
-void BasePass(const Md2Model& model, int32_t frame, const RenderSettings& s) {
+void BasePass(const Md2Model& model, FramePose frame, const RenderSettings& s) {
     if (const SkinImage* texture = MapInUse(model.textureMap, model.textureMapOn)) {
         glDisable(GL_LIGHTING);
         glDisable(GL_DITHER);
@@ -71,7 +71,7 @@ struct LitPass {
     GLenum blendDestination;
 };
 
-void DrawLitPass(const Md2Model& model, int32_t frame, const RenderSettings& s, const LitPass& pass) {
+void DrawLitPass(const Md2Model& model, FramePose frame, const RenderSettings& s, const LitPass& pass) {
     glEnable(GL_BLEND);
     glEnable(GL_LIGHTING);
     if (pass.map) {
@@ -100,7 +100,7 @@ void DrawLitPass(const Md2Model& model, int32_t frame, const RenderSettings& s, 
     EndDepthRule(s);
 }
 
-void GlowPass(const Md2Model& model, int32_t frame, const RenderSettings& s, const SkinImage& glow) {
+void GlowPass(const Md2Model& model, FramePose frame, const RenderSettings& s, const SkinImage& glow) {
     glEnable(GL_BLEND);
     glDisable(GL_LIGHTING);
     glEnable(GL_TEXTURE_2D);
@@ -128,7 +128,7 @@ void SetEnvironmentMapping(bool on) {
     }
 }
 
-void DrawModel(const Md2Model& model, int32_t frame, const Scene& scene) {
+void DrawModel(const Md2Model& model, FramePose frame, const Scene& scene) {
     const RenderSettings& s = scene.settings;
     SetupModelLights(model);
     if (scene.wireframe == 1) {
@@ -164,9 +164,10 @@ void RenderScene(const Scene& scene, const std::function<void()>& present) {
     ApplyViewTransform(scene.camera);
 
     const int32_t frame = scene.models.currentFrame;
+    const FramePose pose(frame, scene.nextFrame, scene.blend);
     for (const auto& model : scene.models.models) {
         if (model->visible == 0 || frame < 0 || frame >= model->FrameCount()) continue;
-        DrawModel(*model, frame, scene);
+        DrawModel(*model, pose, scene);
     }
     glFinish();
     if (present) present();

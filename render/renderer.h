@@ -25,6 +25,10 @@ struct Scene {
     const RenderSettings& settings;
     const Camera& camera;
     int32_t wireframe = 0;
+    // During playback: the models are drawn blended from the shared frame
+    // toward nextFrame by blend (0..1). -1 draws the shared frame exactly.
+    int32_t nextFrame = -1;
+    float blend = 0;
 };
 
 // Draws the scene into the current context, then glFinish and present().

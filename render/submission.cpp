@@ -4,6 +4,7 @@
 #include <GL/glu.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <map>
 #include <tuple>
@@ -34,6 +35,10 @@ struct ArrayCache final : ModelRenderCache {
     std::vector<uint16_t> modelVertex; // the model vertex of each array vertex
     std::vector<float> texCoords;      // s, t per array vertex, shared by every frame
     std::vector<FrameArrays> frames;
+    // The last blend drawn, kept for the other passes of the same picture.
+    FrameArrays blend;
+    int32_t blendFrom = -1, blendTo = -1;
+    float blendT = -1;
 };
 
 ArrayCache& CacheOf(const Md2Model& model) {
@@ -82,25 +87,70 @@ const FrameArrays& ArraysOf(const Md2Model& model, int32_t frame) {
     return f;
 }
 
+// a + (b - a) * t for positions; normals the same, then unit length (a
+// zero normal, where no face gave one, stays zero).
+Vec3d Mix(const Vec3d& a, const Vec3d& b, double t) {
+    return {a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t, a.z + (b.z - a.z) * t};
+}
+Vec3d MixNormal(const Vec3d& a, const Vec3d& b, double t) {
+    const Vec3d n = Mix(a, b, t);
+    const double length = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
+    return length > 0 ? Vec3d{n.x / length, n.y / length, n.z / length} : Vec3d{0, 0, 0};
+}
+
+const FrameArrays& BlendOf(const Md2Model& model, const FramePose& pose) {
+    ArrayCache& cache = CacheOf(model);
+    if (cache.blendFrom != pose.frame || cache.blendTo != pose.next || cache.blendT != pose.t) {
+        const Md2Frame& a = model.frames[static_cast<size_t>(pose.frame)];
+        const Md2Frame& b = model.frames[static_cast<size_t>(pose.next)];
+        const std::vector<Vec3d>& na = FrameNormals(model, pose.frame);
+        const std::vector<Vec3d>& nb = FrameNormals(model, pose.next);
+        FrameArrays& f = cache.blend;
+        f.positions.clear();
+        f.normals.clear();
+        for (uint16_t v : cache.modelVertex) {
+            const Vec3d p = Mix(a.vertices[v], b.vertices[v], pose.t);
+            const Vec3d n = MixNormal(na[v], nb[v], pose.t);
+            f.positions.insert(f.positions.end(),
+                               {static_cast<float>(p.x), static_cast<float>(p.z), static_cast<float>(p.y)});
+            f.normals.insert(f.normals.end(),
+                             {static_cast<float>(n.x), static_cast<float>(n.z), static_cast<float>(n.y)});
+        }
+        cache.blendFrom = pose.frame;
+        cache.blendTo = pose.next;
+        cache.blendT = pose.t;
+    }
+    return cache.blend;
+}
+
 bool Drawable(const Md2Model& model, int32_t frame) {
     return frame >= 0 && frame < model.FrameCount() && model.triangleCount > 0 && !model.triangles.empty();
 }
 
+// The pose a model can draw: a blend only when it has both frames.
+FramePose PoseFor(const Md2Model& model, FramePose pose) {
+    if (pose.next < 0 || pose.next >= model.FrameCount() || pose.t <= 0 || pose.next == pose.frame) return pose.frame;
+    return pose;
+}
+
 template <bool kNormals, bool kTexCoords>
-void DrawImmediate(const Md2Model& model, int32_t frame) {
-    const Md2Frame& f = model.frames[static_cast<size_t>(frame)];
-    const std::vector<Vec3d>* normals = kNormals ? &FrameNormals(model, frame) : nullptr;
+void DrawImmediate(const Md2Model& model, const FramePose& pose) {
+    const Md2Frame& f = model.frames[static_cast<size_t>(pose.frame)];
+    const bool blended = pose.next >= 0;
+    const Md2Frame& g = model.frames[static_cast<size_t>(blended ? pose.next : pose.frame)];
+    const std::vector<Vec3d>* normals = kNormals ? &FrameNormals(model, pose.frame) : nullptr;
+    const std::vector<Vec3d>* nextNormals = kNormals && blended ? &FrameNormals(model, pose.next) : normals;
     for (const Md2Triangle& t : model.triangles) {
         glBegin(GL_TRIANGLES);
         for (int c = 0; c < 3; ++c) {
             const uint16_t i = t.vertex[c];
             if constexpr (kNormals) {
-                const Vec3d& n = (*normals)[i];
+                const Vec3d n = blended ? MixNormal((*normals)[i], (*nextNormals)[i], pose.t) : (*normals)[i];
                 glNormal3f(static_cast<float>(n.x), static_cast<float>(n.z), static_cast<float>(n.y));
             }
             if constexpr (kTexCoords)
                 glTexCoord2f(static_cast<float>(t.texCoord[c][0]), static_cast<float>(t.texCoord[c][1]));
-            const Vec3d& p = f.vertices[i];
+            const Vec3d p = blended ? Mix(f.vertices[i], g.vertices[i], pose.t) : f.vertices[i];
             glVertex3f(static_cast<float>(p.x), static_cast<float>(p.z), static_cast<float>(p.y));
         }
         glEnd();
@@ -108,8 +158,8 @@ void DrawImmediate(const Md2Model& model, int32_t frame) {
 }
 
 template <bool kNormals, bool kTexCoords>
-void DrawArrays(const Md2Model& model, int32_t frame) {
-    const FrameArrays& f = ArraysOf(model, frame);
+void DrawArrays(const Md2Model& model, const FramePose& pose) {
+    const FrameArrays& f = pose.next >= 0 ? BlendOf(model, pose) : ArraysOf(model, pose.frame);
     glEnableClientState(GL_VERTEX_ARRAY);
     glVertexPointer(3, GL_FLOAT, 0, f.positions.data());
     if constexpr (kNormals) {
@@ -128,12 +178,13 @@ void DrawArrays(const Md2Model& model, int32_t frame) {
 }
 
 template <bool kNormals, bool kTexCoords>
-void Draw(const Md2Model& model, int32_t frame) {
-    if (!Drawable(model, frame)) return;
+void Draw(const Md2Model& model, FramePose pose) {
+    if (!Drawable(model, pose.frame)) return;
+    pose = PoseFor(model, pose);
     if (g_path == SubmissionPath::Immediate)
-        DrawImmediate<kNormals, kTexCoords>(model, frame);
+        DrawImmediate<kNormals, kTexCoords>(model, pose);
     else
-        DrawArrays<kNormals, kTexCoords>(model, frame);
+        DrawArrays<kNormals, kTexCoords>(model, pose);
 }
 
 }  // namespace
@@ -141,10 +192,10 @@ void Draw(const Md2Model& model, int32_t frame) {
 void SetSubmissionPath(SubmissionPath path) { g_path = path; }
 SubmissionPath GetSubmissionPath() { return g_path; }
 
-void DrawPlain(const Md2Model& model, int32_t frame) { Draw<false, false>(model, frame); }
-void DrawTextured(const Md2Model& model, int32_t frame) { Draw<false, true>(model, frame); }
-void DrawLit(const Md2Model& model, int32_t frame) { Draw<true, false>(model, frame); }
-void DrawLitTextured(const Md2Model& model, int32_t frame) { Draw<true, true>(model, frame); }
+void DrawPlain(const Md2Model& model, FramePose pose) { Draw<false, false>(model, pose); }
+void DrawTextured(const Md2Model& model, FramePose pose) { Draw<false, true>(model, pose); }
+void DrawLit(const Md2Model& model, FramePose pose) { Draw<true, false>(model, pose); }
+void DrawLitTextured(const Md2Model& model, FramePose pose) { Draw<true, true>(model, pose); }
 
 void PrepareModelArrays(const Md2Model& model) {
     for (int32_t f = 0; f < model.FrameCount(); ++f) ArraysOf(model, f);

@@ -16,11 +16,22 @@ enum class SubmissionPath { Immediate, VertexArrays };
 void SetSubmissionPath(SubmissionPath path);
 SubmissionPath GetSubmissionPath();
 
-// Nothing is drawn for a frame outside the model's range or a model without triangles.
-void DrawPlain(const Md2Model& model, int32_t frame);        // positions
-void DrawTextured(const Md2Model& model, int32_t frame);     // texture coordinates, positions
-void DrawLit(const Md2Model& model, int32_t frame);          // normals, positions
-void DrawLitTextured(const Md2Model& model, int32_t frame);  // normals, texture coordinates, positions
+// A frame of the file, or (during playback) a blend from frame toward next:
+// positions mixed linearly, normals mixed and made unit length again.
+struct FramePose {
+    int32_t frame = 0;
+    int32_t next = -1;  // the frame blended toward; -1 for frame exactly
+    float t = 0;        // 0 is frame, 1 would be next
+    FramePose(int32_t exact = 0) : frame(exact) {}  // NOLINT: a frame number is a pose
+    FramePose(int32_t from, int32_t to, float blend) : frame(from), next(to), t(blend) {}
+};
+
+// Nothing is drawn for a frame outside the model's range or a model without
+// triangles; a blend toward a frame the model lacks draws frame exactly.
+void DrawPlain(const Md2Model& model, FramePose pose);        // positions
+void DrawTextured(const Md2Model& model, FramePose pose);     // texture coordinates, positions
+void DrawLit(const Md2Model& model, FramePose pose);          // normals, positions
+void DrawLitTextured(const Md2Model& model, FramePose pose);  // normals, texture coordinates, positions
 
 // Builds the vertex arrays of every frame now instead of on first use.
 void PrepareModelArrays(const Md2Model& model);

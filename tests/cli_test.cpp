@@ -53,14 +53,16 @@ struct Cli : ::testing::Test {
 TEST_F(Cli, InfoPrintsNameCountsAndEveryVertexOfAFrame) {
     CliRun r = RunCli("info " + quad);
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, "name: quad.md2\nframes: 2\nvertices: 4\ntriangles: 2\n");
+    EXPECT_EQ(r.out, "name: quad.md2\nframes: 2\nvertices: 4\ntriangles: 2\nskins: 0\nanimations: 1\nframe 0-1\n");
+    EXPECT_EQ(RunCli("info " + knot).out.substr(std::string("name: knot.md2\nframes: 12\nvertices: 384\ntriangles: 768\n").size()),
+              "skins: 1\nskin: models/knot/knot.pcx\nanimations: 1\npulse 0-11\n");
     r = RunCli("info " + quad + " --frame 1");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     auto model = LoadMd2Model(quadPath.string());
     ASSERT_TRUE(model);
     std::istringstream lines(r.out);
     std::string line;
-    for (int i = 0; i < 4; ++i) std::getline(lines, line);  // the counts
+    while (std::getline(lines, line) && line != "frame 1: frame") {}  // the counts, skins and animations
     const Md2Frame& f = model.Value()->frames[1];
     for (size_t v = 0; v < f.vertices.size(); ++v) {
         ASSERT_TRUE(std::getline(lines, line)) << "vertex " << v;
@@ -135,6 +137,12 @@ TEST_F(Cli, RenderSampleIsTexturedWhenLitAndBlackWithoutALight) {
     auto [colouredDark, blackDark] = ColouredAndBlack(out);
     EXPECT_LT(colouredDark, 40) << "without a light the model is black (edges may blend)";
     EXPECT_GT(blackDark, 500);
+    EXPECT_NE(r.err.find("note: no light reaches"), std::string::npos) << r.err;
+    // The skin the model names, found beside it by its file name.
+    r = RunCli("render " + knot + " --header-skin --new-light" + common);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_GT(ColouredAndBlack(out).first, 500) << "textured by the named skin";
+    EXPECT_TRUE(r.err.empty()) << r.err;
     // The sample has 12 frames, so "--frame 12" below is out of range.
     EXPECT_NE(RunCli("info " + knot).out.find("frames: 12\n"), std::string::npos);
 }

@@ -129,8 +129,8 @@ TEST_F(GlState, ModelLightsDriveTheFirstEightGlLightsInEyeSpace) {
 }
 
 // What GL receives through a submission path, as feedback.
-std::vector<float> Feedback(SubmissionPath path, void (*draw)(const Md2Model&, int32_t), const Md2Model& model,
-                            int32_t frame, GLenum type = GL_4D_COLOR_TEXTURE) {
+std::vector<float> Feedback(SubmissionPath path, void (*draw)(const Md2Model&, FramePose), const Md2Model& model,
+                            FramePose frame, GLenum type = GL_4D_COLOR_TEXTURE) {
     SetSubmissionPath(path);
     std::vector<float> buffer(1 << 16);
     glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), type, buffer.data());
@@ -153,17 +153,19 @@ TEST_F(GlState, BothPathsHandGlTheSameCornersInXZYOrder) {
     auto model = ModelFromTriangles({Sphere(30, 6, 8), Sphere(25, 6, 8)});
     model->triangles[0].vertex[1] = model->triangles[0].vertex[0];  // a degenerate triangle is sent as is
     for (auto draw : {DrawPlain, DrawTextured, DrawLit, DrawLitTextured})
-        for (int32_t frame : {0, 1}) {
-            auto reference = Feedback(SubmissionPath::Immediate, draw, *model, frame);
+        for (FramePose pose : {FramePose(0), FramePose(1), FramePose(0, 1, 0.25f), FramePose(1, 0, 0.5f)}) {
+            auto reference = Feedback(SubmissionPath::Immediate, draw, *model, pose);
             ASSERT_FALSE(reference.empty());
-            EXPECT_EQ(Feedback(SubmissionPath::VertexArrays, draw, *model, frame), reference) << "frame " << frame;
+            EXPECT_EQ(Feedback(SubmissionPath::VertexArrays, draw, *model, pose), reference)
+                << pose.frame << " toward " << pose.next;
         }
     Md2Model empty, raw;
     empty.frames.resize(1);
     raw.vertexCount = 3;
     raw.triangleCount = 1;
     raw.triangles = {Md2Triangle{{0, 1, 2}}};
-    raw.frames = {Md2Frame{{{1, 2, 3}, {4, 5, 6}, {7, 8, 9}}, std::vector<Vec3d>(3, {0, 0, 1})}};
+    raw.frames = {Md2Frame{"", {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}}, std::vector<Vec3d>(3, {0, 0, 1}), true},
+                  Md2Frame{"", {{11, 12, 13}, {14, 15, 16}, {17, 18, 19}}, std::vector<Vec3d>(3, {0, 0, 1}), true}};
     for (auto path : {SubmissionPath::Immediate, SubmissionPath::VertexArrays}) {
         EXPECT_TRUE(Feedback(path, DrawLit, *model, 2).empty()) << "frame out of range";
         EXPECT_TRUE(Feedback(path, DrawLit, empty, 0).empty()) << "no triangles";
@@ -171,6 +173,11 @@ TEST_F(GlState, BothPathsHandGlTheSameCornersInXZYOrder) {
         ASSERT_EQ(sent.size(), 11u);  // token, count, three (x, y, z)
         EXPECT_TRUE(sent[2] == 101 && sent[3] == 103 && sent[5] == 104 && sent[6] == 106)
             << "window x, y = model x, z + 100: " << sent[2] << "," << sent[3];
+        sent = Feedback(path, DrawPlain, raw, FramePose(0, 1, 0.5f), GL_3D);
+        ASSERT_EQ(sent.size(), 11u);
+        EXPECT_TRUE(sent[2] == 106 && sent[3] == 108) << "half way: " << sent[2] << "," << sent[3];
+        EXPECT_EQ(Feedback(path, DrawPlain, raw, FramePose(0, 2, 0.5f), GL_3D), Feedback(path, DrawPlain, raw, 0, GL_3D))
+            << "a blend toward a frame the model lacks draws the frame itself";
     }
 }
 

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "model/animations.h"
 #include "model/md2_loader.h"
 #include "model/vertex_normals.h"
 #include "tests/test_support.h"
@@ -84,6 +85,30 @@ TEST_P(Md2Corpus, LoadsAndMatchesTheRawBytes) {
     // The first triangle's record corner 2 is file corner 1; s is divided by the skin width.
     const size_t st = Offset(bytes, 48) + 4 * At<uint16_t>(bytes, Offset(bytes, 52) + 6 + 2);
     EXPECT_EQ(m.triangles[0].texCoord[2][0], static_cast<double>(At<int16_t>(bytes, st)) / At<int32_t>(bytes, 8));
+}
+
+TEST(Md2CorpusAnimations, RunsOfFrameNamesAreTheModelsAnimations) {
+    MESHARA_REQUIRE_CORPUS();
+    const std::string player = "stand 40 run 6 attack 8 pain 12 jump 6 flip 12 salute 11 taunt 17 wave 11 point 12 "
+                               "crstnd 19 crwalk 6 crattak 9 crpain 4 ";
+    const std::pair<const char*, std::string> models[] = {
+        {"faerie", player + "crdeath 5 death 20 "}, {"sydney", player + "crdeth 5 death 20 "},
+        {"dolphin", "glide 14 jump 45 "},          {"flag", "stand 10 "},
+        {"horse", "stand 12 "},
+    };
+    for (const auto& [name, expected] : models) {
+        auto r = LoadMd2Model((testing::CorpusDir() / "md2" / (std::string(name) + ".md2")).string());
+        ASSERT_TRUE(r) << name;
+        std::string got;
+        int32_t next = 0;
+        for (const Md2Animation& a : FindAnimations(*r.Value())) {
+            EXPECT_EQ(a.first, next) << name << " " << a.name;  // back to back, every frame in one
+            next = a.last + 1;
+            got += a.name + " " + std::to_string(a.FrameCount()) + " ";
+        }
+        EXPECT_EQ(got, expected) << name;
+        EXPECT_EQ(next, r.Value()->FrameCount()) << name;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(RealFiles, Md2Corpus, ::testing::Values("dolphin", "faerie", "flag", "horse", "sydney"),

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "io/file_name.h"
+#include "model/animations.h"
 #include "model/md2_loader.h"
 #include "resources/messages.h"
 #include "tests/test_support.h"
@@ -157,6 +158,31 @@ TEST(Md2File, LoadsFromDiskNamedAfterTheFileEachOpenIndependent) {
     EXPECT_NE(second.Value()->frames[0].vertices[0].x, 99);
     for (const std::string& p : {(dir.Path() / "absent.md2").string(), dir.Path().string()})
         EXPECT_EQ(LoadMd2Model(p).Error(), LoadError::CannotOpen) << p;
+}
+
+TEST(Md2Names, FrameAndSkinNamesAreKeptAndFramesRunIntoAnimations) {
+    auto source = testing::SmallQuad();
+    source.skins = {"models/quad/skin.pcx", std::string(64, 'x')};  // a name filling its field has no zero
+    const char* names[] = {"pain101", "pain102", "pain201", "run", "run2", "", "7", "walk1", "pain3"};
+    source.frames.resize(std::size(names), source.frames[0]);
+    for (size_t i = 0; i < std::size(names); ++i) source.frames[i].name = names[i];
+    auto r = Parse(WriteMd2(source));
+    ASSERT_TRUE(r) << r.Detail();
+    EXPECT_EQ(r.Value()->skinNames, source.skins);
+    EXPECT_EQ(r.Value()->frames[2].name, "pain201");
+    std::string runs;
+    for (const Md2Animation& a : FindAnimations(*r.Value()))
+        runs += a.name + ":" + std::to_string(a.first) + "-" + std::to_string(a.last) + " ";
+    // Trailing digits go; a frame with no stem left joins its unnamed neighbours; a stem seen before but not
+    // adjacent starts a new run.
+    EXPECT_EQ(runs, "pain:0-2 run:3-4 :5-6 walk:7-7 pain:8-8 ");
+    EXPECT_EQ(AnimationOfFrame(FindAnimations(*r.Value()), 4), 1);
+    // A skin table that does not fit the file is not read, and does not refuse the model.
+    Bytes bytes = WriteMd2(source);
+    fixtures::PatchS32(bytes, field::kSkinCount, 1 << 20);
+    auto lenient = Parse(bytes);
+    ASSERT_TRUE(lenient) << lenient.Detail();
+    EXPECT_TRUE(lenient.Value()->skinNames.empty());
 }
 
 TEST(FileNameOfPath, TakesTextAfterTheLastSeparatorOfEitherKind) {

@@ -6,7 +6,11 @@
 #include <tuple>
 
 #include "lights/light_record.h"
+#include "model/md2_loader.h"
+#include "render/framing.h"
+#include "render/gl_view.h"
 #include "render/submission.h"
+#include "tests/test_support.h"
 #include "tests/render_support.h"
 
 namespace meshara::testing {
@@ -163,6 +167,47 @@ TEST_F(Scene, ImmediateAndArrayPathsGiveTheSamePixels) {
         auto reference = Render(models_, wireframe);
         SetSubmissionPath(SubmissionPath::VertexArrays);
         ASSERT_EQ(Render(models_, wireframe), reference) << "combination " << combination;
+    }
+}
+
+TEST_F(Scene, FitBringsAnyModelWhollyIntoViewAndFillsIt) {
+    // A wide view, so both the height and the width have to be respected.
+    constexpr int kWidth = 160, kHeight = 96;
+    std::string why;
+    context_ = OffscreenContext::Create(kWidth, kHeight, why);
+    ASSERT_TRUE(context_) << why;
+    InitGLState(kWidth, kHeight);
+    ApplyViewportAndProjection(kWidth, kHeight);
+    auto shifted = [](std::vector<Triangle> t, float dx, float dy, float dz) {
+        for (Triangle& tri : t)
+            for (auto& c : tri.corners) c = {c[0] + dx, c[1] + dy, c[2] + dz};
+        return t;
+    };
+    std::vector<std::pair<std::string, std::unique_ptr<Md2Model>>> cases;
+    cases.emplace_back("huge and far off", ModelFromTriangles({shifted(Sphere(3000), 9000, -4000, 2500)}));
+    cases.emplace_back("tiny", ModelFromTriangles({shifted(Sphere(0.05f), 0.4f, 0.3f, 0)}));
+    cases.emplace_back("tall and thin", ModelFromTriangles({shifted(Square(0, 0, 1), 0, 0, 0)}));
+    if (!CorpusDir().empty())
+        for (const char* name : {"dolphin", "faerie", "flag", "horse", "sydney"})
+            cases.emplace_back(name, LoadMd2Model((CorpusDir() / "md2" / (std::string(name) + ".md2")).string()).Take());
+    for (auto& [name, model] : cases) {
+        ASSERT_TRUE(model) << name;
+        models_.models.clear();
+        Add(std::move(model));
+        camera_ = Camera{};
+        camera_.rotation = Quat{0.3f, 0.2f, 0, 0.932738f};  // any turn is undone
+        ASSERT_TRUE(FitCamera(camera_, VisibleBounds(models_), kWidth, kHeight)) << name;
+        const std::vector<uint8_t> picture = Render(models_);
+        int left = kWidth, right = -1, top = kHeight, bottom = -1;
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x) {
+                const uint8_t* p = &picture[(static_cast<size_t>(y) * kWidth + x) * 3];
+                if (p[0] == 0 && p[1] == 0 && p[2] == 255) continue;  // background
+                left = std::min(left, x), right = std::max(right, x), top = std::min(top, y), bottom = std::max(bottom, y);
+            }
+        EXPECT_TRUE(left > 0 && top > 0 && right < kWidth - 1 && bottom < kHeight - 1)
+            << name << ": touches an edge: " << left << "," << top << " - " << right << "," << bottom;
+        EXPECT_GE(std::max(right - left, bottom - top), kHeight / 3) << name << ": too small";
     }
 }
 

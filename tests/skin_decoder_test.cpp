@@ -8,6 +8,7 @@
 
 #include "resources/messages.h"
 #include "skins/skin_decoder.h"
+#include "skins/skin_lookup.h"
 #include "tests/test_support.h"
 #include "tools/writers/byte_writer.h"
 #include "tools/writers/picture_writers.h"
@@ -221,6 +222,32 @@ TEST(SkinFile, FormatComesFromTheContentNotTheNameUnreadableIsSilent) {
     auto r = ReadSkinImage((dir.Path() / "missing.pcx").string());
     EXPECT_EQ(r.Error(), LoadError::CannotOpen);
     EXPECT_EQ(UserMessage(FileKind::Skin, r.Error()), nullptr);
+}
+
+TEST(SkinLookup, TheNamedSkinIsFoundAboveOrBesideTheModelUnderEitherExtension) {
+    testing::TempDir dir;
+    namespace fs = std::filesystem;
+    const fs::path root = dir.Path();
+    fs::create_directories(root / "baseq2/models/m");
+    fs::create_directories(root / "baseq2/pics");
+    const std::string model = (root / "baseq2/models/m/tris.md2").string();
+    for (const char* f : {"baseq2/models/m/skin.pcx", "baseq2/models/m/other.BMP", "baseq2/pics/colormap.pcx"})
+        dir.Write(f, {1});
+    const struct { std::vector<std::string> names; std::string found; } cases[] = {
+        {{"models/m/skin.pcx"}, "baseq2/models/m/../../models/m/skin.pcx"},  // relative to a folder above
+        {{"C:\\quake2\\baseq2\\models\\m\\skin.pcx"}, "baseq2/models/m/skin.pcx"},  // its name alone, beside
+        {{"models/m/skin.tga"}, "baseq2/models/m/../../models/m/skin.pcx"},  // another extension
+        {{"/elsewhere/other.bmp"}, "baseq2/models/m/other.BMP"},
+        {{"pics/colormap.pcx"}, "baseq2/models/m/../../pics/colormap.pcx"},
+        {{"missing.pcx", "models/m/skin.pcx"}, "baseq2/models/m/../../models/m/skin.pcx"},  // the first found
+        {{"missing.pcx", "models"}, ""},  // a folder is no skin
+        {{}, ""},
+    };
+    for (const auto& c : cases) {
+        const std::string found = FindSkinFile(model, c.names);
+        EXPECT_EQ(found.empty() ? "" : fs::weakly_canonical(found), c.found.empty() ? "" : fs::weakly_canonical(root / c.found))
+            << (c.names.empty() ? "(none)" : c.names.front());
+    }
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/cli/png_writer.h"
+#include "skins/png_writer.h"
 #include "resources/art.h"
 
 int main(int argc, char** argv) {

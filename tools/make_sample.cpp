@@ -62,7 +62,7 @@ Md2Source KnotModel() {
     Md2Source s;
     s.skinWidth = kSkinSize;
     s.skinHeight = kSkinSize;
-    s.skins.push_back("models/knot/skin.pcx");
+    s.skins.push_back("models/knot/knot.pcx");  // found beside the model, by its file name
     // Texture coordinates on a (kAlong + 1) x (kAround + 1) grid so the seams wrap cleanly.
     for (int i = 0; i <= kAlong; ++i)
         for (int j = 0; j <= kAround; ++j)

@@ -15,6 +15,7 @@
 #include "app/cli/cli_common.h"
 #include "io/file_bytes.h"
 #include "lights/lgt_file.h"
+#include "model/animations.h"
 #include "model/md2_loader.h"
 #include "model/vertex_normals.h"
 #include "resources/messages.h"
@@ -28,8 +29,9 @@ const char* const kUsage =
     "usage: meshara-cli <command> [arguments]\n"
     "\n"
     "commands:\n"
-    "  info MODEL.md2 [--frame K]   name and counts of a model; with --frame,\n"
-    "                               one line per vertex of frame K: x y z nx ny nz\n"
+    "  info MODEL.md2 [--frame K]   name, counts, skin names and animations of a\n"
+    "                               model; with --frame, the frame's name and one\n"
+    "                               line per vertex of frame K: x y z nx ny nz\n"
     "  decode PICTURE -o OUT.ppm    decode a PCX or BMP skin into a binary PPM\n"
     "  light FILE.lgt               print the fields of a light file\n"
     "  light --new [--name TEXT] -o FILE.lgt\n"
@@ -37,7 +39,7 @@ const char* const kUsage =
     "  render MODEL.md2 -o OUT.png [--size WxH] [--frame K] [--texture F]\n"
     "         [--diffusion F] [--specularity F] [--glow F] [--light FILE.lgt]...\n"
     "         [--new-light] [--background R,G,B] [--filter 0-4] [--safe]\n"
-    "         [--wireframe] [--env] [--drag DX,DY]\n"
+    "         [--wireframe] [--env] [--drag DX,DY] [--fit] [--header-skin]\n"
     "                               draw the model offscreen into a PNG\n";
 }  // namespace
 
@@ -107,8 +109,14 @@ int Info(const Args& args) {
 
     std::printf("name: %s\nframes: %d\nvertices: %d\ntriangles: %d\n", model.name.c_str(), model.FrameCount(),
                 model.vertexCount, model.triangleCount);
+    std::printf("skins: %zu\n", model.skinNames.size());
+    for (const std::string& skin : model.skinNames) std::printf("skin: %s\n", skin.c_str());
+    const std::vector<Md2Animation> animations = FindAnimations(model);
+    std::printf("animations: %zu\n", animations.size());
+    for (const Md2Animation& a : animations) std::printf("%s %d-%d\n", a.name.c_str(), a.first, a.last);
     if (frame >= 0) {
         const Md2Frame& f = model.frames[static_cast<size_t>(frame)];
+        std::printf("frame %ld: %s\n", frame, f.name.c_str());
         const std::vector<Vec3d>& normals = FrameNormals(model, static_cast<int32_t>(frame));
         for (size_t v = 0; v < f.vertices.size(); ++v) {
             const Vec3d& p = f.vertices[v];

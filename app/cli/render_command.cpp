@@ -9,10 +9,12 @@
 #include <optional>
 
 #include "app/cli/cli_common.h"
-#include "app/cli/png_writer.h"
+#include "skins/png_writer.h"
 #include "lights/lgt_file.h"
 #include "lights/light_record.h"
 #include "model/md2_loader.h"
+#include "skins/skin_lookup.h"
+#include "render/framing.h"
 #include "render/gl_view.h"
 #include "render/offscreen.h"
 #include "render/renderer.h"
@@ -39,6 +41,8 @@ struct RenderOptions {
     bool wireframe = false;
     bool environment = false;
     std::optional<Point> drag;
+    bool fit = false;
+    bool headerSkin = false;
 };
 
 // "A<sep>B" into two integers, each within [low, high].
@@ -113,6 +117,10 @@ std::string Parse(const Args& args, RenderOptions& o) {
             o.wireframe = true;
         } else if (a == "--env") {
             o.environment = true;
+        } else if (a == "--fit") {
+            o.fit = true;
+        } else if (a == "--header-skin") {
+            o.headerSkin = true;
         } else if (a == "--drag") {
             long dx, dy;
             if (!value(v) || !ParsePair(v, ',', -kMaxSide, kMaxSide, dx, dy))
@@ -176,6 +184,17 @@ int Render(const Args& args) {
         return Usage("frame " + std::to_string(o.frame) + " is out of range: the model has " +
                      std::to_string(model.FrameCount()) + " frames");
 
+    if (o.headerSkin && o.maps[0].empty()) {
+        o.maps[0] = FindSkinFile(o.model, model.skinNames);
+        if (o.maps[0].empty() && model.skinNames.empty())
+            std::fprintf(stderr, "note: %s names no skin; it is drawn untextured\n", o.model.c_str());
+        else if (o.maps[0].empty())
+            std::fprintf(stderr, "note: the skin %s names (%s) was not found; it is drawn untextured\n",
+                         o.model.c_str(), model.skinNames.front().c_str());
+    }
+    if (o.lights.empty())
+        std::fprintf(stderr, "note: no light reaches %s, so it is drawn black; add one with --new-light\n",
+                     o.model.c_str());
     std::unique_ptr<SkinImage>* slots[4] = {&model.textureMap, &model.diffusionMap, &model.specularityMap,
                                            &model.glowMap};
     for (int m = 0; m < 4; ++m) {
@@ -202,6 +221,7 @@ int Render(const Args& args) {
     models.currentFrame = static_cast<int32_t>(o.frame);
 
     Camera camera;
+    if (o.fit) FitCamera(camera, VisibleBounds(models), o.width, o.height);
     if (o.drag) {
         OffscreenHost host({o.width, o.height});
         const Point centre{o.width / 2, o.height / 2};

@@ -1,4 +1,4 @@
-#include "app/cli/png_writer.h"
+#include "skins/png_writer.h"
 
 #include <png.h>
 

@@ -1,4 +1,5 @@
 #pragma once
+// PNG pictures: what meshara-cli and the viewer write.
 
 #include <cstdint>
 #include <string>
