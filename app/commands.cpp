@@ -42,6 +42,13 @@ bool Commands::Run(int id) {
         case ids::kEnvironmentMap: ToggleEnvironmentMap(); return true;
         case ids::kBackgroundColor: EditBackgroundColor(); return true;
         case ids::kAbout: ShowAbout(); return true;
+        case ids::kPlayAnimation: TogglePlayback(); return true;
+        case ids::kFitModels: FitModels(); return true;
+        case ids::kResetView: ResetView(); return true;
+        case ids::kSaveView: SaveView(); return true;
+        case ids::kLoadSkinFromModel: LoadSkinFromModel(); return true;
+        case ids::kNextAnimation: NextAnimation(); return true;
+        case ids::kPreviousAnimation: PreviousAnimation(); return true;
         default: return false;
     }
 }
@@ -91,7 +98,7 @@ void Commands::ShowAbout() { ui_.ShowAbout(); }
 
 bool Commands::HasUpdateRule(int id) {
     return (id >= ids::kTextureNearest && id <= ids::kMultiPassSafe) || id == ids::kWireframe ||
-           id == ids::kEnvironmentMap;
+           id == ids::kEnvironmentMap || id == ids::kPlayAnimation;
 }
 
 Commands::ItemState Commands::UpdateRule(int id) {
@@ -104,6 +111,8 @@ Commands::ItemState Commands::UpdateRule(int id) {
         ui_.SpinStep();
     } else if (id == ids::kWireframe) {
         state.checked = view_.wireframe != 0;
+    } else if (id == ids::kPlayAnimation) {
+        state.checked = view_.playback.playing;
     } else if (id == ids::kEnvironmentMap) {
         const Md2Model* model = doc_.models.CurrentModel();
         state.enabled = model != nullptr;

@@ -8,7 +8,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "app/document.h"
 #include "app/ui_port.h"
@@ -73,6 +75,30 @@ public:
     void ExportLight();  // neither repaints nor refreshes
     void ImportLight();  // refreshes, then repaints
 
+    // ---- Extras: playback, framing, saving the view, files from outside ----
+    // Plays the animation holding the shared frame, looping inside it, or
+    // stops; the frame then is a whole frame of the file.
+    void TogglePlayback();
+    void StopPlayback();
+    // Moves playback on by the time passed; only redraws (the options bar
+    // shows nothing of the frame).
+    void AdvancePlayback(double seconds);
+    // The first frame of the next or previous animation, wrapping round.
+    void NextAnimation();
+    void PreviousAnimation();
+    void FitModels();   // every visible model in view, start orientation
+    void ResetView();   // the start camera exactly
+    void SaveView();    // the view's pixels as a PNG file
+    void LoadSkinFromModel();  // the first skin the current model names that can be found, as its texture map
+    // Files from a drop or the command line, told apart by their content:
+    // models open, light files are imported, pictures load into row (the
+    // texture map when none is given) of the current model. Anything else
+    // is refused as a model, or as a picture when dropped on a map row.
+    // Models go first, so a picture dropped with its model lands on it.
+    void OpenFiles(const std::vector<std::string>& paths, std::optional<MapRow> row = std::nullopt);
+    bool ImportLightPath(std::string path);
+    bool LoadMapPath(MapRow row, std::string path);
+
     // Menu item state, evaluated when a menu is shown.
     struct ItemState {
         bool enabled = true;
@@ -83,13 +109,22 @@ public:
     ItemState UpdateRule(int id);
     static bool HasUpdateRule(int id);
 
+    // The folder of the last file opened or saved in this run; file dialogs open there.
+    const std::string& LastFolder() const { return lastFolder_; }
+
 private:
     void Changed();  // RequestRedraw, then RefreshOptionsBar
+    bool Choose(FileDialogRequest request, std::string& path, int& filterIndex);
+    void Remember(const std::string& path);
+    const Md2Model* AnimationModel() const;
+    int32_t NextInLoop(int32_t frame) const;
+    void StepAnimation(int direction);
 
     Document& doc_;
     ViewState& view_;
     UiPort& ui_;
     SkinLoader loadSkin_;
+    std::string lastFolder_;
 };
 
 // A path without any "." (folders included) gets the extension appended.

@@ -1,13 +1,16 @@
 // Model, skin map, light and light file commands.
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <utility>
 
 #include "app/commands.h"
+#include "io/file_bytes.h"
 #include "lights/lgt_file.h"
 #include "model/md2_loader.h"
 #include "resources/messages.h"
+#include "skins/skin_lookup.h"
 
 namespace meshara {
 
@@ -66,10 +69,22 @@ std::string WithDefaultExtension(std::string path, const char* extension) {
 
 // ---- Models ----
 
+bool Commands::Choose(FileDialogRequest request, std::string& path, int& filterIndex) {
+    request.folder = lastFolder_;
+    if (!ui_.ChooseFile(request, path, filterIndex)) return false;
+    Remember(path);
+    return true;
+}
+
+void Commands::Remember(const std::string& path) {
+    const size_t cut = path.find_last_of('/');
+    if (cut != std::string::npos) lastFolder_ = path.substr(0, cut == 0 ? 1 : cut);
+}
+
 void Commands::OpenModel() {
     std::string path;
     int filterIndex = 0;
-    if (!ui_.ChooseFile({"", kModelFilter, "*.md2", false}, path, filterIndex)) return;
+    if (!Choose({"", kModelFilter, "*.md2", false, {}}, path, filterIndex)) return;
     OpenModelPath(WithDefaultExtension(std::move(path), ".md2"));
 }
 
@@ -115,6 +130,7 @@ void Commands::SelectModel(int index) {
 }
 
 void Commands::NextFrame() {
+    StopPlayback();  // a stepped frame is a whole frame of the file
     ModelList& list = doc_.models;
     ++list.currentFrame;
     if (list.currentFrame >= MaxFrameCount(list)) list.currentFrame = 0;
@@ -122,6 +138,7 @@ void Commands::NextFrame() {
 }
 
 void Commands::PreviousFrame() {
+    StopPlayback();
     ModelList& list = doc_.models;
     --list.currentFrame;
     // Without models this lands on -1; the next step forward brings it back to 0.
@@ -132,23 +149,27 @@ void Commands::PreviousFrame() {
 // ---- Skin maps ----
 
 void Commands::LoadMap(MapRow row) {
-    Md2Model* model = doc_.models.CurrentModel();
-    if (!model) return;
+    if (!doc_.models.CurrentModel()) return;
     std::string path;
     int filterIndex = 0;
-    if (!ui_.ChooseFile({"", kSkinFilter, "*.pcx;*.bmp", false}, path, filterIndex)) return;
-    path = WithDefaultExtension(std::move(path), filterIndex == kBitmapFilterIndex ? ".bmp" : ".pcx");
+    if (!Choose({"", kSkinFilter, "*.pcx;*.bmp", false, {}}, path, filterIndex)) return;
+    LoadMapPath(row, WithDefaultExtension(std::move(path), filterIndex == kBitmapFilterIndex ? ".bmp" : ".pcx"));
+}
 
+bool Commands::LoadMapPath(MapRow row, std::string path) {
+    Md2Model* model = doc_.models.CurrentModel();
+    if (!model) return false;
     // The new picture and its texture exist before the old map goes, so a
     // refused file leaves the row exactly as it was.
     auto loaded = loadSkin_(path);
     if (!loaded) {
         ShowRefusal(ui_, FileKind::Skin, loaded.Error(), path, loaded.Detail());
-        return;
+        return false;
     }
     std::unique_ptr<SkinImage> old = std::exchange(MapOf(*model, row), loaded.Take());
     old.reset();
     Changed();
+    return true;
 }
 
 void Commands::ClearMap(MapRow row) {
@@ -247,7 +268,7 @@ void Commands::ExportLight() {
     if (!light) return;
     std::string path;
     int filterIndex = 0;
-    if (!ui_.ChooseFile({"", kLightFilter, "*.lgt", true}, path, filterIndex)) return;
+    if (!Choose({"", kLightFilter, "*.lgt", true, {}}, path, filterIndex)) return;
     path = WithDefaultExtension(std::move(path), ".lgt");
     std::string why;
     const LoadError error = SaveLightFile(path, *light, &why);
@@ -257,12 +278,15 @@ void Commands::ExportLight() {
 void Commands::ImportLight() {
     std::string path;
     int filterIndex = 0;
-    if (!ui_.ChooseFile({"", kLightFilter, "*.lgt", false}, path, filterIndex)) return;
-    path = WithDefaultExtension(std::move(path), ".lgt");
+    if (!Choose({"", kLightFilter, "*.lgt", false, {}}, path, filterIndex)) return;
+    ImportLightPath(WithDefaultExtension(std::move(path), ".lgt"));
+}
+
+bool Commands::ImportLightPath(std::string path) {
     auto loaded = LoadLightFile(path);
     if (!loaded) {
         ShowRefusal(ui_, FileKind::Light, loaded.Error(), path, loaded.Detail());
-        return;
+        return false;
     }
     auto light = loaded.Take();
     light->on = 1;  // files do not carry the switch
@@ -270,6 +294,63 @@ void Commands::ImportLight() {
     AppendGlobalLight(doc_.lights, std::move(light));
     ui_.RefreshOptionsBar();
     ui_.RequestRedraw();
+    return true;
+}
+
+// ---- Files from outside ----
+
+namespace {
+
+enum class Content { Model, Light, Picture, Other };
+
+// What a file is, from its first bytes; a file that cannot be read is
+// "other" and is refused by whoever then tries to read it.
+Content ContentOf(const std::string& path) {
+    auto file = InputFile::Open(path);
+    std::vector<uint8_t> head;
+    std::string why;
+    if (!file || !file.Value().ReadMore(head, 4, why) || head.size() < 2) return Content::Other;
+    const std::string magic(head.begin(), head.end());
+    if (magic == "IDP2") return Content::Model;
+    if (magic == "LGT0") return Content::Light;
+    if ((head[0] == 0x0A && head[1] == 0x05) || (head[0] == 'B' && head[1] == 'M')) return Content::Picture;
+    return Content::Other;
+}
+
+}  // namespace
+
+void Commands::OpenFiles(const std::vector<std::string>& paths, std::optional<MapRow> row) {
+    std::vector<std::pair<Content, std::string>> files;
+    for (const std::string& path : paths) files.emplace_back(ContentOf(path), path);
+    std::stable_sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& [content, path] : files) {
+        Remember(path);
+        switch (content) {
+            case Content::Model: OpenModelPath(path); break;
+            case Content::Light: ImportLightPath(path); break;
+            case Content::Picture: LoadMapPath(row.value_or(MapRow::Texture), path); break;
+            case Content::Other:
+                if (row)
+                    LoadMapPath(*row, path);
+                else
+                    OpenModelPath(path);
+                break;
+        }
+    }
+}
+
+void Commands::LoadSkinFromModel() {
+    const Md2Model* model = doc_.models.CurrentModel();
+    if (!model) return;
+    const std::string found = FindSkinFile(model->path, model->skinNames);
+    if (found.empty()) {
+        std::string names;
+        for (const std::string& n : model->skinNames) names += (names.empty() ? "" : ", ") + n;
+        ui_.ShowMessage(msg::kNoNamedSkin,
+                        model->name + (names.empty() ? ": the model names no skin" : ": names " + names));
+        return;
+    }
+    LoadMapPath(MapRow::Texture, found);
 }
 
 }  // namespace meshara

@@ -1,5 +1,10 @@
 #include "app/gl_wnd.h"
 
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cmath>
+
 #include "app/main_wnd.h"
 #include "app/viewer_app.h"
 #include "render/gl_view.h"
@@ -65,22 +70,57 @@ bool GLWnd::EnsureGl() {
     }
     glReady_ = true;
     InstallTextureReleaseHook();
-    const wxSize size = GetClientSize();
+    const wxSize size = PixelSize();
     InitGLState(size.x, size.y);
     ApplyViewportAndProjection(size.x, size.y);
     return true;
 }
 
+wxSize GLWnd::PixelSize() const {
+    const wxSize logical = GetClientSize();
+    const double scale = GetContentScaleFactor();
+    return {static_cast<int>(std::lround(logical.x * scale)), static_cast<int>(std::lround(logical.y * scale))};
+}
+
+void GLWnd::Draw(const std::function<void()>& present) {
+    const Playback& playback = state_.playback;
+    Scene scene{app_.Doc().models, app_.Doc().settings, state_.camera, state_.wireframe};
+    if (playback.playing) {
+        scene.nextFrame = playback.next;
+        scene.blend = static_cast<float>(playback.phase);
+    }
+    RenderScene(scene, present);
+}
+
 void GLWnd::OnPaint(wxPaintEvent&) {
     wxPaintDC dc(this);
     if (!EnsureGl()) return;
-    RenderScene(Scene{app_.Doc().models, app_.Doc().settings, state_.camera, state_.wireframe},
-                [this] { SwapBuffers(); });
+    Draw([this] { SwapBuffers(); });
+}
+
+bool GLWnd::ReadPixels(int& width, int& height, std::vector<uint8_t>& rgb) {
+    if (!EnsureGl()) return false;
+    const wxSize size = PixelSize();
+    if (size.x < 1 || size.y < 1) return false;
+    // The picture the view shows, drawn again into the back buffer and read
+    // from there, so nothing on top of the window can get into it.
+    Draw(nullptr);
+    width = size.x;
+    height = size.y;
+    std::vector<uint8_t> bottomUp(static_cast<size_t>(width) * height * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
+    rgb.resize(bottomUp.size());
+    const size_t row = static_cast<size_t>(width) * 3;
+    for (int y = 0; y < height; ++y)
+        std::copy_n(&bottomUp[static_cast<size_t>(height - 1 - y) * row], row, &rgb[static_cast<size_t>(y) * row]);
+    return true;
 }
 
 void GLWnd::OnSize(wxSizeEvent& event) {
     event.Skip();
-    const wxSize size = GetClientSize();
+    const wxSize size = PixelSize();
     if (size.y < 1 || !EnsureGl()) return;
     ApplyViewportAndProjection(size.x, size.y);
     Refresh(false);

@@ -6,7 +6,9 @@
 #include <wx/glcanvas.h>
 #include <wx/wx.h>
 
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "app/document.h"
 #include "render/camera.h"
@@ -33,6 +35,14 @@ public:
     // Makes the context current and the start state, once; safe to call often.
     bool EnsureGl();
 
+    // The view's size in physical pixels: what GL draws and reads. On a
+    // scaled desktop this is larger than the client size the mouse uses.
+    wxSize PixelSize() const;
+
+    // Draws the document as it is now and reads the picture back, RGB, top
+    // row first, at the physical size; false without a GL context.
+    bool ReadPixels(int& width, int& height, std::vector<uint8_t>& rgb);
+
     // CameraHost
     bool HasCapture() const override;
     void CaptureMouse() override;
@@ -42,6 +52,7 @@ public:
     Point ClientSize() const override;
 
 private:
+    void Draw(const std::function<void()>& present);
     void OnPaint(wxPaintEvent& event);
     void OnSize(wxSizeEvent& event);
     void OnEraseBackground(wxEraseEvent& event);

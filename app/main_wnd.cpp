@@ -1,5 +1,6 @@
 #include "app/main_wnd.h"
 
+#include <wx/dnd.h>
 #include <wx/filedlg.h>
 
 #include "app/dialogs.h"
@@ -16,6 +17,9 @@ namespace meshara {
 wxBEGIN_EVENT_TABLE(MainWnd, wxFrame)
     EVT_MENU_RANGE(ids::kTextureNearest, ids::kBackgroundColor, MainWnd::OnCommand)
     EVT_UPDATE_UI_RANGE(ids::kTextureNearest, ids::kBackgroundColor, MainWnd::OnUpdateUI)
+    EVT_MENU_RANGE(ids::kFirstExtra, ids::kLastExtra, MainWnd::OnCommand)
+    EVT_UPDATE_UI(ids::kPlayAnimation, MainWnd::OnUpdateUI)
+    EVT_TIMER(wxID_ANY, MainWnd::OnPlaybackTick)
     EVT_MENU(ids::kExit, MainWnd::OnExit)
     EVT_SIZE(MainWnd::OnSize)
     EVT_CLOSE(MainWnd::OnClose)
@@ -23,6 +27,24 @@ wxBEGIN_EVENT_TABLE(MainWnd, wxFrame)
 wxEND_EVENT_TABLE()
 
 namespace {
+
+// Files dropped on a window go to the commands with the map row they were
+// dropped on, if any.
+class DropFiles : public wxFileDropTarget {
+public:
+    DropFiles(MainWnd& frame, std::optional<MapRow> row) : frame_(frame), row_(row) {}
+    bool OnDropFiles(wxCoord, wxCoord, const wxArrayString& names) override {
+        std::vector<std::string> paths;
+        for (const wxString& name : names) paths.push_back(name.utf8_string());
+        // After the drop has finished, so a message box does not sit inside the toolkit's drag.
+        frame_.CallAfter([&frame = frame_, paths, row = row_] { frame.Cmd().OpenFiles(paths, row); });
+        return true;
+    }
+
+private:
+    MainWnd& frame_;
+    std::optional<MapRow> row_;
+};
 
 wxIcon ProgramIcon() {
     const std::vector<uint8_t> rgba = IconPixels();
@@ -42,7 +64,9 @@ wxIcon ProgramIcon() {
 }  // namespace
 
 MainWnd::MainWnd(ViewerApp& app)
-    : wxFrame(nullptr, wxID_ANY, msg::kProgramName, wxDefaultPosition, wxSize(512, 384)), app_(app) {
+    : wxFrame(nullptr, wxID_ANY, msg::kProgramName, wxDefaultPosition, wxSize(512, 384)),
+      app_(app),
+      playbackTimer_(this) {
     app_.mainFrame = this;
     SetIcon(ProgramIcon());
     BuildMenus();
@@ -56,8 +80,19 @@ MainWnd::MainWnd(ViewerApp& app)
     optionsBar = new OptionsBar(this);
     commands_ = std::make_unique<Commands>(app_.Doc(), view ? view->State() : fallbackView_, *this,
                                            [](const std::string& path) { return LoadSkinImage(path); });
+    AcceptDrops();
     LayoutChildren();
     SpinStep();  // the first picture
+}
+
+void MainWnd::AcceptDrops() {
+    SetDropTarget(new DropFiles(*this, std::nullopt));
+    if (view) view->SetDropTarget(new DropFiles(*this, std::nullopt));
+    if (!optionsBar) return;
+    optionsBar->SetDropTarget(new DropFiles(*this, std::nullopt));
+    // The map boxes in creation order: texture, specularity, diffusion, glow.
+    const MapRow rows[4] = {MapRow::Texture, MapRow::Specularity, MapRow::Diffusion, MapRow::Glow};
+    for (int i = 0; i < 4; ++i) optionsBar->mapEdits[static_cast<size_t>(i)]->SetDropTarget(new DropFiles(*this, rows[i]));
 }
 
 MainWnd::~MainWnd() {
@@ -73,6 +108,9 @@ void MainWnd::BuildMenus() {
     file->AppendSubMenu(transfer, "Light Transfer");
     file->AppendSeparator();
     file->Append(ids::kExit, "E&xit");
+    file->AppendSeparator();
+    file->Append(ids::kSaveView, "Save View as PNG...");
+    file->Append(ids::kLoadSkinFromModel, "Load Skin from Model");
 
     auto* texture = new wxMenu;
     texture->AppendCheckItem(ids::kTextureNearest, "&Nearest");
@@ -89,6 +127,10 @@ void MainWnd::BuildMenus() {
     rendering->Append(ids::kBackgroundColor, "Background Color...");
     rendering->AppendCheckItem(ids::kWireframe, "Wireframe");
     rendering->AppendCheckItem(ids::kEnvironmentMap, "Environment Map");
+    rendering->AppendSeparator();
+    rendering->AppendCheckItem(ids::kPlayAnimation, "Play Animation");
+    rendering->Append(ids::kFitModels, "Fit Models");
+    rendering->Append(ids::kResetView, "Reset View");
 
     auto* help = new wxMenu;
     help->Append(ids::kAbout, "&About Torvane's Meshara");
@@ -109,6 +151,10 @@ void MainWnd::BuildMenus() {
         {wxACCEL_SHIFT, WXK_INSERT, ids::kPaste},      {wxACCEL_CTRL, 'Z', ids::kUndo},
         {wxACCEL_ALT, WXK_BACK, ids::kUndo},           {wxACCEL_NORMAL, WXK_F6, ids::kNextPane},
         {wxACCEL_SHIFT, WXK_F6, ids::kPreviousPane},
+        // Extras, on keys the table above leaves free.
+        {wxACCEL_NORMAL, WXK_SPACE, ids::kPlayAnimation}, {wxACCEL_NORMAL, WXK_HOME, ids::kFitModels},
+        {wxACCEL_NORMAL, WXK_DOWN, ids::kNextAnimation},  {wxACCEL_NORMAL, WXK_UP, ids::kPreviousAnimation},
+        {wxACCEL_NORMAL, WXK_F12, ids::kSaveView},        {wxACCEL_CTRL, 'Q', ids::kExit},
     };
     SetAcceleratorTable(wxAcceleratorTable(static_cast<int>(std::size(keys)), keys));
 }
@@ -145,6 +191,7 @@ void MainWnd::OnClose(wxCloseEvent& event) {
 void MainWnd::TearDown() {
     if (tornDown_) return;
     tornDown_ = true;
+    playbackTimer_.Stop();
     // Textures are deleted through the view's context, so the models go first.
     if (view) view->EnsureGl();
     app_.Doc().Clear();
@@ -179,7 +226,7 @@ bool MainWnd::ChooseFile(const FileDialogRequest& request, std::string& path, in
     // Open: the folder must exist, the file need not. Save: no overwrite question.
     const long style = request.forSaving ? wxFD_SAVE : wxFD_OPEN;
     wxFileDialog dialog(this, request.title.empty() ? wxString(wxFileSelectorPromptStr) : wxString(request.title),
-                        wxEmptyString, request.initialName, request.wildcard, style);
+                        wxString::FromUTF8(request.folder), request.initialName, request.wildcard, style);
     if (dialog.ShowModal() != wxID_OK) return false;
     path = dialog.GetPath().utf8_string();
     filterIndex = dialog.GetFilterIndex();
@@ -205,6 +252,32 @@ bool MainWnd::RunLightPropertiesDialog(LightRecord& light, const std::function<v
 void MainWnd::ShowAbout() {
     AboutDialog dialog(this);
     dialog.ShowModal();
+}
+
+void MainWnd::SetPlaybackTimer(bool running) {
+    if (!running) {
+        playbackTimer_.Stop();
+        return;
+    }
+    lastTick_ = wxGetLocalTimeMillis();
+    playbackTimer_.Start(kPlaybackTickMs);
+}
+
+void MainWnd::OnPlaybackTick(wxTimerEvent&) {
+    const wxLongLong now = wxGetLocalTimeMillis();
+    const double seconds = (now - lastTick_).ToDouble() / 1000.0;
+    lastTick_ = now;
+    if (commands_) commands_->AdvancePlayback(seconds);
+}
+
+PixelSize MainWnd::ViewSize() const {
+    if (!view) return {};
+    const wxSize s = view->GetClientSize();
+    return {s.x, s.y};
+}
+
+bool MainWnd::ReadViewPixels(PixelSize& size, std::vector<uint8_t>& rgb) {
+    return view && view->ReadPixels(size.width, size.height, rgb);
 }
 
 }  // namespace meshara

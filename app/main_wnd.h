@@ -42,6 +42,9 @@ public:
     bool RunBackgroundColorDialog(float rgb[3], const std::function<void(const float*)>& apply) override;
     bool RunLightPropertiesDialog(LightRecord& light, const std::function<void()>& apply) override;
     void ShowAbout() override;
+    void SetPlaybackTimer(bool running) override;
+    PixelSize ViewSize() const override;
+    bool ReadViewPixels(PixelSize& size, std::vector<uint8_t>& rgb) override;
 
     // Lays out the two children for the current client size.
     void LayoutChildren();
@@ -58,11 +61,18 @@ private:
     void OnSize(wxSizeEvent& event);
     void OnClose(wxCloseEvent& event);
     void OnEraseBackground(wxEraseEvent& event);
+    void OnPlaybackTick(wxTimerEvent& event);
+    void AcceptDrops();
 
     ViewerApp& app_;
     ViewState fallbackView_;  // used only when no view could be made
     std::unique_ptr<Commands> commands_;
     bool tornDown_ = false;
+    // Ticks only while an animation plays; each tick moves playback on by
+    // the real time passed, so the rate holds whatever a frame costs.
+    static constexpr int kPlaybackTickMs = 33;  // about 30 pictures a second between the file's 10 frames
+    wxTimer playbackTimer_;
+    wxLongLong lastTick_ = 0;
     wxDECLARE_EVENT_TABLE();
 };
 

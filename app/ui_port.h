@@ -3,6 +3,7 @@
 // implements it; tests use a recording fake, so every handler runs without
 // a display.
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -17,6 +18,11 @@ struct FileDialogRequest {
     std::string wildcard;
     std::string initialName;
     bool forSaving = false;
+    std::string folder;  // where the dialog opens; empty leaves it to the toolkit
+};
+
+struct PixelSize {
+    int width = 0, height = 0;
 };
 
 class UiPort {
@@ -43,6 +49,16 @@ public:
     // has copied the fields into light. True when closed with OK.
     virtual bool RunLightPropertiesDialog(LightRecord& light, const std::function<void()>& apply) = 0;
     virtual void ShowAbout() = 0;
+
+    // Starts or stops the clock that calls Commands::AdvancePlayback while an
+    // animation plays; nothing ticks while it is stopped.
+    virtual void SetPlaybackTimer(bool running) = 0;
+    // The view's size in its own (logical) pixels, as the mouse measures it;
+    // zero without a view.
+    virtual PixelSize ViewSize() const = 0;
+    // The view's picture at its full (physical) pixel size, RGB, top row
+    // first, drawn from the document as it is now; false without a view.
+    virtual bool ReadViewPixels(PixelSize& size, std::vector<uint8_t>& rgb) = 0;
 };
 
 }  // namespace meshara

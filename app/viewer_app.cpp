@@ -37,7 +37,7 @@ bool ViewerApp::OnCmdLineParsed(wxCmdLineParser& parser) {
 
 void ViewerApp::OpenModels(const std::vector<std::string>& paths) {
     if (!mainFrame) return;
-    for (const std::string& path : paths) mainFrame->Cmd().OpenModelPath(path);
+    mainFrame->Cmd().OpenFiles(paths);
 }
 
 bool ViewerApp::CreateMainWindow() {

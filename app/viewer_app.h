@@ -21,8 +21,9 @@ public:
     void OnInitCmdLine(wxCmdLineParser& parser) override;
     bool OnCmdLineParsed(wxCmdLineParser& parser) override;
 
-    // Opens each model as the Model List "+" would; a refused one shows its
-    // message and the rest still open.
+    // Opens each file by its content, as a drop on the view would: models,
+    // light files, pictures for the current model's texture map. A refused
+    // one shows its message and the rest still open.
     void OpenModels(const std::vector<std::string>& paths);
 
     Document& Doc() { return document_; }

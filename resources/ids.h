@@ -46,6 +46,18 @@ constexpr int kExit = 57665;
 // Help menu.
 constexpr int kAbout = 57664;
 
+// Extras, appended after the menus' own entries; numbered apart from every
+// range above so they can never be taken for one of those.
+constexpr int kPlayAnimation = 33001;
+constexpr int kFitModels = 33002;
+constexpr int kResetView = 33003;
+constexpr int kSaveView = 33004;
+constexpr int kLoadSkinFromModel = 33005;
+constexpr int kNextAnimation = 33006;
+constexpr int kPreviousAnimation = 33007;
+constexpr int kFirstExtra = kPlayAnimation;
+constexpr int kLastExtra = kPreviousAnimation;
+
 // Accelerators kept for their keys only; nothing handles them.
 constexpr int kNew = 57600;
 constexpr int kOpen = 57601;

@@ -25,6 +25,7 @@ const char* UserMessage(FileKind kind, LoadError error) {
                 case LoadError::CannotCreate: return msg::kCannotCreate;
                 default: return msg::kNotLight;
             }
+        case FileKind::Output: return error == LoadError::None ? nullptr : msg::kCannotCreate;
     }
     return nullptr;
 }

@@ -17,13 +17,14 @@ inline constexpr const char* kNotLight = "This file does not appear to be a Ligh
 inline constexpr const char* kChoosePixelFormatFailed = "ChoosePixelFormat failed";
 inline constexpr const char* kSetPixelFormatFailed = "SetPixelFormat failed";
 inline constexpr const char* kEnterNumber = "Please enter a number.";
+inline constexpr const char* kNoNamedSkin = "None of the skins this model names could be found.";
 inline constexpr const char* kNameOutsideSet =
     "The Name can hold only characters of the Windows-1252 (Western European) set.";
 }  // namespace msg
 
 // Which kind of file a refusal was about: the same reason reads differently
 // for a model, a skin and a light file.
-enum class FileKind { Model, Skin, Light };
+enum class FileKind { Model, Skin, Light, Output };
 
 // The message box text for a refusal, or null when the program refuses
 // silently (a skin that cannot be opened, a BMP of an unsupported depth).

@@ -78,6 +78,18 @@ public:
 
     void ShowAbout() override { log.emplace_back("about"); }
 
+    void SetPlaybackTimer(bool running) override { log.emplace_back(running ? "timer:on" : "timer:off"); }
+    PixelSize ViewSize() const override { return viewSize; }
+    bool ReadViewPixels(PixelSize& size, std::vector<uint8_t>& rgb) override {
+        log.emplace_back("read-view");
+        if (viewPixels.empty()) return false;
+        size = viewSize;
+        rgb = viewPixels;
+        return true;
+    }
+    PixelSize viewSize{320, 240};
+    std::vector<uint8_t> viewPixels;  // what the view shows; empty: no view
+
 private:
     std::deque<FileAnswer> fileAnswers_;
 };

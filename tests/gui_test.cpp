@@ -328,13 +328,17 @@ TEST_F(Viewer, ReleasedDragKeepsTurningOnIdleAndAClickStopsIt) {
     EXPECT_FALSE(idleTurns()) << "a click stops it";
 }
 
-TEST_F(Viewer, ModelsFromTheCommandLineOpenAndARefusedOneSaysSo) {
-    TheApp().OpenModels({MESHARA_SAMPLES_DIR "/knot.md2", MESHARA_SAMPLES_DIR "/missing.md2",
-                         MESHARA_SAMPLES_DIR "/knot.pcx", MESHARA_SAMPLES_DIR "/knot.md2"});
+TEST_F(Viewer, FilesFromTheCommandLineOpenByTheirContentAndARefusedOneSaysSo) {
+    // Models first, whatever the order, so the picture lands on the last model opened.
+    TheApp().OpenModels({MESHARA_SAMPLES_DIR "/knot.pcx", MESHARA_SAMPLES_DIR "/knot.md2",
+                         MESHARA_SAMPLES_DIR "/missing.md2", MESHARA_SAMPLES_DIR "/warm-key.lgt",
+                         MESHARA_SAMPLES_DIR "/knot.md2"});
     EXPECT_EQ(Doc().models.Count(), 2);
     EXPECT_EQ(Doc().models.currentModel, 1);
-    EXPECT_EQ(Messages(), (std::vector<std::string>{"There was an error loading the specified file!",
-                                                    "This is not an MD2!"}));
+    EXPECT_EQ(Doc().lights.Count(), 1);
+    ASSERT_TRUE(Doc().models.models[1]->textureMap);
+    EXPECT_EQ(Doc().models.models[1]->textureMap->fileName, "knot.pcx");
+    EXPECT_EQ(Messages(), std::vector<std::string>{"There was an error loading the specified file!"});
     EXPECT_EQ(Bar().modelList->GetCount(), 2u);
 }
 
@@ -384,7 +388,7 @@ TEST_F(Viewer, LightNameBytesSurviveTheRealDialogsAndRefusalsNameTheFile) {
 
     // A refused model and a refused light file: the fixed text, and beneath it the file and why.
     g_dialogs.extended.clear();
-    TheApp().OpenModels({in});
+    frame->Cmd().OpenModelPath(in);
     const std::string junk = (dir / "junk.lgt").string();
     ASSERT_TRUE(WriteFileBytes(junk, std::vector<uint8_t>(300, 'j')));
     g_dialogs.paths = {junk};
