@@ -11,6 +11,19 @@ constexpr int kIconSize = 32;
 constexpr int kAboutWidth = 216;
 constexpr int kAboutHeight = 79;
 
+// The icon's ring in 32-unit coordinates around (16, 16).
+constexpr double kIconRingRadius = 10.5;
+constexpr double kIconRingThickness = 8;
+
+struct Shade {
+    double r, g, b;  // 0..1, may run past 1 where the highlight is brightest
+};
+
+// The ring's colour at a point of its tube: across runs from -1 (inner edge)
+// through 0 (the middle) to 1 (outer edge), angle from +x toward +y (down).
+// The pictures below and the scalable icon are all shaded by this.
+Shade RingShade(double across, double angle);
+
 // size x size RGBA, top row first: a shaded ring, the emblem of the sample
 // knot. The window uses 32 x 32; desktops get it at their usual sizes.
 std::vector<uint8_t> IconPixels(int size = kIconSize);
