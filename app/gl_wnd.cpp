@@ -72,7 +72,7 @@ bool GLWnd::EnsureGl() {
     InstallTextureReleaseHook();
     const wxSize size = PixelSize();
     InitGLState(size.x, size.y);
-    ApplyViewportAndProjection(size.x, size.y);
+    if (ApplyViewportAndProjection(size.x, size.y)) glSize_ = size;
     return true;
 }
 
@@ -83,6 +83,10 @@ wxSize GLWnd::PixelSize() const {
 }
 
 void GLWnd::Draw(const std::function<void()>& present) {
+    // The toolkit may deliver a size change after the paint it caused: the
+    // viewport always follows the size the window has now.
+    const wxSize size = PixelSize();
+    if (size != glSize_ && ApplyViewportAndProjection(size.x, size.y)) glSize_ = size;
     const Playback& playback = state_.playback;
     Scene scene{app_.Doc().models, app_.Doc().settings, state_.camera, state_.wireframe};
     if (playback.playing) {
@@ -123,6 +127,7 @@ void GLWnd::OnSize(wxSizeEvent& event) {
     const wxSize size = PixelSize();
     if (size.y < 1 || !EnsureGl()) return;
     ApplyViewportAndProjection(size.x, size.y);
+    glSize_ = size;
     Refresh(false);
     Update();
 }

@@ -63,6 +63,7 @@ private:
     std::unique_ptr<wxGLContext> context_;
     ViewState state_;
     bool glReady_ = false;
+    wxSize glSize_;  // the size the viewport and projection were last set for
     bool contextFailed_ = false;
     wxDECLARE_EVENT_TABLE();
 };

@@ -1,5 +1,7 @@
 #include "app/options_bar.h"
 
+#include "app/accessibility.h"
+
 #include "app/document.h"
 #include "app/main_wnd.h"
 #include "resources/ids.h"
@@ -68,7 +70,53 @@ OptionsBar::OptionsBar(MainWnd* frame)
     // The map boxes are made texture, specularity, diffusion, glow but shown
     // texture, diffusion, specularity, glow: Tab follows the screen.
     mapEdits[2]->MoveAfterInTabOrder(mapEdits[0]);
+    DescribeControls();
     created_ = true;
+}
+
+void OptionsBar::DescribeControls() {
+    struct Row {
+        wxWindow* list;
+        const char* name;
+        const char* tip;
+        const char* buttons[3][2];  // name, tooltip of "+", "X", the toggle
+    };
+    const Row rows[7] = {
+        {modelList, "Models", "The open models: the one chosen here is the current model",
+         {{"Add model", "Open an MD2 model"}, {"Remove model", "Close the current model"},
+          {"Show or hide model", "Show or hide the current model (* while shown)"}}},
+        {modelLights, "Model lights", "The lights that light the current model (the first eight count)",
+         {{"Add light to model", "Give the current model the light selected in the global list"},
+          {"Remove light from model", "Take the chosen light off the current model"},
+          {"Use light on model", "Switch the chosen light on or off for this model (* while on)"}}},
+        {mapEdits[0], "Texture map", "The current model's texture map: its colours",
+         {{"Load texture map", "Load a PCX or BMP picture as the texture map"},
+          {"Clear texture map", "Remove the texture map"}, {"Use texture map", "Use the texture map or not (* while used)"}}},
+        {mapEdits[2], "Diffusion map", "The current model's diffusion map: multiplies the lit colours",
+         {{"Load diffusion map", "Load a PCX or BMP picture as the diffusion map"},
+          {"Clear diffusion map", "Remove the diffusion map"},
+          {"Use diffusion map", "Use the diffusion map or not (* while used)"}}},
+        {mapEdits[1], "Specularity map", "The current model's specularity map: scales the highlights",
+         {{"Load specularity map", "Load a PCX or BMP picture as the specularity map"},
+          {"Clear specularity map", "Remove the specularity map"},
+          {"Use specularity map", "Use the specularity map or not (* while used)"}}},
+        {mapEdits[3], "Glow map", "The current model's glow map: adds light of its own",
+         {{"Load glow map", "Load a PCX or BMP picture as the glow map"}, {"Clear glow map", "Remove the glow map"},
+          {"Use glow map", "Use the glow map or not (* while used)"}}},
+        {globalLights, "Global lights", "Every light; choose one to edit it or give it to a model",
+         {{"New light", "Make a new light"}, {"Delete light", "Delete the chosen light, from every model too"},
+          {"Switch light", "Switch the chosen light on or off everywhere (* while on)"}}},
+    };
+    for (size_t r = 0; r < 7; ++r) {
+        rows[r].list->SetToolTip(rows[r].tip);
+        SetAccessibleName(rows[r].list, rows[r].name);
+        for (size_t b = 0; b < 3; ++b) {
+            buttons[3 * r + b]->SetToolTip(rows[r].buttons[b][1]);
+            SetAccessibleName(buttons[3 * r + b], rows[r].buttons[b][0]);
+        }
+    }
+    buttons[21]->SetToolTip("Edit the chosen light's name, position, direction and colours");
+    SetAccessibleName(buttons[21], "Light properties");
 }
 
 wxButton* OptionsBar::Button(int id) const {

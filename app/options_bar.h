@@ -35,6 +35,7 @@ public:
     wxButton* Button(int id) const;
 
 private:
+    void DescribeControls();  // tooltips and the names screen readers say
     void Layout(int clientHeight);
     void OnSize(wxSizeEvent& event);
     void OnButton(wxCommandEvent& event);

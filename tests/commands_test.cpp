@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstring>
+#include <set>
 #include <optional>
 #include <sstream>
 #include <tuple>
@@ -15,6 +17,7 @@
 #include "io/file_name.h"
 #include "resources/ids.h"
 #include "resources/messages.h"
+#include "skins/png_writer.h"
 #include "skins/skin_decoder.h"
 #include "tests/fake_ui_port.h"
 #include "tests/test_support.h"
@@ -478,6 +481,115 @@ TEST_F(CommandsTest, LightNamesKeepEveryByteThroughImportPropertiesAndExport) {
         EXPECT_EQ(light.ambient[0], 2) << c.typed;
         EXPECT_EQ(shown, c.refused ? "Old" : c.typed) << "what the box now counts as unedited";
     }
+}
+
+// A model whose frames are named like an exporter's: stand01..stand04, run1..run3.
+Bytes AnimatedModelBytes() {
+    auto source = testing::SmallQuad();
+    const char* names[] = {"stand01", "stand02", "stand03", "stand04", "run1", "run2", "run3"};
+    source.frames.resize(std::size(names), source.frames[0]);
+    for (size_t i = 0; i < std::size(names); ++i) source.frames[i].name = names[i];
+    return fixtures::WriteMd2(source);
+}
+
+TEST_F(CommandsTest, PlaybackLoopsInsideTheAnimationUpDownJumpAndAStepStopsIt) {
+    ASSERT_TRUE(commands.OpenModelPath(Write("anim.md2", AnimatedModelBytes())));
+    ui.log.clear();
+    commands.TogglePlayback();
+    EXPECT_TRUE(view.playback.playing);
+    EXPECT_EQ(ui.TakeLog(), (Log{"timer:on", "redraw"}));
+    // Ticks of a third of a frame: the shared frame is always a whole frame,
+    // the blend runs 0 to 1 toward the next, and "stand" loops inside itself.
+    std::string frames;
+    for (int tick = 0; tick < 15; ++tick) {
+        commands.AdvancePlayback(1.0 / 30);
+        ASSERT_TRUE(view.playback.phase >= 0 && view.playback.phase < 1) << view.playback.phase;
+        frames += std::to_string(doc.models.currentFrame) + std::to_string(view.playback.next) + " ";
+    }
+    EXPECT_EQ(frames, "01 01 12 12 12 23 23 23 30 30 30 01 01 01 12 ");
+    EXPECT_EQ(ui.TakeLog(), Repeat(15, {"redraw"})) << "playback only repaints";
+    commands.NextAnimation();  // Down: the first frame of "run", still playing, now looping there
+    EXPECT_EQ(doc.models.currentFrame, 4);
+    for (int tick = 0; tick < 4; ++tick) commands.AdvancePlayback(0.1);
+    EXPECT_EQ(doc.models.currentFrame, 5) << "4, 5, 6, 4, 5";
+    commands.PreviousAnimation();
+    commands.PreviousAnimation();  // Up twice: "stand", then round to "run"
+    EXPECT_EQ(doc.models.currentFrame, 4);
+    ui.log.clear();
+    commands.AdvancePlayback(0.05);
+    commands.NextFrame();  // Right: playback stops and the frame is exact
+    EXPECT_FALSE(view.playback.playing);
+    EXPECT_EQ(view.playback.next, -1);
+    EXPECT_EQ(doc.models.currentFrame, 5);
+    EXPECT_EQ(ui.TakeLog(), (Log{"redraw", "timer:off", "redraw", "refresh"}));
+    commands.RemoveModel();
+    commands.TogglePlayback();  // nothing to play
+    EXPECT_FALSE(view.playback.playing);
+    if (testing::CorpusDir().empty()) return;
+    // The real thing: faerie's "stand" is frames 0 to 39 and loops there.
+    ASSERT_TRUE(commands.OpenModelPath((testing::CorpusDir() / "md2" / "faerie.md2").string()));
+    doc.models.currentFrame = 17;
+    commands.TogglePlayback();
+    std::set<int32_t> seen;
+    for (int tick = 0; tick < 150; ++tick) {  // 5 s at 30 pictures a second: 50 frames
+        commands.AdvancePlayback(1.0 / 30);
+        seen.insert(doc.models.currentFrame);
+    }
+    EXPECT_EQ(seen.size(), 40u);
+    EXPECT_EQ(*seen.begin(), 0);
+    EXPECT_EQ(*seen.rbegin(), 39);
+}
+
+TEST_F(CommandsTest, ExtrasFrameSaveTheViewOpenFilesByContentAndFindTheNamedSkin) {
+    // Files by content, whatever their names; models first so a picture lands on the one just opened.
+    auto quad = testing::SmallQuad();
+    quad.skins = {"textures\\quad.bmp"};
+    const std::string model = Write("m/quad.bin", fixtures::WriteMd2(quad)),
+                      light = Write("l/key.md2", fixtures::WriteLgt(fixtures::LgtSource{})),
+                      picture = Write("p/skin.lgt", fixtures::WritePcx(kPicture)),
+                      junk = Write("j/junk.md2", Bytes{'j', 'u', 'n', 'k'});
+    commands.OpenFiles({picture, light, junk, model});
+    EXPECT_EQ(doc.models.Count(), 1);
+    EXPECT_EQ(doc.lights.Count(), 1);
+    ASSERT_TRUE(doc.models.models[0]->textureMap);
+    EXPECT_EQ(doc.models.models[0]->textureMap->fileName, "skin.lgt");
+    EXPECT_EQ(ui.details, (Names{junk + ": the file does not start with \"IDP2\""}));
+    commands.OpenFiles({picture}, MapRow::Glow);  // dropped on the glow row
+    EXPECT_TRUE(doc.models.models[0]->glowMap);
+    commands.OpenFiles({junk}, MapRow::Glow);  // refused as a picture there
+    EXPECT_EQ(ui.log.back(), std::string("message:") + msg::kNotSkin);
+    EXPECT_EQ(commands.LastFolder(), fs::path(junk).parent_path().string());
+    ui.log.clear();
+    commands.ExportLight();  // no light selected: no dialog
+    doc.lights.selectedGlobalLight = 0;
+    ui.CancelFile();
+    commands.ExportLight();
+    EXPECT_EQ(ui.fileDialogs.back().folder, commands.LastFolder()) << "dialogs open where the last file was";
+
+    // The skin the model names, found beside it by its file name and another extension.
+    commands.LoadSkinFromModel();
+    EXPECT_EQ(ui.log.back(), std::string("message:") + msg::kNoNamedSkin);
+    Write("m/quad.BMP", fixtures::WriteBmp8(kPicture));
+    commands.LoadSkinFromModel();
+    EXPECT_EQ(doc.models.models[0]->textureMap->fileName, "quad.BMP");
+
+    // Fit turns back and moves; Reset brings the start camera back exactly.
+    view.camera.rotation = Quat{0.6f, 0, 0, 0.8f};
+    commands.FitModels();
+    EXPECT_TRUE(view.camera.rotation.w == 1 && view.camera.zoom != Camera{}.zoom);
+    commands.ResetView();
+    const Camera start;
+    EXPECT_EQ(std::memcmp(&view.camera, &start, sizeof(Camera)), 0);
+
+    // Save View writes the view's pixels as a PNG, through the safe writer.
+    ui.viewSize = {2, 1};
+    ui.viewPixels = {1, 2, 3, 4, 5, 6};
+    ui.AnswerFile(PathOf("shot"));  // no dot: ".png" is added
+    commands.SaveView();
+    EXPECT_EQ(testing::ReadAll(PathOf("shot.png")), EncodePng(2, 1, ui.viewPixels, 3));
+    ui.AnswerFile(PathOf("missing/shot.png"));
+    commands.SaveView();
+    EXPECT_EQ(ui.log.back(), std::string("message:") + msg::kCannotCreate);
 }
 
 TEST_F(CommandsTest, FiltersSpinOnlyWhenNotInForceAndWireframeOnlyRepaints) {

@@ -2,16 +2,20 @@
 // the two number dialogs, spinning from idle time, a screenshot and teardown.
 
 #include <gtest/gtest.h>
+#include <wx/dnd.h>
 #include <wx/filedlg.h>
 #include <wx/modalhook.h>
 #include <wx/wx.h>
 
 #include <GL/gl.h>
 
+#include <cmath>
 #include <cstdlib>
+#include <set>
 #include <filesystem>
 #include <utility>
 
+#include "app/accessibility.h"
 #include "app/dialogs.h"
 #include "app/gl_wnd.h"
 #include "app/main_wnd.h"
@@ -446,6 +450,155 @@ void Save(const wxBitmap& shot, const char* name) {
     const std::string path = ((dir ? std::filesystem::path(dir) : std::filesystem::current_path()) / name).string();
     ASSERT_TRUE(shot.SaveFile(path, wxBITMAP_TYPE_PNG)) << path;
     std::printf("screenshot: %s\n", path.c_str());
+}
+
+// The sample, skinned and lit by its light, as the current model.
+Md2Model& AddLitSample(MainWnd& frame, Document& doc) {
+    auto loaded = LoadMd2Model(MESHARA_SAMPLES_DIR "/knot.md2");
+    EXPECT_TRUE(loaded);
+    doc.models.models.push_back(loaded.Take());
+    doc.models.currentModel = doc.models.Count() - 1;
+    Md2Model& model = *doc.models.models.back();
+    EXPECT_TRUE(frame.view->EnsureGl());
+    model.textureMap = LoadSkinImage(MESHARA_SAMPLES_DIR "/knot.pcx").Take();
+    auto light = LoadLightFile(MESHARA_SAMPLES_DIR "/warm-key.lgt");
+    AppendModelLight(model, light.Value().get());
+    AppendGlobalLight(doc.lights, light.Take());
+    return model;
+}
+
+TEST_F(Viewer, ExtrasFollowEachMenusOwnEntriesAndEveryBarControlIsNamed) {
+    wxMenuBar* bar = frame->GetMenuBar();
+    auto labels = [](wxMenu* menu) {
+        std::string out;
+        for (const wxMenuItem* item : menu->GetMenuItems())
+            out += (item->IsSeparator() ? std::string("-") : item->GetItemLabelText().utf8_string()) + "|";
+        return out;
+    };
+    EXPECT_EQ(labels(bar->GetMenu(0)), "Light Transfer|-|Exit|-|Save View as PNG...|Load Skin from Model|");
+    EXPECT_EQ(labels(bar->GetMenu(1)), "Texture|Multi-Pass|Background Color...|Wireframe|Environment Map|-|"
+                                       "Play Animation|Fit Models|Reset View|");
+    for (int id = ids::kFirstExtra; id <= ids::kPreviousAnimation - 2; ++id) EXPECT_TRUE(bar->FindItem(id)) << id;
+    EXPECT_TRUE(bar->FindItem(ids::kPlayAnimation)->IsCheckable());
+    // Every control of the bar says what it is to a screen reader and in a tooltip.
+    std::set<std::string> names;
+    for (wxWindow* w : Bar().GetChildren()) {
+        EXPECT_FALSE(w->GetToolTipText().empty()) << w->GetLabel();
+        names.insert(AccessibleName(w));
+    }
+    EXPECT_EQ(names.size(), 29u) << "one name each";
+    EXPECT_EQ(AccessibleName(Bar().Button(ids::kModelOpen)), "Add model");
+    EXPECT_EQ(AccessibleName(Bar().Button(ids::kModelToggle)), "Show or hide model");
+}
+
+TEST_F(Viewer, PlayRunsOnItsOwnClockAndAStepStopsItOnAWholeFrame) {
+    AddLitSample(*frame, Doc());
+    Press(*frame, ids::kPlayAnimation, wxEVT_MENU);
+    const Playback& playback = frame->view->State().playback;
+    ASSERT_TRUE(playback.playing);
+    frame->GetMenuBar()->GetMenu(1)->UpdateUI(frame);
+    EXPECT_TRUE(frame->GetMenuBar()->IsChecked(ids::kPlayAnimation));
+    for (int i = 0; i < 40 && Doc().models.currentFrame < 2; ++i) {  // 10 frames a second: 0.2 s for two
+        Pump();
+        wxMilliSleep(20);
+    }
+    EXPECT_GE(Doc().models.currentFrame, 2) << "the timer moves playback on";
+    Press(*frame, ids::kNextFrame, wxEVT_MENU);
+    EXPECT_FALSE(playback.playing);
+    const int32_t stepped = Doc().models.currentFrame;
+    Pump();
+    wxMilliSleep(150);
+    Pump();
+    EXPECT_EQ(Doc().models.currentFrame, stepped) << "stopped means no more ticks";
+}
+
+TEST_F(Viewer, FitThenSaveViewWritesWhatTheCommandLineDrawsOfTheSameScene) {
+    frame->SetClientSize(520, 300);
+    Pump();
+    AddLitSample(*frame, Doc());
+    frame->view->State().camera.rotation = Quat{0.2f, 0.1f, 0, 0.974679f};
+    Press(*frame, ids::kFitModels, wxEVT_MENU);
+    EXPECT_EQ(frame->view->State().camera.rotation.w, 1.0f) << "turned back to the start orientation";
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "meshara-gui-save";
+    std::filesystem::create_directories(dir);
+    frame->fileChooser = [&](const FileDialogRequest& request, std::string& path, int&) {
+        EXPECT_TRUE(request.forSaving);
+        path = (dir / "view").string();  // no dot: ".png" is added
+        return true;
+    };
+    Press(*frame, ids::kSaveView, wxEVT_MENU);
+    const wxImage saved((dir / "view.png").string(), wxBITMAP_TYPE_PNG);
+    ASSERT_TRUE(saved.IsOk());
+    const wxSize pixels = frame->view->PixelSize();
+    EXPECT_EQ(saved.GetSize(), pixels) << "the view's own pixel size";
+    const std::string command = std::string(MESHARA_CLI) + " render " MESHARA_SAMPLES_DIR "/knot.md2 --texture " +
+                                MESHARA_SAMPLES_DIR "/knot.pcx --light " MESHARA_SAMPLES_DIR "/warm-key.lgt --fit --size " +
+                                std::to_string(pixels.x) + "x" + std::to_string(pixels.y) + " -o " +
+                                (dir / "cli.png").string() + " 2>/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    const wxImage drawn((dir / "cli.png").string(), wxBITMAP_TYPE_PNG);
+    ASSERT_TRUE(drawn.IsOk() && drawn.GetSize() == saved.GetSize());
+    // Mesa rasterises a window and an offscreen buffer through different
+    // paths: a few values along edges and highlights land a level or two
+    // apart, nothing more.
+    const int values = pixels.x * pixels.y * 3;
+    int different = 0, worst = 0, lit = 0;
+    for (int i = 0; i < values; ++i) {
+        const int d = std::abs(saved.GetData()[i] - drawn.GetData()[i]);
+        different += d != 0;
+        worst = std::max(worst, d);
+        lit += saved.GetData()[i] > 40;
+    }
+    EXPECT_LE(worst, 2);
+    EXPECT_LT(different, values / 100) << "of " << values << " channel values";
+    EXPECT_GT(lit, pixels.x * pixels.y / 10) << "the model is there, lit";
+    std::filesystem::remove_all(dir);
+    Save(CaptureFrame(*frame), "fitted.png");
+}
+
+TEST_F(Viewer, DroppedFilesGoWhereTheyWereDropped) {
+    auto drop = [&](wxWindow* on, std::initializer_list<const char*> names) {
+        wxArrayString files;
+        for (const char* n : names) files.Add(wxString::FromUTF8(std::string(MESHARA_SAMPLES_DIR "/") + n));
+        auto* target = dynamic_cast<wxFileDropTarget*>(on->GetDropTarget());
+        ASSERT_NE(target, nullptr);
+        EXPECT_TRUE(target->OnDropFiles(0, 0, files));
+        Pump();
+    };
+    drop(frame->view, {"knot.bmp", "warm-key.lgt", "knot.md2"});  // a model with its skin and light, one drop
+    ASSERT_EQ(Doc().models.Count(), 1);
+    EXPECT_EQ(Doc().lights.Count(), 1);
+    EXPECT_EQ(Bar().mapEdits[0]->GetValue(), "knot.bmp") << "texture row";
+    drop(Bar().mapEdits[3], {"knot.pcx"});  // the glow map's box
+    EXPECT_EQ(Bar().mapEdits[3]->GetValue(), "knot.pcx");
+    drop(Bar().mapEdits[1], {"warm-key.lgt"});  // a light file is a light wherever it lands
+    EXPECT_EQ(Doc().lights.Count(), 2);
+    EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(Viewer, HiDpiViewDrawsAtItsPhysicalSizeWithTheModelInTheMiddle) {
+    // Run a second time under GDK_SCALE=2 (see tests/CMakeLists.txt): the
+    // picture must fill the whole view, not its lower-left quarter.
+    const char* scaleText = std::getenv("GDK_SCALE");
+    const double scale = frame->view->GetContentScaleFactor();
+    EXPECT_EQ(scale, scaleText ? std::atof(scaleText) : scale);
+    AddLitSample(*frame, Doc());
+    frame->Cmd().FitModels();
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgb;
+    ASSERT_TRUE(frame->view->ReadPixels(width, height, rgb));
+    const wxSize logical = frame->view->GetClientSize();
+    EXPECT_EQ(wxSize(width, height), wxSize(std::lround(logical.x * scale), std::lround(logical.y * scale)));
+    double sumX = 0, sumY = 0, count = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
+            if (p[0] + p[1] + p[2] < 30) continue;
+            sumX += x, sumY += y, count += 1;
+        }
+    ASSERT_GT(count, width * height / 20.0);
+    EXPECT_NEAR(sumX / count / width, 0.5, 0.1);
+    EXPECT_NEAR(sumY / count / height, 0.5, 0.1);
 }
 
 TEST_F(Viewer, ScreenshotOfTheSampleWithSkinAndLightThenClosingLeavesNoTexture) {
