@@ -553,6 +553,7 @@ TEST_F(Viewer, FitThenSaveViewWritesWhatTheCommandLineDrawsOfTheSameScene) {
     EXPECT_LT(different, values / 100) << "of " << values << " channel values";
     EXPECT_GT(lit, pixels.x * pixels.y / 10) << "the model is there, lit";
     std::filesystem::remove_all(dir);
+    frame->RefreshOptionsBar();
     Save(CaptureFrame(*frame), "fitted.png");
 }
 
