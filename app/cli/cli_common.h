@@ -37,5 +37,6 @@ bool ParseInteger(std::string_view text, long low, long high, long& out);
 
 int Render(const Args& args);
 int Export(const Args& args);
+int Thumbnail(const Args& args);
 
 }  // namespace meshara::cli

@@ -45,7 +45,10 @@ const char* const kUsage =
     "         [--animation NAME]... [--fps N] [--scale S]\n"
     "                               every frame and animation as glTF 2.0\n"
     "  export MODEL.md2 -o OUT.obj [--frame K] [--texture F] [--header-skin]\n"
-    "         [--scale S]           one frame as OBJ, with OUT.mtl and OUT.png\n";
+    "         [--scale S]           one frame as OBJ, with OUT.mtl and OUT.png\n"
+    "  thumbnail [-s SIZE] INPUT OUTPUT.png\n"
+    "                               a square picture of a model, picture or light\n"
+    "                               file on a transparent background\n";
 }  // namespace
 
 void PrintUsage(std::FILE* to) { std::fputs(kUsage, to); }
@@ -232,6 +235,7 @@ constexpr Command kCommands[] = {
     {"light", Light},
     {"render", Render},
     {"export", Export},
+    {"thumbnail", Thumbnail},
 };
 
 }  // namespace
