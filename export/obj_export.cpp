@@ -12,7 +12,7 @@ namespace meshara {
 
 namespace {
 
-// Shortest text that reads back as the same float.
+// Nine significant digits: enough for any float to read back unchanged.
 std::string Number(float v) {
     char text[32];
     std::snprintf(text, sizeof text, "%.9g", double{v});
