@@ -71,10 +71,10 @@ Coverage Cover(const RgbaPicture& p) {
     return c;
 }
 
-TEST(Thumbnailer, EntryCoversOurFileTypesAndDrawsEveryModel) {
+// The installed entry's Exec line, checked against our MIME declaration.
+std::string ThumbnailerExec() {
     const std::string entry = ReadText(fs::path(MESHARA_DESKTOP_DIR) / "meshara.thumbnailer");
-    ASSERT_EQ(entry.rfind("[Thumbnailer Entry]\n", 0), 0u);
-    // The types are the ones the desktop learns from our MIME declaration.
+    EXPECT_EQ(entry.rfind("[Thumbnailer Entry]\n", 0), 0u);
     std::set<std::string> declared, listed;
     const std::string mime = ReadText(fs::path(MESHARA_DESKTOP_DIR) / "meshara-mime.xml");
     const std::regex type("<mime-type type=\"([^\"]+)\"");
@@ -83,16 +83,14 @@ TEST(Thumbnailer, EntryCoversOurFileTypesAndDrawsEveryModel) {
     std::istringstream types(EntryValue(entry, "MimeType"));
     for (std::string t; std::getline(types, t, ';');)
         if (!t.empty()) listed.insert(t);
-    EXPECT_EQ(listed, declared);
-    const std::string exec = EntryValue(entry, "Exec");
+    EXPECT_EQ(listed, declared) << "the entry covers the file types we declare, and only those";
+    return EntryValue(entry, "Exec");
+}
 
-    std::vector<std::pair<fs::path, bool>> models = {{testing::SamplesDir() / "knot.md2", true}};  // (model, skin found)
-    if (!testing::CorpusDir().empty()) {
-        // dolphin.md2 names its skin by a path of its maker's; the file name is found beside it.
-        models.emplace_back(testing::CorpusDir() / "md2" / "dolphin.md2", true);
-        for (const char* name : {"faerie.md2", "sydney.md2", "horse.md2", "flag.md2"})
-            models.emplace_back(testing::CorpusDir() / "md2" / name, false);
-    }
+// Runs the entry for each model: a 128-pixel square, transparent around a
+// model that fills it without being cut off, coloured when its skin is found.
+void ExpectThumbnails(const std::vector<std::pair<fs::path, bool>>& models) {
+    const std::string exec = ThumbnailerExec();
     testing::TempDir dir;
     const fs::path out = dir.Path() / "thumb.png";
     for (const auto& [model, skinFound] : models) {
@@ -106,7 +104,6 @@ TEST(Thumbnailer, EntryCoversOurFileTypesAndDrawsEveryModel) {
         const Coverage c = Cover(p);
         EXPECT_GT(c.transparent, 128 * 128 / 10) << "the background is transparent";
         EXPECT_GT(c.opaque, 128 * 128 / 50);
-        // Framed: large in the picture, and not cut off at any edge.
         EXPECT_GT(std::max(c.right - c.left, c.bottom - c.top), 128 * 6 / 10);
         EXPECT_TRUE(c.left > 0 && c.top > 0 && c.right < 127 && c.bottom < 127);
         // A grey light on a white model gives only greys; a skin gives colour.
@@ -115,12 +112,25 @@ TEST(Thumbnailer, EntryCoversOurFileTypesAndDrawsEveryModel) {
         else
             EXPECT_EQ(c.tinted, 0) << "plain: shades of grey";
     }
-    if (!testing::CorpusDir().empty()) {
-        const testing::CliRun r =
-            RunCli(Command(exec, 128, testing::CorpusDir() / "md2" / "malformed_zero_numvertices.md2", out));
-        EXPECT_EQ(r.exitCode, 1);
-        EXPECT_NE(r.err.find("damaged"), std::string::npos) << r.err;
-    }
+}
+
+TEST(Thumbnailer, EntryCoversOurFileTypesAndDrawsTheSample) {
+    ExpectThumbnails({{testing::SamplesDir() / "knot.md2", true}});
+}
+
+TEST(Thumbnailer, EntryDrawsEveryCorpusModelAndRefusesTheBrokenOne) {
+    MESHARA_REQUIRE_CORPUS();
+    const fs::path md2 = testing::CorpusDir() / "md2";
+    // dolphin.md2 names its skin by a path of its maker's; the file name is
+    // found beside it. The others name none.
+    ExpectThumbnails({{md2 / "dolphin.md2", true}, {md2 / "faerie.md2", false}, {md2 / "sydney.md2", false},
+                      {md2 / "horse.md2", false}, {md2 / "flag.md2", false}});
+    testing::TempDir dir;
+    const testing::CliRun r =
+        RunCli(Command(ThumbnailerExec(), 128, md2 / "malformed_zero_numvertices.md2", dir.Path() / "t.png"));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("damaged"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir.Path() / "t.png"));
 }
 
 TEST(Thumbnail, PicturesShowThemselvesAndLightsLightASphere) {
