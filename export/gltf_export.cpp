@@ -200,8 +200,9 @@ std::optional<std::vector<uint8_t>> ExportGltf(const Md2Model& model, const Gltf
     const ExportMesh mesh = BuildExportMesh(model);
     const size_t frames = model.frames.size(), targets = frames - 1;
     if (const uint64_t bytes = BufferBytes(model, mesh, options); bytes > kMaxGltfBuffer) {
-        why = "the file would hold " + std::to_string(bytes >> 20) + " MiB (" + std::to_string(frames) +
-              " frames of " + std::to_string(mesh.modelVertex.size()) + " vertices), more than the " +
+        const size_t vertices = mesh.modelVertex.size();
+        why = "the file would hold " + std::to_string(bytes >> 20) + " MiB (" + std::to_string(frames) + " frames, " +
+              std::to_string(vertices) + (vertices == 1 ? " vertex" : " vertices") + " each), more than the " +
               std::to_string(kMaxGltfBuffer >> 20) + " MiB a glTF export may hold";
         return std::nullopt;
     }

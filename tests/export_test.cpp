@@ -287,6 +287,8 @@ TEST(Export, RefusalsLeaveNoFileAndUsageErrorsExitTwo) {
                       empty = Quote(dir.Write("empty.md2", fixtures::WriteMd2(frameless))),
                       notSkin = Quote(dir.Write("bad.bmp", {'X', 'Y', 1, 2, 3})),
                       skin = Quote(dir.Write("skin.pcx", fixtures::WritePcx(p))),
+                      // 20,000 frames in a few hundred kilobytes: their weights alone would take 1.6 GB.
+                      manyFrames = Quote(dir.Write("many.md2", fixtures::WriteOverlappingTables(1, 20000))),
                       missing = Quote(dir.Path() / "none.pcx");
     const auto names = [&] {
         std::set<std::string> s;
@@ -306,6 +308,7 @@ TEST(Export, RefusalsLeaveNoFileAndUsageErrorsExitTwo) {
         {"export " + empty + out("o.obj"), "no frames"},
         {"export " + quad + out("o.gltf") + " --texture " + notSkin, "This file does not appear to be a valid skin"},
         {"export " + quad + out("o.obj") + " --texture " + missing, "cannot be opened"},
+        {"export " + manyFrames + out("o.glb"), "more than the 1024 MiB a glTF export may hold"},
     };
     for (const auto& [args, says] : refused) expectFails(args, 1, says);
     const std::string usage[] = {
