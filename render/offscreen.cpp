@@ -30,7 +30,7 @@ EGLDisplay OpenDisplay(std::string& why) {
 
 }  // namespace
 
-std::unique_ptr<OffscreenContext> OffscreenContext::Create(int width, int height, std::string& why) {
+std::unique_ptr<OffscreenContext> OffscreenContext::Create(int width, int height, std::string& why, bool alpha) {
     EGLDisplay display = OpenDisplay(why);
     if (display == EGL_NO_DISPLAY) return nullptr;
     std::unique_ptr<OffscreenContext> ctx(new OffscreenContext);
@@ -45,10 +45,12 @@ std::unique_ptr<OffscreenContext> OffscreenContext::Create(int width, int height
     // "At least 8 bits" gets 10 on Mesa, which rounds blended passes
     // differently from an 8-bit window: take exactly 8 a channel, and the
     // depth the window asks for (32, else 24, else 16).
+    // Alpha is asked for only when wanted, so the default choice stays the one
+    // the other pictures were made with.
     const EGLint configAttributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
                                        EGL_RED_SIZE,     8,               EGL_GREEN_SIZE,      8,
                                        EGL_BLUE_SIZE,    8,               EGL_DEPTH_SIZE,      16,
-                                       EGL_NONE};
+                                       EGL_ALPHA_SIZE,   alpha ? 8 : 0,   EGL_NONE};
     EGLint count = 0;
     eglChooseConfig(display, configAttributes, nullptr, 0, &count);
     std::vector<EGLConfig> configs(static_cast<size_t>(std::max(count, 0)));
@@ -65,18 +67,19 @@ std::unique_ptr<OffscreenContext> OffscreenContext::Create(int width, int height
     for (int depth : {32, 24, 16}) {
         for (EGLConfig c : configs)
             if (bits(c, EGL_RED_SIZE) == 8 && bits(c, EGL_GREEN_SIZE) == 8 && bits(c, EGL_BLUE_SIZE) == 8 &&
-                bits(c, EGL_DEPTH_SIZE) == depth) {
+                (!alpha || bits(c, EGL_ALPHA_SIZE) == 8) && bits(c, EGL_DEPTH_SIZE) == depth) {
                 config = c;
                 break;
             }
         if (config) break;
     }
     if (!config) {
-        why = "no EGL configuration with 8 bits a colour channel and a depth of 32, 24 or 16 bits";
+        why = std::string("no EGL configuration with 8 bits a colour channel") + (alpha ? " and alpha" : "") +
+              " and a depth of 32, 24 or 16 bits";
         return nullptr;
     }
     ctx->bits_ = {bits(config, EGL_RED_SIZE), bits(config, EGL_GREEN_SIZE), bits(config, EGL_BLUE_SIZE),
-                  bits(config, EGL_DEPTH_SIZE)};
+                  bits(config, EGL_ALPHA_SIZE), bits(config, EGL_DEPTH_SIZE)};
     const EGLint surfaceAttributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
     ctx->surface_ = eglCreatePbufferSurface(display, config, surfaceAttributes);
     if (ctx->surface_ == EGL_NO_SURFACE) {
@@ -105,15 +108,23 @@ OffscreenContext::~OffscreenContext() {
     // and terminating one would pull it from under a later context.
 }
 
-std::vector<uint8_t> OffscreenContext::ReadPixels() const {
-    std::vector<uint8_t> bottomUp(static_cast<size_t>(width_) * height_ * 3);
+namespace {
+
+std::vector<uint8_t> ReadTopDown(int width, int height, GLenum format, size_t channels) {
+    std::vector<uint8_t> bottomUp(static_cast<size_t>(width) * height * channels);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, width_, height_, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
+    glReadPixels(0, 0, width, height, format, GL_UNSIGNED_BYTE, bottomUp.data());
     std::vector<uint8_t> topDown(bottomUp.size());
-    const size_t row = static_cast<size_t>(width_) * 3;
-    for (int y = 0; y < height_; ++y)
-        std::memcpy(&topDown[static_cast<size_t>(y) * row], &bottomUp[static_cast<size_t>(height_ - 1 - y) * row], row);
+    const size_t row = static_cast<size_t>(width) * channels;
+    for (int y = 0; y < height; ++y)
+        std::memcpy(&topDown[static_cast<size_t>(y) * row], &bottomUp[static_cast<size_t>(height - 1 - y) * row], row);
     return topDown;
 }
+
+}  // namespace
+
+std::vector<uint8_t> OffscreenContext::ReadPixels() const { return ReadTopDown(width_, height_, GL_RGB, 3); }
+
+std::vector<uint8_t> OffscreenContext::ReadPixelsRgba() const { return ReadTopDown(width_, height_, GL_RGBA, 4); }
 
 }  // namespace meshara

@@ -13,7 +13,9 @@ namespace meshara {
 class OffscreenContext {
 public:
     // Null, with a reason in why, when no EGL display or context can be had.
-    static std::unique_ptr<OffscreenContext> Create(int width, int height, std::string& why);
+    // With alpha the picture also keeps 8 bits of alpha, so what the
+    // background's clear leaves transparent stays so in ReadPixelsRgba.
+    static std::unique_ptr<OffscreenContext> Create(int width, int height, std::string& why, bool alpha = false);
     ~OffscreenContext();
     OffscreenContext(const OffscreenContext&) = delete;
     OffscreenContext& operator=(const OffscreenContext&) = delete;
@@ -25,11 +27,14 @@ public:
     // viewer's window has, so blended passes round the same way; depth 32,
     // or 24 where 32 is not offered, as the window asks.
     struct Bits {
-        int red = 0, green = 0, blue = 0, depth = 0;
+        int red = 0, green = 0, blue = 0, alpha = 0, depth = 0;
     };
     Bits ConfigBits() const { return bits_; }
     // The picture as RGB bytes, top row first.
     std::vector<uint8_t> ReadPixels() const;
+    // The picture as RGBA bytes, top row first; alpha is 255 throughout
+    // unless the context was made with alpha.
+    std::vector<uint8_t> ReadPixelsRgba() const;
 
 private:
     OffscreenContext() = default;

@@ -157,7 +157,7 @@ void RenderScene(const Scene& scene, const std::function<void()>& present) {
     if (renderInProgress != 0) return;
     renderInProgress = 1;
     const RenderSettings& s = scene.settings;
-    glClearColor(s.backgroundColor[0], s.backgroundColor[1], s.backgroundColor[2], 1.0f);
+    glClearColor(s.backgroundColor[0], s.backgroundColor[1], s.backgroundColor[2], s.backgroundAlpha);
     glDepthMask(GL_TRUE);
     glEnable(GL_DEPTH_TEST);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);

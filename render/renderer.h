@@ -13,6 +13,7 @@ namespace meshara {
 
 struct RenderSettings {
     float backgroundColor[3] = {0, 0, 0};
+    float backgroundAlpha = 1;  // 0 clears to transparent, for targets that keep alpha
     int32_t textureFilter = 4;  // 0 Nearest, 1 Linear, 2 Near-MIP, 3 Bi-MIP, 4 Tri-MIP
     int32_t multiPassMode = 0;  // 0 Fast (later passes on equal depth), 1 Safe (offset, less-or-equal)
 };

@@ -14,6 +14,7 @@
 
 #include "model/md2_loader.h"
 #include "model/vertex_normals.h"
+#include "tests/cli_support.h"
 #include "tests/test_support.h"
 #include "tools/writers/byte_writer.h"
 #include "tools/writers/lgt_writer.h"
@@ -25,22 +26,9 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
-struct CliRun { int exitCode = -1; std::string out, err; };
-
-CliRun RunCli(const std::string& args) {
-    testing::TempDir dir;
-    const fs::path errPath = dir.Path() / "stderr";
-    CliRun r;
-    FILE* p = popen((std::string(MESHARA_CLI) + " " + args + " 2>" + errPath.string()).c_str(), "r");
-    if (!p) return r;
-    for (int c; (c = std::fgetc(p)) != EOF;) r.out += static_cast<char>(c);
-    const int status = pclose(p);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    for (uint8_t c : testing::ReadAll(errPath)) r.err += static_cast<char>(c);
-    return r;
-}
-
-std::string Quote(const fs::path& p) { return "'" + p.string() + "'"; }
+using testing::CliRun;
+using testing::Quote;
+using testing::RunCli;
 
 // Every test gets a folder holding the small quad model.
 struct Cli : ::testing::Test {

@@ -36,5 +36,7 @@ bool WriteOutput(const std::string& path, std::span<const uint8_t> bytes);
 bool ParseInteger(std::string_view text, long low, long high, long& out);
 
 int Render(const Args& args);
+int Export(const Args& args);
+int Thumbnail(const Args& args);
 
 }  // namespace meshara::cli

@@ -40,7 +40,15 @@ const char* const kUsage =
     "         [--diffusion F] [--specularity F] [--glow F] [--light FILE.lgt]...\n"
     "         [--new-light] [--background R,G,B] [--filter 0-4] [--safe]\n"
     "         [--wireframe] [--env] [--drag DX,DY] [--fit] [--header-skin]\n"
-    "                               draw the model offscreen into a PNG\n";
+    "                               draw the model offscreen into a PNG\n"
+    "  export MODEL.md2 -o OUT.glb|OUT.gltf [--texture F] [--header-skin]\n"
+    "         [--animation NAME]... [--fps N] [--scale S]\n"
+    "                               every frame and animation as glTF 2.0\n"
+    "  export MODEL.md2 -o OUT.obj [--frame K] [--texture F] [--header-skin]\n"
+    "         [--scale S]           one frame as OBJ, with OUT.mtl and OUT.png\n"
+    "  thumbnail [-s SIZE] INPUT OUTPUT.png\n"
+    "                               a square picture of a model, picture or light\n"
+    "                               file on a transparent background\n";
 }  // namespace
 
 void PrintUsage(std::FILE* to) { std::fputs(kUsage, to); }
@@ -226,6 +234,8 @@ constexpr Command kCommands[] = {
     {"decode", Decode},
     {"light", Light},
     {"render", Render},
+    {"export", Export},
+    {"thumbnail", Thumbnail},
 };
 
 }  // namespace

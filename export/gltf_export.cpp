@@ -1,0 +1,283 @@
+#include "export/gltf_export.h"
+
+#include <tiny_gltf.h>
+
+#include <algorithm>
+#include <limits>
+#include <sstream>
+
+#include "export/export_mesh.h"
+#include "model/vertex_normals.h"
+#include "skins/png_writer.h"
+
+namespace meshara {
+
+namespace {
+
+namespace tg = tinygltf;
+
+// Everything goes into buffer 0, each array in a view of its own that starts
+// on a 4-byte boundary, so every accessor is aligned for its components.
+class BufferBuilder {
+public:
+    explicit BufferBuilder(tg::Model& model) : model_(model) { model_.buffers.emplace_back(); }
+
+    int View(const void* data, size_t size, int target) {
+        std::vector<unsigned char>& bytes = model_.buffers[0].data;
+        bytes.resize((bytes.size() + 3) & ~size_t{3}, 0);
+        tg::BufferView view;
+        view.buffer = 0;
+        view.byteOffset = bytes.size();
+        view.byteLength = size;
+        view.target = target;
+        const auto* first = static_cast<const unsigned char*>(data);
+        bytes.insert(bytes.end(), first, first + size);
+        model_.bufferViews.push_back(std::move(view));
+        return static_cast<int>(model_.bufferViews.size() - 1);
+    }
+
+    // A VEC3 float accessor of a vertex attribute; POSITION accessors carry
+    // their bounds, as glTF requires of them.
+    int Vec3(const std::vector<Float3>& values, bool withBounds) {
+        tg::Accessor a = Plain(View(values.data(), values.size() * sizeof(Float3), TINYGLTF_TARGET_ARRAY_BUFFER),
+                               TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, values.size());
+        if (withBounds) {
+            a.minValues.assign(3, std::numeric_limits<double>::max());
+            a.maxValues.assign(3, std::numeric_limits<double>::lowest());
+            for (const Float3& v : values)
+                for (size_t c = 0; c < 3; ++c) {
+                    a.minValues[c] = std::min(a.minValues[c], double{v[c]});
+                    a.maxValues[c] = std::max(a.maxValues[c], double{v[c]});
+                }
+        }
+        return Add(std::move(a));
+    }
+
+    int Vec2(const std::vector<std::array<float, 2>>& values) {
+        return Add(Plain(View(values.data(), values.size() * sizeof(values[0]), TINYGLTF_TARGET_ARRAY_BUFFER),
+                         TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC2, values.size()));
+    }
+
+    template <class Index>
+    int Indices(const std::vector<Index>& values, int componentType) {
+        return Add(Plain(View(values.data(), values.size() * sizeof(Index), TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER),
+                         componentType, TINYGLTF_TYPE_SCALAR, values.size()));
+    }
+
+    // Animation data: no target. Keyframe times carry their bounds (required
+    // of sampler inputs).
+    int Scalars(const std::vector<float>& values, bool withBounds) {
+        tg::Accessor a = Plain(View(values.data(), values.size() * sizeof(float), 0), TINYGLTF_COMPONENT_TYPE_FLOAT,
+                               TINYGLTF_TYPE_SCALAR, values.size());
+        if (withBounds) {
+            const auto [lo, hi] = std::minmax_element(values.begin(), values.end());
+            a.minValues = {double{*lo}};
+            a.maxValues = {double{*hi}};
+        }
+        return Add(std::move(a));
+    }
+
+private:
+    static tg::Accessor Plain(int view, int componentType, int type, size_t count) {
+        tg::Accessor a;
+        a.bufferView = view;
+        a.componentType = componentType;
+        a.type = type;
+        a.count = count;
+        return a;
+    }
+    int Add(tg::Accessor a) {
+        model_.accessors.push_back(std::move(a));
+        return static_cast<int>(model_.accessors.size() - 1);
+    }
+
+    tg::Model& model_;
+};
+
+std::vector<Float3> FramePositions(const Md2Model& model, const ExportMesh& mesh, size_t frame, double scale) {
+    std::vector<Float3> out;
+    out.reserve(mesh.modelVertex.size());
+    for (uint16_t v : mesh.modelVertex) out.push_back(ExportPosition(model.frames[frame].vertices[v], scale));
+    return out;
+}
+
+std::vector<Float3> FrameNormalsOf(const Md2Model& model, const ExportMesh& mesh, size_t frame) {
+    const std::vector<Vec3d>& normals = FrameNormals(model, static_cast<int32_t>(frame));
+    std::vector<Float3> out;
+    out.reserve(mesh.modelVertex.size());
+    for (uint16_t v : mesh.modelVertex) out.push_back(ExportNormal(normals[v]));
+    return out;
+}
+
+std::vector<Float3> Difference(const std::vector<Float3>& to, const std::vector<Float3>& from) {
+    std::vector<Float3> out(to.size());
+    for (size_t i = 0; i < to.size(); ++i)
+        for (size_t c = 0; c < 3; ++c) out[i][c] = to[i][c] - from[i][c];
+    return out;
+}
+
+uint64_t BufferBytes(const Md2Model& model, const ExportMesh& mesh, const GltfExportOptions& options) {
+    const uint64_t vertices = mesh.modelVertex.size(), frames = model.frames.size();
+    uint64_t bytes = mesh.indices.size() * uint64_t{4} + vertices * 32 + (frames - 1) * vertices * 24;
+    for (const Md2Animation& a : options.animations)
+        bytes += static_cast<uint64_t>(a.FrameCount()) * (1 + (frames - 1)) * 4;
+    if (options.texture)
+        bytes += static_cast<uint64_t>(options.texture->width) * static_cast<uint64_t>(options.texture->height) * 3;
+    return bytes;
+}
+
+void AddTexture(tg::Model& gltf, BufferBuilder& buffer, const SkinImage& skin, bool binary) {
+    tg::Image image;
+    image.name = FileStem(skin.fileName.empty() ? "skin" : skin.fileName);
+    image.mimeType = "image/png";
+    if (binary) {
+        const std::vector<uint8_t> png = EncodePng(skin.width, skin.height, skin.pixels, 3);
+        image.bufferView = buffer.View(png.data(), png.size(), 0);
+    } else {
+        // tinygltf encodes the pixels as PNG and embeds them as a data URI.
+        image.width = skin.width;
+        image.height = skin.height;
+        image.component = 3;
+        image.bits = 8;
+        image.pixel_type = TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE;
+        image.image = skin.pixels;
+    }
+    gltf.images.push_back(std::move(image));
+
+    // Trilinear filtering and repeat, as the viewer draws by default.
+    tg::Sampler sampler;
+    sampler.magFilter = TINYGLTF_TEXTURE_FILTER_LINEAR;
+    sampler.minFilter = TINYGLTF_TEXTURE_FILTER_LINEAR_MIPMAP_LINEAR;
+    gltf.samplers.push_back(sampler);
+    tg::Texture texture;
+    texture.source = 0;
+    texture.sampler = 0;
+    gltf.textures.push_back(texture);
+    gltf.materials[0].pbrMetallicRoughness.baseColorTexture.index = 0;
+}
+
+void AddAnimation(tg::Model& gltf, BufferBuilder& buffer, const Md2Animation& a, size_t targets, double fps) {
+    // Keyframe i shows frame first + i: all weights 0 for frame 0, otherwise
+    // weight 1 on that frame's target. Linear interpolation then blends
+    // neighbouring frames as the viewer does during playback.
+    const size_t keys = static_cast<size_t>(a.FrameCount());
+    std::vector<float> times(keys), weights(keys * targets, 0.0f);
+    for (size_t i = 0; i < keys; ++i) {
+        times[i] = static_cast<float>(static_cast<double>(i) / fps);
+        const size_t frame = static_cast<size_t>(a.first) + i;
+        if (frame > 0) weights[i * targets + frame - 1] = 1.0f;
+    }
+    tg::AnimationSampler sampler;
+    sampler.input = buffer.Scalars(times, true);
+    sampler.output = buffer.Scalars(weights, false);
+    // One keyframe has nothing to blend toward.
+    sampler.interpolation = keys > 1 ? "LINEAR" : "STEP";
+    tg::AnimationChannel channel;
+    channel.sampler = 0;
+    channel.target_node = 0;
+    channel.target_path = "weights";
+    tg::Animation animation;
+    animation.name = a.name;
+    animation.samplers.push_back(std::move(sampler));
+    animation.channels.push_back(std::move(channel));
+    gltf.animations.push_back(std::move(animation));
+}
+
+}  // namespace
+
+std::optional<std::vector<uint8_t>> ExportGltf(const Md2Model& model, const GltfExportOptions& options,
+                                               std::string& why) {
+    if (model.frames.empty() || model.triangles.empty()) {
+        why = model.frames.empty() ? "the model has no frames" : "the model has no triangles";
+        return std::nullopt;
+    }
+    if (why = CheckExportablePositions(model, options.scale); !why.empty()) return std::nullopt;
+    for (const Md2Animation& a : options.animations)
+        if (a.first < 0 || a.last < a.first || a.last >= model.FrameCount()) {
+            why = "the animation " + a.name + " names frames the model does not have";
+            return std::nullopt;
+        }
+    const ExportMesh mesh = BuildExportMesh(model);
+    const size_t frames = model.frames.size(), targets = frames - 1;
+    if (const uint64_t bytes = BufferBytes(model, mesh, options); bytes > kMaxGltfBuffer) {
+        const size_t vertices = mesh.modelVertex.size();
+        why = "the file would hold " + std::to_string(bytes >> 20) + " MiB (" + std::to_string(frames) + " frames, " +
+              std::to_string(vertices) + (vertices == 1 ? " vertex" : " vertices") + " each), more than the " +
+              std::to_string(kMaxGltfBuffer >> 20) + " MiB a glTF export may hold";
+        return std::nullopt;
+    }
+
+    tg::Model gltf;
+    gltf.asset.version = "2.0";
+    gltf.asset.generator = "Meshara " MESHARA_VERSION;
+    BufferBuilder buffer(gltf);
+
+    // Not metallic, fully rough: the skin's colours as they are, lit.
+    tg::Material material;
+    material.name = FileStem(model.name);
+    material.pbrMetallicRoughness.metallicFactor = 0;
+    material.pbrMetallicRoughness.roughnessFactor = 1;
+    gltf.materials.push_back(std::move(material));
+    if (options.texture) AddTexture(gltf, buffer, *options.texture, options.binary);
+
+    tg::Primitive primitive;
+    primitive.mode = TINYGLTF_MODE_TRIANGLES;
+    primitive.material = 0;
+    // 65535 is the primitive restart value of 16-bit indices, so it may not be used.
+    if (mesh.modelVertex.size() < 65535) {
+        const std::vector<uint16_t> shortIndices(mesh.indices.begin(), mesh.indices.end());
+        primitive.indices = buffer.Indices(shortIndices, TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT);
+    } else {
+        primitive.indices = buffer.Indices(mesh.indices, TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT);
+    }
+    const std::vector<Float3> basePositions = FramePositions(model, mesh, 0, options.scale);
+    const std::vector<Float3> baseNormals = FrameNormalsOf(model, mesh, 0);
+    primitive.attributes["POSITION"] = buffer.Vec3(basePositions, true);
+    primitive.attributes["NORMAL"] = buffer.Vec3(baseNormals, false);
+    primitive.attributes["TEXCOORD_0"] = buffer.Vec2(mesh.texCoords);
+
+    tg::Mesh gltfMesh;
+    gltfMesh.name = FileStem(model.name);
+    tg::Value::Array targetNames;
+    for (size_t f = 1; f < frames; ++f) {
+        primitive.targets.push_back(
+            {{"POSITION", buffer.Vec3(Difference(FramePositions(model, mesh, f, options.scale), basePositions), true)},
+             {"NORMAL", buffer.Vec3(Difference(FrameNormalsOf(model, mesh, f), baseNormals), false)}});
+        targetNames.emplace_back(model.frames[f].name);
+    }
+    gltfMesh.primitives.push_back(std::move(primitive));
+    if (targets > 0) {
+        // At rest the mesh shows frame 0. Target names are where Blender,
+        // three.js and Babylon.js look for them.
+        gltfMesh.weights.assign(targets, 0.0);
+        gltfMesh.extras = tg::Value(tg::Value::Object{{"targetNames", tg::Value(targetNames)}});
+    }
+    gltf.meshes.push_back(std::move(gltfMesh));
+
+    tg::Node node;
+    node.name = FileStem(model.name);
+    node.mesh = 0;
+    gltf.nodes.push_back(std::move(node));
+    tg::Scene scene;
+    scene.nodes = {0};
+    gltf.scenes.push_back(std::move(scene));
+    gltf.defaultScene = 0;
+
+    if (targets > 0)
+        for (const Md2Animation& a : options.animations)
+            AddAnimation(gltf, buffer, a, targets, options.framesPerSecond);
+
+    // The binary chunk is padded to four bytes; the buffer says so itself.
+    gltf.buffers[0].data.resize((gltf.buffers[0].data.size() + 3) & ~size_t{3}, 0);
+
+    tg::TinyGLTF writer;
+    std::ostringstream out;
+    if (!writer.WriteGltfSceneToStream(&gltf, out, !options.binary, options.binary)) {
+        why = "the glTF writer failed";
+        return std::nullopt;
+    }
+    const std::string text = std::move(out).str();
+    return std::vector<uint8_t>(text.begin(), text.end());
+}
+
+}  // namespace meshara

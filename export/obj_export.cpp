@@ -1,0 +1,93 @@
+#include "export/obj_export.h"
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <map>
+
+#include "export/export_mesh.h"
+#include "model/vertex_normals.h"
+
+namespace meshara {
+
+namespace {
+
+// Nine significant digits: enough for any float to read back unchanged.
+std::string Number(float v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", double{v});
+    return text;
+}
+
+void AppendLine(std::string& out, const char* tag, std::initializer_list<float> values) {
+    out += tag;
+    for (float v : values) {
+        out += ' ';
+        out += Number(v);
+    }
+    out += '\n';
+}
+
+}  // namespace
+
+std::optional<ObjFiles> ExportObj(const Md2Model& model, const ObjExportOptions& options, std::string& why) {
+    if (options.frame < 0 || options.frame >= model.FrameCount()) {
+        why = "frame " + std::to_string(options.frame) + " is out of range: the model has " +
+              std::to_string(model.FrameCount()) + " frames";
+        return std::nullopt;
+    }
+    if (model.triangles.empty()) {
+        why = "the model has no triangles";
+        return std::nullopt;
+    }
+    const Md2Frame& frame = model.frames[static_cast<size_t>(options.frame)];
+    for (const Vec3d& v : frame.vertices)
+        for (float c : ExportPosition(v, options.scale))
+            if (!std::isfinite(c)) {
+                why = "frame " + std::to_string(options.frame) + " (" + frame.name +
+                      ") has a position that is not a finite number at this scale";
+                return std::nullopt;
+            }
+
+    const std::string material = FileStem(model.name);
+    ObjFiles files;
+    std::string& obj = files.obj;
+    obj = "# " + model.name + ", frame " + std::to_string(options.frame) + " (" + frame.name +
+          "), written by Meshara: Y up, front facing +Z, metres (scale " + Number(static_cast<float>(options.scale)) +
+          ")\n";
+    obj += "mtllib " + options.materialFile + "\no " + material + "\n";
+    // Positions and normals per model vertex, so faces share them as in the
+    // model; texture coordinates per distinct pair.
+    for (const Vec3d& v : frame.vertices) {
+        const Float3 p = ExportPosition(v, options.scale);
+        AppendLine(obj, "v", {p[0], p[1], p[2]});
+    }
+    const std::vector<Vec3d>& normals = FrameNormals(model, options.frame);
+    for (const Vec3d& n : normals) {
+        const Float3 e = ExportNormal(n);
+        AppendLine(obj, "vn", {e[0], e[1], e[2]});
+    }
+    // OBJ counts v from the bottom of the picture; MD2's t counts from the top.
+    std::map<std::array<float, 2>, size_t> texCoords;
+    std::string faces;
+    for (const Md2Triangle& t : model.triangles) {
+        faces += 'f';
+        for (int c = 0; c < 3; ++c) {
+            const std::array<float, 2> st{static_cast<float>(t.texCoord[c][0]),
+                                          static_cast<float>(1.0 - t.texCoord[c][1])};
+            const auto [at, added] = texCoords.try_emplace(st, texCoords.size() + 1);
+            if (added) AppendLine(obj, "vt", {st[0], st[1]});
+            const std::string v = std::to_string(t.vertex[c] + 1);
+            faces += ' ' + v + '/' + std::to_string(at->second) + '/' + v;
+        }
+        faces += '\n';
+    }
+    obj += "usemtl " + material + "\ns 1\n" + faces;
+
+    files.mtl = "# written by Meshara for " + model.name + "\nnewmtl " + material +
+                "\nKa 0 0 0\nKd 1 1 1\nKs 0 0 0\nd 1\nillum 1\n";
+    if (!options.textureFile.empty()) files.mtl += "map_Kd " + options.textureFile + "\n";
+    return files;
+}
+
+}  // namespace meshara

@@ -1,0 +1,30 @@
+#pragma once
+// One frame of a model as Wavefront OBJ with normals and texture
+// coordinates, and the material file it names. Same axes and units as the
+// glTF export (export/export_mesh.h), so both land alike in Blender.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "model/md2_model.h"
+
+namespace meshara {
+
+struct ObjExportOptions {
+    int32_t frame = 0;
+    double scale = 1.0 / 32;
+    std::string materialFile;  // the .mtl's file name, as the .obj names it
+    std::string textureFile;   // the picture's file name, as the .mtl names it; empty for none
+};
+
+struct ObjFiles {
+    std::string obj;
+    std::string mtl;
+};
+
+// The two files' text, or nothing with the reason in why (a frame out of
+// range, a model without triangles, positions that are not finite).
+std::optional<ObjFiles> ExportObj(const Md2Model& model, const ObjExportOptions& options, std::string& why);
+
+}  // namespace meshara
