@@ -5,12 +5,15 @@
 #include <wx/dnd.h>
 #include <wx/filedlg.h>
 #include <wx/modalhook.h>
+#include <wx/uiaction.h>
 #include <wx/wx.h>
 
 #include <GL/gl.h>
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <set>
 #include <filesystem>
 #include <utility>
@@ -555,6 +558,53 @@ TEST_F(Viewer, FitThenSaveViewWritesWhatTheCommandLineDrawsOfTheSameScene) {
     std::filesystem::remove_all(dir);
     frame->RefreshOptionsBar();
     Save(CaptureFrame(*frame), "fitted.png");
+}
+
+TEST_F(Viewer, TheExtrasKeysAndMenuEntriesReachTheirCommands) {
+    Md2Model& model = AddLitSample(*frame, Doc());
+    model.textureMap.reset();
+    model.frames[6].name = "other6";  // two animations: pulse 0-5, other 6, pulse 7-11
+    frame->Raise();
+    frame->view->SetFocus();
+    Pump();
+    Camera& camera = frame->view->State().camera;
+    const Playback& playback = frame->view->State().playback;
+    std::string saved;
+    frame->fileChooser = [&](const FileDialogRequest&, std::string& path, int&) {
+        saved = path = (std::filesystem::temp_directory_path() / "meshara-f12.png").string();
+        return true;
+    };
+    // Each check sees the shared frame as it was before its key.
+    const struct { int key; std::function<bool(int32_t)> done; const char* what; } keys[] = {
+        {WXK_HOME, [&](int32_t) { return camera.rotation.w == 1.0f && camera.zoom != Camera{}.zoom; }, "Home fits"},
+        {WXK_SPACE, [&](int32_t) { return playback.playing; }, "Space plays"},
+        {WXK_DOWN, [&](int32_t) { return Doc().models.currentFrame == 6; }, "Down: the next animation"},
+        {WXK_UP, [&](int32_t) { return Doc().models.currentFrame <= 1; }, "Up: the previous one (a tick may follow)"},
+        {WXK_RIGHT, [&](int32_t was) { return !playback.playing && Doc().models.currentFrame - was <= 2; },
+         "Right stops and steps"},
+        {WXK_RIGHT, [&](int32_t was) { return Doc().models.currentFrame == was + 1; }, "one whole frame a press"},
+        {WXK_F12, [&](int32_t) { return std::filesystem::exists(saved); }, "F12 saves the view"},
+    };
+    wxUIActionSimulator simulate;
+    camera.rotation = Quat{0.6f, 0, 0, 0.8f};
+    for (const auto& k : keys) {
+        const int32_t before = Doc().models.currentFrame;
+        simulate.Char(k.key);
+        Pump();
+        EXPECT_TRUE(k.done(before)) << k.what;
+    }
+    std::filesystem::remove(saved);
+    // The menu entries without keys.
+    Press(*frame, ids::kLoadSkinFromModel, wxEVT_MENU);
+    ASSERT_TRUE(model.textureMap) << "the skin the sample names, found beside it";
+    EXPECT_EQ(model.textureMap->fileName, "knot.pcx");
+    Press(*frame, ids::kResetView, wxEVT_MENU);
+    const Camera start;
+    EXPECT_EQ(std::memcmp(&camera, &start, sizeof start), 0);
+    EXPECT_TRUE(Messages().empty());
+    simulate.Char('q', wxMOD_CONTROL);  // Ctrl+Q exits
+    Pump();
+    EXPECT_EQ(TheApp().mainFrame, nullptr);
 }
 
 TEST_F(Viewer, DroppedFilesGoWhereTheyWereDropped) {
