@@ -2,7 +2,6 @@
 
 #include <GL/gl.h>
 
-#include <algorithm>
 #include <cmath>
 
 #include "app/main_wnd.h"
@@ -111,14 +110,8 @@ bool GLWnd::ReadPixels(int& width, int& height, std::vector<uint8_t>& rgb) {
     Draw(nullptr);
     width = size.x;
     height = size.y;
-    std::vector<uint8_t> bottomUp(static_cast<size_t>(width) * height * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
-    rgb.resize(bottomUp.size());
-    const size_t row = static_cast<size_t>(width) * 3;
-    for (int y = 0; y < height; ++y)
-        std::copy_n(&bottomUp[static_cast<size_t>(height - 1 - y) * row], row, &rgb[static_cast<size_t>(y) * row]);
+    rgb = ReadFramebuffer(width, height, 3);
     return true;
 }
 

@@ -3,6 +3,8 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <algorithm>
+
 namespace meshara {
 
 void InitGLState(int clientWidth, int clientHeight) {
@@ -49,6 +51,21 @@ void ApplyViewTransform(const Camera& camera) {
     glTranslated(camera.pan.x, camera.pan.y, camera.pan.z);
     glMultMatrixf(m);
     glTranslated(camera.modelOffset.x, camera.modelOffset.y, camera.modelOffset.z);
+}
+
+}  // namespace meshara
+
+namespace meshara {
+
+std::vector<uint8_t> ReadFramebuffer(int width, int height, int channels) {
+    const size_t row = static_cast<size_t>(width) * static_cast<size_t>(channels);
+    std::vector<uint8_t> bottomUp(row * static_cast<size_t>(height));
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, channels == 4 ? GL_RGBA : GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
+    std::vector<uint8_t> topDown(bottomUp.size());
+    for (int y = 0; y < height; ++y)
+        std::copy_n(&bottomUp[static_cast<size_t>(height - 1 - y) * row], row, &topDown[static_cast<size_t>(y) * row]);
+    return topDown;
 }
 
 }  // namespace meshara

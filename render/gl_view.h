@@ -3,6 +3,9 @@
 // the viewport and projection that follow the client size, and the camera
 // transform applied at the start of every frame.
 
+#include <cstdint>
+#include <vector>
+
 #include "render/camera.h"
 
 namespace meshara {
@@ -18,5 +21,9 @@ bool ApplyViewportAndProjection(int clientWidth, int clientHeight);
 
 // camera x scale(zoom) x translate(pan) x rotation x translate(modelOffset).
 void ApplyViewTransform(const Camera& camera);
+
+// The picture in the buffer being read, width x height, as RGB (channels
+// 3) or RGBA (4) bytes, top row first.
+std::vector<uint8_t> ReadFramebuffer(int width, int height, int channels);
 
 }  // namespace meshara

@@ -4,8 +4,9 @@
 #include <EGL/eglext.h>
 #include <GL/gl.h>
 
+#include "render/gl_view.h"
+
 #include <algorithm>
-#include <cstring>
 
 namespace meshara {
 
@@ -108,23 +109,8 @@ OffscreenContext::~OffscreenContext() {
     // and terminating one would pull it from under a later context.
 }
 
-namespace {
+std::vector<uint8_t> OffscreenContext::ReadPixels() const { return ReadFramebuffer(width_, height_, 3); }
 
-std::vector<uint8_t> ReadTopDown(int width, int height, GLenum format, size_t channels) {
-    std::vector<uint8_t> bottomUp(static_cast<size_t>(width) * height * channels);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, width, height, format, GL_UNSIGNED_BYTE, bottomUp.data());
-    std::vector<uint8_t> topDown(bottomUp.size());
-    const size_t row = static_cast<size_t>(width) * channels;
-    for (int y = 0; y < height; ++y)
-        std::memcpy(&topDown[static_cast<size_t>(y) * row], &bottomUp[static_cast<size_t>(height - 1 - y) * row], row);
-    return topDown;
-}
-
-}  // namespace
-
-std::vector<uint8_t> OffscreenContext::ReadPixels() const { return ReadTopDown(width_, height_, GL_RGB, 3); }
-
-std::vector<uint8_t> OffscreenContext::ReadPixelsRgba() const { return ReadTopDown(width_, height_, GL_RGBA, 4); }
+std::vector<uint8_t> OffscreenContext::ReadPixelsRgba() const { return ReadFramebuffer(width_, height_, 4); }
 
 }  // namespace meshara

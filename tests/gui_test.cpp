@@ -8,8 +8,6 @@
 #include <wx/uiaction.h>
 #include <wx/wx.h>
 
-#include <GL/gl.h>
-
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -114,6 +112,17 @@ protected:
         std::string out;
         for (int id : buttons) out += Bar().Button(id)->GetLabel().utf8_string() + "|";
         return out;
+    }
+    // The sample, skinned and lit by its own light, as the current model.
+    Md2Model& AddLitSample() {
+        Md2Model& model = AddSampleModel();
+        EXPECT_TRUE(frame->view->EnsureGl());
+        model.textureMap = LoadSkinImage(MESHARA_SAMPLES_DIR "/knot.pcx").Take();
+        auto light = LoadLightFile(MESHARA_SAMPLES_DIR "/warm-key.lgt");
+        EXPECT_TRUE(light);
+        AppendModelLight(model, light.Value().get());
+        AppendGlobalLight(Doc().lights, light.Take());
+        return model;
     }
     Md2Model& AddSampleModel() {
         auto model = LoadMd2Model(MESHARA_SAMPLES_DIR "/knot.md2");
@@ -425,21 +434,16 @@ wxBitmap Capture(wxWindow& window) {
 }
 
 // The main window with the view's latest picture: a screen grab can lag
-// behind the GL surface under Xvfb, so the view's part comes from GL itself.
+// behind the GL surface under Xvfb, so the view's part is read from GL.
 wxBitmap CaptureFrame(MainWnd& frame) {
     wxImage image = Capture(frame).ConvertToImage();
-    GLWnd& view = *frame.view;
-    view.EnsureGl();
-    view.RepaintNow();
-    const wxSize size = view.GetClientSize();
-    std::vector<unsigned char> pixels(static_cast<size_t>(size.x) * size.y * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadBuffer(GL_BACK);  // the frame just drawn, kept after the swap by Mesa
-    glReadPixels(0, 0, size.x, size.y, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-    const wxPoint at = view.GetScreenPosition() - frame.GetScreenPosition();
-    for (int y = 0; y < size.y; ++y)
-        for (int x = 0; x < size.x; ++x) {
-            const unsigned char* p = &pixels[(static_cast<size_t>(size.y - 1 - y) * size.x + x) * 3];
+    int width = 0, height = 0;
+    std::vector<uint8_t> pixels;
+    if (!frame.view->ReadPixels(width, height, pixels)) return wxBitmap(image);
+    const wxPoint at = frame.view->GetScreenPosition() - frame.GetScreenPosition();
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const uint8_t* p = &pixels[(static_cast<size_t>(y) * width + x) * 3];
             if (at.x + x < image.GetWidth() && at.y + y < image.GetHeight())
                 image.SetRGB(at.x + x, at.y + y, p[0], p[1], p[2]);
         }
@@ -453,21 +457,6 @@ void Save(const wxBitmap& shot, const char* name) {
     const std::string path = ((dir ? std::filesystem::path(dir) : std::filesystem::current_path()) / name).string();
     ASSERT_TRUE(shot.SaveFile(path, wxBITMAP_TYPE_PNG)) << path;
     std::printf("screenshot: %s\n", path.c_str());
-}
-
-// The sample, skinned and lit by its light, as the current model.
-Md2Model& AddLitSample(MainWnd& frame, Document& doc) {
-    auto loaded = LoadMd2Model(MESHARA_SAMPLES_DIR "/knot.md2");
-    EXPECT_TRUE(loaded);
-    doc.models.models.push_back(loaded.Take());
-    doc.models.currentModel = doc.models.Count() - 1;
-    Md2Model& model = *doc.models.models.back();
-    EXPECT_TRUE(frame.view->EnsureGl());
-    model.textureMap = LoadSkinImage(MESHARA_SAMPLES_DIR "/knot.pcx").Take();
-    auto light = LoadLightFile(MESHARA_SAMPLES_DIR "/warm-key.lgt");
-    AppendModelLight(model, light.Value().get());
-    AppendGlobalLight(doc.lights, light.Take());
-    return model;
 }
 
 TEST_F(Viewer, ExtrasFollowEachMenusOwnEntriesAndEveryBarControlIsNamed) {
@@ -495,7 +484,7 @@ TEST_F(Viewer, ExtrasFollowEachMenusOwnEntriesAndEveryBarControlIsNamed) {
 }
 
 TEST_F(Viewer, PlayRunsOnItsOwnClockAndAStepStopsItOnAWholeFrame) {
-    AddLitSample(*frame, Doc());
+    AddLitSample();
     Press(*frame, ids::kPlayAnimation, wxEVT_MENU);
     const Playback& playback = frame->view->State().playback;
     ASSERT_TRUE(playback.playing);
@@ -518,7 +507,7 @@ TEST_F(Viewer, PlayRunsOnItsOwnClockAndAStepStopsItOnAWholeFrame) {
 TEST_F(Viewer, FitThenSaveViewWritesWhatTheCommandLineDrawsOfTheSameScene) {
     frame->SetClientSize(520, 300);
     Pump();
-    AddLitSample(*frame, Doc());
+    AddLitSample();
     frame->view->State().camera.rotation = Quat{0.2f, 0.1f, 0, 0.974679f};
     Press(*frame, ids::kFitModels, wxEVT_MENU);
     EXPECT_EQ(frame->view->State().camera.rotation.w, 1.0f) << "turned back to the start orientation";
@@ -561,7 +550,7 @@ TEST_F(Viewer, FitThenSaveViewWritesWhatTheCommandLineDrawsOfTheSameScene) {
 }
 
 TEST_F(Viewer, TheExtrasKeysAndMenuEntriesReachTheirCommands) {
-    Md2Model& model = AddLitSample(*frame, Doc());
+    Md2Model& model = AddLitSample();
     model.textureMap.reset();
     model.frames[6].name = "other6";  // two animations: pulse 0-5, other 6, pulse 7-11
     frame->Raise();
@@ -633,7 +622,7 @@ TEST_F(Viewer, HiDpiViewDrawsAtItsPhysicalSizeWithTheModelInTheMiddle) {
     const char* scaleText = std::getenv("GDK_SCALE");
     const double scale = frame->view->GetContentScaleFactor();
     EXPECT_EQ(scale, scaleText ? std::atof(scaleText) : scale);
-    AddLitSample(*frame, Doc());
+    AddLitSample();
     frame->Cmd().FitModels();
     int width = 0, height = 0;
     std::vector<uint8_t> rgb;
@@ -656,16 +645,10 @@ TEST_F(Viewer, ScreenshotOfTheSampleWithSkinAndLightThenClosingLeavesNoTexture) 
     const int textures = LiveTextureCount();
     frame->SetSize(720, 520);
     Pump();
-    Md2Model& model = AddSampleModel();
-    ASSERT_TRUE(frame->view->EnsureGl());
-    model.textureMap = LoadSkinImage(MESHARA_SAMPLES_DIR "/knot.pcx").Take();
+    Md2Model& model = AddLitSample();
     model.glowMap = LoadSkinImage(MESHARA_SAMPLES_DIR "/knot.bmp").Take();
     model.glowMapOn = 0;  // loaded, not shown
     EXPECT_EQ(LiveTextureCount(), textures + 2);
-    auto light = LoadLightFile(MESHARA_SAMPLES_DIR "/warm-key.lgt");
-    ASSERT_TRUE(light);
-    AppendModelLight(model, light.Value().get());
-    AppendGlobalLight(Doc().lights, light.Take());
     Doc().lights.selectedGlobalLight = model.currentLight = 0;
     frame->view->State().camera.rotation = Quat{0.2f, 0.1f, 0, 0.974679f};
     frame->RefreshOptionsBar();

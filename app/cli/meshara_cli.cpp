@@ -75,7 +75,7 @@ bool WriteOutput(const std::string& path, std::span<const uint8_t> bytes) {
     }
     std::string why;
     if (WriteFileBytes(path, bytes, &why)) return true;
-    Refused(FileKind::Light, LoadError::CannotCreate, path, why);
+    Refused(FileKind::Output, LoadError::CannotCreate, path, why);
     return false;
 }
 
