@@ -9,13 +9,10 @@
 #include <memory>
 #include <string>
 
-#include "lights/light_record.h"
-#include "model/md2_loader.h"
 #include "render/gl_view.h"
 #include "render/offscreen.h"
 #include "render/renderer.h"
-#include "render/skin_texture.h"
-#include "render/submission.h"
+#include "session/scene_setup.h"
 
 namespace {
 
@@ -28,44 +25,37 @@ fs::path Corpus(const std::string& name) { return fs::path(MESHARA_CORPUS_DIR) /
 
 struct World {
     std::unique_ptr<OffscreenContext> context;
-    ModelList models;
-    GlobalLightList lights;
-    RenderSettings settings;
-    Camera camera;
+    std::unique_ptr<Renderer> renderer;
+    Document doc;
+    ViewState view;
     std::string problem;
 
     World() {
         context = OffscreenContext::Create(kWidth, kHeight, problem);
         if (!context) return;
-        InstallTextureReleaseHook();
         InitGLState(kWidth, kHeight);
         ApplyViewportAndProjection(kWidth, kHeight);
-        for (int i = 0; i < 8; ++i) {
-            auto light = std::make_unique<LightRecord>();
-            light->position[0] = static_cast<float>(150 - 40 * i);
-            light->diffuse[0] = light->diffuse[1] = light->diffuse[2] = 0.2f;
-            AppendGlobalLight(lights, std::move(light));
-        }
+        renderer = std::make_unique<Renderer>();
         for (int i = 0; i < kCopies; ++i) {
-            auto model = LoadMd2Model(Corpus("faerie.md2").string());
-            if (!model) {
+            auto opened = OpenModelFile(doc.models, Corpus("faerie.md2").string());
+            if (!opened) {
                 problem = "cannot load " + Corpus("faerie.md2").string();
                 return;
             }
-            for (std::unique_ptr<SkinImage>* map : {&model.Value()->textureMap, &model.Value()->diffusionMap,
-                                                    &model.Value()->specularityMap, &model.Value()->glowMap}) {
-                auto skin = LoadSkinImage(Corpus("faerie2.bmp").string());
-                if (!skin) {
+            for (size_t m = 0; m < kMapKinds; ++m)
+                if (!LoadMapFile(*opened.Value(), static_cast<MapKind>(m), Corpus("faerie2.bmp").string())) {
                     problem = "cannot load " + Corpus("faerie2.bmp").string();
                     return;
                 }
-                *map = skin.Take();
+            for (int l = 0; l < 8; ++l) {
+                auto light = std::make_unique<LightRecord>();
+                light->position[0] = static_cast<float>(150 - 40 * l);
+                light->diffuse[0] = light->diffuse[1] = light->diffuse[2] = 0.2f;
+                AddLightTo(doc, *opened.Value(), std::move(light));
             }
-            for (const auto& light : lights.lights) AppendModelLight(*model.Value(), light.get());
-            models.models.push_back(model.Take());
         }
     }
-    ~World() { models.models.clear(); }  // textures go before the context
+    ~World() { renderer.reset(); }  // textures go before the context
 };
 
 World& TheWorld() {
@@ -79,11 +69,11 @@ void BM_Frame(benchmark::State& state) {
         state.SkipWithError(w.problem.c_str());
         return;
     }
-    SetSubmissionPath(state.range(0) == 0 ? SubmissionPath::Immediate : SubmissionPath::VertexArrays);
+    w.renderer->SetSubmissionPath(state.range(0) == 0 ? SubmissionPath::Immediate : SubmissionPath::VertexArrays);
     int frame = 0;
     for (auto _ : state) {
-        w.models.currentFrame = frame++ % 8;  // a few frames, as a playing animation visits them
-        RenderScene(Scene{w.models, w.settings, w.camera, 0}, nullptr);
+        w.doc.models.currentFrame = frame++ % 8;  // a few frames, as a playing animation visits them
+        w.renderer->Render(SceneOf(w.doc, w.view), nullptr);
     }
     state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
@@ -96,12 +86,13 @@ void BM_BuildArrays(benchmark::State& state) {
         state.SkipWithError("cannot load faerie.md2");
         return;
     }
+    const Md2Model& model = *loaded.Value();
     for (auto _ : state) {
-        loaded.Value()->renderCache.reset();
-        PrepareModelArrays(*loaded.Value());
-        benchmark::ClobberMemory();
+        ModelArrays arrays(model);
+        Submitter(model, arrays, SubmissionPath::VertexArrays).PrepareAllFrames();
+        benchmark::DoNotOptimize(arrays.frames.data());
     }
-    state.counters["frames"] = loaded.Value()->FrameCount();
+    state.counters["frames"] = model.FrameCount();
 }
 BENCHMARK(BM_BuildArrays)->Unit(benchmark::kMillisecond);
 

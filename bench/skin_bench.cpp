@@ -7,7 +7,7 @@
 
 #include <cstdlib>
 
-#include "skins/skin_decoder.h"
+#include "formats/skin_decoder.h"
 #include "tools/writers/picture_writers.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include "io/file_bytes.h"
 #include "render/offscreen.h"
-#include "skins/png_writer.h"
+#include "formats/png_writer.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {

@@ -1,6 +1,6 @@
 #pragma once
-// What every export shares: the model in glTF's axes and units, and its
-// triangles as one indexed vertex list.
+// What every export shares: the model in glTF's axes and units; its
+// triangles go out welded as the viewer draws them (model/corner_weld.h).
 //
 // The loader's axes are Quake's with y negated: x forward, y right, z up.
 // glTF's are +Y up, +Z forward (the front of an asset faces +Z) and +X to
@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "model/md2_model.h"
+#include "io/result.h"
 
 namespace meshara {
 
@@ -30,19 +31,10 @@ Float3 ExportPosition(const Vec3d& p, double scale);
 // model has none (a vertex no face reaches, or whose faces cancel): up.
 Float3 ExportNormal(const Vec3d& n);
 
-// One vertex per distinct pair of model vertex and texture coordinate, as
-// glTF has a single index per corner where MD2 has one for the position and
-// one for the texture coordinate.
-struct ExportMesh {
-    std::vector<uint32_t> indices;       // three per triangle, the model's triangle order and winding
-    std::vector<uint16_t> modelVertex;   // the model vertex each export vertex stands for
-    std::vector<std::array<float, 2>> texCoords;  // (s, t): t grows downward in the picture, as in glTF
-};
-ExportMesh BuildExportMesh(const Md2Model& model);
-
-// Empty when every position of every frame, scaled, is a finite float;
-// otherwise says which frame is not (formats cannot carry infinities).
-std::string CheckExportablePositions(const Md2Model& model, double scale);
+// Fine when every position of the frames first..last, scaled, is a finite
+// float; otherwise CannotExport saying which frame is not (formats cannot
+// carry infinities).
+Status CheckExportablePositions(const Md2Model& model, int32_t first, int32_t last, double scale);
 
 // The file name of path without its folder and last extension: "faerie"
 // for "models/faerie.md2".

@@ -7,8 +7,9 @@
 #include <sstream>
 
 #include "export/export_mesh.h"
-#include "model/vertex_normals.h"
-#include "skins/png_writer.h"
+#include "formats/png_writer.h"
+#include "model/corner_weld.h"
+#include "model/normals.h"
 
 namespace meshara {
 
@@ -94,15 +95,15 @@ private:
     tg::Model& model_;
 };
 
-std::vector<Float3> FramePositions(const Md2Model& model, const ExportMesh& mesh, size_t frame, double scale) {
+std::vector<Float3> WeldedPositions(const Md2Model& model, const CornerWeld& mesh, size_t frame, double scale) {
     std::vector<Float3> out;
     out.reserve(mesh.modelVertex.size());
-    for (uint16_t v : mesh.modelVertex) out.push_back(ExportPosition(model.frames[frame].vertices[v], scale));
+    for (uint16_t v : mesh.modelVertex) out.push_back(ExportPosition(VertexPosition(model.frames[frame], v), scale));
     return out;
 }
 
-std::vector<Float3> FrameNormalsOf(const Md2Model& model, const ExportMesh& mesh, size_t frame) {
-    const std::vector<Vec3d>& normals = FrameNormals(model, static_cast<int32_t>(frame));
+std::vector<Float3> WeldedNormals(const Md2Model& model, const CornerWeld& mesh, size_t frame) {
+    const std::vector<Vec3d> normals = FrameNormals(model, static_cast<int32_t>(frame));
     std::vector<Float3> out;
     out.reserve(mesh.modelVertex.size());
     for (uint16_t v : mesh.modelVertex) out.push_back(ExportNormal(normals[v]));
@@ -116,7 +117,7 @@ std::vector<Float3> Difference(const std::vector<Float3>& to, const std::vector<
     return out;
 }
 
-uint64_t BufferBytes(const Md2Model& model, const ExportMesh& mesh, const GltfExportOptions& options) {
+uint64_t BufferBytes(const Md2Model& model, const CornerWeld& mesh, const GltfExportOptions& options) {
     const uint64_t vertices = mesh.modelVertex.size(), frames = model.frames.size();
     uint64_t bytes = mesh.indices.size() * uint64_t{4} + vertices * 32 + (frames - 1) * vertices * 24;
     for (const Md2Animation& a : options.animations)
@@ -185,26 +186,22 @@ void AddAnimation(tg::Model& gltf, BufferBuilder& buffer, const Md2Animation& a,
 
 }  // namespace
 
-std::optional<std::vector<uint8_t>> ExportGltf(const Md2Model& model, const GltfExportOptions& options,
-                                               std::string& why) {
-    if (model.frames.empty() || model.triangles.empty()) {
-        why = model.frames.empty() ? "the model has no frames" : "the model has no triangles";
-        return std::nullopt;
-    }
-    if (why = CheckExportablePositions(model, options.scale); !why.empty()) return std::nullopt;
+Result<std::vector<uint8_t>> ExportGltf(const Md2Model& model, const GltfExportOptions& options) {
+    const auto refuse = [](std::string why) { return Failure{ErrorKind::CannotExport, std::move(why)}; };
+    if (model.frames.empty() || model.triangles.empty())
+        return refuse(model.frames.empty() ? "the model has no frames" : "the model has no triangles");
+    if (Status finite = CheckExportablePositions(model, 0, model.FrameCount() - 1, options.scale); !finite)
+        return finite.Why();
     for (const Md2Animation& a : options.animations)
-        if (a.first < 0 || a.last < a.first || a.last >= model.FrameCount()) {
-            why = "the animation " + a.name + " names frames the model does not have";
-            return std::nullopt;
-        }
-    const ExportMesh mesh = BuildExportMesh(model);
+        if (a.first < 0 || a.last < a.first || a.last >= model.FrameCount())
+            return refuse("the animation " + a.name + " names frames the model does not have");
+    const CornerWeld mesh = WeldCorners(model);
     const size_t frames = model.frames.size(), targets = frames - 1;
     if (const uint64_t bytes = BufferBytes(model, mesh, options); bytes > kMaxGltfBuffer) {
         const size_t vertices = mesh.modelVertex.size();
-        why = "the file would hold " + std::to_string(bytes >> 20) + " MiB (" + std::to_string(frames) + " frames, " +
-              std::to_string(vertices) + (vertices == 1 ? " vertex" : " vertices") + " each), more than the " +
-              std::to_string(kMaxGltfBuffer >> 20) + " MiB a glTF export may hold";
-        return std::nullopt;
+        return refuse("the file would hold " + std::to_string(bytes >> 20) + " MiB (" + std::to_string(frames) +
+                      " frames, " + std::to_string(vertices) + (vertices == 1 ? " vertex" : " vertices") +
+                      " each), more than the " + std::to_string(kMaxGltfBuffer >> 20) + " MiB a glTF export may hold");
     }
 
     tg::Model gltf;
@@ -230,8 +227,8 @@ std::optional<std::vector<uint8_t>> ExportGltf(const Md2Model& model, const Gltf
     } else {
         primitive.indices = buffer.Indices(mesh.indices, TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT);
     }
-    const std::vector<Float3> basePositions = FramePositions(model, mesh, 0, options.scale);
-    const std::vector<Float3> baseNormals = FrameNormalsOf(model, mesh, 0);
+    const std::vector<Float3> basePositions = WeldedPositions(model, mesh, 0, options.scale);
+    const std::vector<Float3> baseNormals = WeldedNormals(model, mesh, 0);
     primitive.attributes["POSITION"] = buffer.Vec3(basePositions, true);
     primitive.attributes["NORMAL"] = buffer.Vec3(baseNormals, false);
     primitive.attributes["TEXCOORD_0"] = buffer.Vec2(mesh.texCoords);
@@ -241,8 +238,8 @@ std::optional<std::vector<uint8_t>> ExportGltf(const Md2Model& model, const Gltf
     tg::Value::Array targetNames;
     for (size_t f = 1; f < frames; ++f) {
         primitive.targets.push_back(
-            {{"POSITION", buffer.Vec3(Difference(FramePositions(model, mesh, f, options.scale), basePositions), true)},
-             {"NORMAL", buffer.Vec3(Difference(FrameNormalsOf(model, mesh, f), baseNormals), false)}});
+            {{"POSITION", buffer.Vec3(Difference(WeldedPositions(model, mesh, f, options.scale), basePositions), true)},
+             {"NORMAL", buffer.Vec3(Difference(WeldedNormals(model, mesh, f), baseNormals), false)}});
         targetNames.emplace_back(model.frames[f].name);
     }
     gltfMesh.primitives.push_back(std::move(primitive));
@@ -272,10 +269,7 @@ std::optional<std::vector<uint8_t>> ExportGltf(const Md2Model& model, const Gltf
 
     tg::TinyGLTF writer;
     std::ostringstream out;
-    if (!writer.WriteGltfSceneToStream(&gltf, out, !options.binary, options.binary)) {
-        why = "the glTF writer failed";
-        return std::nullopt;
-    }
+    if (!writer.WriteGltfSceneToStream(&gltf, out, !options.binary, options.binary)) return refuse("the glTF writer failed");
     const std::string text = std::move(out).str();
     return std::vector<uint8_t>(text.begin(), text.end());
 }

@@ -6,31 +6,31 @@
 // export/export_mesh.h. Serialised by tinygltf.
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "export/export_mesh.h"
+#include "formats/skin_image.h"
+#include "io/result.h"
 #include "model/animations.h"
 #include "model/md2_model.h"
-#include "skins/skin_image.h"
 
 namespace meshara {
 
 struct GltfExportOptions {
     bool binary = true;  // .glb; false writes .gltf text with the buffer and picture as data URIs
-    double scale = 1.0 / 32;
-    double framesPerSecond = 10;
+    double scale = kDefaultExportScale;
+    double framesPerSecond = kFramesPerSecond;
     // The animations written, in this order (FindAnimations gives them all).
     // A model with one frame gets none, having nothing to move between.
     std::vector<Md2Animation> animations;
     const SkinImage* texture = nullptr;  // embedded as PNG with a material that uses it
 };
 
-// The file's bytes, or nothing with the reason in why: a model without
+// The file's bytes, or CannotExport with the reason: a model without
 // frames or triangles, positions that are not finite, or a file beyond
 // kMaxGltfBuffer.
-std::optional<std::vector<uint8_t>> ExportGltf(const Md2Model& model, const GltfExportOptions& options,
-                                               std::string& why);
+Result<std::vector<uint8_t>> ExportGltf(const Md2Model& model, const GltfExportOptions& options);
 
 // Largest buffer written. A glb counts its length in 32 bits, and a model
 // with thousands of frames would need frames x frames weights.

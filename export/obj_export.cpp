@@ -1,12 +1,11 @@
 #include "export/obj_export.h"
 
 #include <array>
-#include <cmath>
 #include <cstdio>
 #include <map>
 
 #include "export/export_mesh.h"
-#include "model/vertex_normals.h"
+#include "model/normals.h"
 
 namespace meshara {
 
@@ -30,24 +29,15 @@ void AppendLine(std::string& out, const char* tag, std::initializer_list<float> 
 
 }  // namespace
 
-std::optional<ObjFiles> ExportObj(const Md2Model& model, const ObjExportOptions& options, std::string& why) {
-    if (options.frame < 0 || options.frame >= model.FrameCount()) {
-        why = "frame " + std::to_string(options.frame) + " is out of range: the model has " +
-              std::to_string(model.FrameCount()) + " frames";
-        return std::nullopt;
-    }
-    if (model.triangles.empty()) {
-        why = "the model has no triangles";
-        return std::nullopt;
-    }
+Result<ObjFiles> ExportObj(const Md2Model& model, const ObjExportOptions& options) {
+    if (!model.HasFrame(options.frame))
+        return Failure{ErrorKind::CannotExport, "frame " + std::to_string(options.frame) +
+                                                    " is out of range: the model has " +
+                                                    std::to_string(model.FrameCount()) + " frames"};
+    if (model.triangles.empty()) return Failure{ErrorKind::CannotExport, "the model has no triangles"};
+    if (Status finite = CheckExportablePositions(model, options.frame, options.frame, options.scale); !finite)
+        return finite.Why();
     const Md2Frame& frame = model.frames[static_cast<size_t>(options.frame)];
-    for (const Vec3d& v : frame.vertices)
-        for (float c : ExportPosition(v, options.scale))
-            if (!std::isfinite(c)) {
-                why = "frame " + std::to_string(options.frame) + " (" + frame.name +
-                      ") has a position that is not a finite number at this scale";
-                return std::nullopt;
-            }
 
     const std::string material = FileStem(model.name);
     ObjFiles files;
@@ -58,11 +48,11 @@ std::optional<ObjFiles> ExportObj(const Md2Model& model, const ObjExportOptions&
     obj += "mtllib " + options.materialFile + "\no " + material + "\n";
     // Positions and normals per model vertex, so faces share them as in the
     // model; texture coordinates per distinct pair.
-    for (const Vec3d& v : frame.vertices) {
+    for (const Vec3d& v : FramePositions(model, options.frame)) {
         const Float3 p = ExportPosition(v, options.scale);
         AppendLine(obj, "v", {p[0], p[1], p[2]});
     }
-    const std::vector<Vec3d>& normals = FrameNormals(model, options.frame);
+    const std::vector<Vec3d> normals = FrameNormals(model, options.frame);
     for (const Vec3d& n : normals) {
         const Float3 e = ExportNormal(n);
         AppendLine(obj, "vn", {e[0], e[1], e[2]});

@@ -4,16 +4,17 @@
 // glTF export (export/export_mesh.h), so both land alike in Blender.
 
 #include <cstdint>
-#include <optional>
 #include <string>
 
+#include "export/export_mesh.h"
+#include "io/result.h"
 #include "model/md2_model.h"
 
 namespace meshara {
 
 struct ObjExportOptions {
     int32_t frame = 0;
-    double scale = 1.0 / 32;
+    double scale = kDefaultExportScale;
     std::string materialFile;  // the .mtl's file name, as the .obj names it
     std::string textureFile;   // the picture's file name, as the .mtl names it; empty for none
 };
@@ -23,8 +24,8 @@ struct ObjFiles {
     std::string mtl;
 };
 
-// The two files' text, or nothing with the reason in why (a frame out of
+// The two files' text, or CannotExport with the reason (a frame out of
 // range, a model without triangles, positions that are not finite).
-std::optional<ObjFiles> ExportObj(const Md2Model& model, const ObjExportOptions& options, std::string& why);
+Result<ObjFiles> ExportObj(const Md2Model& model, const ObjExportOptions& options);
 
 }  // namespace meshara

@@ -7,13 +7,13 @@
 #include <cstring>
 #include <span>
 
-#include "lights/lgt_file.h"
+#include "formats/lgt_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto result = meshara::ParseLight(std::span<const uint8_t>(data, size));
     if (!result) return 0;
     const meshara::LightRecord& light = *result.Value();
-    if (light.on != 1) std::abort();
+    if (!light.on) std::abort();
     const auto again = meshara::SerializeLight(light);
     const size_t n = light.name.size();
     // Same magic, name and (unless the name was cut) the same fields.

@@ -1,12 +1,13 @@
 // The MD2 parser on arbitrary bytes: it may refuse, never crash, and a model
-// it accepts must hold together (indices in range, one normal per vertex).
+// it accepts must hold together (indices in range, one normal per vertex,
+// every frame in an animation).
 
 #include <cstdint>
 #include <cstdlib>
 #include <span>
 
-#include "model/md2_loader.h"
-#include "model/vertex_normals.h"
+#include "model/md2_model.h"
+#include "model/normals.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto result = meshara::ParseMd2Model(std::span<const uint8_t>(data, size), "fuzz.md2");
@@ -17,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (v >= m.vertexCount) std::abort();
     for (int32_t f = 0; f < m.FrameCount(); ++f)
         if (m.frames[f].vertices.size() != static_cast<size_t>(m.vertexCount) ||
-            meshara::FrameNormals(m, f).size() != m.frames[f].vertices.size())
+            meshara::FrameNormals(m, f).size() != m.frames[f].vertices.size() ||
+            !meshara::AnimationHolding(m, f))
             std::abort();
     return 0;
 }

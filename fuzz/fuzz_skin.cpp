@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <span>
 
-#include "skins/skin_decoder.h"
+#include "formats/skin_decoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto result = meshara::DecodeSkinImage(std::span<const uint8_t>(data, size));

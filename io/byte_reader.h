@@ -76,6 +76,7 @@ public:
 
     // Copies count bytes into out; on a short read out is zero-filled.
     void Bytes(void* out, size_t count) {
+        if (count == 0) return;  // out may be null then
         if (count > Remaining()) {
             std::memset(out, 0, count);
             truncated_ = true;

@@ -2,9 +2,9 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
-#include <random>
 #include <utility>
 
 #include <fcntl.h>
@@ -35,15 +35,14 @@ void Close(int& fd) {
 
 // ---- Reading ---------------------------------------------------------------
 
-LoadResult<InputFile> InputFile::Open(const std::string& path) {
-    using Result = LoadResult<InputFile>;
+Result<InputFile> InputFile::Open(const std::string& path) {
     // Non-blocking, so a FIFO nobody writes to opens at once and is then refused.
     InputFile file;
     file.fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (file.fd_ < 0) return Result::Fail(LoadError::CannotOpen, ErrnoText(errno));
+    if (file.fd_ < 0) return Failure{ErrorKind::CannotOpen, ErrnoText(errno)};
     struct stat st {};
-    if (::fstat(file.fd_, &st) != 0) return Result::Fail(LoadError::CannotOpen, ErrnoText(errno));
-    if (!S_ISREG(st.st_mode)) return Result::Fail(LoadError::CannotOpen, KindText(st.st_mode));
+    if (::fstat(file.fd_, &st) != 0) return Failure{ErrorKind::CannotOpen, ErrnoText(errno)};
+    if (!S_ISREG(st.st_mode)) return Failure{ErrorKind::CannotOpen, KindText(st.st_mode)};
     file.size_ = static_cast<uint64_t>(st.st_size);
     return file;
 }
@@ -63,39 +62,36 @@ InputFile& InputFile::operator=(InputFile&& other) noexcept {
 
 InputFile::~InputFile() { Close(fd_); }
 
-bool InputFile::ReadMore(std::vector<uint8_t>& out, uint64_t count, std::string& why) {
+Status InputFile::ReadMore(std::vector<uint8_t>& out, uint64_t count) {
     const uint64_t wanted = std::min(count, size_ - std::min(size_, position_));
     const size_t start = out.size();
     try {
         out.resize(start + static_cast<size_t>(wanted));
     } catch (const std::exception&) {  // bad_alloc, or length_error past what a vector can hold
-        why = "not enough memory to read " + std::to_string(wanted) + " bytes";
-        return false;
+        return Failure{ErrorKind::CannotOpen, "not enough memory to read " + std::to_string(wanted) + " bytes"};
     }
     size_t got = 0;
     while (got < wanted) {
         const ssize_t n = ::read(fd_, out.data() + start + got, static_cast<size_t>(wanted) - got);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
+            const int error = errno;
             out.resize(start + got);
-            why = ErrnoText(errno);
-            return false;
+            return Failure{ErrorKind::CannotOpen, ErrnoText(error)};
         }
         if (n == 0) break;  // the file shrank since it was opened
         got += static_cast<size_t>(n);
     }
     out.resize(start + got);
     position_ += got;
-    return true;
+    return {};
 }
 
-LoadResult<std::vector<uint8_t>> ReadFileBytes(const std::string& path) {
-    using Result = LoadResult<std::vector<uint8_t>>;
+Result<std::vector<uint8_t>> ReadFileBytes(const std::string& path) {
     auto file = InputFile::Open(path);
-    if (!file) return Result::Fail(file.Error(), file.Detail());
+    if (!file) return file.Why();
     std::vector<uint8_t> bytes;
-    std::string why;
-    if (!file.Value().ReadMore(bytes, file.Value().Size(), why)) return Result::Fail(LoadError::CannotOpen, why);
+    if (Status read = file.Value().ReadMore(bytes, file.Value().Size()); !read) return read.Why();
     return bytes;
 }
 
@@ -103,12 +99,14 @@ LoadResult<std::vector<uint8_t>> ReadFileBytes(const std::string& path) {
 
 namespace {
 
-bool Fail(std::string* why, std::string text) {
-    if (why) *why = std::move(text);
+// The writer's steps say why they failed through a string; the public
+// function turns that into the one failure kind a write has.
+bool Fail(std::string& why, std::string text) {
+    why = std::move(text);
     return false;
 }
 
-bool WriteAll(int fd, std::span<const uint8_t> bytes, std::string* why) {
+bool WriteAll(int fd, std::span<const uint8_t> bytes, std::string& why) {
     size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -127,7 +125,7 @@ std::string FolderOf(const std::string& path) {
 
 // Follows symbolic links to the path that is really written, which need
 // not exist yet. Empty, with the reason, when the links go round in circles.
-std::string ResolveLinks(std::string path, std::string* why) {
+std::string ResolveLinks(std::string path, std::string& why) {
     for (int hops = 0; hops < 40; ++hops) {
         struct stat st {};
         if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
@@ -145,10 +143,9 @@ std::string ResolveLinks(std::string path, std::string* why) {
 // nothing that already exists (a link left there by anyone) is ever
 // followed, and a target name of any legal length still works.
 int CreateTemporary(const std::string& folder, mode_t mode, std::string& name) {
-    static std::mt19937 random{std::random_device{}()};
     for (int attempt = 0; attempt < 100; ++attempt) {
         char leaf[32];
-        std::snprintf(leaf, sizeof leaf, ".meshara-%08x", static_cast<unsigned>(random()));
+        std::snprintf(leaf, sizeof leaf, ".meshara-%08x", static_cast<unsigned>(::arc4random()));
         name = folder + "/" + leaf;
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
         if (fd >= 0 || errno != EEXIST) return fd;
@@ -157,7 +154,7 @@ int CreateTemporary(const std::string& folder, mode_t mode, std::string& name) {
     return -1;
 }
 
-bool WriteInPlace(const std::string& path, int extraFlags, std::span<const uint8_t> bytes, std::string* why) {
+bool WriteInPlace(const std::string& path, int extraFlags, std::span<const uint8_t> bytes, std::string& why) {
     int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | extraFlags);
     if (fd < 0) return Fail(why, ErrnoText(errno));
     // A FIFO is opened without waiting for a reader; once open, writes may wait.
@@ -167,14 +164,7 @@ bool WriteInPlace(const std::string& path, int extraFlags, std::span<const uint8
     return ok;
 }
 
-}  // namespace
-
-bool WriteFileBytes(const std::string& requested, std::span<const uint8_t> bytes, std::string* why) {
-    // Past a file size limit the write fails with EFBIG instead of killing
-    // the process, so the temporary file can still be removed.
-    static const bool ignoringSizeSignal = [] { return std::signal(SIGXFSZ, SIG_IGN) != SIG_ERR; }();
-    (void)ignoringSizeSignal;
-
+bool WriteFile(const std::string& requested, std::span<const uint8_t> bytes, std::string& why) {
     const std::string path = ResolveLinks(requested, why);
     if (path.empty()) return false;
     struct stat st {};
@@ -212,6 +202,17 @@ bool WriteFileBytes(const std::string& requested, std::span<const uint8_t> bytes
     if (ok && ::rename(temp.c_str(), path.c_str()) != 0) ok = Fail(why, ErrnoText(errno));
     if (!ok) ::unlink(temp.c_str());
     return ok;
+}
+
+}  // namespace
+
+Status WriteFileBytes(const std::string& path, std::span<const uint8_t> bytes) {
+    // Past a file size limit the write fails with EFBIG instead of killing
+    // the process, so the temporary file can still be removed.
+    std::signal(SIGXFSZ, SIG_IGN);
+    std::string why;
+    if (!WriteFile(path, bytes, why)) return Failure{ErrorKind::CannotCreate, std::move(why)};
+    return {};
 }
 
 }  // namespace meshara

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "io/load_result.h"
+#include "io/result.h"
 
 namespace meshara {
 
@@ -20,7 +20,7 @@ public:
     // with CannotOpen, as is a path that cannot be opened; the detail says
     // why ("is a directory", "No such file or directory"). A FIFO with no
     // writer does not block the open.
-    static LoadResult<InputFile> Open(const std::string& path);
+    static Result<InputFile> Open(const std::string& path);
 
     InputFile(InputFile&& other) noexcept;
     InputFile& operator=(InputFile&& other) noexcept;
@@ -33,9 +33,8 @@ public:
     uint64_t Position() const { return position_; }
 
     // Appends up to count more bytes to out, fewer at the end of the file.
-    // False, with the reason in why, on a read error or when the memory for
-    // them cannot be had.
-    bool ReadMore(std::vector<uint8_t>& out, uint64_t count, std::string& why);
+    // CannotOpen on a read error or when the memory for them cannot be had.
+    Status ReadMore(std::vector<uint8_t>& out, uint64_t count);
 
 private:
     InputFile() = default;
@@ -46,14 +45,14 @@ private:
 
 // The whole of a regular file (as much as it held when opened), or
 // CannotOpen with the reason.
-LoadResult<std::vector<uint8_t>> ReadFileBytes(const std::string& path);
+Result<std::vector<uint8_t>> ReadFileBytes(const std::string& path);
 
 // Writes bytes to path. A symbolic link is followed and its target written.
 // An existing regular file is replaced through a temporary file beside it
 // that takes its mode, owner and group, so a failure leaves it whole; a file
 // with several hard links, or in a folder that takes no new file, is
-// written in place; a FIFO or device is written straight into. False, with
-// the reason in why when given, on any failure; no temporary file is left.
-bool WriteFileBytes(const std::string& path, std::span<const uint8_t> bytes, std::string* why = nullptr);
+// written in place; a FIFO or device is written straight into. CannotCreate
+// on any failure; no temporary file is left.
+Status WriteFileBytes(const std::string& path, std::span<const uint8_t> bytes);
 
 }  // namespace meshara

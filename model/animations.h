@@ -4,12 +4,14 @@
 // share a stem (the name without its trailing digits) is one animation.
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
-#include "model/md2_model.h"
-
 namespace meshara {
+
+// The rate models are made for: the engine steps their frames ten times a second.
+constexpr double kFramesPerSecond = 10;
 
 struct Md2Animation {
     std::string name;   // the shared stem, "stand"
@@ -22,23 +24,9 @@ struct Md2Animation {
 std::string FrameStem(const std::string& frameName);
 
 // Every frame in exactly one animation, in frame order.
-std::vector<Md2Animation> FindAnimations(const Md2Model& model);
+std::vector<Md2Animation> FindAnimations(std::span<const std::string> frameNames);
 
 // The index of the animation holding frame, or -1 when no animation does.
 int32_t AnimationOfFrame(const std::vector<Md2Animation>& animations, int32_t frame);
-
-}  // namespace meshara
-
-namespace meshara {
-
-// The box around a model's positions over frames first..last (clamped to
-// the model's frames), in the model's own axes; empty when no frame is in range.
-struct Bounds {
-    Vec3d min, max;
-    bool empty = true;
-    void Add(const Vec3d& p);
-    void Add(const Bounds& other);
-};
-Bounds FrameBounds(const Md2Model& model, int32_t first, int32_t last);
 
 }  // namespace meshara

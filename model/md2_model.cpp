@@ -1,31 +1,64 @@
 #include "model/md2_model.h"
 
 #include <algorithm>
+#include <new>
+
+#include "io/file_name.h"
 
 namespace meshara {
 
-Md2Model::~Md2Model() {
-    renderCache.reset();
-    frames.clear();
-    lights.clear();
-    // Explicit order: member destruction would run it backwards.
-    textureMap.reset();
-    specularityMap.reset();
-    diffusionMap.reset();
-    glowMap.reset();
+Md2Model MakeMd2Model(Md2File file, std::string name) {
+    Md2Model model;
+    model.name = std::move(name);
+    model.vertexCount = file.vertexCount;
+    model.skinNames = std::move(file.skinNames);
+    model.triangles = std::move(file.triangles);
+    model.frames = std::move(file.frames);
+    std::vector<std::string> names;
+    names.reserve(model.frames.size());
+    for (const Md2Frame& f : model.frames) names.push_back(f.name);
+    model.animations = FindAnimations(names);
+    return model;
 }
 
-Md2Model* ModelList::CurrentModel() const {
-    if (currentModel < 0 || currentModel >= Count()) return nullptr;
-    return models[static_cast<size_t>(currentModel)].get();
+namespace {
+Result<std::shared_ptr<Md2Model>> Made(Result<Md2File> file, std::string name) {
+    if (!file) return file.Why();
+    try {
+        return std::make_shared<Md2Model>(MakeMd2Model(file.Take(), std::move(name)));
+    } catch (const std::bad_alloc&) {
+        return Failure{ErrorKind::CannotOpen, "not enough memory to hold the model"};
+    }
+}
+}  // namespace
+
+Result<std::shared_ptr<Md2Model>> ParseMd2Model(std::span<const uint8_t> bytes, std::string name) {
+    return Made(ParseMd2(bytes), std::move(name));
 }
 
-int32_t MaxFrameCount(const ModelList& list) {
-    int32_t most = 0;
-    for (const auto& m : list.models) most = std::max(most, m->FrameCount());
-    return most;
+Result<std::shared_ptr<Md2Model>> LoadMd2Model(const std::string& path) {
+    return Made(ReadMd2File(path), FileNameOfPath(path));
 }
 
-void ReleaseModel(std::unique_ptr<Md2Model> model) { model.reset(); }
+std::vector<Vec3d> FramePositions(const Md2Model& model, int32_t frame) {
+    const Md2Frame& f = model.frames[static_cast<size_t>(frame)];
+    std::vector<Vec3d> out(f.vertices.size());
+    for (size_t v = 0; v < out.size(); ++v) out[v] = VertexPosition(f, v);
+    return out;
+}
+
+Bounds FrameBounds(const Md2Model& model, int32_t first, int32_t last) {
+    Bounds box;
+    for (int32_t f = std::max(first, 0); f <= std::min(last, model.FrameCount() - 1); ++f) {
+        const Md2Frame& frame = model.frames[static_cast<size_t>(f)];
+        for (size_t v = 0; v < frame.vertices.size(); ++v) box.Add(VertexPosition(frame, v));
+    }
+    return box;
+}
+
+const Md2Animation* AnimationHolding(const Md2Model& model, int32_t frame) {
+    const int32_t at = AnimationOfFrame(model.animations, frame);
+    return at < 0 ? nullptr : &model.animations[static_cast<size_t>(at)];
+}
 
 }  // namespace meshara

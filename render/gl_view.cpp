@@ -53,10 +53,6 @@ void ApplyViewTransform(const Camera& camera) {
     glTranslated(camera.modelOffset.x, camera.modelOffset.y, camera.modelOffset.z);
 }
 
-}  // namespace meshara
-
-namespace meshara {
-
 std::vector<uint8_t> ReadFramebuffer(int width, int height, int channels) {
     const size_t row = static_cast<size_t>(width) * static_cast<size_t>(channels);
     std::vector<uint8_t> bottomUp(row * static_cast<size_t>(height));
@@ -66,6 +62,11 @@ std::vector<uint8_t> ReadFramebuffer(int width, int height, int channels) {
     for (int y = 0; y < height; ++y)
         std::copy_n(&bottomUp[static_cast<size_t>(height - 1 - y) * row], row, &topDown[static_cast<size_t>(y) * row]);
     return topDown;
+}
+
+std::vector<uint8_t> ReadBackBuffer(int width, int height) {
+    glReadBuffer(GL_BACK);
+    return ReadFramebuffer(width, height, 3);
 }
 
 }  // namespace meshara

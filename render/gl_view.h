@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "render/camera.h"
+#include "view/camera.h"
 
 namespace meshara {
 
@@ -25,5 +25,9 @@ void ApplyViewTransform(const Camera& camera);
 // The picture in the buffer being read, width x height, as RGB (channels
 // 3) or RGBA (4) bytes, top row first.
 std::vector<uint8_t> ReadFramebuffer(int width, int height, int channels);
+
+// The same from the back buffer of a double-buffered window, RGB: what was
+// drawn there last, whatever covers the window on the screen.
+std::vector<uint8_t> ReadBackBuffer(int width, int height);
 
 }  // namespace meshara

@@ -2,23 +2,19 @@
 
 #include <GL/gl.h>
 
-#include "lights/light_record.h"
-
 namespace meshara {
 
-void SetupModelLights(const Md2Model& model) {
+void SetupModelLights(const std::array<const LightRecord*, kMaxModelLights>& lights) {
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glLoadIdentity();  // positions and directions are in eye coordinates
-    for (int i = 0; i < 8; ++i) {
+    for (size_t i = 0; i < lights.size(); ++i) {
         const GLenum light = static_cast<GLenum>(GL_LIGHT0 + i);
-        const bool present = static_cast<size_t>(i) < model.lights.size();
-        const ModelLightEntry* entry = present ? &model.lights[static_cast<size_t>(i)] : nullptr;
-        if (!entry || entry->enabled == 0 || !entry->light || entry->light->on == 0) {
+        if (!lights[i]) {
             glDisable(light);
             continue;
         }
-        const LightRecord& l = *entry->light;
+        const LightRecord& l = *lights[i];
         glEnable(light);
         glLightfv(light, GL_POSITION, l.position);
         glLightfv(light, GL_AMBIENT, l.ambient);

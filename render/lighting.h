@@ -1,12 +1,13 @@
 #pragma once
 
-#include "model/md2_model.h"
+#include <array>
+
+#include "render/scene.h"
 
 namespace meshara {
 
-// Loads the model's first eight light entries into GL_LIGHT0..7 in eye
-// space (fixed to the viewer); entries that are switched off, lights that
-// are off and missing entries leave their GL light disabled.
-void SetupModelLights(const Md2Model& model);
+// Loads GL_LIGHT0..7 in eye space (fixed to the viewer) from the model's
+// lights; a null entry leaves its GL light disabled.
+void SetupModelLights(const std::array<const LightRecord*, kMaxModelLights>& lights);
 
 }  // namespace meshara

@@ -4,20 +4,16 @@
 
 #include "render/gl_view.h"
 #include "render/lighting.h"
-#include "render/submission.h"
 
 namespace meshara {
-
-int32_t renderInProgress = 0;
 
 namespace {
 
 constexpr GLfloat kWhite[4] = {1, 1, 1, 1};
 constexpr GLfloat kBlack[4] = {0, 0, 0, 1};
 
-const SkinImage* MapInUse(const std::unique_ptr<SkinImage>& map, int32_t on) {
-    return (on != 0 && map) ? map.get() : nullptr;
-}
+// A map to draw with: its texture, or 0 for none.
+using Texture = uint32_t;
 
 // Later passes only test the depth the base pass wrote. Fast demands equal
 // depth; Safe pulls filled polygons toward the viewer and accepts less-or-equal.
@@ -35,19 +31,19 @@ void EndDepthRule(const RenderSettings& s) {
     if (s.multiPassMode == 1) glDisable(GL_POLYGON_OFFSET_FILL);
 }
 
-void BasePass(const Md2Model& model, FramePose frame, const RenderSettings& s) {
-    if (const SkinImage* texture = MapInUse(model.textureMap, model.textureMapOn)) {
+void BasePass(Submitter& model, FramePose frame, const RenderSettings& s, Texture texture) {
+    if (texture != 0) {
         glDisable(GL_LIGHTING);
         glDisable(GL_DITHER);
         glDisable(GL_BLEND);
         glEnable(GL_TEXTURE_2D);
         glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
-        BindSkinTexture(texture->texture);
+        BindSkinTexture(texture);
         SetTextureFilter(s.textureFilter);
         glShadeModel(GL_FLAT);
         glDepthFunc(GL_LEQUAL);
         glDepthMask(GL_TRUE);
-        DrawTextured(model, frame);
+        model.Textured(frame);
     } else {
         glDisable(GL_TEXTURE_2D);
         glDisable(GL_LIGHTING);
@@ -57,12 +53,12 @@ void BasePass(const Md2Model& model, FramePose frame, const RenderSettings& s) {
         glDepthFunc(GL_LEQUAL);
         glDepthMask(GL_TRUE);
         glColor3f(1, 1, 1);
-        DrawPlain(model, frame);
+        model.Plain(frame);
     }
 }
 
 struct LitPass {
-    const SkinImage* map;
+    Texture map;
     const GLfloat* ambient;
     const GLfloat* diffuse;
     const GLfloat* specular;
@@ -71,14 +67,14 @@ struct LitPass {
     GLenum blendDestination;
 };
 
-void DrawLitPass(const Md2Model& model, FramePose frame, const RenderSettings& s, const LitPass& pass) {
+void DrawLitPass(Submitter& model, FramePose frame, const RenderSettings& s, const LitPass& pass) {
     glEnable(GL_BLEND);
     glEnable(GL_LIGHTING);
-    if (pass.map) {
+    if (pass.map != 0) {
         glEnable(GL_TEXTURE_2D);
         glDisable(GL_DITHER);
         glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-        BindSkinTexture(pass.map->texture);
+        BindSkinTexture(pass.map);
         SetTextureFilter(s.textureFilter);
     } else {
         glDisable(GL_TEXTURE_2D);
@@ -93,26 +89,26 @@ void DrawLitPass(const Md2Model& model, FramePose frame, const RenderSettings& s
     glMaterialfv(GL_FRONT, GL_SPECULAR, pass.specular);
     glMaterialf(GL_FRONT, GL_SHININESS, pass.shininess);
     glBlendFunc(pass.blendSource, pass.blendDestination);
-    if (pass.map)
-        DrawLitTextured(model, frame);
+    if (pass.map != 0)
+        model.LitTextured(frame);
     else
-        DrawLit(model, frame);
+        model.Lit(frame);
     EndDepthRule(s);
 }
 
-void GlowPass(const Md2Model& model, FramePose frame, const RenderSettings& s, const SkinImage& glow) {
+void GlowPass(Submitter& model, FramePose frame, const RenderSettings& s, Texture glow) {
     glEnable(GL_BLEND);
     glDisable(GL_LIGHTING);
     glEnable(GL_TEXTURE_2D);
     glDisable(GL_DITHER);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-    BindSkinTexture(glow.texture);
+    BindSkinTexture(glow);
     SetTextureFilter(s.textureFilter);
     glShadeModel(GL_FLAT);
     BeginDepthRule(s);
     glDepthMask(GL_FALSE);
     glBlendFunc(GL_ONE, GL_ONE);
-    DrawTextured(model, frame);
+    model.Textured(frame);
     EndDepthRule(s);
 }
 
@@ -128,34 +124,49 @@ void SetEnvironmentMapping(bool on) {
     }
 }
 
-void DrawModel(const Md2Model& model, FramePose frame, const Scene& scene) {
+}  // namespace
+
+void Renderer::DrawModel(const DrawnModel& drawn, FramePose frame, const Scene& scene) {
     const RenderSettings& s = scene.settings;
-    SetupModelLights(model);
-    if (scene.wireframe == 1) {
+    Submitter model(*drawn.model, arrays_.For(drawn.model), path_);
+    const auto texture = [&](MapKind kind) -> Texture {
+        const auto& map = drawn.Map(kind);
+        return map ? textures_.TextureFor(map) : 0;
+    };
+    SetupModelLights(drawn.lights);
+    if (scene.wireframe) {
         glDisable(GL_CULL_FACE);
         glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
     } else {
         glEnable(GL_CULL_FACE);
         glPolygonMode(GL_FRONT, GL_FILL);
     }
-    BasePass(model, frame, s);
-    const bool environment = model.environmentMapped == 1;
-    if (environment) SetEnvironmentMapping(true);
-    DrawLitPass(model, frame, s,
-                {MapInUse(model.diffusionMap, model.diffusionMapOn), kWhite, kWhite, kBlack, 0.0f, GL_DST_COLOR,
-                 GL_ZERO});
-    DrawLitPass(model, frame, s,
-                {MapInUse(model.specularityMap, model.specularityMapOn), kBlack, kBlack, kWhite, 10.0f, GL_ONE,
-                 GL_ONE});
-    if (environment) SetEnvironmentMapping(false);
-    if (const SkinImage* glow = MapInUse(model.glowMap, model.glowMapOn)) GlowPass(model, frame, s, *glow);
+    BasePass(model, frame, s, texture(MapKind::Texture));
+    if (drawn.environmentMapped) SetEnvironmentMapping(true);
+    DrawLitPass(model, frame, s, {texture(MapKind::Diffusion), kWhite, kWhite, kBlack, 0.0f, GL_DST_COLOR, GL_ZERO});
+    DrawLitPass(model, frame, s, {texture(MapKind::Specularity), kBlack, kBlack, kWhite, 10.0f, GL_ONE, GL_ONE});
+    if (drawn.environmentMapped) SetEnvironmentMapping(false);
+    if (const Texture glow = texture(MapKind::Glow)) GlowPass(model, frame, s, glow);
 }
 
-}  // namespace
+void Renderer::Collect() {
+    textures_.Collect();
+    arrays_.Collect();
+}
 
-void RenderScene(const Scene& scene, const std::function<void()>& present) {
-    if (renderInProgress != 0) return;
-    renderInProgress = 1;
+void Renderer::PrepareModel(const std::shared_ptr<const Md2Model>& model) {
+    Submitter(*model, arrays_.For(model), path_).PrepareAllFrames();
+}
+
+void Renderer::Render(const Scene& scene, const std::function<void()>& present) {
+    if (inProgress_) return;
+    inProgress_ = true;
+    Collect();
+    // Every texture exists before the picture starts, so making one never
+    // changes GL state in the middle of a pass.
+    for (const DrawnModel& drawn : scene.models)
+        for (const auto& map : drawn.maps)
+            if (map) textures_.TextureFor(map);
     const RenderSettings& s = scene.settings;
     glClearColor(s.backgroundColor[0], s.backgroundColor[1], s.backgroundColor[2], s.backgroundAlpha);
     glDepthMask(GL_TRUE);
@@ -163,15 +174,14 @@ void RenderScene(const Scene& scene, const std::function<void()>& present) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     ApplyViewTransform(scene.camera);
 
-    const int32_t frame = scene.models.currentFrame;
-    const FramePose pose(frame, scene.nextFrame, scene.blend);
-    for (const auto& model : scene.models.models) {
-        if (model->visible == 0 || frame < 0 || frame >= model->FrameCount()) continue;
-        DrawModel(*model, pose, scene);
+    const FramePose pose(scene.frame, scene.nextFrame, scene.blend);
+    for (const DrawnModel& drawn : scene.models) {
+        if (!drawn.model || !drawn.model->HasFrame(scene.frame)) continue;
+        DrawModel(drawn, pose, scene);
     }
     glFinish();
     if (present) present();
-    renderInProgress = 0;
+    inProgress_ = false;
 }
 
 }  // namespace meshara

@@ -1,38 +1,47 @@
 #pragma once
-// One complete picture: clear, camera, then every visible model in up to
-// four blended passes (base texture or white, lit diffusion, lit
-// specularity, unlit glow).
+// One complete picture: clear, camera, then every model in up to four
+// blended passes (base texture or white, lit diffusion, lit specularity,
+// unlit glow). A renderer belongs to one GL context and owns what it makes
+// there: the textures of the pictures it draws and the arrays of the
+// models, each kept while anyone holds that picture or model.
 
-#include <cstdint>
 #include <functional>
 
-#include "model/md2_model.h"
-#include "render/camera.h"
+#include "render/scene.h"
+#include "render/submission.h"
+#include "render/texture_cache.h"
 
 namespace meshara {
 
-struct RenderSettings {
-    float backgroundColor[3] = {0, 0, 0};
-    float backgroundAlpha = 1;  // 0 clears to transparent, for targets that keep alpha
-    int32_t textureFilter = 4;  // 0 Nearest, 1 Linear, 2 Near-MIP, 3 Bi-MIP, 4 Tri-MIP
-    int32_t multiPassMode = 0;  // 0 Fast (later passes on equal depth), 1 Safe (offset, less-or-equal)
+class Renderer {
+public:
+    Renderer() = default;
+    Renderer(const Renderer&) = delete;
+    Renderer& operator=(const Renderer&) = delete;
+    // Frees every texture: the renderer's context must be current.
+    ~Renderer() = default;
+
+    // Draws the scene into the current context, then glFinish and present()
+    // (when given). A call from inside present() draws nothing.
+    void Render(const Scene& scene, const std::function<void()>& present);
+
+    // Frees the textures and arrays of pictures and models nobody holds any
+    // more. Render does this before each picture.
+    void Collect();
+
+    void SetSubmissionPath(SubmissionPath path) { path_ = path; }
+    int LiveTextureCount() const { return textures_.LiveCount(); }
+
+    // Builds a model's arrays for every frame now instead of as frames are first drawn.
+    void PrepareModel(const std::shared_ptr<const Md2Model>& model);
+
+private:
+    void DrawModel(const DrawnModel& drawn, FramePose pose, const Scene& scene);
+
+    TextureCache textures_;
+    ModelArrayCache arrays_;
+    SubmissionPath path_ = SubmissionPath::VertexArrays;
+    bool inProgress_ = false;
 };
-
-// Guards against a paint inside a paint.
-extern int32_t renderInProgress;
-
-struct Scene {
-    const ModelList& models;
-    const RenderSettings& settings;
-    const Camera& camera;
-    int32_t wireframe = 0;
-    // During playback: the models are drawn blended from the shared frame
-    // toward nextFrame by blend (0..1). -1 draws the shared frame exactly.
-    int32_t nextFrame = -1;
-    float blend = 0;
-};
-
-// Draws the scene into the current context, then glFinish and present().
-void RenderScene(const Scene& scene, const std::function<void()>& present);
 
 }  // namespace meshara

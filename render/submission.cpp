@@ -1,91 +1,15 @@
 #include "render/submission.h"
 
 #include <GL/gl.h>
-#include <GL/glu.h>
 
-#include <algorithm>
 #include <cmath>
-#include <cstring>
-#include <map>
-#include <tuple>
-#include <vector>
 
-#include "model/vertex_normals.h"
-#include "skins/skin_scale.h"
+#include "model/geometry.h"
+#include "model/normals.h"
 
 namespace meshara {
 
 namespace {
-
-SubmissionPath g_path = SubmissionPath::VertexArrays;
-
-// The arrays are indexed: corners that share a model vertex and the same
-// texture coordinate become one array vertex, so GL transforms and lights
-// each of them once rather than once per corner. The index list keeps every
-// triangle and corner in stored order. Conversion to float and the y/z
-// exchange happen here, once, rather than at every pass.
-struct FrameArrays {
-    bool built = false;
-    std::vector<float> positions;  // x, z, y per array vertex
-    std::vector<float> normals;    // x, z, y per array vertex
-};
-
-struct ArrayCache final : ModelRenderCache {
-    std::vector<uint32_t> indices;     // three per triangle, in stored corner order
-    std::vector<uint16_t> modelVertex; // the model vertex of each array vertex
-    std::vector<float> texCoords;      // s, t per array vertex, shared by every frame
-    std::vector<FrameArrays> frames;
-    // The last blend drawn, kept for the other passes of the same picture.
-    FrameArrays blend;
-    int32_t blendFrom = -1, blendTo = -1;
-    float blendT = -1;
-};
-
-ArrayCache& CacheOf(const Md2Model& model) {
-    if (!model.renderCache) {
-        auto cache = std::make_unique<ArrayCache>();
-        cache->frames.resize(model.frames.size());
-        cache->indices.reserve(model.triangles.size() * 3);
-        // Keyed by the model vertex and the exact float bits of (s, t).
-        std::map<std::tuple<uint16_t, uint32_t, uint32_t>, uint32_t> seen;
-        for (const Md2Triangle& t : model.triangles)
-            for (int c = 0; c < 3; ++c) {
-                const float st[2] = {static_cast<float>(t.texCoord[c][0]), static_cast<float>(t.texCoord[c][1])};
-                uint32_t bits[2];
-                std::memcpy(bits, st, sizeof bits);
-                const auto next = static_cast<uint32_t>(cache->modelVertex.size());
-                const auto [at, added] = seen.try_emplace({t.vertex[c], bits[0], bits[1]}, next);
-                if (added) {
-                    cache->modelVertex.push_back(t.vertex[c]);
-                    cache->texCoords.insert(cache->texCoords.end(), st, st + 2);
-                }
-                cache->indices.push_back(at->second);
-            }
-        model.renderCache = std::move(cache);
-    }
-    return static_cast<ArrayCache&>(*model.renderCache);
-}
-
-const FrameArrays& ArraysOf(const Md2Model& model, int32_t frame) {
-    ArrayCache& cache = CacheOf(model);
-    FrameArrays& f = cache.frames[static_cast<size_t>(frame)];
-    if (!f.built) {
-        const Md2Frame& src = model.frames[static_cast<size_t>(frame)];
-        const std::vector<Vec3d>& normals = FrameNormals(model, frame);
-        f.positions.reserve(cache.modelVertex.size() * 3);
-        f.normals.reserve(cache.modelVertex.size() * 3);
-        for (uint16_t v : cache.modelVertex) {
-            const Vec3d& p = src.vertices[v];
-            const Vec3d& n = normals[v];
-            f.positions.insert(f.positions.end(),
-                               {static_cast<float>(p.x), static_cast<float>(p.z), static_cast<float>(p.y)});
-            f.normals.insert(f.normals.end(),
-                             {static_cast<float>(n.x), static_cast<float>(n.z), static_cast<float>(n.y)});
-        }
-        f.built = true;
-    }
-    return f;
-}
 
 // a + (b - a) * t for positions; normals the same, then unit length (a
 // zero normal, where no face gave one, stays zero).
@@ -98,34 +22,22 @@ Vec3d MixNormal(const Vec3d& a, const Vec3d& b, double t) {
     return length > 0 ? Vec3d{n.x / length, n.y / length, n.z / length} : Vec3d{0, 0, 0};
 }
 
-const FrameArrays& BlendOf(const Md2Model& model, const FramePose& pose) {
-    ArrayCache& cache = CacheOf(model);
-    if (cache.blendFrom != pose.frame || cache.blendTo != pose.next || cache.blendT != pose.t) {
-        const Md2Frame& a = model.frames[static_cast<size_t>(pose.frame)];
-        const Md2Frame& b = model.frames[static_cast<size_t>(pose.next)];
-        const std::vector<Vec3d>& na = FrameNormals(model, pose.frame);
-        const std::vector<Vec3d>& nb = FrameNormals(model, pose.next);
-        FrameArrays& f = cache.blend;
-        f.positions.clear();
-        f.normals.clear();
-        for (uint16_t v : cache.modelVertex) {
-            const Vec3d p = Mix(a.vertices[v], b.vertices[v], pose.t);
-            const Vec3d n = MixNormal(na[v], nb[v], pose.t);
-            f.positions.insert(f.positions.end(),
-                               {static_cast<float>(p.x), static_cast<float>(p.z), static_cast<float>(p.y)});
-            f.normals.insert(f.normals.end(),
-                             {static_cast<float>(n.x), static_cast<float>(n.z), static_cast<float>(n.y)});
-        }
-        cache.blendFrom = pose.frame;
-        cache.blendTo = pose.next;
-        cache.blendT = pose.t;
-    }
-    return cache.blend;
+void Append(std::vector<float>& out, const Vec3d& modelPoint) {
+    const Vec3d p = ToGlAxes(modelPoint);
+    out.insert(out.end(), {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)});
 }
 
-bool Drawable(const Md2Model& model, int32_t frame) {
-    return frame >= 0 && frame < model.FrameCount() && model.triangleCount > 0 && !model.triangles.empty();
+void SendNormal(const Vec3d& n) {
+    const Vec3d g = ToGlAxes(n);
+    glNormal3f(static_cast<float>(g.x), static_cast<float>(g.y), static_cast<float>(g.z));
 }
+
+void SendVertex(const Vec3d& p) {
+    const Vec3d g = ToGlAxes(p);
+    glVertex3f(static_cast<float>(g.x), static_cast<float>(g.y), static_cast<float>(g.z));
+}
+
+bool Drawable(const Md2Model& model, int32_t frame) { return model.HasFrame(frame) && !model.triangles.empty(); }
 
 // The pose a model can draw: a blend only when it has both frames.
 FramePose PoseFor(const Md2Model& model, FramePose pose) {
@@ -133,33 +45,92 @@ FramePose PoseFor(const Md2Model& model, FramePose pose) {
     return pose;
 }
 
+}  // namespace
+
+ModelArrays::ModelArrays(const Md2Model& model)
+    : weld(WeldCorners(model)), frames(model.frames.size()), normals(model.frames.size()) {
+    texCoords.reserve(weld.texCoords.size() * 2);
+    for (const auto& st : weld.texCoords) texCoords.insert(texCoords.end(), st.begin(), st.end());
+}
+
+ModelArrays& ModelArrayCache::For(const std::shared_ptr<const Md2Model>& model) {
+    Entry& entry = entries_[model.get()];
+    // An expired entry belonged to a model that has gone and whose address this one now has.
+    if (!entry.arrays || entry.model.expired()) entry = Entry{model, std::make_unique<ModelArrays>(*model)};
+    return *entry.arrays;
+}
+
+void ModelArrayCache::Collect() {
+    std::erase_if(entries_, [](const auto& item) { return item.second.model.expired(); });
+}
+
+const std::vector<Vec3d>& Submitter::NormalsOf(int32_t frame) {
+    std::vector<Vec3d>& n = arrays_.normals[static_cast<size_t>(frame)];
+    if (n.empty() && model_.vertexCount > 0) n = FrameNormals(model_, frame);
+    return n;
+}
+
+const ModelArrays::Frame& Submitter::ArraysOf(int32_t frame) {
+    ModelArrays::Frame& f = arrays_.frames[static_cast<size_t>(frame)];
+    if (!f.built) {
+        const Md2Frame& src = model_.frames[static_cast<size_t>(frame)];
+        const std::vector<Vec3d>& normals = NormalsOf(frame);
+        const size_t count = arrays_.weld.modelVertex.size();
+        f.positions.reserve(count * 3);
+        f.normals.reserve(count * 3);
+        for (uint16_t v : arrays_.weld.modelVertex) {
+            Append(f.positions, VertexPosition(src, v));
+            Append(f.normals, normals[v]);
+        }
+        f.built = true;
+    }
+    return f;
+}
+
+const ModelArrays::Frame& Submitter::BlendOf(const FramePose& pose) {
+    ModelArrays& c = arrays_;
+    if (c.blendFrom != pose.frame || c.blendTo != pose.next || c.blendT != pose.t) {
+        const Md2Frame& a = model_.frames[static_cast<size_t>(pose.frame)];
+        const Md2Frame& b = model_.frames[static_cast<size_t>(pose.next)];
+        const std::vector<Vec3d>& na = NormalsOf(pose.frame);
+        const std::vector<Vec3d>& nb = NormalsOf(pose.next);
+        ModelArrays::Frame& f = c.blend;
+        f.positions.clear();
+        f.normals.clear();
+        for (uint16_t v : c.weld.modelVertex) {
+            Append(f.positions, Mix(VertexPosition(a, v), VertexPosition(b, v), pose.t));
+            Append(f.normals, MixNormal(na[v], nb[v], pose.t));
+        }
+        c.blendFrom = pose.frame;
+        c.blendTo = pose.next;
+        c.blendT = pose.t;
+    }
+    return c.blend;
+}
+
 template <bool kNormals, bool kTexCoords>
-void DrawImmediate(const Md2Model& model, const FramePose& pose) {
-    const Md2Frame& f = model.frames[static_cast<size_t>(pose.frame)];
+void Submitter::DrawImmediate(const FramePose& pose) {
+    const Md2Frame& f = model_.frames[static_cast<size_t>(pose.frame)];
     const bool blended = pose.next >= 0;
-    const Md2Frame& g = model.frames[static_cast<size_t>(blended ? pose.next : pose.frame)];
-    const std::vector<Vec3d>* normals = kNormals ? &FrameNormals(model, pose.frame) : nullptr;
-    const std::vector<Vec3d>* nextNormals = kNormals && blended ? &FrameNormals(model, pose.next) : normals;
-    for (const Md2Triangle& t : model.triangles) {
+    const Md2Frame& g = model_.frames[static_cast<size_t>(blended ? pose.next : pose.frame)];
+    const std::vector<Vec3d>* normals = kNormals ? &NormalsOf(pose.frame) : nullptr;
+    const std::vector<Vec3d>* nextNormals = kNormals && blended ? &NormalsOf(pose.next) : normals;
+    for (const Md2Triangle& t : model_.triangles) {
         glBegin(GL_TRIANGLES);
         for (int c = 0; c < 3; ++c) {
             const uint16_t i = t.vertex[c];
-            if constexpr (kNormals) {
-                const Vec3d n = blended ? MixNormal((*normals)[i], (*nextNormals)[i], pose.t) : (*normals)[i];
-                glNormal3f(static_cast<float>(n.x), static_cast<float>(n.z), static_cast<float>(n.y));
-            }
+            if constexpr (kNormals) SendNormal(blended ? MixNormal((*normals)[i], (*nextNormals)[i], pose.t) : (*normals)[i]);
             if constexpr (kTexCoords)
                 glTexCoord2f(static_cast<float>(t.texCoord[c][0]), static_cast<float>(t.texCoord[c][1]));
-            const Vec3d p = blended ? Mix(f.vertices[i], g.vertices[i], pose.t) : f.vertices[i];
-            glVertex3f(static_cast<float>(p.x), static_cast<float>(p.z), static_cast<float>(p.y));
+            SendVertex(blended ? Mix(VertexPosition(f, i), VertexPosition(g, i), pose.t) : VertexPosition(f, i));
         }
         glEnd();
     }
 }
 
 template <bool kNormals, bool kTexCoords>
-void DrawArrays(const Md2Model& model, const FramePose& pose) {
-    const FrameArrays& f = pose.next >= 0 ? BlendOf(model, pose) : ArraysOf(model, pose.frame);
+void Submitter::DrawArrays(const FramePose& pose) {
+    const ModelArrays::Frame& f = pose.next >= 0 ? BlendOf(pose) : ArraysOf(pose.frame);
     glEnableClientState(GL_VERTEX_ARRAY);
     glVertexPointer(3, GL_FLOAT, 0, f.positions.data());
     if constexpr (kNormals) {
@@ -168,9 +139,9 @@ void DrawArrays(const Md2Model& model, const FramePose& pose) {
     }
     if constexpr (kTexCoords) {
         glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-        glTexCoordPointer(2, GL_FLOAT, 0, CacheOf(model).texCoords.data());
+        glTexCoordPointer(2, GL_FLOAT, 0, arrays_.texCoords.data());
     }
-    const std::vector<uint32_t>& indices = CacheOf(model).indices;
+    const std::vector<uint32_t>& indices = arrays_.weld.indices;
     glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices.size()), GL_UNSIGNED_INT, indices.data());
     if constexpr (kTexCoords) glDisableClientState(GL_TEXTURE_COORD_ARRAY);
     if constexpr (kNormals) glDisableClientState(GL_NORMAL_ARRAY);
@@ -178,61 +149,22 @@ void DrawArrays(const Md2Model& model, const FramePose& pose) {
 }
 
 template <bool kNormals, bool kTexCoords>
-void Draw(const Md2Model& model, FramePose pose) {
-    if (!Drawable(model, pose.frame)) return;
-    pose = PoseFor(model, pose);
-    if (g_path == SubmissionPath::Immediate)
-        DrawImmediate<kNormals, kTexCoords>(model, pose);
+void Submitter::Draw(FramePose pose) {
+    if (!Drawable(model_, pose.frame)) return;
+    pose = PoseFor(model_, pose);
+    if (path_ == SubmissionPath::Immediate)
+        DrawImmediate<kNormals, kTexCoords>(pose);
     else
-        DrawArrays<kNormals, kTexCoords>(model, pose);
+        DrawArrays<kNormals, kTexCoords>(pose);
 }
 
-}  // namespace
+void Submitter::Plain(FramePose pose) { Draw<false, false>(pose); }
+void Submitter::Textured(FramePose pose) { Draw<false, true>(pose); }
+void Submitter::Lit(FramePose pose) { Draw<true, false>(pose); }
+void Submitter::LitTextured(FramePose pose) { Draw<true, true>(pose); }
 
-void SetSubmissionPath(SubmissionPath path) { g_path = path; }
-SubmissionPath GetSubmissionPath() { return g_path; }
-
-void DrawPlain(const Md2Model& model, FramePose pose) { Draw<false, false>(model, pose); }
-void DrawTextured(const Md2Model& model, FramePose pose) { Draw<false, true>(model, pose); }
-void DrawLit(const Md2Model& model, FramePose pose) { Draw<true, false>(model, pose); }
-void DrawLitTextured(const Md2Model& model, FramePose pose) { Draw<true, true>(model, pose); }
-
-void PrepareModelArrays(const Md2Model& model) {
-    for (int32_t f = 0; f < model.FrameCount(); ++f) ArraysOf(model, f);
-}
-
-void BindSkinTexture(uint32_t texture) {
-    glDisable(GL_DITHER);
-    glBindTexture(GL_TEXTURE_2D, texture);
-}
-
-void SetTextureFilter(int32_t mode) {
-    static constexpr GLint kMin[5] = {GL_NEAREST, GL_LINEAR, GL_NEAREST_MIPMAP_NEAREST, GL_LINEAR_MIPMAP_NEAREST,
-                                      GL_LINEAR_MIPMAP_LINEAR};
-    static constexpr GLint kMag[5] = {GL_NEAREST, GL_LINEAR, GL_LINEAR, GL_LINEAR, GL_LINEAR};
-    if (mode < 0 || mode > 4) return;
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, kMin[mode]);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, kMag[mode]);
-}
-
-void UploadSkinTexture(const SkinImage& image) {
-    glDisable(GL_DITHER);
-    glBindTexture(GL_TEXTURE_2D, image.texture);
-    // Rows are packed without gaps: a 250-pixel row is 750 bytes, not 752.
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    // Power-of-two sides (as GLU would choose them, within the GL limit) made
-    // here, so GLU's own scaler, which can lose the last row, never runs.
-    GLint largest = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
-    largest = std::max(largest, 64);
-    const int32_t width = std::min(NearestPowerOfTwo(image.width), largest);
-    const int32_t height = std::min(NearestPowerOfTwo(image.height), largest);
-    if (width == image.width && height == image.height) {
-        gluBuild2DMipmaps(GL_TEXTURE_2D, 3, width, height, GL_RGB, GL_UNSIGNED_BYTE, image.pixels.data());
-        return;
-    }
-    const std::vector<uint8_t> scaled = ScaleRgb(image.pixels, image.width, image.height, width, height);
-    gluBuild2DMipmaps(GL_TEXTURE_2D, 3, width, height, GL_RGB, GL_UNSIGNED_BYTE, scaled.data());
+void Submitter::PrepareAllFrames() {
+    for (int32_t f = 0; f < model_.FrameCount(); ++f) ArraysOf(f);
 }
 
 }  // namespace meshara

@@ -1,20 +1,20 @@
 #pragma once
-// Sending a model's triangles and skins to GL. Every routine needs the view's
-// context current. Positions and normals go out as (x, z, y): the model's z
-// axis points up on the screen.
+// Sending a model's triangles to GL. Every routine needs the GL context
+// current. Positions and normals go out in GL's axes (model/geometry.h).
 
 #include <cstdint>
+#include <memory>
+#include <unordered_map>
+#include <vector>
 
+#include "model/corner_weld.h"
 #include "model/md2_model.h"
-#include "skins/skin_image.h"
 
 namespace meshara {
 
 // Immediate mode is the reference, one glBegin per triangle; vertex arrays
 // send exactly the same corners, built once per model and frame.
 enum class SubmissionPath { Immediate, VertexArrays };
-void SetSubmissionPath(SubmissionPath path);
-SubmissionPath GetSubmissionPath();
 
 // A frame of the file, or (during playback) a blend from frame toward next:
 // positions mixed linearly, normals mixed and made unit length again.
@@ -26,21 +26,68 @@ struct FramePose {
     FramePose(int32_t from, int32_t to, float blend) : frame(from), next(to), t(blend) {}
 };
 
-// Nothing is drawn for a frame outside the model's range or a model without
-// triangles; a blend toward a frame the model lacks draws frame exactly.
-void DrawPlain(const Md2Model& model, FramePose pose);        // positions
-void DrawTextured(const Md2Model& model, FramePose pose);     // texture coordinates, positions
-void DrawLit(const Md2Model& model, FramePose pose);          // normals, positions
-void DrawLitTextured(const Md2Model& model, FramePose pose);  // normals, texture coordinates, positions
+// What drawing a model needs beyond the model itself, made as it is first
+// needed and kept: the welded corners, each frame's arrays and normals, and
+// the last blend drawn (for the other passes of the same picture).
+struct ModelArrays {
+    struct Frame {
+        bool built = false;
+        std::vector<float> positions;  // x, y, z in GL's axes per welded vertex
+        std::vector<float> normals;
+    };
+    explicit ModelArrays(const Md2Model& model);
+    CornerWeld weld;
+    std::vector<float> texCoords;  // s, t per welded vertex, shared by every frame
+    std::vector<Frame> frames;
+    std::vector<std::vector<Vec3d>> normals;  // per frame, in the model's axes; empty until needed
+    Frame blend;
+    int32_t blendFrom = -1, blendTo = -1;
+    float blendT = -1;
+};
 
-// Builds the vertex arrays of every frame now instead of on first use.
-void PrepareModelArrays(const Md2Model& model);
+// The arrays of every model drawn, kept while anyone holds the model.
+class ModelArrayCache {
+public:
+    ModelArrays& For(const std::shared_ptr<const Md2Model>& model);
+    // Drops what belongs to models nobody holds any more.
+    void Collect();
 
-void BindSkinTexture(uint32_t texture);
-// Filters of the bound texture for mode 0..4 (Nearest, Linear, Near-MIP,
-// Bi-MIP, Tri-MIP); any other mode sets nothing.
-void SetTextureFilter(int32_t mode);
-// Builds the mipmaps of image.texture from its pixels (rows packed without gaps).
-void UploadSkinTexture(const SkinImage& image);
+private:
+    struct Entry {
+        std::weak_ptr<const Md2Model> model;
+        std::unique_ptr<ModelArrays> arrays;
+    };
+    std::unordered_map<const Md2Model*, Entry> entries_;
+};
+
+// One model's triangles through one path. Nothing is drawn for a frame
+// outside the model's range or a model without triangles; a blend toward a
+// frame the model lacks draws the frame exactly.
+class Submitter {
+public:
+    Submitter(const Md2Model& model, ModelArrays& arrays, SubmissionPath path)
+        : model_(model), arrays_(arrays), path_(path) {}
+    void Plain(FramePose pose);        // positions
+    void Textured(FramePose pose);     // texture coordinates, positions
+    void Lit(FramePose pose);          // normals, positions
+    void LitTextured(FramePose pose);  // normals, texture coordinates, positions
+    // Builds the arrays of every frame now instead of on first use.
+    void PrepareAllFrames();
+
+private:
+    template <bool kNormals, bool kTexCoords>
+    void Draw(FramePose pose);
+    template <bool kNormals, bool kTexCoords>
+    void DrawImmediate(const FramePose& pose);
+    template <bool kNormals, bool kTexCoords>
+    void DrawArrays(const FramePose& pose);
+    const std::vector<Vec3d>& NormalsOf(int32_t frame);
+    const ModelArrays::Frame& ArraysOf(int32_t frame);
+    const ModelArrays::Frame& BlendOf(const FramePose& pose);
+
+    const Md2Model& model_;
+    ModelArrays& arrays_;
+    SubmissionPath path_;
+};
 
 }  // namespace meshara

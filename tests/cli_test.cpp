@@ -12,8 +12,8 @@
 
 #include <cstring>
 
-#include "model/md2_loader.h"
-#include "model/vertex_normals.h"
+#include "model/md2_model.h"
+#include "model/normals.h"
 #include "tests/cli_support.h"
 #include "tests/test_support.h"
 #include "tools/writers/byte_writer.h"
@@ -52,12 +52,13 @@ TEST_F(Cli, InfoPrintsNameCountsAndEveryVertexOfAFrame) {
     std::string line;
     while (std::getline(lines, line) && line != "frame 1: frame") {}  // the counts, skins and animations
     const Md2Frame& f = model.Value()->frames[1];
+    const std::vector<Vec3d> normals = FrameNormals(*model.Value(), 1);
     for (size_t v = 0; v < f.vertices.size(); ++v) {
         ASSERT_TRUE(std::getline(lines, line)) << "vertex " << v;
         std::array<double, 6> got;
         ASSERT_EQ(std::sscanf(line.c_str(), "%lf %lf %lf %lf %lf %lf", &got[0], &got[1], &got[2], &got[3], &got[4],
                               &got[5]), 6) << line;
-        const Vec3d &p = f.vertices[v], &n = FrameNormals(*model.Value(), 1)[v];
+        const Vec3d p = VertexPosition(f, v), &n = normals[v];
         EXPECT_EQ(got, (std::array{p.x, p.y, p.z, n.x, n.y, n.z})) << line;
     }
     EXPECT_FALSE(std::getline(lines, line)) << "extra line: " << line;

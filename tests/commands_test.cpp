@@ -11,14 +11,13 @@
 #include <sstream>
 #include <tuple>
 
-#include "app/commands.h"
-#include "app/document.h"
-#include "app/light_form.h"
+#include "formats/png_writer.h"
 #include "io/file_name.h"
-#include "resources/ids.h"
-#include "resources/messages.h"
-#include "skins/png_writer.h"
-#include "skins/skin_decoder.h"
+#include "session/command_ids.h"
+#include "session/commands.h"
+#include "session/light_form.h"
+#include "session/map_table.h"
+#include "session/messages.h"
 #include "tests/fake_ui_port.h"
 #include "tests/test_support.h"
 #include "tools/writers/lgt_writer.h"
@@ -40,11 +39,6 @@ Log Repeat(int times, const Log& each) {
 }
 Log operator+(Log a, const Log& b) { return a.insert(a.end(), b.begin(), b.end()), a; }
 
-// Texture births (test skin loader) and deaths (release hook) in one
-// sequence, so their order can be checked.
-Names textureEvents;
-void RecordRelease(uint32_t texture) { textureEvents.push_back("deleted " + std::to_string(texture)); }
-
 Bytes ModelBytes(int frames) {
     auto source = testing::SmallQuad();
     source.frames.resize(static_cast<size_t>(frames), source.frames.front());
@@ -63,13 +57,17 @@ std::string Values(const LightRecord& l) {
     return s.str();
 }
 // "<currentLight>: <light name><enabled> ..."
-std::string Entries(const Md2Model& m) {
+std::string Entries(const ModelSlot& m) {
     std::string s = std::to_string(m.currentLight) + ":";
     for (const auto& e : m.lights) s += ' ' + e.light->name + std::to_string(e.enabled);
     return s;
 }
-template <class List>
-Names NamesOf(const List& list) {
+Names NamesOf(const std::vector<std::unique_ptr<ModelSlot>>& list) {
+    Names out;
+    for (const auto& item : list) out.push_back(item->Name());
+    return out;
+}
+Names NamesOf(const std::vector<std::unique_ptr<LightRecord>>& list) {
     Names out;
     for (const auto& item : list) out.push_back(item->name);
     return out;
@@ -77,18 +75,11 @@ Names NamesOf(const List& list) {
 
 class CommandsTest : public ::testing::Test {
 protected:
-    CommandsTest() {
-        textureEvents.clear();
-        SetTextureReleaseHook(&RecordRelease);
-    }
-    ~CommandsTest() override { SetTextureReleaseHook(nullptr); }
     // A fresh document for the next case of a table.
     void Reset() {
-        doc = Document{};
+        doc.Clear();
+        doc.models.currentFrame = 0;
         ui.log.clear();
-        textureEvents.clear();
-        skinPaths.clear();
-        next = 1;
     }
 
     std::string PathOf(const std::string& relative) const { return (dir.Path() / relative).string(); }
@@ -97,7 +88,7 @@ protected:
         return dir.Write(relative, bytes).string();
     }
     // Opens a model without a dialog and forgets what that logged.
-    Md2Model& Open(const std::string& name, int frames = 2) {
+    ModelSlot& Open(const std::string& name, int frames = 2) {
         EXPECT_TRUE(commands.OpenModelPath(Write(name, ModelBytes(frames))));
         ui.log.clear();
         return *doc.models.models.back();
@@ -112,10 +103,9 @@ protected:
         std::ostringstream s;
         s << doc.models.currentModel << ' ' << doc.models.currentFrame << ' ' << doc.lights.selectedGlobalLight;
         for (const auto& m : doc.models.models) {
-            s << '|' << m->name << m->visible << m->environmentMapped << m->textureMapOn << m->diffusionMapOn
-              << m->specularityMapOn << m->glowMapOn << Entries(*m);
-            for (const auto* map : {&m->textureMap, &m->diffusionMap, &m->specularityMap, &m->glowMap})
-                s << ' ' << (*map ? (*map)->fileName + '#' + std::to_string((*map)->texture) : "-");
+            s << '|' << m->Name() << m->visible << m->environmentMapped << Entries(*m);
+            for (size_t k = 0; k < kMapKinds; ++k)
+                s << ' ' << m->mapOn[k] << (m->maps[k] ? m->maps[k]->fileName + '@' + std::to_string(uintptr_t(m->maps[k].get())) : "-");
         }
         for (const auto& l : doc.lights.lights) s << '|' << Values(*l) << l->on;
         return s.str();
@@ -125,15 +115,7 @@ protected:
     Document doc;
     ViewState view;
     testing::FakeUiPort ui;
-    Names skinPaths;    // every path the skin loader was given
-    uint32_t next = 1;  // the texture name it gives next
-    LoadResult<std::unique_ptr<SkinImage>> LoadSkin(const std::string& path) {
-        skinPaths.push_back(path);
-        auto result = ReadSkinImage(path);
-        if (result) textureEvents.push_back("made " + std::to_string(result.Value()->texture = next++));
-        return result;
-    }
-    Commands commands{doc, view, ui, [this](const std::string& path) { return LoadSkin(path); }};
+    Commands commands{doc, view, ui};
 };
 
 TEST_F(CommandsTest, RemoveReleasesTheCurrentModelAndRepairsModelAndFrame) {
@@ -150,15 +132,13 @@ TEST_F(CommandsTest, RemoveReleasesTheCurrentModelAndRepairsModelAndFrame) {
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.frames) + " current " + std::to_string(c.current));
         Reset();
-        for (size_t i = 0; i < c.frames.size(); ++i)
-            (Open("m" + std::to_string(i), c.frames[i]).textureMap = std::make_unique<SkinImage>())->texture = i + 1;
+        for (size_t i = 0; i < c.frames.size(); ++i) Open("m" + std::to_string(i), c.frames[i]);
         doc.models.currentModel = c.current;
         doc.models.currentFrame = c.frame;
         commands.RemoveModel();
         EXPECT_EQ(NamesOf(doc.models.models), c.left);
         EXPECT_EQ(doc.models.currentModel, c.newCurrent);
         EXPECT_EQ(doc.models.currentFrame, c.newFrame);
-        EXPECT_EQ(textureEvents, (Names{"deleted " + std::to_string(c.current + 1)}));
         EXPECT_EQ(ui.log, kChanged);
     }
 }
@@ -187,7 +167,7 @@ TEST_F(CommandsTest, OpenAppendsAndFramesWrapOverTheLongestModel) {
 
 TEST_F(CommandsTest, SelectionsResolveOrClearAndCommandsWithoutOneDoNothing) {
     for (const char* name : {"a", "b", "c"}) Open(name);
-    Md2Model& middle = *doc.models.models[1];
+    ModelSlot& middle = *doc.models.models[1];
     AppendModelLight(middle, &AddLight("A"));
     AppendModelLight(middle, &AddLight("B"));
     auto selectMiddle = [&] { doc.models.currentModel = doc.lights.selectedGlobalLight = middle.currentLight = 1; };
@@ -260,7 +240,7 @@ TEST_F(CommandsTest, CancelledOrRefusedFilesChangeNothingAndSayExactlyWhatTheySh
     Open("kept.md2", 3);
     doc.models.currentFrame = 2;
     ui.AnswerFile(Write("good.pcx", fixtures::WritePcx(kPicture)));
-    commands.LoadMap(MapRow::Texture);
+    commands.LoadMap(MapKind::Texture);
     AddLight("A");
     doc.lights.selectedGlobalLight = 0;
     const std::string before = State();
@@ -283,15 +263,15 @@ TEST_F(CommandsTest, CancelledOrRefusedFilesChangeNothingAndSayExactlyWhatTheySh
         ui.CancelFile();
         EXPECT_TRUE(commands.Run(id));
         EXPECT_EQ(ui.TakeLog(), (Log{"choose:" + ui.fileDialogs.back().initialName}));
-        EXPECT_EQ(State(), before);
+        EXPECT_EQ(State(), before);  // the very same pictures, too
     }
-    EXPECT_EQ(textureEvents, (Names{"made 1"}));  // the old map's texture lives on
 }
 
 TEST_F(CommandsTest, ChosenPathGetsTheDefaultExtensionOnlyWithoutAnyDot) {
     if (dir.Path().string().find('.') != std::string::npos) GTEST_SKIP() << "the temporary folder's path holds a dot";
     for (const char* f : {"m/tris.md2", "m.d/tris"}) Write(f, ModelBytes(2));
     for (const char* f : {"l/rim.lgt", "l.d/rim"}) Write(f, fixtures::WriteLgt(fixtures::LgtSource{}));
+    for (const char* f : {"s/skin.pcx", "s/skin.bmp", "s.d/skin"}) Write(f, fixtures::WritePcx(kPicture));
     fs::create_directories(PathOf("o"));
     const struct { int id; const char* chosen; int filter; const char* used; } cases[] = {
         {ids::kModelOpen, "m/tris", 0, "m/tris.md2"},
@@ -315,7 +295,9 @@ TEST_F(CommandsTest, ChosenPathGetsTheDefaultExtensionOnlyWithoutAnyDot) {
         EXPECT_TRUE(commands.Run(c.id));
         switch (c.id) {  // only the right path holds a file to read, so a wrong one shows
             case ids::kModelOpen: EXPECT_EQ(NamesOf(doc.models.models).back(), FileNameOfPath(c.used)); break;
-            case ids::kTextureMapLoad: EXPECT_EQ(skinPaths, (Names{PathOf(c.used)})); break;
+            case ids::kTextureMapLoad:
+                EXPECT_EQ(doc.models.CurrentModel()->Map(MapKind::Texture)->fileName, FileNameOfPath(c.used));
+                break;
             case ids::kImportLight: EXPECT_EQ(doc.lights.Count(), 2); break;
             default: EXPECT_TRUE(fs::is_regular_file(PathOf(c.used)));
         }
@@ -323,33 +305,30 @@ TEST_F(CommandsTest, ChosenPathGetsTheDefaultExtensionOnlyWithoutAnyDot) {
 }
 
 TEST_F(CommandsTest, EachRowsButtonsLoadReplaceToggleAndClearThatRowOnly) {
-    const struct { int loadId; std::unique_ptr<SkinImage> Md2Model::*map; int32_t Md2Model::*flag; } rows[] = {
-        {ids::kTextureMapLoad, &Md2Model::textureMap, &Md2Model::textureMapOn},
-        {ids::kDiffusionMapLoad, &Md2Model::diffusionMap, &Md2Model::diffusionMapOn},
-        {ids::kSpecularityMapLoad, &Md2Model::specularityMap, &Md2Model::specularityMapOn},
-        {ids::kGlowMapLoad, &Md2Model::glowMap, &Md2Model::glowMapOn},
-    };
     const auto pcx = Write("a.pcx", fixtures::WritePcx(kPicture)), bmp = Write("b.bmp", fixtures::WriteBmp8(kPicture));
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.loadId);
+    for (const MapRowInfo& r : kMapRows) {
+        SCOPED_TRACE(r.name);
         Reset();
-        Md2Model& model = Open("m.md2");
+        ModelSlot& model = Open("m.md2");
         for (const auto& path : {pcx, bmp, pcx}) ui.AnswerFile(path);
         // Buttons load, clear, toggle: clear while empty, load, toggle, replace, clear, load. The switch
         // outlives the replace and the clear, so the row comes back as the user left it.
-        for (int button : {1, 0, 2, 0, 1, 0}) EXPECT_TRUE(commands.Run(r.loadId + button));
+        std::vector<const SkinImage*> loaded;
+        for (int button : {1, 0, 2, 0, 1, 0}) {
+            EXPECT_TRUE(commands.Run(r.loadCommand + button));
+            if (button == 0) loaded.push_back(model.Map(r.kind).get());
+        }
         EXPECT_EQ(ui.log, Repeat(3, kChanged + Log{"choose:*.pcx;*.bmp", "redraw", "refresh"}));
-        EXPECT_EQ(model.*r.map ? (model.*r.map)->fileName : "none", "a.pcx");
-        EXPECT_EQ(model.*r.flag, 0);
-        for (const auto& other : rows)
-            EXPECT_TRUE(other.map == r.map || (model.*other.map == nullptr && model.*other.flag == 1));
-        // A replaced texture goes only once its successor exists.
-        EXPECT_EQ(textureEvents, (Names{"made 1", "made 2", "deleted 1", "deleted 2", "made 3"}));
+        EXPECT_EQ(model.Map(r.kind) ? model.Map(r.kind)->fileName : "none", "a.pcx");
+        EXPECT_FALSE(model.MapOn(r.kind));
+        EXPECT_TRUE(loaded[0] && loaded[1] && loaded[0] != loaded[1]) << "a new picture each time";
+        for (const MapRowInfo& other : kMapRows)
+            EXPECT_TRUE(other.kind == r.kind || (!model.Map(other.kind) && model.MapOn(other.kind))) << other.name;
     }
 }
 
 TEST_F(CommandsTest, LightsAndModelEntriesAddToggleRemoveAndEdit) {
-    Md2Model& model = Open("m.md2");
+    ModelSlot& model = Open("m.md2");
     LightRecord& a = AddLight("A");
     commands.NewLight();
     EXPECT_EQ(doc.lights.selectedGlobalLight, 1);  // the new light is selected
@@ -357,7 +336,7 @@ TEST_F(CommandsTest, LightsAndModelEntriesAddToggleRemoveAndEdit) {
     doc.lights.lights[1]->name = "B";
     doc.lights.selectedGlobalLight = 0;
     commands.AddModelLight();
-    model.lights[0].enabled = 0;
+    model.lights[0].enabled = false;
     commands.AddModelLight();  // the same light again, as a new enabled entry
     doc.lights.selectedGlobalLight = 1;
     commands.AddModelLight();
@@ -365,8 +344,8 @@ TEST_F(CommandsTest, LightsAndModelEntriesAddToggleRemoveAndEdit) {
     model.currentLight = 1;
     commands.ToggleModelLight();
     commands.ToggleLight();  // the global switch, of the selected light only
-    EXPECT_EQ(a.on, 1);
-    EXPECT_EQ(doc.lights.lights[1]->on, 0);
+    EXPECT_TRUE(a.on);
+    EXPECT_FALSE(doc.lights.lights[1]->on);
     model.currentLight = 2;
     commands.RemoveModelLight();  // the global light stays
     EXPECT_EQ(Entries(model), "0: A0 A0");
@@ -384,9 +363,9 @@ TEST_F(CommandsTest, LightsAndModelEntriesAddToggleRemoveAndEdit) {
 
 TEST_F(CommandsTest, DeleteLightTakesItOutOfEveryModelAndRepairsTheSelections) {
     LightRecord* lights[] = {&AddLight("A"), &AddLight("B"), &AddLight("C")};
-    const std::vector<int> given[] = {{1, 0, 1}, {1}, {2, 1}};  // B twice in one model, and in all three
+    const std::vector<int> given[] = {{1, 1, 0, 1}, {1}, {2, 1}};  // B thrice in one model, and in all three
     for (int m = 0; m < 3; ++m) {
-        Md2Model& model = Open("m" + std::to_string(m));
+        ModelSlot& model = Open("m" + std::to_string(m));
         for (int i : given[m]) AppendModelLight(model, lights[i]);
         model.currentLight = static_cast<int32_t>(model.lights.size()) - 1;
     }
@@ -408,7 +387,7 @@ TEST_F(CommandsTest, DeleteLightTakesItOutOfEveryModelAndRepairsTheSelections) {
 }
 
 TEST_F(CommandsTest, ExportThenImportGivesTheSameLightSwitchedOnAndKeepsTheSelection) {
-    Md2Model& model = Open("m.md2");
+    ModelSlot& model = Open("m.md2");
     LightRecord& rim = AddLight("Rim");
     float v = 0.75f;  // a distinct value in every field, so no two can trade places unseen
     for (float* field : {rim.position, rim.spotDirection, rim.ambient, rim.diffuse, rim.specular})
@@ -416,7 +395,7 @@ TEST_F(CommandsTest, ExportThenImportGivesTheSameLightSwitchedOnAndKeepsTheSelec
     for (float* f : {&rim.quadraticAttenuation, &rim.constantAttenuation, &rim.linearAttenuation, &rim.spotExponent,
                      &rim.spotCutoff})
         *f = v += 0.25f;
-    rim.on = 0;
+    rim.on = false;
     AppendModelLight(model, &AddLight("B"));
     model.currentLight = doc.lights.selectedGlobalLight = 0;
     const auto file = Write("rim.lgt", ModelBytes(1));  // replaced without asking
@@ -429,7 +408,7 @@ TEST_F(CommandsTest, ExportThenImportGivesTheSameLightSwitchedOnAndKeepsTheSelec
     EXPECT_EQ(ui.log, (Log{"choose:*.lgt", "choose:*.lgt", "refresh", "redraw"}));
     ASSERT_EQ(doc.lights.Count(), 3);
     EXPECT_EQ(Values(*doc.lights.lights[2]), Values(rim));
-    EXPECT_EQ(doc.lights.lights[2]->on, 1);  // files do not carry the switch
+    EXPECT_TRUE(doc.lights.lights[2]->on);  // files do not carry the switch
     doc.lights.lights.pop_back();
     EXPECT_EQ(State(), before);
     EXPECT_TRUE(ui.fileDialogs.at(0).forSaving);
@@ -551,12 +530,12 @@ TEST_F(CommandsTest, ExtrasFrameSaveTheViewOpenFilesByContentAndFindTheNamedSkin
     commands.OpenFiles({picture, light, junk, model});
     EXPECT_EQ(doc.models.Count(), 1);
     EXPECT_EQ(doc.lights.Count(), 1);
-    ASSERT_TRUE(doc.models.models[0]->textureMap);
-    EXPECT_EQ(doc.models.models[0]->textureMap->fileName, "skin.lgt");
+    ASSERT_TRUE(doc.models.models[0]->Map(MapKind::Texture));
+    EXPECT_EQ(doc.models.models[0]->Map(MapKind::Texture)->fileName, "skin.lgt");
     EXPECT_EQ(ui.details, (Names{junk + ": the file does not start with \"IDP2\""}));
-    commands.OpenFiles({picture}, MapRow::Glow);  // dropped on the glow row
-    EXPECT_TRUE(doc.models.models[0]->glowMap);
-    commands.OpenFiles({junk}, MapRow::Glow);  // refused as a picture there
+    commands.OpenFiles({picture}, MapKind::Glow);  // dropped on the glow row
+    EXPECT_TRUE(doc.models.models[0]->Map(MapKind::Glow));
+    commands.OpenFiles({junk}, MapKind::Glow);  // refused as a picture there
     EXPECT_EQ(ui.log.back(), std::string("message:") + msg::kNotSkin);
     EXPECT_EQ(commands.LastFolder(), fs::path(junk).parent_path().string());
     ui.log.clear();
@@ -571,15 +550,14 @@ TEST_F(CommandsTest, ExtrasFrameSaveTheViewOpenFilesByContentAndFindTheNamedSkin
     EXPECT_EQ(ui.log.back(), std::string("message:") + msg::kNoNamedSkin);
     Write("m/quad.BMP", fixtures::WriteBmp8(kPicture));
     commands.LoadSkinFromModel();
-    EXPECT_EQ(doc.models.models[0]->textureMap->fileName, "quad.BMP");
+    EXPECT_EQ(doc.models.models[0]->Map(MapKind::Texture)->fileName, "quad.BMP");
 
     // Fit turns back and moves; Reset brings the start camera back exactly.
     view.camera.rotation = Quat{0.6f, 0, 0, 0.8f};
     commands.FitModels();
     EXPECT_TRUE(view.camera.rotation.w == 1 && view.camera.zoom != Camera{}.zoom);
     commands.ResetView();
-    const Camera start;
-    EXPECT_EQ(std::memcmp(&view.camera, &start, sizeof(Camera)), 0);
+    EXPECT_TRUE(SameView(view.camera, Camera{}));
 
     // Save View writes the view's pixels as a PNG, through the safe writer.
     ui.viewSize = {2, 1};
@@ -609,9 +587,9 @@ TEST_F(CommandsTest, FiltersSpinOnlyWhenNotInForceAndWireframeOnlyRepaints) {
     }
     // Wireframe belongs to the view: it repaints, but has nothing to refresh.
     commands.ToggleWireframe();
-    EXPECT_TRUE(view.wireframe == 1 && commands.UpdateRule(ids::kWireframe).checked);
+    EXPECT_TRUE(view.wireframe && commands.UpdateRule(ids::kWireframe).checked);
     commands.ToggleWireframe();
-    EXPECT_FALSE(view.wireframe != 0 || commands.UpdateRule(ids::kWireframe).checked);
+    EXPECT_FALSE(view.wireframe || commands.UpdateRule(ids::kWireframe).checked);
     EXPECT_EQ(ui.log, (Log{"redraw", "redraw"}));
 }
 
@@ -620,7 +598,7 @@ TEST_F(CommandsTest, EnvironmentMapBelongsToTheCurrentModel) {
     doc.models.currentModel = 1;
     EXPECT_TRUE(commands.Run(ids::kEnvironmentMap));
     EXPECT_EQ(ui.log, kChanged);
-    for (size_t m = 0; m < 3; ++m) EXPECT_EQ(doc.models.models[m]->environmentMapped, m == 1 ? 1 : 0);
+    for (size_t m = 0; m < 3; ++m) EXPECT_EQ(doc.models.models[m]->environmentMapped, m == 1);
     // The menu item: enabled, checked, mark set; without a model disabled with the mark left alone.
     auto rule = [&](int32_t current) {
         doc.models.currentModel = current;

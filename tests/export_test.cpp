@@ -12,10 +12,10 @@
 #include <memory>
 #include <set>
 
-#include "model/animations.h"
-#include "model/md2_loader.h"
-#include "model/vertex_normals.h"
-#include "skins/skin_decoder.h"
+#include "formats/skin_decoder.h"
+#include "model/corner_weld.h"
+#include "model/md2_model.h"
+#include "model/normals.h"
 #include "tests/cli_support.h"
 #include "tests/test_support.h"
 #include "tools/writers/picture_writers.h"
@@ -47,7 +47,7 @@ struct Mismatches {
     }
 };
 
-std::unique_ptr<Md2Model> Load(const fs::path& path) {
+std::shared_ptr<Md2Model> Load(const fs::path& path) {
     auto loaded = LoadMd2Model(path.string());
     EXPECT_TRUE(loaded) << path << ": " << loaded.Detail();
     return loaded ? loaded.Take() : nullptr;
@@ -85,7 +85,7 @@ struct Pose {
 };
 void ExpectFrame(const aiMesh& mesh, const Pose& pose, const Md2Model& model, int32_t frame, double scale,
                  const std::string& what) {
-    const std::vector<Vec3d>& normals = FrameNormals(model, frame);
+    const std::vector<Vec3d> normals = FrameNormals(model, frame);
     Mismatches m;
     for (size_t f = 0; f < model.triangles.size(); ++f) {
         const Md2Triangle& t = model.triangles[f];
@@ -93,7 +93,7 @@ void ExpectFrame(const aiMesh& mesh, const Pose& pose, const Md2Model& model, in
         for (int c = 0; c < 3; ++c) {
             const unsigned i = mesh.mFaces[f].mIndices[c];
             const std::string where = what + ", frame " + std::to_string(frame) + ", triangle " + std::to_string(f);
-            m.Near(pose.positions[i], Expected(model.frames[static_cast<size_t>(frame)].vertices[t.vertex[c]], scale),
+            m.Near(pose.positions[i], Expected(VertexPosition(model.frames[static_cast<size_t>(frame)], t.vertex[c]), scale),
                    1e-5f * static_cast<float>(std::max(1.0, 32 * scale)), where + " position");
             m.Near(pose.normals[i], ExpectedNormal(normals[t.vertex[c]]), 1e-5f, where + " normal");
             const aiVector3D& uv = mesh.mTextureCoords[0][i];
@@ -131,6 +131,7 @@ void ExpectGltf(const fs::path& file, const Md2Model& model, const GltfExpectati
     ASSERT_EQ(scene->mNumMeshes, 1u);
     const aiMesh& mesh = *scene->mMeshes[0];
     ASSERT_EQ(mesh.mNumFaces, model.triangles.size());
+    EXPECT_EQ(mesh.mNumVertices, WeldCorners(model).modelVertex.size()) << "welded as the viewer draws it";
     ASSERT_TRUE(mesh.HasNormals() && mesh.HasTextureCoords(0));
     const size_t targets = model.frames.size() - 1;
     ASSERT_EQ(mesh.mNumAnimMeshes, targets) << "one morph target per frame after the first";
@@ -176,7 +177,7 @@ struct CorpusModel {
 constexpr CorpusModel kCorpus[] = {{"faerie.md2", "faerie2.bmp"}, {"sydney.md2", "sydney.bmp"},
                                    {"dolphin.md2", "dolphin_f.bmp"}, {"horse.md2", nullptr}, {"flag.md2", nullptr}};
 
-std::unique_ptr<SkinImage> Skin(const char* name) {
+std::shared_ptr<const SkinImage> Skin(const char* name) {
     if (!name) return nullptr;
     auto skin = ReadSkinImage((testing::CorpusDir() / "md2" / name).string());
     EXPECT_TRUE(skin) << name;
@@ -196,7 +197,7 @@ TEST(ExportCorpus, GltfPlaysEveryFrameOfEveryAnimationWithTheSkin) {
             const auto model = Load(in);
             const auto skin = Skin(c.skin);
             ASSERT_TRUE(model);
-            ExpectGltf(out, *model, {FindAnimations(*model), 1.0 / 32, 10, skin.get()});
+            ExpectGltf(out, *model, {model->animations, 1.0 / 32, 10, skin.get()});
         }
 }
 
@@ -270,7 +271,7 @@ TEST(Export, OptionsChooseAnimationsTimingAndScale) {
             ASSERT_TRUE(model);
             GltfExpectation want{{}, c.scale, c.fps, nullptr};
             for (const std::string& name : c.animations)
-                for (const Md2Animation& a : FindAnimations(*model))
+                for (const Md2Animation& a : model->animations)
                     if (a.name == name) want.animations.push_back(a);
             ExpectGltf(out, *model, want);
         }

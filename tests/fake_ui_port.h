@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/ui_port.h"
+#include "session/ui_port.h"
 
 namespace meshara::testing {
 

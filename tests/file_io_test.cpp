@@ -19,11 +19,11 @@
 #include <functional>
 #include <thread>
 
+#include "formats/lgt_file.h"
+#include "formats/md2_file.h"
+#include "formats/skin_decoder.h"
 #include "io/file_bytes.h"
-#include "lights/lgt_file.h"
-#include "model/md2_loader.h"
-#include "resources/messages.h"
-#include "skins/skin_decoder.h"
+#include "session/messages.h"
 #include "tests/test_support.h"
 
 namespace meshara {
@@ -99,19 +99,19 @@ TEST_F(FileIo, EveryReaderRefusesWhatIsNoFileAtOnceWithTheUsualMessage) {
         {At("absent.md2"), "No such file or directory"},
     };
     for (const auto& p : paths) {
-        const auto model = LoadMd2Model(p.path);
+        const auto model = ReadMd2File(p.path);
         const auto skin = ReadSkinImage(p.path);
         const auto light = LoadLightFile(p.path);
         for (const auto& [error, detail] : {std::pair{model.Error(), model.Detail()}, {skin.Error(), skin.Detail()},
                                             {light.Error(), light.Detail()}}) {
-            EXPECT_EQ(error, LoadError::CannotOpen) << p.path;
+            EXPECT_EQ(error, ErrorKind::CannotOpen) << p.path;
             EXPECT_EQ(detail, p.detail) << p.path;
         }
     }
     ::close(sock);
-    EXPECT_STREQ(UserMessage(FileKind::Model, LoadError::CannotOpen), msg::kCannotLoadFile);
-    EXPECT_STREQ(UserMessage(FileKind::Light, LoadError::CannotOpen), msg::kCannotOpenLight);
-    EXPECT_EQ(UserMessage(FileKind::Skin, LoadError::CannotOpen), nullptr) << "silent, as an unreadable skin is";
+    EXPECT_STREQ(UserMessage(FileKind::Model, ErrorKind::CannotOpen), msg::kCannotLoadFile);
+    EXPECT_STREQ(UserMessage(FileKind::Light, ErrorKind::CannotOpen), msg::kCannotOpenLight);
+    EXPECT_EQ(UserMessage(FileKind::Skin, ErrorKind::CannotOpen), nullptr) << "silent, as an unreadable skin is";
 }
 
 TEST_F(FileIo, ReadsStopAtTheSizeTheFileHadAndAtWhatTheReaderAsks) {
@@ -120,10 +120,10 @@ TEST_F(FileIo, ReadsStopAtTheSizeTheFileHadAndAtWhatTheReaderAsks) {
     auto file = InputFile::Open(p);
     ASSERT_TRUE(file) << file.Detail();
     Bytes got;
-    std::string why;
-    ASSERT_TRUE(file.Value().ReadMore(got, 6, why));
+    ASSERT_TRUE(file.Value().ReadMore(got, 6));
     dir.Write("data", Bytes(5000, 8));  // grows while open (same inode, truncated and rewritten)
-    ASSERT_TRUE(file.Value().ReadMore(got, uint64_t{1} << 62, why)) << why << ": asking is not allocating";
+    const Status more = file.Value().ReadMore(got, uint64_t{1} << 62);
+    ASSERT_TRUE(more) << more.Detail() << ": asking is not allocating";
     EXPECT_EQ(got.size(), 1000u) << "never past the size it had when opened";
 }
 
@@ -162,8 +162,8 @@ TEST_F(FileIo, WriterReplacesAFileKeepingItsModeOwnerAndLinks) {
         const bool existed = fs::exists(target);
         const struct stat before = StatOf(target);
         const auto namesBefore = Names(d.Path());
-        std::string why;
-        ASSERT_TRUE(WriteFileBytes(d.Path() / name, Text("new bytes"), &why)) << c.why << ": " << why;
+        const Status written = WriteFileBytes(d.Path() / name, Text("new bytes"));
+        ASSERT_TRUE(written) << c.why << ": " << written.Detail();
         EXPECT_EQ(testing::ReadAll(target), Text("new bytes")) << c.why;
         const struct stat after = StatOf(target);
         EXPECT_EQ(after.st_mode, existed ? before.st_mode : after.st_mode) << c.why;
@@ -185,24 +185,19 @@ TEST_F(FileIo, WriterReplacesAFileKeepingItsModeOwnerAndLinks) {
 
 TEST_F(FileIo, WriterWritesIntoFifosAndDevicesAndNeverReplacesThem) {
     ASSERT_EQ(::mkfifo(At("fifo").c_str(), 0600), 0);
-    std::string why;
-    EXPECT_FALSE(WriteFileBytes(At("fifo"), Text("x"), &why)) << "nobody reads: fails at once";
+    EXPECT_FALSE(WriteFileBytes(At("fifo"), Text("x"))) << "nobody reads: fails at once";
     Bytes received;
     std::thread reader([&] { received = testing::ReadAll(At("fifo")); });
-    while (true) {  // the reader has opened its end once a writer gets in
-        if (WriteFileBytes(At("fifo"), Text("through the pipe"), &why)) break;
+    while (!WriteFileBytes(At("fifo"), Text("through the pipe")))  // the reader has opened its end once a writer gets in
         std::this_thread::yield();
-    }
     reader.join();
     EXPECT_EQ(received, Text("through the pipe"));
     EXPECT_TRUE(S_ISFIFO(StatOf(At("fifo")).st_mode));
     EXPECT_TRUE(WriteFileBytes("/dev/null", Text("gone")));
-    EXPECT_FALSE(WriteFileBytes("/dev/full", Text("no room"), &why));
-    EXPECT_EQ(why, "No space left on device");
+    EXPECT_EQ(WriteFileBytes("/dev/full", Text("no room")).Detail(), "No space left on device");
     for (const char* device : {"/dev/null", "/dev/full"}) EXPECT_TRUE(S_ISCHR(StatOf(device).st_mode)) << device;
     fs::create_directory(At("folder"));
-    EXPECT_FALSE(WriteFileBytes(At("folder"), Text("x"), &why));
-    EXPECT_EQ(why, "is a directory");
+    EXPECT_EQ(WriteFileBytes(At("folder"), Text("x")).Detail(), "is a directory");
 }
 
 TEST_F(FileIo, AFailedWriteLeavesTheOldFileAndNoTemporaryAndFollowsNoPlantedLink) {
@@ -218,7 +213,7 @@ TEST_F(FileIo, AFailedWriteLeavesTheOldFileAndNoTemporaryAndFollowsNoPlantedLink
     if (pid == 0) {
         const rlimit limit{100, 100};
         ::setrlimit(RLIMIT_FSIZE, &limit);
-        ::_exit(WriteFileBytes(At("light.lgt"), Bytes(1000, 1)) ? 1 : 0);
+        ::_exit(WriteFileBytes(At("light.lgt"), Bytes(1000, 1)).Ok() ? 1 : 0);
     }
     int status = 0;
     ::waitpid(pid, &status, 0);
@@ -243,7 +238,7 @@ TEST_F(FileIo, PermissionsDecideAsTheyWouldForAnOrdinaryWrite) {
     fs::permissions(At("locked/mine"), fs::perms(0600));
     fs::permissions(At("locked"), fs::perms(0555));
     EXPECT_AS_ORDINARY_USER([&] {
-        return WriteFileBytes(At("locked/mine"), Text("new")) && !WriteFileBytes(At("readonly"), Text("lost")) &&
+        return WriteFileBytes(At("locked/mine"), Text("new")).Ok() && !WriteFileBytes(At("readonly"), Text("lost")) &&
                !WriteFileBytes(At("locked/new"), Text("x"));
     });
     EXPECT_EQ(testing::ReadAll(At("locked/mine")), Text("new"));

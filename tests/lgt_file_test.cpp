@@ -7,8 +7,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "lights/lgt_file.h"
-#include "resources/messages.h"
+#include "formats/lgt_file.h"
+#include "session/messages.h"
 #include "tests/test_support.h"
 #include "tools/writers/lgt_writer.h"
 
@@ -49,10 +49,18 @@ TEST(LgtWrite, NewLightIsTheKnown115BytesEveryFieldRoundTripsAndComesBackOn) {
     EachFloat(*r.Value(), [&](const float& f) { got.push_back(std::bit_cast<uint32_t>(f)); });
     EXPECT_EQ(got, want);
     EXPECT_EQ(r.Value()->name, s.name);
-    EXPECT_EQ(r.Value()->on, 1);  // not stored: a light read from a file is on
-    EXPECT_EQ(r.Value()->deleteMark, 0);
-    r.Value()->on = 0;
+    EXPECT_TRUE(r.Value()->on);  // not stored: a light read from a file is on
+    r.Value()->on = false;
     EXPECT_EQ(SerializeLight(*r.Value()), WriteLgt(s));
+    // The defaults come back for every float, and only for the floats.
+    LightRecord& l = *r.Value();
+    SetLightDefaults(l);
+    const LightRecord fresh;
+    std::vector<float> defaults, freshFloats;
+    EachFloat(l, [&](const float& f) { defaults.push_back(f); });
+    EachFloat(fresh, [&](const float& f) { freshFloats.push_back(f); });
+    EXPECT_EQ(defaults, freshFloats);
+    EXPECT_TRUE(!l.on && l.name == s.name);
 }
 
 TEST(LgtRoundTrip, NamesOfAnyLengthUpToTheFieldLimitLongerAreCut) {
@@ -73,7 +81,7 @@ TEST(LgtRead, OnlyWholeLightsAreReadAZeroByteEndsTheName) {
     for (const Bytes& bytes :
          {Bytes{}, Bytes{'L', 'G', 'T'}, WriteLgt(wrongMagic), WriteLgt(negative), WriteLgt(overlong)}) {
         auto r = ParseLight(bytes);
-        EXPECT_EQ(r.Error(), LoadError::NotLight) << bytes.size();
+        EXPECT_EQ(r.Error(), ErrorKind::NotLight) << bytes.size();
         EXPECT_STREQ(UserMessage(FileKind::Light, r.Error()), "This file does not appear to be a Light format file!");
     }
     const auto good = WriteLgt(LgtSource{});
@@ -92,13 +100,13 @@ TEST(LgtFile, SaveReplacesTheFileAndLoadReadsNoMoreThanTheLight) {
     testing::TempDir dir;
     const std::string path = dir.Write("key.lgt", Bytes(500, 7)).string();
     const LightRecord l{.name = "Key"};
-    ASSERT_EQ(SaveLightFile(path, l), LoadError::None);
+    ASSERT_TRUE(SaveLightFile(path, l));
     EXPECT_EQ(testing::ReadAll(path), SerializeLight(l));
     auto r = LoadLightFile(path);
     ASSERT_TRUE(r) << r.Detail();
     EXPECT_EQ(SerializeLight(*r.Value()), SerializeLight(l));
-    EXPECT_EQ(SaveLightFile(dir.Path().string(), l), LoadError::CannotCreate);
-    EXPECT_STREQ(UserMessage(FileKind::Light, LoadError::CannotCreate), "Unable to create the file specified!");
+    EXPECT_EQ(SaveLightFile(dir.Path().string(), l).Error(), ErrorKind::CannotCreate);
+    EXPECT_STREQ(UserMessage(FileKind::Light, ErrorKind::CannotCreate), "Unable to create the file specified!");
     // Whatever follows the light, however long, is not read; a name length
     // past the file's end still refuses it.
     Bytes trailing = SerializeLight(l);
@@ -108,7 +116,7 @@ TEST(LgtFile, SaveReplacesTheFileAndLoadReadsNoMoreThanTheLight) {
     EXPECT_EQ(r.Value()->name, "Key");
     LgtSource overlong;
     overlong.nameLength = 0x7FFF;
-    EXPECT_EQ(LoadLightFile(dir.Write("short.lgt", WriteLgt(overlong)).string()).Error(), LoadError::NotLight);
+    EXPECT_EQ(LoadLightFile(dir.Write("short.lgt", WriteLgt(overlong)).string()).Error(), ErrorKind::NotLight);
 }
 
 }  // namespace

@@ -5,40 +5,51 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "model/md2_loader.h"
 #include "render/gl_view.h"
-#include "render/skin_texture.h"
+#include "session/scene_setup.h"
 #include "tools/writers/md2_writer.h"
 
 namespace meshara::testing {
 
-void RenderTest::SetUp() {
+void RenderTest::SetUp() { Resize(kSize, kSize); }
+
+void RenderTest::Resize(int width, int height) {
+    renderer_.reset();  // its textures go while its context is still there
     std::string why;
-    context_ = OffscreenContext::Create(kSize, kSize, why);
+    context_ = OffscreenContext::Create(width, height, why);
     if (!context_) {
         if (std::getenv("MESHARA_REQUIRE_GL")) FAIL() << "offscreen GL is required here but failed: " << why;
         GTEST_SKIP() << "no offscreen GL: " << why;
     }
-    InstallTextureReleaseHook();
-    InitGLState(kSize, kSize);
-    ApplyViewportAndProjection(kSize, kSize);
-    spinActive = 0;
-    renderInProgress = 0;
+    InitGLState(width, height);
+    ApplyViewportAndProjection(width, height);
+    renderer_ = std::make_unique<Renderer>();
 }
 
-void RenderTest::TearDown() { context_.reset(); }
+void RenderTest::TearDown() {
+    renderer_.reset();
+    context_.reset();
+}
 
-std::vector<uint8_t> RenderTest::Render(const ModelList& models, int32_t wireframe) {
-    RenderScene(Scene{models, settings_, camera_, wireframe}, nullptr);
+std::vector<uint8_t> RenderTest::Render() {
+    renderer_->Render(SceneOf(doc_, view_), nullptr);
     return context_->ReadPixels();
 }
 
 Rgb RenderTest::At(const std::vector<uint8_t>& picture, int x, int y) const {
-    const size_t i = (static_cast<size_t>(y) * kSize + static_cast<size_t>(x)) * 3;
+    const size_t i = (static_cast<size_t>(y) * context_->Width() + static_cast<size_t>(x)) * 3;
     return {picture[i], picture[i + 1], picture[i + 2]};
 }
 
-std::unique_ptr<Md2Model> ModelFromTriangles(const std::vector<std::vector<Triangle>>& frames) {
+ModelSlot& RenderTest::Add(std::shared_ptr<const Md2Model> model) { return AddModel(doc_.models, std::move(model)); }
+
+LightRecord& RenderTest::NewLight(ModelSlot& slot, bool specular) {
+    auto light = std::make_unique<LightRecord>();
+    if (!specular) std::fill(light->specular, light->specular + 3, 0.0f);
+    return AddLightTo(doc_, slot, std::move(light));
+}
+
+std::shared_ptr<Md2Model> ModelFromTriangles(const std::vector<std::vector<Triangle>>& frames) {
     fixtures::Md2Source s;
     s.skinWidth = 1024;
     s.skinHeight = 1024;
@@ -98,8 +109,8 @@ std::vector<Triangle> Sphere(float radius, int rings, int segments) {
     return out;
 }
 
-std::unique_ptr<SkinImage> CheckerSkin(Rgb a, Rgb b, int width, int height, int cell) {
-    auto skin = std::make_unique<SkinImage>();
+std::shared_ptr<const SkinImage> CheckerSkin(Rgb a, Rgb b, int width, int height, int cell) {
+    auto skin = std::make_shared<SkinImage>();
     skin->width = width;
     skin->height = height;
     for (int y = 0; y < height; ++y)
@@ -107,11 +118,10 @@ std::unique_ptr<SkinImage> CheckerSkin(Rgb a, Rgb b, int width, int height, int 
             const Rgb& c = ((x / cell + y / cell) % 2) ? b : a;
             skin->pixels.insert(skin->pixels.end(), c.begin(), c.end());
         }
-    MakeSkinTexture(*skin);
     return skin;
 }
 
-std::unique_ptr<SkinImage> SolidSkin(Rgb colour, int width, int height) {
+std::shared_ptr<const SkinImage> SolidSkin(Rgb colour, int width, int height) {
     return CheckerSkin(colour, colour, width, height, 1);
 }
 

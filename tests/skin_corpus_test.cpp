@@ -5,7 +5,7 @@
 
 #include <sstream>
 
-#include "skins/skin_decoder.h"
+#include "formats/skin_decoder.h"
 #include "tests/test_support.h"
 
 namespace meshara {
@@ -31,7 +31,7 @@ Ppm ReadPpm(const fs::path& path) {
     return p;
 }
 
-LoadResult<std::unique_ptr<SkinImage>> Read(const fs::path& path) { return ReadSkinImage(path.string()); }
+Result<std::shared_ptr<const SkinImage>> Read(const fs::path& path) { return ReadSkinImage(path.string()); }
 
 TEST(SkinCorpus, OddWidthPicturesMatchTheReferencePixels) {
     MESHARA_REQUIRE_CORPUS();

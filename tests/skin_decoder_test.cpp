@@ -6,9 +6,9 @@
 
 #include <functional>
 
-#include "resources/messages.h"
-#include "skins/skin_decoder.h"
-#include "skins/skin_lookup.h"
+#include "formats/skin_decoder.h"
+#include "session/messages.h"
+#include "session/skin_search.h"
 #include "tests/test_support.h"
 #include "tools/writers/byte_writer.h"
 #include "tools/writers/picture_writers.h"
@@ -48,14 +48,13 @@ void ExpectPicture(const Bytes& bytes, const RgbPicture& expected, const std::st
     EXPECT_EQ(r.Value().width, expected.width) << what;
     EXPECT_EQ(r.Value().height, expected.height) << what;
     EXPECT_TRUE(r.Value().pixels == expected.pixels) << what;
-    EXPECT_EQ(r.Value().texture, 0u) << what;
 }
 
-void ExpectRefused(const Bytes& bytes, LoadError expected, const std::string& why) {
+void ExpectRefused(const Bytes& bytes, ErrorKind expected, const std::string& why) {
     auto r = DecodeSkinImage(bytes);
     EXPECT_FALSE(r) << why;
     EXPECT_EQ(r.Error(), expected) << why << ": " << r.Detail();
-    if (expected == LoadError::UnsupportedBmpDepth)  // refused silently: no message box
+    if (expected == ErrorKind::UnsupportedBmpDepth)  // refused silently: no message box
         EXPECT_EQ(UserMessage(FileKind::Skin, r.Error()), nullptr) << why;
     else
         EXPECT_STREQ(UserMessage(FileKind::Skin, r.Error()), "This file does not appear to be a valid skin") << why;
@@ -99,19 +98,19 @@ TEST(PcxDecode, LayoutsOfRealWritersGiveTheMeantPixels) {
 
 TEST(PcxRefusal, EachMalformedHeaderOrStreamIsRefused) {
     const IndexedPicture p = Pattern(9, 4);
-    const struct { const char* why; PcxOptions o; Damage damage; LoadError expected; } cases[] = {
-        {"three planes", {.planes = 3}, {}, LoadError::NotSkin},
-        {"one bit per pixel", {.bitsPerPixel = 1}, {}, LoadError::NotSkin},
-        {"version 3 is not ours", {.version = 3}, {}, LoadError::NotSkin},
-        {"data ends before the picture", {.dropDataBytes = 2}, {}, LoadError::NotSkin},
-        {"header and palette do not fit", {}, CutTo(128 + 767), LoadError::NotSkin},
-        {"xmax -1 below xmin 0", {}, U16s({{8, 0xFFFF}}), LoadError::NotSkin},
-        {"ymin 10 over ymax 3", {}, U16s({{6, 10}}), LoadError::NotSkin},
-        {"16385 wide", {}, U16s({{8, 16384}, {66, 16386}}), LoadError::SkinTooLarge},
-        {"full 16-bit window", {}, U16s({{4, 0x8000}, {8, 0x7FFF}}), LoadError::SkinTooLarge},
+    const struct { const char* why; PcxOptions o; Damage damage; ErrorKind expected; } cases[] = {
+        {"three planes", {.planes = 3}, {}, ErrorKind::NotSkin},
+        {"one bit per pixel", {.bitsPerPixel = 1}, {}, ErrorKind::NotSkin},
+        {"version 3 is not ours", {.version = 3}, {}, ErrorKind::NotSkin},
+        {"data ends before the picture", {.dropDataBytes = 2}, {}, ErrorKind::NotSkin},
+        {"header and palette do not fit", {}, CutTo(128 + 767), ErrorKind::NotSkin},
+        {"xmax -1 below xmin 0", {}, U16s({{8, 0xFFFF}}), ErrorKind::NotSkin},
+        {"ymin 10 over ymax 3", {}, U16s({{6, 10}}), ErrorKind::NotSkin},
+        {"16385 wide", {}, U16s({{8, 16384}, {66, 16386}}), ErrorKind::SkinTooLarge},
+        {"full 16-bit window", {}, U16s({{4, 0x8000}, {8, 0x7FFF}}), ErrorKind::SkinTooLarge},
         // 8192 x 8192 pixels pass the limits, the data cannot fill them; one row more is too many pixels.
-        {"8192 x 8192 from a few bytes", {}, U16s({{8, 8191}, {10, 8191}, {66, 8192}}), LoadError::NotSkin},
-        {"8192 x 8193 pixels", {}, U16s({{8, 8191}, {10, 8192}, {66, 8192}}), LoadError::SkinTooLarge},
+        {"8192 x 8192 from a few bytes", {}, U16s({{8, 8191}, {10, 8191}, {66, 8192}}), ErrorKind::NotSkin},
+        {"8192 x 8193 pixels", {}, U16s({{8, 8191}, {10, 8192}, {66, 8192}}), ErrorKind::SkinTooLarge},
     };
     for (const auto& c : cases) {
         Bytes bytes = WritePcx(p, c.o);
@@ -175,33 +174,33 @@ TEST(BmpDecode, RunLengthEncodedAndAbsoluteRuns) {
 }
 
 TEST(BmpRefusal, EachMalformedHeaderIsRefused) {
-    const struct { const char* why; Damage damage; LoadError expected; } cases[] = {
-        {"1 bit", U16s({{28, 1}}), LoadError::UnsupportedBmpDepth},
-        {"4 bits", U16s({{28, 4}}), LoadError::UnsupportedBmpDepth},
-        {"16 bits", U16s({{28, 16}}), LoadError::UnsupportedBmpDepth},
-        {"32 bits", U16s({{28, 32}}), LoadError::UnsupportedBmpDepth},
-        {"compression 2", S32(30, 2), LoadError::NotSkin},
-        {"bit fields", S32(30, 3), LoadError::NotSkin},
-        {"zero width", S32(18, 0), LoadError::NotSkin},
-        {"negative width", S32(18, -8), LoadError::NotSkin},
-        {"zero height", S32(22, 0), LoadError::NotSkin},
-        {"top-down", S32(22, -4), LoadError::NotSkin},
-        {"16384 wide passes the limit, its rows are missing", S32(18, 16384), LoadError::NotSkin},
-        {"wider than 16384", S32(18, 16385), LoadError::SkinTooLarge},
-        {"higher than 16384", S32(22, 16385), LoadError::SkinTooLarge},
+    const struct { const char* why; Damage damage; ErrorKind expected; } cases[] = {
+        {"1 bit", U16s({{28, 1}}), ErrorKind::UnsupportedBmpDepth},
+        {"4 bits", U16s({{28, 4}}), ErrorKind::UnsupportedBmpDepth},
+        {"16 bits", U16s({{28, 16}}), ErrorKind::UnsupportedBmpDepth},
+        {"32 bits", U16s({{28, 32}}), ErrorKind::UnsupportedBmpDepth},
+        {"compression 2", S32(30, 2), ErrorKind::NotSkin},
+        {"bit fields", S32(30, 3), ErrorKind::NotSkin},
+        {"zero width", S32(18, 0), ErrorKind::NotSkin},
+        {"negative width", S32(18, -8), ErrorKind::NotSkin},
+        {"zero height", S32(22, 0), ErrorKind::NotSkin},
+        {"top-down", S32(22, -4), ErrorKind::NotSkin},
+        {"16384 wide passes the limit, its rows are missing", S32(18, 16384), ErrorKind::NotSkin},
+        {"wider than 16384", S32(18, 16385), ErrorKind::SkinTooLarge},
+        {"higher than 16384", S32(22, 16385), ErrorKind::SkinTooLarge},
         {"16384 x 4097 pixels, a side within the limit", [](Bytes& b) { S32(18, 16384)(b), S32(22, 4097)(b); },
-         LoadError::SkinTooLarge},
-        {"257 colours", S32(46, 257), LoadError::NotSkin},
-        {"palette past the end", S32(14, 1 << 20), LoadError::NotSkin},
-        {"core header", S32(14, 12), LoadError::NotSkin},
-        {"pixels past the end", S32(10, 1 << 24), LoadError::NotSkin},
-        {"pixel offset beyond 4 GiB wrap", S32(10, -1), LoadError::NotSkin},
-        {"last row cut", [](Bytes& b) { b.resize(b.size() - 5); }, LoadError::NotSkin},
-        {"headers cut", CutTo(53), LoadError::NotSkin},
-        {"wrong magic", [](Bytes& b) { b[1] = 'A'; }, LoadError::NotSkin},
-        {"one byte", CutTo(1), LoadError::NotSkin},
+         ErrorKind::SkinTooLarge},
+        {"257 colours", S32(46, 257), ErrorKind::NotSkin},
+        {"palette past the end", S32(14, 1 << 20), ErrorKind::NotSkin},
+        {"core header", S32(14, 12), ErrorKind::NotSkin},
+        {"pixels past the end", S32(10, 1 << 24), ErrorKind::NotSkin},
+        {"pixel offset beyond 4 GiB wrap", S32(10, -1), ErrorKind::NotSkin},
+        {"last row cut", [](Bytes& b) { b.resize(b.size() - 5); }, ErrorKind::NotSkin},
+        {"headers cut", CutTo(53), ErrorKind::NotSkin},
+        {"wrong magic", [](Bytes& b) { b[1] = 'A'; }, ErrorKind::NotSkin},
+        {"one byte", CutTo(1), ErrorKind::NotSkin},
         {"24-bit run-length (8-bit only)", [](Bytes& b) { b = WriteBmp24(RgbPattern(4, 4)); b[30] = 1; },
-         LoadError::NotSkin},
+         ErrorKind::NotSkin},
     };
     for (const auto& c : cases) {
         Bytes bytes = WriteBmp8(Pattern(8, 4));
@@ -220,7 +219,7 @@ TEST(SkinFile, FormatComesFromTheContentNotTheNameUnreadableIsSilent) {
         EXPECT_EQ(r.Value()->fileName, path.filename().string());
     }
     auto r = ReadSkinImage((dir.Path() / "missing.pcx").string());
-    EXPECT_EQ(r.Error(), LoadError::CannotOpen);
+    EXPECT_EQ(r.Error(), ErrorKind::CannotOpen);
     EXPECT_EQ(UserMessage(FileKind::Skin, r.Error()), nullptr);
 }
 

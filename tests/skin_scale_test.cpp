@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "skins/skin_scale.h"
+#include "formats/skin_scale.h"
 
 namespace meshara {
 namespace {

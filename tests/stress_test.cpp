@@ -1,12 +1,12 @@
-// A long session through the real commands with real textures: models
-// opened and removed, maps loaded, replaced and cleared, lights added and
-// deleted, a hundred times over. Nothing may leak (the sanitizer build
+// A long session through the real commands, drawn by a real renderer: models
+// opened and removed, maps loaded, replaced, refused and cleared, lights added
+// and deleted, a hundred times over. Nothing may leak (the sanitizer build
 // checks memory) and no texture may be left behind.
 
 #include <GL/gl.h>
 
-#include "app/commands.h"
-#include "render/skin_texture.h"
+#include "session/commands.h"
+#include "session/scene_setup.h"
 #include "tests/fake_ui_port.h"
 #include "tests/render_support.h"
 #include "tests/test_support.h"
@@ -26,44 +26,39 @@ TEST_F(LongSession, HundredRoundsLeaveNoTextureAndNoModel) {
     const std::string bmp = dir.Write("skin.bmp", fixtures::WriteBmp8(picture)).string();
     const std::string bad = dir.Write("bad.pcx", {0x0A, 0x05, 1}).string();
 
-    Document doc;
-    ViewState view;
     FakeUiPort ui;
-    Commands commands(doc, view, ui, [](const std::string& path) { return LoadSkinImage(path); });
-    const int before = LiveTextureCount();
-
+    Commands commands(doc_, view_, ui);
     for (int round = 0; round < 100; ++round) {
         ui.AnswerFile(model);
         commands.OpenModel();
         ui.AnswerFile(model);
         commands.OpenModel();
-        for (MapRow row : {MapRow::Texture, MapRow::Diffusion, MapRow::Specularity, MapRow::Glow}) {
+        for (MapKind row : {MapKind::Texture, MapKind::Diffusion, MapKind::Specularity, MapKind::Glow}) {
             ui.AnswerFile(pcx);
             commands.LoadMap(row);
+            Render();
             ui.AnswerFile(round % 2 ? bmp : pcx);
             commands.LoadMap(row);  // replace
             ui.AnswerFile(bad);
             commands.LoadMap(row);  // refused: keeps the map
         }
-        commands.ClearMap(MapRow::Glow);
+        commands.ClearMap(MapKind::Glow);
         commands.NewLight();
         commands.NewLight();
         commands.AddModelLight();
         commands.AddModelLight();
-        RenderScene(Scene{doc.models, doc.settings, view.camera, 0}, nullptr);
+        Render();
         commands.DeleteLight();
         // The second model is current and holds three maps (glow was cleared).
-        ASSERT_EQ(LiveTextureCount(), before + 3) << "round " << round;
+        ASSERT_EQ(renderer_->LiveTextureCount(), 3) << "round " << round;
         commands.RemoveModel();
-        ASSERT_EQ(LiveTextureCount(), before) << "round " << round;
         commands.RemoveModel();
         commands.DeleteLight();
-        ASSERT_EQ(LiveTextureCount(), before);
-        ASSERT_EQ(doc.models.Count(), 0);
-        ASSERT_EQ(doc.lights.Count(), 0);
+        Render();
+        ASSERT_EQ(renderer_->LiveTextureCount(), 0) << "round " << round;
+        ASSERT_EQ(doc_.models.Count() + doc_.lights.Count(), 0);
     }
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-    doc.Clear();
 }
 
 }  // namespace

@@ -193,7 +193,7 @@ TEST(Thumbnail, RefusalsWriteNothingAndUsageErrorsExitTwo) {
     const std::string knot = Quote(testing::SamplesDir() / "knot.md2");
     for (const std::string& args : {std::string("thumbnail"), "thumbnail " + knot, "thumbnail -s 0 " + knot + " " + out,
                                     "thumbnail -s 4097 " + knot + " " + out, "thumbnail -s " + knot + " " + out,
-                                    "thumbnail " + knot + " " + out + " extra", "thumbnail --size 9 " + knot + " " + out}) {
+                                    "thumbnail " + knot + " " + out + " extra", "thumbnail --bogus 9 " + knot + " " + out}) {
         const testing::CliRun r = RunCli(args);
         EXPECT_EQ(r.exitCode, 2) << args;
         EXPECT_NE(r.err.find("usage: meshara-cli"), std::string::npos) << args;

@@ -12,8 +12,10 @@
 #include <sstream>
 #include <string>
 
-#include "skins/png_writer.h"
-#include "resources/art.h"
+#include "formats/png_writer.h"
+#include "gui/art.h"
+#include "io/file_bytes.h"
+
 
 namespace {
 
@@ -84,7 +86,8 @@ int main(int argc, char** argv) {
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
         const std::filesystem::path dir = root / (std::to_string(size) + "x" + std::to_string(size)) / "apps";
         std::filesystem::create_directories(dir);
-        if (!meshara::WritePngRgba((dir / "meshara.png").string(), size, size, meshara::IconPixels(size))) {
+        const std::vector<uint8_t> png = meshara::EncodePng(size, size, meshara::IconPixels(size), 4);
+        if (png.empty() || !meshara::WriteFileBytes((dir / "meshara.png").string(), png)) {
             std::fprintf(stderr, "make-icons: cannot write %s\n", (dir / "meshara.png").c_str());
             return 1;
         }

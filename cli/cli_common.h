@@ -1,0 +1,53 @@
+#pragma once
+// What the meshara-cli subcommands share: exit codes, how refusals and
+// usage errors are reported, writing outputs, reading numbers.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "cli/args.h"
+#include "io/result.h"
+#include "session/messages.h"
+
+namespace meshara::cli {
+
+constexpr int kExitOk = 0;
+constexpr int kExitRefused = 1;
+constexpr int kExitUsage = 2;
+
+// A subcommand: its table and what runs it once the arguments fit the table.
+struct Subcommand {
+    const CommandSpec& spec;
+    int (*run)(const Arguments& args);
+};
+
+const Subcommand& InfoCommand();
+const Subcommand& DecodeCommand();
+const Subcommand& LightCommand();
+const Subcommand& RenderCommand();
+const Subcommand& ExportCommand();
+const Subcommand& ThumbnailCommand();
+
+// Prints the problem and the command's usage to stderr; returns kExitUsage.
+int Usage(const CommandSpec& spec, const std::string& problem);
+
+// Prints "PATH: message (detail)" for a refusal, the user's message (or a
+// plain reason where the viewer refuses silently); returns kExitRefused.
+int Refused(FileKind kind, const Failure& failure, const std::string& path);
+
+// Prints "PATH: what" for a model the command cannot use; returns kExitRefused.
+int Unusable(const std::string& path, const std::string& what);
+
+// Writes bytes to path, or to standard output when path is "-". Prints why
+// and returns false on failure.
+bool WriteOutput(const std::string& path, std::span<const uint8_t> bytes);
+
+// A whole decimal number within [low, high]; false for anything else.
+bool ParseInteger(std::string_view text, long low, long high, long& out);
+
+// A decimal number within (0, high]; false for anything else.
+bool ParsePositive(std::string_view text, double high, double& out);
+
+}  // namespace meshara::cli

@@ -1,0 +1,203 @@
+// meshara-cli export: a model as glTF 2.0 (.glb, or .gltf with everything
+// embedded) holding every frame and animation, or one frame as Wavefront
+// OBJ with its material and picture beside it.
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "cli/cli_common.h"
+#include "export/export_mesh.h"
+#include "export/gltf_export.h"
+#include "export/obj_export.h"
+#include "formats/png_writer.h"
+#include "formats/skin_decoder.h"
+#include "session/scene_setup.h"
+
+namespace meshara::cli {
+
+namespace {
+
+enum class Format { Glb, Gltf, Obj };
+
+struct ExportOptions {
+    std::string model;
+    std::string output;
+    Format format = Format::Glb;
+    std::string texture;
+    bool headerSkin = false;
+    std::vector<std::string> animations;
+    std::optional<double> fps;
+    double scale = kDefaultExportScale;
+    std::optional<long> frame;
+};
+
+std::optional<Format> FormatOf(const std::string& path) {
+    std::string ext = std::filesystem::path(path).extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    if (ext == ".glb") return Format::Glb;
+    if (ext == ".gltf") return Format::Gltf;
+    if (ext == ".obj") return Format::Obj;
+    return std::nullopt;
+}
+
+std::string Read(const Arguments& args, ExportOptions& o) {
+    o.model = args.operands[0];
+    const std::string* output = args.Value("output");
+    if (!output) return "export needs -o OUT.glb, OUT.gltf or OUT.obj";
+    o.output = *output;
+    if (const std::string* v = args.Value("texture")) o.texture = *v;
+    o.headerSkin = args.Has("header-skin");
+    o.animations = args.Values("animation");
+    if (const std::string* v = args.Value("fps")) {
+        double fps;
+        if (!ParsePositive(*v, 1000, fps)) return "--fps needs a number of frames a second, above 0 up to 1000";
+        o.fps = fps;
+    }
+    if (const std::string* v = args.Value("scale"); v && !ParsePositive(*v, 1e6, o.scale))
+        return "--scale needs a number above 0 (metres per unit)";
+    if (const std::string* v = args.Value("frame")) {
+        long frame;
+        if (!ParseInteger(*v, 0, INT32_MAX, frame)) return "--frame needs a frame number (0 or more)";
+        o.frame = frame;
+    }
+    const auto format = FormatOf(o.output);
+    if (!format) return "export writes .glb, .gltf or .obj files, told by the output's name: " + o.output;
+    o.format = *format;
+    if (o.format == Format::Obj && (!o.animations.empty() || o.fps))
+        return "--animation and --fps are for glTF: an OBJ file holds one frame";
+    if (o.format != Format::Obj && o.frame) return "--frame is for OBJ: a glTF file holds every frame";
+    return {};
+}
+
+// The named animations in the order asked for, or a usage problem.
+std::string SelectAnimations(const Md2Model& model, const std::vector<std::string>& names,
+                             std::vector<Md2Animation>& out) {
+    const std::vector<Md2Animation>& all = model.animations;
+    if (names.empty()) {
+        out = all;
+        return {};
+    }
+    for (const std::string& name : names) {
+        const size_t before = out.size();
+        for (const Md2Animation& a : all)
+            if (a.name == name) out.push_back(a);
+        if (out.size() == before) {
+            std::string known;
+            for (const Md2Animation& a : all) known += (known.empty() ? "" : ", ") + a.name;
+            return "the model has no animation named \"" + name + "\"; it has: " + known;
+        }
+    }
+    return {};
+}
+
+// Writes the files in order. When one fails, the files this run made that
+// were not there before are removed again, so a failed export adds nothing.
+bool WriteAll(const std::vector<std::pair<std::string, std::vector<uint8_t>>>& files) {
+    std::vector<std::string> made;
+    for (const auto& [path, bytes] : files) {
+        std::error_code ec;
+        const bool existed = std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+        if (!WriteOutput(path, bytes)) {
+            for (const std::string& m : made) std::filesystem::remove(m, ec);
+            return false;
+        }
+        if (!existed) made.push_back(path);
+    }
+    return true;
+}
+
+std::vector<uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+
+int Export(const Arguments& args) {
+    ExportOptions o;
+    if (std::string problem = Read(args, o); !problem.empty()) return Usage(ExportCommand().spec, problem);
+
+    ModelList models;
+    auto opened = OpenModelFile(models, o.model);
+    if (!opened) return Refused(FileKind::Model, opened.Why(), o.model);
+    const ModelSlot& slot = *opened.Value();
+    const Md2Model& model = *slot.model;
+    if (model.FrameCount() == 0 || model.triangles.empty())
+        return Unusable(o.model, std::string("the model has no ") + (model.FrameCount() == 0 ? "frames" : "triangles") +
+                                     ", so there is nothing to export");
+    if (o.frame && *o.frame >= model.FrameCount())
+        return Usage(ExportCommand().spec, "frame " + std::to_string(*o.frame) + " is out of range: the model has " +
+                                               std::to_string(model.FrameCount()) + " frames");
+    std::vector<Md2Animation> animations;
+    if (std::string problem = SelectAnimations(model, o.animations, animations); !problem.empty())
+        return Usage(ExportCommand().spec, problem);
+
+    if (o.headerSkin && o.texture.empty()) {
+        o.texture = NamedSkinFile(slot);
+        if (o.texture.empty())
+            std::fprintf(stderr, "note: %s: %s; it is exported without a texture\n", o.model.c_str(),
+                         model.skinNames.empty() ? "the model names no skin"
+                                                 : ("its skin " + model.skinNames.front() + " was not found").c_str());
+    }
+    std::shared_ptr<const SkinImage> texture;
+    if (!o.texture.empty()) {
+        auto skin = ReadSkinImage(o.texture);
+        if (!skin) return Refused(FileKind::Skin, skin.Why(), o.texture);
+        texture = skin.Take();
+    }
+
+    if (o.format == Format::Obj) {
+        std::filesystem::path base(o.output);
+        const std::string mtlPath = std::filesystem::path(base).replace_extension(".mtl").string();
+        const std::string pngPath = std::filesystem::path(base).replace_extension(".png").string();
+        ObjExportOptions options;
+        options.frame = static_cast<int32_t>(o.frame.value_or(0));
+        options.scale = o.scale;
+        options.materialFile = std::filesystem::path(mtlPath).filename().string();
+        if (texture) options.textureFile = std::filesystem::path(pngPath).filename().string();
+        auto files = ExportObj(model, options);
+        if (!files) return Unusable(o.model, "cannot export: " + files.Detail());
+        std::vector<std::pair<std::string, std::vector<uint8_t>>> out;
+        if (texture) out.emplace_back(pngPath, EncodePng(texture->width, texture->height, texture->pixels, 3));
+        out.emplace_back(mtlPath, Bytes(files.Value().mtl));
+        out.emplace_back(o.output, Bytes(files.Value().obj));
+        return WriteAll(out) ? kExitOk : kExitRefused;
+    }
+
+    GltfExportOptions options;
+    options.binary = o.format == Format::Glb;
+    options.scale = o.scale;
+    options.framesPerSecond = o.fps.value_or(kFramesPerSecond);
+    options.animations = std::move(animations);
+    options.texture = texture.get();
+    auto bytes = ExportGltf(model, options);
+    if (!bytes) return Unusable(o.model, "cannot export: " + bytes.Detail());
+    return WriteOutput(o.output, bytes.Value()) ? kExitOk : kExitRefused;
+}
+
+}  // namespace
+
+const Subcommand& ExportCommand() {
+    static constexpr OptionSpec kOptions[] = {
+        {"output", 'o', "OUT", "OUT.glb or OUT.gltf: every frame and animation as glTF 2.0; OUT.obj: one frame "
+                                "as OBJ, with OUT.mtl and OUT.png"},
+        {"texture", 0, "F", "the picture the model is dressed in"},
+        {"header-skin", 0, nullptr, "the skin the model names, found beside or above it, as the texture"},
+        {"animation", 0, "NAME", "only this animation, in this order (glTF)", true},
+        {"fps", 0, "N", "frames a second the animations play at (10; glTF)"},
+        {"scale", 0, "S", "metres per Quake unit (1/32)"},
+        {"frame", 0, "K", "the frame written (0; OBJ)"},
+    };
+    static constexpr CommandSpec kSpec{"export", "MODEL.md2", 1, 1,
+                                       "a model as glTF 2.0 or OBJ, in glTF's axes and metres", kOptions};
+    static constexpr Subcommand kCommand{kSpec, Export};
+    return kCommand;
+}
+
+}  // namespace meshara::cli

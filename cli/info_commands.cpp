@@ -1,0 +1,137 @@
+// meshara-cli info, decode and light: the files as the viewer reads them.
+
+#include <climits>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/cli_common.h"
+#include "formats/lgt_file.h"
+#include "formats/name_text.h"
+#include "formats/skin_decoder.h"
+#include "model/md2_model.h"
+#include "model/normals.h"
+
+namespace meshara::cli {
+
+namespace {
+
+int Info(const Arguments& args) {
+    const std::string& path = args.operands[0];
+    long frame = -1;
+    if (const std::string* k = args.Value("frame"); k && !ParseInteger(*k, 0, INT32_MAX, frame))
+        return Usage(InfoCommand().spec, "--frame needs a frame number (0 or more)");
+
+    auto result = LoadMd2Model(path);
+    if (!result) return Refused(FileKind::Model, result.Why(), path);
+    const Md2Model& model = *result.Value();
+    if (frame >= model.FrameCount())
+        return Usage(InfoCommand().spec, "frame " + std::to_string(frame) + " is out of range: the model has " +
+                                             std::to_string(model.FrameCount()) + " frames");
+
+    std::printf("name: %s\nframes: %d\nvertices: %d\ntriangles: %d\n", model.name.c_str(), model.FrameCount(),
+                model.vertexCount, model.TriangleCount());
+    std::printf("skins: %zu\n", model.skinNames.size());
+    for (const std::string& skin : model.skinNames) std::printf("skin: %s\n", skin.c_str());
+    std::printf("animations: %zu\n", model.animations.size());
+    for (const Md2Animation& a : model.animations) std::printf("%s %d-%d\n", a.name.c_str(), a.first, a.last);
+    if (frame >= 0) {
+        const auto k = static_cast<int32_t>(frame);
+        std::printf("frame %ld: %s\n", frame, model.frames[static_cast<size_t>(k)].name.c_str());
+        const std::vector<Vec3d> positions = FramePositions(model, k);
+        const std::vector<Vec3d> normals = VertexNormals(model, positions);
+        for (size_t v = 0; v < positions.size(); ++v) {
+            const Vec3d& p = positions[v];
+            const Vec3d& n = normals[v];
+            std::printf("%.9g %.9g %.9g %.9g %.9g %.9g\n", p.x, p.y, p.z, n.x, n.y, n.z);
+        }
+    }
+    return std::fflush(stdout) == 0 ? kExitOk : kExitRefused;
+}
+
+int Decode(const Arguments& args) {
+    const std::string& input = args.operands[0];
+    const std::string* output = args.Value("output");
+    if (!output) return Usage(DecodeCommand().spec, "decode needs -o OUT.ppm");
+    auto result = ReadSkinImage(input);
+    if (!result) return Refused(FileKind::Skin, result.Why(), input);
+    const SkinImage& image = *result.Value();
+    const std::string head = "P6\n" + std::to_string(image.width) + " " + std::to_string(image.height) + "\n255\n";
+    std::vector<uint8_t> ppm(head.begin(), head.end());
+    ppm.insert(ppm.end(), image.pixels.begin(), image.pixels.end());
+    return WriteOutput(*output, ppm) ? kExitOk : kExitRefused;
+}
+
+void PrintFloats(const char* label, const float* v, int count) {
+    std::printf("%s:", label);
+    for (int i = 0; i < count; ++i) std::printf(" %.9g", double{v[i]});
+    std::printf("\n");
+}
+
+int Light(const Arguments& args) {
+    const std::string* output = args.Value("output");
+    const std::string* name = args.Value("name");
+    if (args.Has("new")) {
+        if (!args.operands.empty() || !output) return Usage(LightCommand().spec, "light --new takes no input file and needs -o FILE.lgt");
+        LightRecord light;
+        // Light names are Windows-1252 bytes; the command line is UTF-8.
+        if (name && !NameFromUtf8(*name, light.name))
+            return Usage(LightCommand().spec, "--name must be UTF-8 text of Windows-1252 (Western European) characters");
+        return WriteOutput(*output, SerializeLight(light)) ? kExitOk : kExitRefused;
+    }
+    if (args.operands.size() != 1 || output || name)
+        return Usage(LightCommand().spec, "light needs one light file (or --new -o FILE.lgt)");
+
+    const std::string& path = args.operands[0];
+    auto result = LoadLightFile(path);
+    if (!result) return Refused(FileKind::Light, result.Why(), path);
+    const LightRecord& l = *result.Value();
+    std::printf("name: %s\n", NameToUtf8(l.name).c_str());
+    PrintFloats("position", l.position, 4);
+    PrintFloats("spotDirection", l.spotDirection, 4);
+    PrintFloats("ambient", l.ambient, 4);
+    PrintFloats("diffuse", l.diffuse, 4);
+    PrintFloats("specular", l.specular, 4);
+    PrintFloats("constantAttenuation", &l.constantAttenuation, 1);
+    PrintFloats("linearAttenuation", &l.linearAttenuation, 1);
+    PrintFloats("quadraticAttenuation", &l.quadraticAttenuation, 1);
+    PrintFloats("spotExponent", &l.spotExponent, 1);
+    PrintFloats("spotCutoff", &l.spotCutoff, 1);
+    return std::fflush(stdout) == 0 ? kExitOk : kExitRefused;
+}
+
+}  // namespace
+
+const Subcommand& InfoCommand() {
+    static constexpr OptionSpec kOptions[] = {
+        {"frame", 0, "K", "also print frame K's name and one line per vertex: x y z nx ny nz"},
+    };
+    static constexpr CommandSpec kSpec{"info", "MODEL.md2", 1, 1,
+                                       "name, counts, skin names and animations of a model", kOptions};
+    static constexpr Subcommand kCommand{kSpec, Info};
+    return kCommand;
+}
+
+const Subcommand& DecodeCommand() {
+    static constexpr OptionSpec kOptions[] = {
+        {"output", 'o', "OUT.ppm", "the binary PPM to write (\"-\" for standard output)"},
+    };
+    static constexpr CommandSpec kSpec{"decode", "PICTURE", 1, 1, "decode a PCX or BMP skin into a binary PPM",
+                                       kOptions};
+    static constexpr Subcommand kCommand{kSpec, Decode};
+    return kCommand;
+}
+
+const Subcommand& LightCommand() {
+    static constexpr OptionSpec kOptions[] = {
+        {"new", 0, nullptr, "write a light with the \"New Light\" values instead of reading one"},
+        {"name", 0, "TEXT", "the new light's name"},
+        {"output", 'o', "FILE.lgt", "where --new writes (\"-\" for standard output)"},
+    };
+    static constexpr CommandSpec kSpec{"light", "[FILE.lgt]", 0, 1, "print the fields of a light file, or write one",
+                                       kOptions};
+    static constexpr Subcommand kCommand{kSpec, Light};
+    return kCommand;
+}
+
+}  // namespace meshara::cli

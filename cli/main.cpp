@@ -1,0 +1,55 @@
+// meshara-cli: the viewer's file handling from the command line, for
+// checking models, pictures and light files without opening a window.
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/cli_common.h"
+
+using namespace meshara::cli;
+
+namespace {
+
+const Subcommand* const* Commands() {
+    static const Subcommand* const kCommands[] = {&InfoCommand(),   &DecodeCommand(), &LightCommand(),
+                                                  &RenderCommand(), &ExportCommand(), &ThumbnailCommand(), nullptr};
+    return kCommands;
+}
+
+void PrintUsage(std::FILE* to) {
+    std::fputs("usage: meshara-cli <command> [arguments]\n\ncommands:\n", to);
+    for (const Subcommand* const* c = Commands(); *c; ++c)
+        std::fprintf(to, "  %-10s %s\n", (*c)->spec.name, (*c)->spec.summary);
+    std::fputs("\n'meshara-cli <command> --help' tells a command's arguments.\n", to);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        PrintUsage(stderr);
+        return kExitUsage;
+    }
+    const std::string_view name = argv[1];
+    if (name == "--help" || name == "-h" || name == "help") {
+        PrintUsage(stdout);
+        return kExitOk;
+    }
+    const std::vector<std::string_view> args(argv + 2, argv + argc);
+    for (const Subcommand* const* c = Commands(); *c; ++c) {
+        if (name != (*c)->spec.name) continue;
+        if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+            std::fputs(CommandUsage((*c)->spec).c_str(), stdout);
+            return kExitOk;
+        }
+        Arguments parsed;
+        if (std::string problem = ParseArguments((*c)->spec, args, parsed); !problem.empty())
+            return Usage((*c)->spec, problem);
+        return (*c)->run(parsed);
+    }
+    std::fprintf(stderr, "meshara-cli: unknown command: %s\n", std::string(name).c_str());
+    PrintUsage(stderr);
+    return kExitUsage;
+}

@@ -1,0 +1,207 @@
+// meshara-cli render: one picture of a model, drawn offscreen by the same
+// renderer as the viewer, from the camera's start state.
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+
+#include "cli/cli_common.h"
+#include "formats/lgt_file.h"
+#include "formats/png_writer.h"
+#include "render/gl_view.h"
+#include "render/offscreen.h"
+#include "render/renderer.h"
+#include "session/map_table.h"
+#include "session/scene_setup.h"
+
+namespace meshara::cli {
+
+namespace {
+
+constexpr int kMaxSide = 8192;
+
+// "A<sep>B" into two integers, each within [low, high].
+bool ParsePair(std::string_view text, char separator, long low, long high, long& a, long& b) {
+    const size_t cut = text.find(separator);
+    return cut != std::string_view::npos && ParseInteger(text.substr(0, cut), low, high, a) &&
+           ParseInteger(text.substr(cut + 1), low, high, b);
+}
+
+bool ParseColour(std::string_view text, float rgb[3]) {
+    std::string s(text);
+    const char* p = s.c_str();
+    for (int i = 0; i < 3; ++i) {
+        char* end = nullptr;
+        errno = 0;
+        rgb[i] = std::strtof(p, &end);
+        if (end == p || errno != 0) return false;
+        if (i < 2) {
+            if (*end != ',') return false;
+            p = end + 1;
+        } else if (*end != '\0') {
+            return false;
+        }
+    }
+    return true;
+}
+
+struct RenderOptions {
+    std::string model;
+    std::string output;
+    int width = 512;
+    int height = 384;
+    long frame = 0;
+    std::string maps[kMapKinds];  // by MapKind
+    // Lights in command-line order; an empty path stands for a new light.
+    std::vector<std::string> lights;
+    RenderSettings settings;
+    bool wireframe = false;
+    bool environment = false;
+    std::optional<Point> drag;
+    bool fit = false;
+    bool headerSkin = false;
+};
+
+// Returns an empty string when the arguments are good, else the problem.
+std::string Read(const Arguments& args, RenderOptions& o) {
+    o.model = args.operands[0];
+    const std::string* output = args.Value("output");
+    if (!output) return "render needs -o OUT.png";
+    o.output = *output;
+    for (const MapRowInfo& row : kMapRows)
+        if (const std::string* path = args.Value(row.name)) o.maps[static_cast<size_t>(row.kind)] = *path;
+    for (const Arguments::Given& g : args.given) {
+        const std::string_view name = g.option->longName;
+        if (name == "light") o.lights.push_back(g.value);
+        if (name == "new-light") o.lights.emplace_back();
+    }
+    if (const std::string* v = args.Value("size")) {
+        long w, h;
+        if (!ParsePair(*v, 'x', 1, kMaxSide, w, h)) return "--size needs WxH, each 1 to " + std::to_string(kMaxSide);
+        o.width = static_cast<int>(w);
+        o.height = static_cast<int>(h);
+    }
+    if (const std::string* v = args.Value("frame"); v && !ParseInteger(*v, 0, INT32_MAX, o.frame))
+        return "--frame needs a frame number (0 or more)";
+    if (const std::string* v = args.Value("background"); v && !ParseColour(*v, o.settings.backgroundColor))
+        return "--background needs R,G,B";
+    if (const std::string* v = args.Value("filter")) {
+        long f;
+        if (!ParseInteger(*v, 0, 4, f)) return "--filter needs 0 to 4";
+        o.settings.textureFilter = static_cast<int32_t>(f);
+    }
+    o.settings.multiPassMode = args.Has("safe") ? 1 : 0;
+    o.wireframe = args.Has("wireframe");
+    o.environment = args.Has("env");
+    o.fit = args.Has("fit");
+    o.headerSkin = args.Has("header-skin");
+    if (const std::string* v = args.Value("drag")) {
+        long dx, dy;
+        if (!ParsePair(*v, ',', -kMaxSide, kMaxSide, dx, dy))
+            return "--drag needs DX,DY in pixels, each -" + std::to_string(kMaxSide) + " to " + std::to_string(kMaxSide);
+        o.drag = Point{static_cast<int32_t>(dx), static_cast<int32_t>(dy)};
+    }
+    return {};
+}
+
+int Render(const Arguments& args) {
+    RenderOptions o;
+    if (std::string problem = Read(args, o); !problem.empty()) return Usage(RenderCommand().spec, problem);
+
+    std::string why;
+    auto context = OffscreenContext::Create(o.width, o.height, why);
+    if (!context) {
+        std::fprintf(stderr, "meshara-cli: cannot draw offscreen: %s\n", why.c_str());
+        return kExitRefused;
+    }
+    InitGLState(o.width, o.height);
+    ApplyViewportAndProjection(o.width, o.height);
+    // After the context, so its textures go while the context is still there.
+    Renderer renderer;
+
+    Document doc;
+    auto opened = OpenModelFile(doc.models, o.model);
+    if (!opened) return Refused(FileKind::Model, opened.Why(), o.model);
+    ModelSlot& slot = *opened.Value();
+    const Md2Model& model = *slot.model;
+    if (model.FrameCount() == 0) return Unusable(o.model, "the model has no frames, so there is nothing to draw");
+    if (o.frame >= model.FrameCount())
+        return Usage(RenderCommand().spec, "frame " + std::to_string(o.frame) + " is out of range: the model has " +
+                                               std::to_string(model.FrameCount()) + " frames");
+
+    std::string& texture = o.maps[static_cast<size_t>(MapKind::Texture)];
+    if (o.headerSkin && texture.empty()) {
+        texture = NamedSkinFile(slot);
+        if (texture.empty() && model.skinNames.empty())
+            std::fprintf(stderr, "note: %s names no skin; it is drawn untextured\n", o.model.c_str());
+        else if (texture.empty())
+            std::fprintf(stderr, "note: the skin %s names (%s) was not found; it is drawn untextured\n",
+                         o.model.c_str(), model.skinNames.front().c_str());
+    }
+    if (o.lights.empty())
+        std::fprintf(stderr, "note: no light reaches %s, so it is drawn black; add one with --new-light\n",
+                     o.model.c_str());
+    for (const MapRowInfo& row : kMapRows) {
+        const std::string& path = o.maps[static_cast<size_t>(row.kind)];
+        if (path.empty()) continue;
+        if (Status loaded = LoadMapFile(slot, row.kind, path); !loaded) return Refused(FileKind::Skin, loaded.Why(), path);
+    }
+    for (const std::string& path : o.lights) {
+        std::unique_ptr<LightRecord> light;
+        if (path.empty()) {
+            light = std::make_unique<LightRecord>();
+        } else {
+            auto read = LoadLightFile(path);
+            if (!read) return Refused(FileKind::Light, read.Why(), path);
+            light = read.Take();
+        }
+        AddLightTo(doc, slot, std::move(light));
+    }
+    slot.environmentMapped = o.environment;
+    doc.models.currentFrame = static_cast<int32_t>(o.frame);
+    doc.settings = o.settings;
+
+    ViewState view;
+    view.wireframe = o.wireframe;
+    if (o.fit) FitView(view.camera, doc.models, o.width, o.height);
+    if (o.drag) {
+        const Point centre{o.width / 2, o.height / 2};
+        TurnByDrag(view.camera, centre, {centre.x + o.drag->x, centre.y + o.drag->y}, {o.width, o.height});
+    }
+    renderer.Render(SceneOf(doc, view), nullptr);
+
+    const std::vector<uint8_t> png = EncodePng(o.width, o.height, context->ReadPixels(), 3);
+    return WriteOutput(o.output, png) ? kExitOk : kExitRefused;
+}
+
+}  // namespace
+
+const Subcommand& RenderCommand() {
+    static constexpr OptionSpec kOptions[] = {
+        {"output", 'o', "OUT.png", "the picture to write (\"-\" for standard output)"},
+        {"size", 0, "WxH", "its size in pixels (512x384)"},
+        {"frame", 0, "K", "the frame drawn (0)"},
+        {"texture", 0, "F", "the texture map"},
+        {"diffusion", 0, "F", "the diffusion map"},
+        {"specularity", 0, "F", "the specularity map"},
+        {"glow", 0, "F", "the glow map"},
+        {"light", 0, "FILE.lgt", "a light from a light file", true},
+        {"new-light", 0, nullptr, "a light with the \"New Light\" values", true},
+        {"background", 0, "R,G,B", "the background colour, 0 to 1 each (0,0,0)"},
+        {"filter", 0, "0-4", "texture filter: Nearest, Linear, Near-MIP, Bi-MIP, Tri-MIP (4)"},
+        {"safe", 0, nullptr, "Safe multi-pass depth instead of Fast"},
+        {"wireframe", 0, nullptr, "draw the triangles' edges"},
+        {"env", 0, nullptr, "sphere environment mapping"},
+        {"drag", 0, "DX,DY", "turn the model as a left drag of that many pixels from the middle would"},
+        {"fit", 0, nullptr, "bring the model into view, as Fit Models does"},
+        {"header-skin", 0, nullptr, "the skin the model names, found beside or above it, as the texture"},
+    };
+    static constexpr CommandSpec kSpec{"render", "MODEL.md2", 1, 1, "draw the model offscreen into a PNG", kOptions};
+    static constexpr Subcommand kCommand{kSpec, Render};
+    return kCommand;
+}
+
+}  // namespace meshara::cli

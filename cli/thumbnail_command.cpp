@@ -1,0 +1,226 @@
+// meshara-cli thumbnail: a small square picture of a file for file
+// managers (the freedesktop thumbnailer entry runs it). A model is drawn
+// with the skin it names, a picture is shown as it is, and a light file as
+// a sphere it lights; the background is transparent.
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "cli/cli_common.h"
+#include "formats/lgt_file.h"
+#include "formats/png_writer.h"
+#include "formats/skin_decoder.h"
+#include "formats/skin_scale.h"
+#include "formats/sniff.h"
+#include "render/gl_view.h"
+#include "render/offscreen.h"
+#include "render/renderer.h"
+#include "session/scene_setup.h"
+#include "view/framing.h"
+#include "view/vecmath.h"
+
+namespace meshara::cli {
+
+namespace {
+
+constexpr long kDefaultSize = 256;
+constexpr long kMaxSize = 4096;
+
+// A unit sphere as a model, smooth and closed, for showing a light on.
+// Corners go round clockwise seen from outside in the model's axes, the
+// order the loader leaves MD2 triangles in (the renderer's y/z exchange
+// makes them counter-clockwise on screen).
+std::shared_ptr<const Md2Model> MakeSphere() {
+    constexpr int kRings = 24, kSegments = 48;
+    // Stored as a file would store it: steps of 1/127 around the middle, y negated.
+    const auto packed = [](double x, double y, double z) {
+        const auto step = [](double v) { return static_cast<uint8_t>(std::lround(v * 127 + 127)); };
+        return Md2PackedVertex{step(x), step(-y), step(z), 0};
+    };
+    Md2File file;
+    Md2Frame frame;
+    frame.name = "sphere";
+    for (int a = 0; a < 3; ++a) {
+        frame.scale[a] = 1.0f / 127;
+        frame.translate[a] = -1;
+    }
+    frame.vertices.push_back(packed(0, 0, 1));
+    for (int i = 1; i < kRings; ++i)
+        for (int j = 0; j < kSegments; ++j) {
+            const double theta = std::numbers::pi * i / kRings, phi = 2 * std::numbers::pi * j / kSegments;
+            frame.vertices.push_back(
+                packed(std::sin(theta) * std::cos(phi), std::sin(theta) * std::sin(phi), std::cos(theta)));
+        }
+    frame.vertices.push_back(packed(0, 0, -1));
+    const auto index = [&](int i, int j) -> uint16_t {
+        if (i == 0) return 0;
+        if (i == kRings) return static_cast<uint16_t>(frame.vertices.size() - 1);
+        return static_cast<uint16_t>(1 + (i - 1) * kSegments + j % kSegments);
+    };
+    for (int i = 0; i < kRings; ++i)
+        for (int j = 0; j < kSegments; ++j) {
+            const uint16_t a = index(i, j), b = index(i + 1, j), c = index(i + 1, j + 1), d = index(i, j + 1);
+            if (i < kRings - 1) file.triangles.push_back(Md2Triangle{{a, c, b}});
+            if (i > 0) file.triangles.push_back(Md2Triangle{{a, d, c}});
+        }
+    file.vertexCount = static_cast<int32_t>(frame.vertices.size());
+    file.frames.push_back(std::move(frame));
+    return std::make_shared<Md2Model>(MakeMd2Model(std::move(file), "sphere"));
+}
+
+// The light models are shown in: from the viewer's side and a little above
+// and to the right, with some ambient so the far side keeps its shape.
+std::unique_ptr<LightRecord> ThumbnailLight() {
+    auto light = std::make_unique<LightRecord>();
+    const float position[4] = {0.4f, 0.6f, 1, 0}, ambient[4] = {0.35f, 0.35f, 0.35f, 1},
+                diffuse[4] = {0.75f, 0.75f, 0.75f, 1}, specular[4] = {0.1f, 0.1f, 0.1f, 1};
+    std::copy(position, position + 4, light->position);
+    std::copy(ambient, ambient + 4, light->ambient);
+    std::copy(diffuse, diffuse + 4, light->diffuse);
+    std::copy(specular, specular + 4, light->specular);
+    light->name = "Thumbnail";
+    return light;
+}
+
+// The picture scaled to fit the square, centred, the rest transparent.
+std::vector<uint8_t> PictureThumbnail(const SkinImage& image, int size) {
+    const double fit = std::min(static_cast<double>(size) / image.width, static_cast<double>(size) / image.height);
+    const int w = std::clamp(static_cast<int>(std::lround(image.width * fit)), 1, size);
+    const int h = std::clamp(static_cast<int>(std::lround(image.height * fit)), 1, size);
+    const std::vector<uint8_t> scaled = ScaleRgb(image.pixels, image.width, image.height, w, h);
+    std::vector<uint8_t> rgba(static_cast<size_t>(size) * size * 4, 0);
+    const int left = (size - w) / 2, top = (size - h) / 2;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint8_t* to = &rgba[(static_cast<size_t>(top + y) * size + left + x) * 4];
+            std::memcpy(to, &scaled[(static_cast<size_t>(y) * w + x) * 3], 3);
+            to[3] = 255;
+        }
+    return EncodePng(size, size, rgba, 4);
+}
+
+// Models are shown turned a little and seen from a little above, as one
+// would hold them up to look: straight from the side or the front, a flag
+// is a line and a dolphin a wedge. FitCamera is given the box of the turned
+// model (over the animation the frame is in), placed where the model is;
+// the pan then centres what the turn moved off centre.
+void FitTurnedCamera(Camera& camera, const ModelList& models, int size) {
+    Vec3 up{0, 1, 0}, across{1, 0, 0};
+    Quat yaw, pitch, turn;
+    AxisAngleToQuat(up, static_cast<float>(35 * std::numbers::pi / 180), yaw);
+    AxisAngleToQuat(across, static_cast<float>(-20 * std::numbers::pi / 180), pitch);
+    ComposeQuats(yaw, pitch, turn);
+    const Bounds box = VisibleBounds(models);
+    if (box.empty) return;
+    const Vec3d centre = box.Centre();
+    float m[16];
+    QuatToMatrix(m, turn);
+    Bounds turned;
+    const Md2Model& model = *models.models.front()->model;
+    const Md2Animation& a = *AnimationHolding(model, models.currentFrame);
+    for (int32_t f = a.first; f <= a.last; ++f) {
+        const Md2Frame& frame = model.frames[static_cast<size_t>(f)];
+        for (size_t v = 0; v < frame.vertices.size(); ++v) {
+            // In GL's axes as drawn, about the centre, turned as the matrix turns it.
+            const Vec3d g = ToGlAxes(VertexPosition(frame, v));
+            const double p[3] = {g.x - centre.x, g.y - centre.y, g.z - centre.z};
+            double q[3];
+            for (int row = 0; row < 3; ++row) q[row] = m[row] * p[0] + m[4 + row] * p[1] + m[8 + row] * p[2];
+            turned.Add(Vec3d{q[0], q[1], q[2]});
+        }
+    }
+    const Vec3d middle = turned.Centre();
+    Bounds fit;
+    fit.Add(Vec3d{centre.x + turned.min.x - middle.x, centre.y + turned.min.y - middle.y, centre.z + turned.min.z - middle.z});
+    fit.Add(Vec3d{centre.x + turned.max.x - middle.x, centre.y + turned.max.y - middle.y, centre.z + turned.max.z - middle.z});
+    if (!FitCamera(camera, fit, size, size)) return;
+    camera.rotation = turn;
+    camera.pan = Vec3{static_cast<float>(-middle.x), static_cast<float>(-middle.y), static_cast<float>(-middle.z)};
+}
+
+int Thumbnail(const Arguments& args) {
+    long sizeValue = kDefaultSize;
+    if (const std::string* v = args.Value("size"); v && !ParseInteger(*v, 1, kMaxSize, sizeValue))
+        return Usage(ThumbnailCommand().spec, "-s needs a size in pixels, 1 to " + std::to_string(kMaxSize));
+    const int size = static_cast<int>(sizeValue);
+    const std::string& input = args.operands[0];
+    const std::string& output = args.operands[1];
+
+    // Told by the first bytes, as the file types are declared to the desktop.
+    auto type = SniffFile(input);
+    if (!type) return Refused(FileKind::Model, type.Why(), input);
+    if (type.Value() != FileType::Md2 && type.Value() != FileType::Light) {
+        auto picture = ReadSkinImage(input);
+        if (!picture) return Refused(FileKind::Skin, picture.Why(), input);
+        return WriteOutput(output, PictureThumbnail(*picture.Value(), size)) ? kExitOk : kExitRefused;
+    }
+
+    // Everything the drawing needs is read before the context is made, so a
+    // refused file costs no GL start-up.
+    Document doc;
+    std::unique_ptr<LightRecord> light;
+    std::string skinPath;
+    if (type.Value() == FileType::Md2) {
+        auto opened = OpenModelFile(doc.models, input);
+        if (!opened) return Refused(FileKind::Model, opened.Why(), input);
+        if (opened.Value()->model->FrameCount() == 0)
+            return Unusable(input, "the model has no frames, so there is nothing to draw");
+        skinPath = NamedSkinFile(*opened.Value());
+        light = ThumbnailLight();
+    } else {
+        auto read = LoadLightFile(input);
+        if (!read) return Refused(FileKind::Light, read.Why(), input);
+        light = read.Take();
+        light->on = true;
+        AddModel(doc.models, MakeSphere());
+    }
+    ModelSlot& slot = *doc.models.CurrentModel();
+
+    std::string why;
+    auto context = OffscreenContext::Create(size, size, why, true);
+    if (!context) {
+        std::fprintf(stderr, "meshara-cli: cannot draw offscreen: %s\n", why.c_str());
+        return kExitRefused;
+    }
+    InitGLState(size, size);
+    ApplyViewportAndProjection(size, size);
+    Renderer renderer;
+
+    // The skin only dresses the picture: one that cannot be read leaves the model plain.
+    if (!skinPath.empty())
+        if (Status loaded = LoadMapFile(slot, MapKind::Texture, skinPath); !loaded)
+            std::fprintf(stderr, "note: %s: the skin %s cannot be read (%s); drawn untextured\n", input.c_str(),
+                         skinPath.c_str(), loaded.Detail().c_str());
+    AddLightTo(doc, slot, std::move(light));
+    doc.settings.backgroundAlpha = 0;
+
+    ViewState view;
+    if (type.Value() == FileType::Md2)
+        FitTurnedCamera(view.camera, doc.models, size);
+    else
+        FitView(view.camera, doc.models, size, size);
+    renderer.Render(SceneOf(doc, view), nullptr);
+    return WriteOutput(output, EncodePng(size, size, context->ReadPixelsRgba(), 4)) ? kExitOk : kExitRefused;
+}
+
+}  // namespace
+
+const Subcommand& ThumbnailCommand() {
+    static constexpr OptionSpec kOptions[] = {
+        {"size", 's', "SIZE", "the square's side in pixels (256)"},
+    };
+    static constexpr CommandSpec kSpec{"thumbnail", "INPUT OUTPUT.png", 2, 2,
+                                       "a square picture of a model, picture or light file on a transparent "
+                                       "background, for file managers",
+                                       kOptions};
+    static constexpr Subcommand kCommand{kSpec, Thumbnail};
+    return kCommand;
+}
+
+}  // namespace meshara::cli

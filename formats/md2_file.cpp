@@ -1,0 +1,187 @@
+#include "formats/md2_file.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "io/byte_reader.h"
+#include "io/file_bytes.h"
+
+namespace meshara {
+
+namespace {
+
+struct Md2Header {
+    int32_t version, skinWidth, skinHeight, frameSize, skinCount;
+    int32_t vertexCount, texCoordCount, triangleCount, glCommandCount, frameCount;
+    int32_t skinsOffset, texCoordOffset, trianglesOffset, framesOffset, glCommandsOffset, endOffset;
+};
+
+constexpr int64_t kTexCoordEntrySize = 4;
+constexpr int64_t kTriangleEntrySize = 12;
+constexpr int64_t kFrameHeadSize = 40;  // scale, translate, name
+constexpr int64_t kVertexEntrySize = 4;
+constexpr int64_t kSkinNameSize = 64;
+
+// A name field: its bytes up to the first zero.
+std::string FixedText(std::span<const uint8_t> field) {
+    return std::string(field.begin(), std::find(field.begin(), field.end(), uint8_t{0}));
+}
+
+Failure Damaged(std::string detail) { return Failure{ErrorKind::DamagedMd2, std::move(detail)}; }
+
+std::string TableMessage(const char* table, int64_t offset, int64_t count, int64_t entrySize, size_t fileSize) {
+    return std::string(table) + " table (" + std::to_string(count) + " x " + std::to_string(entrySize) +
+           " bytes at offset " + std::to_string(offset) + ") does not fit in the " + std::to_string(fileSize) +
+           "-byte file";
+}
+
+}  // namespace
+
+Result<Md2File> ParseMd2(std::span<const uint8_t> bytes) {
+    if (bytes.size() < 4 || !std::equal(kMd2Magic.begin(), kMd2Magic.end(), bytes.begin()))
+        return Failure{ErrorKind::NotMd2, "the file does not start with \"IDP2\""};
+    if (bytes.size() < kMd2HeaderSize)
+        return Damaged("header needs " + std::to_string(kMd2HeaderSize) + " bytes, the file has " +
+                       std::to_string(bytes.size()));
+
+    ByteReader r(bytes);
+    r.Seek(4);
+    Md2Header h{};
+    for (int32_t* field : {&h.version, &h.skinWidth, &h.skinHeight, &h.frameSize, &h.skinCount, &h.vertexCount,
+                           &h.texCoordCount, &h.triangleCount, &h.glCommandCount, &h.frameCount, &h.skinsOffset,
+                           &h.texCoordOffset, &h.trianglesOffset, &h.framesOffset, &h.glCommandsOffset,
+                           &h.endOffset})
+        *field = r.S32();
+
+    struct Count {
+        const char* field;
+        int32_t value;
+    };
+    for (const Count& c : {Count{"vertex count", h.vertexCount}, Count{"texture-coordinate count", h.texCoordCount},
+                           Count{"triangle count", h.triangleCount}, Count{"frame count", h.frameCount}}) {
+        if (c.value < 0) return Damaged(std::string(c.field) + " is negative (" + std::to_string(c.value) + ")");
+    }
+
+    // Every table must lie inside the file before anything is allocated, so
+    // a header claiming billions of entries costs nothing.
+    const int64_t frameBytes = kFrameHeadSize + kVertexEntrySize * int64_t{h.vertexCount};
+    if (!TableInside(bytes.size(), h.texCoordOffset, h.texCoordCount, kTexCoordEntrySize))
+        return Damaged(TableMessage("texture-coordinate", h.texCoordOffset, h.texCoordCount, kTexCoordEntrySize,
+                                    bytes.size()));
+    if (!TableInside(bytes.size(), h.trianglesOffset, h.triangleCount, kTriangleEntrySize))
+        return Damaged(
+            TableMessage("triangle", h.trianglesOffset, h.triangleCount, kTriangleEntrySize, bytes.size()));
+    if (!TableInside(bytes.size(), h.framesOffset, h.frameCount, frameBytes))
+        return Damaged(TableMessage("frame", h.framesOffset, h.frameCount, frameBytes, bytes.size()));
+    // Only a zero size cannot scale coordinates; a negative one mirrors them.
+    if (h.triangleCount > 0 && (h.skinWidth == 0 || h.skinHeight == 0))
+        return Damaged("skin size " + std::to_string(h.skinWidth) + " x " + std::to_string(h.skinHeight) +
+                       " cannot scale texture coordinates");
+
+    Md2File model;
+    model.vertexCount = h.vertexCount;
+
+    // Texture coordinates are only needed while the triangles are built.
+    std::vector<double> st(static_cast<size_t>(h.texCoordCount) * 2);
+    r.Seek(static_cast<size_t>(h.texCoordCount > 0 ? h.texCoordOffset : 0));
+    for (int32_t i = 0; i < h.texCoordCount; ++i) {
+        int16_t s = r.S16();
+        int16_t t = r.S16();
+        st[2 * i] = static_cast<double>(s) / static_cast<double>(h.skinWidth);
+        st[2 * i + 1] = static_cast<double>(t) / static_cast<double>(h.skinHeight);
+    }
+
+    model.triangles.resize(static_cast<size_t>(h.triangleCount));
+    r.Seek(static_cast<size_t>(h.triangleCount > 0 ? h.trianglesOffset : 0));
+    static constexpr int kFileCorner[3] = {0, 2, 1};  // reverses the winding
+    for (int32_t i = 0; i < h.triangleCount; ++i) {
+        uint16_t vertex[3], texCoord[3];
+        for (auto& v : vertex) v = r.U16();
+        for (auto& t : texCoord) t = r.U16();
+        for (int c = 0; c < 3; ++c) {
+            if (vertex[c] >= h.vertexCount)
+                return Damaged("triangle " + std::to_string(i) + " uses vertex " + std::to_string(vertex[c]) +
+                               ", the model has " + std::to_string(h.vertexCount));
+            if (texCoord[c] >= h.texCoordCount)
+                return Damaged("triangle " + std::to_string(i) + " uses texture coordinate " +
+                               std::to_string(texCoord[c]) + ", the model has " + std::to_string(h.texCoordCount));
+        }
+        Md2Triangle& tri = model.triangles[static_cast<size_t>(i)];
+        for (int c = 0; c < 3; ++c) {
+            int from = kFileCorner[c];
+            tri.vertex[c] = vertex[from];
+            tri.texCoord[c][0] = st[2 * size_t{texCoord[from]}];
+            tri.texCoord[c][1] = st[2 * size_t{texCoord[from]} + 1];
+        }
+    }
+
+    model.frames.resize(static_cast<size_t>(h.frameCount));
+    r.Seek(static_cast<size_t>(h.frameCount > 0 ? h.framesOffset : 0));
+    for (Md2Frame& frame : model.frames) {
+        for (float& s : frame.scale) s = r.F32();
+        for (float& t : frame.translate) t = r.F32();
+        frame.name = FixedText(r.View(16));
+        frame.vertices.resize(static_cast<size_t>(h.vertexCount));
+        static_assert(sizeof(Md2PackedVertex) == kVertexEntrySize);
+        r.Bytes(frame.vertices.data(), frame.vertices.size() * sizeof(Md2PackedVertex));
+    }
+    // The bounds were checked up front; a short read here would be a bug in those checks.
+    if (r.Truncated()) return Damaged("the file ends inside a table");
+
+    // Skin names only help find a picture; a table that does not fit is
+    // left unread rather than a reason to refuse the model.
+    if (h.skinCount > 0 && TableInside(bytes.size(), h.skinsOffset, h.skinCount, kSkinNameSize)) {
+        r.Seek(static_cast<size_t>(h.skinsOffset));
+        for (int32_t i = 0; i < h.skinCount; ++i) model.skinNames.push_back(FixedText(r.View(kSkinNameSize)));
+    }
+    return model;
+}
+
+uint64_t Md2BytesNeeded(std::span<const uint8_t> header, uint64_t fileSize) {
+    if (header.size() < kMd2HeaderSize) return fileSize;
+    ByteReader r(header);
+    auto field = [&](size_t offset) {
+        r.Seek(offset);
+        return int64_t{r.S32()};
+    };
+    const int64_t vertexCount = std::max<int64_t>(0, field(24));
+    struct Table {
+        int64_t offset, count, entrySize;
+    };
+    const Table tables[4] = {{field(48), field(28), kTexCoordEntrySize},
+                             {field(52), field(32), kTriangleEntrySize},
+                             {field(56), field(40), kFrameHeadSize + kVertexEntrySize * vertexCount},
+                             {field(44), field(20), kSkinNameSize}};
+    uint64_t needed = kMd2HeaderSize;
+    for (const Table& t : tables) {
+        if (t.count <= 0) continue;
+        // Skin names are optional: a table past the end is skipped, not read for.
+        if (&t == &tables[3] && !TableInside(fileSize, t.offset, t.count, t.entrySize)) continue;
+        // A table the file cannot hold is refused by the parser; reading the
+        // whole file lets its message name the file's real size.
+        if (!TableInside(fileSize, t.offset, t.count, t.entrySize)) return fileSize;
+        needed = std::max(needed, static_cast<uint64_t>(t.offset) + static_cast<uint64_t>(t.count * t.entrySize));
+    }
+    return std::min(needed, fileSize);
+}
+
+Result<Md2File> ReadMd2File(const std::string& path) {
+    auto file = InputFile::Open(path);
+    if (!file) return file.Why();
+    InputFile& f = file.Value();
+    std::vector<uint8_t> bytes;
+    // The magic and the header first: a file that is no model costs only
+    // those bytes, and a model is read no further than its last table.
+    if (Status read = f.ReadMore(bytes, kMd2HeaderSize); !read) return read.Why();
+    if (bytes.size() >= 4 && std::equal(kMd2Magic.begin(), kMd2Magic.end(), bytes.begin()))
+        if (Status read = f.ReadMore(bytes, Md2BytesNeeded(bytes, f.Size()) - bytes.size()); !read) return read.Why();
+    try {
+        return ParseMd2(bytes);
+    } catch (const std::bad_alloc&) {
+        return Failure{ErrorKind::CannotOpen, "not enough memory to hold the model"};
+    }
+}
+
+}  // namespace meshara

@@ -1,0 +1,64 @@
+#pragma once
+// MD2 model files: the header, texture coordinates, triangles, frames and
+// skin names, checked against the file before anything is allocated. Frames
+// are kept as the file stores them (a scale, a translation and four bytes a
+// vertex); model/ decodes positions from them when they are needed.
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "io/result.h"
+
+namespace meshara {
+
+inline constexpr std::array<uint8_t, 4> kMd2Magic = {'I', 'D', 'P', '2'};
+constexpr size_t kMd2HeaderSize = 68;
+
+struct Md2Triangle {
+    // Corners in the record's order, which is the file's corners 0, 2, 1:
+    // the winding is reversed at load time and every consumer relies on it.
+    uint16_t vertex[3] = {0, 0, 0};                    // indices into each frame's vertices
+    double texCoord[3][2] = {{0, 0}, {0, 0}, {0, 0}};  // (s, t) already divided by the header's skin size
+};
+
+// One stored vertex: a position in 0..255 steps of the frame's scale, and
+// the index of a precomputed normal, which this program does not use (it
+// computes smooth normals from the geometry).
+struct Md2PackedVertex {
+    uint8_t x = 0, y = 0, z = 0, normalIndex = 0;
+};
+
+struct Md2Frame {
+    std::string name;  // as the file names it ("stand01"), up to 16 bytes
+    float scale[3] = {1, 1, 1};
+    float translate[3] = {0, 0, 0};
+    std::vector<Md2PackedVertex> vertices;  // vertexCount of them
+};
+
+struct Md2File {
+    int32_t vertexCount = 0;
+    // The pictures the file names as its skins (often a path inside a game's
+    // folders, "models/monsters/x/skin.pcx"); only a hint where to look.
+    std::vector<std::string> skinNames;
+    std::vector<Md2Triangle> triangles;
+    std::vector<Md2Frame> frames;
+};
+
+// Parses a whole file held in memory. Refuses with NotMd2 when the magic is
+// missing and with DamagedMd2 when any table the model needs does not lie
+// inside the bytes or indexes outside its range.
+Result<Md2File> ParseMd2(std::span<const uint8_t> bytes);
+
+// How many bytes from the start of a file of fileSize bytes the parser
+// needs, given its first bytes: the end of its furthest table, or the whole
+// file when the header is short or a table does not fit.
+uint64_t Md2BytesNeeded(std::span<const uint8_t> header, uint64_t fileSize);
+
+// Reads the file at path, only as far as its tables reach, and parses it.
+// Only a regular file is read.
+Result<Md2File> ReadMd2File(const std::string& path);
+
+}  // namespace meshara

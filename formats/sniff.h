@@ -1,0 +1,26 @@
+#pragma once
+// What a file is, told by its first bytes and never by its name: the one
+// place that knows every format's signature.
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "io/result.h"
+
+namespace meshara {
+
+enum class FileType { Md2, Light, Pcx, Bmp, Unknown };
+
+// Bytes of a file's start that are enough to tell every type apart.
+constexpr size_t kSniffBytes = 4;
+
+FileType SniffFileType(std::span<const uint8_t> head);
+
+inline bool IsPicture(FileType type) { return type == FileType::Pcx || type == FileType::Bmp; }
+
+// The type of the file at path from its first bytes; CannotOpen when it
+// cannot be read.
+Result<FileType> SniffFile(const std::string& path);
+
+}  // namespace meshara

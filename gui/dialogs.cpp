@@ -1,0 +1,253 @@
+#include "gui/dialogs.h"
+
+#include <wx/statbmp.h>
+
+#include "gui/art.h"
+#include "session/command_ids.h"
+#include "session/light_form.h"
+#include "session/messages.h"
+#include "session/number_text.h"
+
+namespace meshara {
+
+namespace {
+
+// Ends a dialog with OK whether it runs modally or was only shown.
+void CloseWithOk(wxDialog* dialog) {
+    if (dialog->IsModal()) {
+        dialog->EndModal(wxID_OK);
+    } else {
+        dialog->SetReturnCode(wxID_OK);
+        dialog->Hide();
+    }
+}
+
+// Places a control at a rectangle given in dialog units.
+template <class T>
+T* At(T* control, wxWindow* dialog, int x, int y, int w, int h) {
+    const wxPoint p = dialog->ConvertDialogToPixels(wxPoint(x, y));
+    const wxSize s = dialog->ConvertDialogToPixels(wxSize(w, h));
+    control->SetSize(p.x, p.y, s.x, s.y);
+    return control;
+}
+
+wxTextCtrl* NumberBox(wxWindow* dialog, int id, int x, int y, float value) {
+    auto* box = new wxTextCtrl(dialog, id, FormatNumber(value));
+    return At(box, dialog, x, y, 32, 14);
+}
+
+void Label(wxWindow* dialog, const char* text, int x, int y, int w, int h) {
+    At(new wxStaticText(dialog, wxID_ANY, text), dialog, x, y, w, h);
+}
+
+void SizeInDialogUnits(wxDialog* dialog, int w, int h) {
+    dialog->SetClientSize(dialog->ConvertDialogToPixels(wxSize(w, h)));
+}
+
+}  // namespace
+
+bool ReadNumberFields(wxWindow* parent, const std::vector<NumberField>& fields) {
+    for (const NumberField& f : fields) {
+        if (!ParseNumber(f.box->GetValue().ToStdString(), *f.value)) {
+            wxMessageBox(msg::kEnterNumber, msg::kProgramName, wxOK | wxICON_EXCLAMATION, parent);
+            f.box->SetFocus();
+            f.box->SelectAll();
+            return false;
+        }
+    }
+    return true;
+}
+
+// ---- Background Color ------------------------------------------------------
+
+BackgroundColorDialog::BackgroundColorDialog(wxWindow* parent, float rgb[3], std::function<void(const float*)> apply)
+    : wxDialog(parent, wxID_ANY, "Background Color", wxDefaultPosition, wxDefaultSize,
+               wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX),
+      rgb_(rgb),
+      red_(rgb[0]),
+      green_(rgb[1]),
+      blue_(rgb[2]),
+      apply_(std::move(apply)) {
+    SizeInDialogUnits(this, 168, 39);
+    Label(this, "Background Color", 4, 8, 58, 8);
+    redBox = NumberBox(this, ids::kRedEdit, 68, 4, red_);
+    greenBox = NumberBox(this, ids::kGreenEdit, 100, 4, green_);
+    blueBox = NumberBox(this, ids::kBlueEdit, 132, 4, blue_);
+    auto* ok = At(new wxButton(this, wxID_OK, "OK"), this, 17, 21, 47, 14);
+    At(new wxButton(this, wxID_CANCEL, "Cancel"), this, 67, 21, 47, 14);
+    At(new wxButton(this, ids::kApply, "Apply"), this, 117, 21, 47, 14);
+    ok->SetDefault();
+    Bind(wxEVT_BUTTON, &BackgroundColorDialog::OnOk, this, wxID_OK);
+    Bind(wxEVT_BUTTON, &BackgroundColorDialog::OnApply, this, ids::kApply);
+    CentreOnParent();
+}
+
+bool BackgroundColorDialog::Exchange() {
+    return ReadNumberFields(this, {{blueBox, &blue_}, {greenBox, &green_}, {redBox, &red_}});
+}
+
+void BackgroundColorDialog::OnOk(wxCommandEvent&) {
+    if (!Exchange()) return;
+    rgb_[0] = red_;
+    rgb_[1] = green_;
+    rgb_[2] = blue_;
+    CloseWithOk(this);
+}
+
+void BackgroundColorDialog::OnApply(wxCommandEvent&) {
+    Exchange();  // what was read before a bad box still applies
+    const float applied[3] = {red_, green_, blue_};
+    if (apply_) apply_(applied);
+}
+
+// ---- Light Properties ------------------------------------------------------
+
+LightPropertiesDialog::LightPropertiesDialog(wxWindow* parent, LightRecord& light, std::function<void()> apply)
+    : wxDialog(parent, wxID_ANY, "Light Properties", wxDefaultPosition, wxDefaultSize,
+               wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX),
+      light_(light),
+      apply_(std::move(apply)) {
+    const LightForm form = FormFromLight(light_);
+    SizeInDialogUnits(this, 156, 119);
+    Label(this, "Name", 4, 8, 20, 8);
+    boxes_[16] = At(new wxTextCtrl(this, kNameBox, wxString::FromUTF8(form.name)), this, 28, 4, 124, 14);
+    // The box may not show every character as given (control characters);
+    // what it does show is what "not edited" means.
+    shownName_ = boxes_[16]->GetValue().utf8_string();
+
+    struct Row {
+        const char* label;
+        int labelWidth;
+        int labelY;
+        int boxY;
+        int firstId;
+    };
+    const Row rows[5] = {
+        {"Position", 26, 25, 20, 1000},      {"Direction", 29, 40, 36, 1004},
+        {"Ambient Color", 44, 56, 52, 1007}, {"Diffuse Color", 41, 72, 68, 1010},
+        {"Specular Color", 47, 88, 84, 1013},
+    };
+    for (const Row& r : rows) {
+        Label(this, r.label, 4, r.labelY, r.labelWidth, 8);
+        for (int i = 0; i < 3; ++i) {
+            const int id = r.firstId + i;
+            auto* box = new wxTextCtrl(this, id, form.numbers[static_cast<size_t>(id - kFirstNumberBox)]);
+            boxes_[id - kFirstNumberBox] = At(box, this, 55 + 32 * i, r.boxY, 32, 14);
+        }
+    }
+    auto* ok = At(new wxButton(this, wxID_OK, "OK"), this, 5, 101, 47, 14);
+    At(new wxButton(this, wxID_CANCEL, "Cancel"), this, 55, 101, 47, 14);
+    At(new wxButton(this, ids::kApply, "Apply"), this, 105, 101, 47, 14);
+    ok->SetDefault();
+    Bind(wxEVT_BUTTON, &LightPropertiesDialog::OnOk, this, wxID_OK);
+    Bind(wxEVT_BUTTON, &LightPropertiesDialog::OnApply, this, ids::kApply);
+    CentreOnParent();
+}
+
+wxTextCtrl* LightPropertiesDialog::Box(int id) const {
+    if (id >= 1000 && id <= 1015) return boxes_[id - 1000];
+    return id == kNameBox ? boxes_[16] : nullptr;
+}
+
+bool LightPropertiesDialog::Read(LightRecord& target, std::string& shownName) {
+    LightForm form;
+    for (int id : kLightFormOrder)
+        if (id != kNameBox) form.numbers[static_cast<size_t>(id - kFirstNumberBox)] = Box(id)->GetValue().utf8_string();
+    form.name = Box(kNameBox)->GetValue().utf8_string();
+    const int bad = ReadLightForm(form, shownName, target);
+    if (bad == 0) return true;
+    wxMessageBox(bad == kNameBox ? msg::kNameOutsideSet : msg::kEnterNumber, msg::kProgramName,
+                 wxOK | wxICON_EXCLAMATION, this);
+    Box(bad)->SetFocus();
+    Box(bad)->SelectAll();
+    return false;
+}
+
+void LightPropertiesDialog::OnOk(wxCommandEvent&) {
+    // Nothing is taken unless every box is.
+    LightRecord edited = light_;
+    std::string shown = shownName_;
+    if (!Read(edited, shown)) return;
+    light_ = edited;
+    shownName_ = shown;
+    CloseWithOk(this);
+}
+
+void LightPropertiesDialog::OnApply(wxCommandEvent&) {
+    Read(light_, shownName_);  // what was read before a refused box still applies
+    if (apply_) apply_();
+}
+
+// ---- About -----------------------------------------------------------------
+
+namespace {
+wxBitmap AboutBitmap() {
+    const std::vector<uint8_t> pixels = AboutPixels();
+    wxImage image(kAboutWidth, kAboutHeight);
+    std::copy(pixels.begin(), pixels.end(), image.GetData());
+    wxBitmap bitmap(image);
+    wxMemoryDC dc(bitmap);
+    dc.SetTextForeground(wxColour(240, 232, 220));
+    wxFont font = *wxNORMAL_FONT;
+    font.SetPointSize(13);
+    font.SetWeight(wxFONTWEIGHT_BOLD);
+    dc.SetFont(font);
+    dc.DrawText("Meshara", 78, 18);
+    font.SetPointSize(8);
+    font.SetWeight(wxFONTWEIGHT_NORMAL);
+    dc.SetFont(font);
+    dc.DrawText("by Torvane", 80, 42);
+    dc.DrawText("MD2 model viewer", 80, 56);
+    dc.SelectObject(wxNullBitmap);
+    return bitmap;
+}
+}  // namespace
+
+// A picture at its own size in a one-pixel sunken frame. Drawn here: the
+// toolkit's picture control draws no frame, and a dialog's lone child is
+// stretched over the whole dialog.
+class SunkenPicture : public wxWindow {
+public:
+    SunkenPicture(wxWindow* parent, const wxBitmap& bitmap, wxPoint at)
+        : wxWindow(parent, wxID_ANY, at, bitmap.GetSize() + wxSize(2, 2), wxBORDER_NONE), bitmap_(bitmap) {
+        SetBackgroundStyle(wxBG_STYLE_PAINT);
+        Bind(wxEVT_PAINT, [this](wxPaintEvent&) {
+            wxPaintDC dc(this);
+            const wxSize size = GetClientSize();
+            dc.SetPen(wxPen(wxSystemSettings::GetColour(wxSYS_COLOUR_3DSHADOW)));
+            dc.DrawLine(0, 0, size.x - 1, 0);
+            dc.DrawLine(0, 0, 0, size.y - 1);
+            dc.SetPen(wxPen(wxSystemSettings::GetColour(wxSYS_COLOUR_3DHIGHLIGHT)));
+            dc.DrawLine(size.x - 1, 0, size.x - 1, size.y);
+            dc.DrawLine(0, size.y - 1, size.x, size.y - 1);
+            dc.DrawBitmap(bitmap_, 1, 1);
+        });
+    }
+
+private:
+    wxBitmap bitmap_;
+};
+
+AboutDialog::AboutDialog(wxWindow* parent)
+    : wxDialog(parent, wxID_ANY, "About Torvane's Meshara", wxDefaultPosition, wxDefaultSize,
+               wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX) {
+    SizeInDialogUnits(this, 248, 54);
+    auto* page = new wxPanel(this);
+    picture = new SunkenPicture(page, AboutBitmap(), ConvertDialogToPixels(wxPoint(2, 2)));
+    // The dialog grows where its units are too small to hold the picture.
+    const wxPoint at = picture->GetPosition();
+    const wxSize need(at.x + picture->GetSize().x + at.x, at.y + picture->GetSize().y + at.y);
+    const wxSize have = GetClientSize();
+    SetClientSize(std::max(have.x, need.x), std::max(have.y, need.y));
+    // Enter closes it as Escape does.
+    SetEscapeId(wxID_CANCEL);
+    Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& e) {
+        if (e.GetKeyCode() == WXK_RETURN || e.GetKeyCode() == WXK_NUMPAD_ENTER || e.GetKeyCode() == WXK_ESCAPE)
+            EndModal(wxID_OK);
+        else
+            e.Skip();
+    });
+    CentreOnParent();
+}
+
+}  // namespace meshara

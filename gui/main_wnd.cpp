@@ -1,0 +1,289 @@
+#include "gui/main_wnd.h"
+
+#include <wx/dnd.h>
+#include <wx/filedlg.h>
+
+#include "gui/art.h"
+#include "gui/dialogs.h"
+#include "gui/gl_wnd.h"
+#include "gui/options_bar.h"
+#include "gui/toolkit_ids.h"
+#include "gui/viewer_app.h"
+#include "session/command_ids.h"
+#include "session/messages.h"
+
+namespace meshara {
+
+wxBEGIN_EVENT_TABLE(MainWnd, wxFrame)
+    EVT_MENU_RANGE(ToolkitId(ids::kTextureNearest), ToolkitId(ids::kBackgroundColor), MainWnd::OnCommand)
+    EVT_UPDATE_UI_RANGE(ToolkitId(ids::kTextureNearest), ToolkitId(ids::kBackgroundColor), MainWnd::OnUpdateUI)
+    EVT_MENU_RANGE(ToolkitId(ids::kFirstExtra), ToolkitId(ids::kLastExtra), MainWnd::OnCommand)
+    EVT_UPDATE_UI(ToolkitId(ids::kPlayAnimation), MainWnd::OnUpdateUI)
+    EVT_TIMER(wxID_ANY, MainWnd::OnPlaybackTick)
+    EVT_MENU(ToolkitId(ids::kExit), MainWnd::OnExit)
+    EVT_SIZE(MainWnd::OnSize)
+    EVT_CLOSE(MainWnd::OnClose)
+    EVT_ERASE_BACKGROUND(MainWnd::OnEraseBackground)
+wxEND_EVENT_TABLE()
+
+// Files dropped on a window go to the commands with the map row they were
+// dropped on, if any. (Outside the unnamed namespace, so its vtable is not
+// a data symbol of this file's own.)
+class DropFiles : public wxFileDropTarget {
+public:
+    DropFiles(MainWnd& frame, std::optional<MapKind> row) : frame_(frame), row_(row) {}
+    bool OnDropFiles(wxCoord, wxCoord, const wxArrayString& names) override {
+        std::vector<std::string> paths;
+        for (const wxString& name : names) paths.push_back(name.utf8_string());
+        // After the drop has finished, so a message box does not sit inside the toolkit's drag.
+        frame_.CallAfter([&frame = frame_, paths, row = row_] { frame.Cmd().OpenFiles(paths, row); });
+        return true;
+    }
+
+private:
+    MainWnd& frame_;
+    std::optional<MapKind> row_;
+};
+
+namespace {
+
+wxIcon ProgramIcon() {
+    const std::vector<uint8_t> rgba = IconPixels();
+    wxImage image(kIconSize, kIconSize);
+    image.InitAlpha();
+    for (int i = 0; i < kIconSize * kIconSize; ++i) {
+        image.GetData()[3 * i] = rgba[4 * i];
+        image.GetData()[3 * i + 1] = rgba[4 * i + 1];
+        image.GetData()[3 * i + 2] = rgba[4 * i + 2];
+        image.GetAlpha()[i] = rgba[4 * i + 3];
+    }
+    wxIcon icon;
+    icon.CopyFromBitmap(wxBitmap(image));
+    return icon;
+}
+
+}  // namespace
+
+MainWnd::MainWnd(ViewerApp& app)
+    : wxFrame(nullptr, wxID_ANY, msg::kProgramName, wxDefaultPosition, wxSize(512, 384)),
+      app_(app),
+      playbackTimer_(this) {
+    app_.mainFrame = this;
+    SetIcon(ProgramIcon());
+    BuildMenus();
+
+    wxGLAttributes attributes;
+    if (GLWnd::ChoosePixelFormat(attributes)) {
+        view = new GLWnd(this, app_, attributes);
+    } else {
+        wxMessageBox(msg::kChoosePixelFormatFailed, msg::kProgramName, wxOK, this);
+    }
+    optionsBar = new OptionsBar(this, {[this](int i) { OnModelSelected(i); }, [this](int i) { OnModelLightSelected(i); },
+                                       [this](int i) { OnGlobalLightSelected(i); }});
+    commands_ = std::make_unique<Commands>(app_.Doc(), view ? view->State() : fallbackView_, *this);
+    AcceptDrops();
+    LayoutChildren();
+    SpinStep();  // the first picture
+}
+
+void MainWnd::AcceptDrops() {
+    SetDropTarget(new DropFiles(*this, std::nullopt));
+    if (view) view->SetDropTarget(new DropFiles(*this, std::nullopt));
+    if (!optionsBar) return;
+    optionsBar->SetDropTarget(new DropFiles(*this, std::nullopt));
+    for (size_t m = 0; m < kMapKinds; ++m)
+        optionsBar->mapEdits[m]->SetDropTarget(new DropFiles(*this, static_cast<MapKind>(m)));
+}
+
+MainWnd::~MainWnd() {
+    TearDown();
+    if (app_.mainFrame == this) app_.mainFrame = nullptr;
+}
+
+void MainWnd::BuildMenus() {
+    auto* transfer = new wxMenu;
+    transfer->Append(ToolkitId(ids::kExportLight), "Export to LGT");
+    transfer->Append(ToolkitId(ids::kImportLight), "Import from LGT");
+    auto* file = new wxMenu;
+    file->AppendSubMenu(transfer, "Light Transfer");
+    file->AppendSeparator();
+    file->Append(ToolkitId(ids::kExit), "E&xit");
+    file->AppendSeparator();
+    file->Append(ToolkitId(ids::kSaveView), "Save View as PNG...");
+    file->Append(ToolkitId(ids::kLoadSkinFromModel), "Load Skin from Model");
+
+    auto* texture = new wxMenu;
+    texture->AppendCheckItem(ToolkitId(ids::kTextureNearest), "&Nearest");
+    texture->AppendCheckItem(ToolkitId(ids::kTextureLinear), "&Linear");
+    texture->AppendCheckItem(ToolkitId(ids::kTextureNearMip), "Near-&MIP");
+    texture->AppendCheckItem(ToolkitId(ids::kTextureBiMip), "&Bi-MIP");
+    texture->AppendCheckItem(ToolkitId(ids::kTextureTriMip), "&Tri-MIP");
+    auto* multiPass = new wxMenu;
+    multiPass->AppendCheckItem(ToolkitId(ids::kMultiPassFast), "&Fast");
+    multiPass->AppendCheckItem(ToolkitId(ids::kMultiPassSafe), "&Safe");
+    auto* rendering = new wxMenu;
+    rendering->AppendSubMenu(texture, "&Texture");
+    rendering->AppendSubMenu(multiPass, "Multi-Pass");
+    rendering->Append(ToolkitId(ids::kBackgroundColor), "Background Color...");
+    rendering->AppendCheckItem(ToolkitId(ids::kWireframe), "Wireframe");
+    rendering->AppendCheckItem(ToolkitId(ids::kEnvironmentMap), "Environment Map");
+    rendering->AppendSeparator();
+    rendering->AppendCheckItem(ToolkitId(ids::kPlayAnimation), "Play Animation");
+    rendering->Append(ToolkitId(ids::kFitModels), "Fit Models");
+    rendering->Append(ToolkitId(ids::kResetView), "Reset View");
+
+    auto* help = new wxMenu;
+    help->Append(ToolkitId(ids::kAbout), "&About Torvane's Meshara");
+
+    auto* bar = new wxMenuBar;
+    bar->Append(file, "&File");
+    bar->Append(rendering, "&Rendering");
+    bar->Append(help, "&Help");
+    SetMenuBar(bar);
+
+    // Keys without menu items keep their ids; most have no handler.
+    wxAcceleratorEntry keys[] = {
+        {wxACCEL_NORMAL, WXK_RIGHT, ToolkitId(ids::kNextFrame)},  {wxACCEL_NORMAL, WXK_LEFT, ToolkitId(ids::kPreviousFrame)},
+        {wxACCEL_CTRL, 'N', ToolkitId(ids::kNew)},                {wxACCEL_CTRL, 'O', ToolkitId(ids::kOpen)},
+        {wxACCEL_CTRL, 'S', ToolkitId(ids::kSave)},               {wxACCEL_CTRL, 'C', ToolkitId(ids::kCopy)},
+        {wxACCEL_CTRL, WXK_INSERT, ToolkitId(ids::kCopy)},        {wxACCEL_CTRL, 'X', ToolkitId(ids::kCut)},
+        {wxACCEL_SHIFT, WXK_DELETE, ToolkitId(ids::kCut)},        {wxACCEL_CTRL, 'V', ToolkitId(ids::kPaste)},
+        {wxACCEL_SHIFT, WXK_INSERT, ToolkitId(ids::kPaste)},      {wxACCEL_CTRL, 'Z', ToolkitId(ids::kUndo)},
+        {wxACCEL_ALT, WXK_BACK, ToolkitId(ids::kUndo)},           {wxACCEL_NORMAL, WXK_F6, ToolkitId(ids::kNextPane)},
+        {wxACCEL_SHIFT, WXK_F6, ToolkitId(ids::kPreviousPane)},
+        // Extras, on keys the table above leaves free.
+        {wxACCEL_NORMAL, WXK_SPACE, ToolkitId(ids::kPlayAnimation)}, {wxACCEL_NORMAL, WXK_HOME, ToolkitId(ids::kFitModels)},
+        {wxACCEL_NORMAL, WXK_DOWN, ToolkitId(ids::kNextAnimation)},  {wxACCEL_NORMAL, WXK_UP, ToolkitId(ids::kPreviousAnimation)},
+        {wxACCEL_NORMAL, WXK_F12, ToolkitId(ids::kSaveView)},        {wxACCEL_CTRL, 'Q', ToolkitId(ids::kExit)},
+    };
+    SetAcceleratorTable(wxAcceleratorTable(static_cast<int>(std::size(keys)), keys));
+}
+
+void MainWnd::LayoutChildren() {
+    const wxSize client = GetClientSize();
+    if (optionsBar) optionsBar->SetSize(client.x - OptionsBar::kWidth, 0, OptionsBar::kWidth, client.y);
+    // A client narrower than the bar leaves the view no width at all.
+    if (view) view->SetSize(0, 0, std::max(0, client.x - OptionsBar::kWidth), client.y);
+}
+
+void MainWnd::OnSize(wxSizeEvent&) { LayoutChildren(); }
+
+void MainWnd::OnEraseBackground(wxEraseEvent&) {}
+
+void MainWnd::OnCommand(wxCommandEvent& event) {
+    if (!commands_ || !commands_->Run(ProgramId(event.GetId()))) event.Skip();
+}
+
+void MainWnd::OnUpdateUI(wxUpdateUIEvent& event) {
+    const int id = ProgramId(event.GetId());
+    if (!commands_ || !Commands::HasUpdateRule(id)) return;
+    const Commands::ItemState state = commands_->UpdateRule(id);
+    event.Enable(state.enabled);
+    if (state.setCheck) event.Check(state.checked);
+}
+
+void MainWnd::OnExit(wxCommandEvent&) { Close(); }
+
+void MainWnd::OnClose(wxCloseEvent& event) {
+    TearDown();
+    event.Skip();  // the default handler destroys the window
+}
+
+void MainWnd::TearDown() {
+    if (tornDown_) return;
+    tornDown_ = true;
+    playbackTimer_.Stop();
+    app_.Doc().Clear();
+    // The view's textures are freed while its context is still there.
+    if (view) view->ReleaseGl();
+    if (view) {
+        view->Destroy();
+        view = nullptr;
+    }
+    if (optionsBar) {
+        optionsBar->Destroy();
+        optionsBar = nullptr;
+    }
+}
+
+void MainWnd::OnModelSelected(int index) { commands_->SelectModel(index); }
+void MainWnd::OnModelLightSelected(int index) { commands_->SelectModelLight(index); }
+void MainWnd::OnGlobalLightSelected(int index) { commands_->SelectGlobalLight(index); }
+
+// ---- UiPort ----------------------------------------------------------------
+
+void MainWnd::RequestRedraw() { app_.RequestRedraw(); }
+
+void MainWnd::RefreshOptionsBar() {
+    if (optionsBar) optionsBar->Refresh(app_.Doc());
+}
+
+void MainWnd::SpinStep() {
+    if (view) view->SpinStep();
+}
+
+bool MainWnd::ChooseFile(const FileDialogRequest& request, std::string& path, int& filterIndex) {
+    if (fileChooser) return fileChooser(request, path, filterIndex);
+    // Open: the folder must exist, the file need not. Save: no overwrite question.
+    const long style = request.forSaving ? wxFD_SAVE : wxFD_OPEN;
+    wxFileDialog dialog(this, request.title.empty() ? wxString(wxFileSelectorPromptStr) : wxString(request.title),
+                        wxString::FromUTF8(request.folder), request.initialName, request.wildcard, style);
+    if (dialog.ShowModal() != wxID_OK) return false;
+    path = dialog.GetPath().utf8_string();
+    filterIndex = dialog.GetFilterIndex();
+    return true;
+}
+
+void MainWnd::ShowMessage(const std::string& text, const std::string& detail) {
+    wxMessageDialog box(this, wxString::FromUTF8(text), msg::kProgramName, wxOK);
+    if (!detail.empty()) box.SetExtendedMessage(wxString::FromUTF8(detail));
+    box.ShowModal();
+}
+
+bool MainWnd::RunBackgroundColorDialog(float rgb[3], const std::function<void(const float*)>& apply) {
+    BackgroundColorDialog dialog(this, rgb, apply);
+    return dialog.ShowModal() == wxID_OK;
+}
+
+bool MainWnd::RunLightPropertiesDialog(LightRecord& light, const std::function<void()>& apply) {
+    LightPropertiesDialog dialog(this, light, apply);
+    return dialog.ShowModal() == wxID_OK;
+}
+
+void MainWnd::ShowAbout() {
+    AboutDialog dialog(this);
+    dialog.ShowModal();
+}
+
+void MainWnd::SetPlaybackTimer(bool running) {
+    if (!running) {
+        playbackTimer_.Stop();
+        return;
+    }
+    if (playbackByHand_) return;
+    lastTick_ = wxGetLocalTimeMillis();
+    playbackTimer_.Start(kPlaybackTickMs);
+}
+
+void MainWnd::AdvancePlaybackBy(double seconds) {
+    if (commands_) commands_->AdvancePlayback(seconds);
+}
+
+void MainWnd::OnPlaybackTick(wxTimerEvent&) {
+    const wxLongLong now = wxGetLocalTimeMillis();
+    const double seconds = (now - lastTick_).ToDouble() / 1000.0;
+    lastTick_ = now;
+    if (commands_) commands_->AdvancePlayback(seconds);
+}
+
+PixelSize MainWnd::ViewSize() const {
+    if (!view) return {};
+    const wxSize s = view->GetClientSize();
+    return {s.x, s.y};
+}
+
+bool MainWnd::ReadViewPixels(PixelSize& size, std::vector<uint8_t>& rgb) {
+    return view && view->ReadPixels(size.width, size.height, rgb);
+}
+
+}  // namespace meshara

@@ -1,0 +1,87 @@
+#pragma once
+// The main window: menus, accelerators, the view at the left and the
+// options bar in a fixed column at the right. Every command arrives here.
+
+#include <wx/wx.h>
+
+#include <memory>
+
+#include "session/commands.h"
+#include "session/ui_port.h"
+
+namespace meshara {
+
+class GLWnd;
+class OptionsBar;
+class ViewerApp;
+
+class MainWnd : public wxFrame, public UiPort {
+public:
+    explicit MainWnd(ViewerApp& app);
+    ~MainWnd() override;
+
+    GLWnd* view = nullptr;
+    OptionsBar* optionsBar = nullptr;
+    Commands& Cmd() { return *commands_; }
+
+    // The options bar calls these when a selection changes.
+    void OnModelSelected(int index);
+    void OnModelLightSelected(int index);
+    void OnGlobalLightSelected(int index);
+
+    // Releases every model (while the GL context is current) and every light,
+    // then the view and the options bar. Runs once.
+    void TearDown();
+
+    // UiPort
+    void RequestRedraw() override;
+    void RefreshOptionsBar() override;
+    void SpinStep() override;
+    bool ChooseFile(const FileDialogRequest& request, std::string& path, int& filterIndex) override;
+    void ShowMessage(const std::string& text, const std::string& detail) override;
+    bool RunBackgroundColorDialog(float rgb[3], const std::function<void(const float*)>& apply) override;
+    bool RunLightPropertiesDialog(LightRecord& light, const std::function<void()>& apply) override;
+    void ShowAbout() override;
+    void SetPlaybackTimer(bool running) override;
+    PixelSize ViewSize() const override;
+    bool ReadViewPixels(PixelSize& size, std::vector<uint8_t>& rgb) override;
+
+    // Lays out the two children for the current client size.
+    void LayoutChildren();
+
+    // When set, file choices are answered by this instead of a dialog
+    // (scripted runs and tests).
+    std::function<bool(const FileDialogRequest&, std::string&, int&)> fileChooser;
+
+    // Playback moves on by a timer and the real clock. Scripted runs and
+    // tests can take the clock in hand instead: no timer runs, and playback
+    // moves only by AdvancePlaybackBy.
+    void DrivePlaybackByHand() { playbackByHand_ = true; }
+    void AdvancePlaybackBy(double seconds);
+    bool PlaybackTimerRunning() const { return playbackTimer_.IsRunning(); }
+
+private:
+    void BuildMenus();
+    void OnCommand(wxCommandEvent& event);
+    void OnUpdateUI(wxUpdateUIEvent& event);
+    void OnExit(wxCommandEvent& event);
+    void OnSize(wxSizeEvent& event);
+    void OnClose(wxCloseEvent& event);
+    void OnEraseBackground(wxEraseEvent& event);
+    void OnPlaybackTick(wxTimerEvent& event);
+    void AcceptDrops();
+
+    ViewerApp& app_;
+    ViewState fallbackView_;  // used only when no view could be made
+    std::unique_ptr<Commands> commands_;
+    bool tornDown_ = false;
+    // Ticks only while an animation plays; each tick moves playback on by
+    // the real time passed, so the rate holds whatever a frame costs.
+    static constexpr int kPlaybackTickMs = 33;  // about 30 pictures a second between the file's 10 frames
+    wxTimer playbackTimer_;
+    wxLongLong lastTick_ = 0;
+    bool playbackByHand_ = false;
+    wxDECLARE_EVENT_TABLE();
+};
+
+}  // namespace meshara

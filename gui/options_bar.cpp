@@ -1,0 +1,210 @@
+#include "gui/options_bar.h"
+
+#include "formats/name_text.h"
+#include "gui/accessibility.h"
+#include "gui/toolkit_ids.h"
+#include "session/command_ids.h"
+#include "session/document.h"
+#include "session/map_table.h"
+
+namespace meshara {
+
+namespace {
+constexpr int kColumnWidth = 138;
+constexpr int kButtonWidth = 20;
+constexpr int kButtonX[3] = {139, 159, 179};
+constexpr int kPropsWidth = 60;
+
+int RowTop(int row, int h) { return 1 + row * (h + 2); }
+
+int ButtonCommand(size_t index) {
+    return index < 21 ? ids::kFirstBarButton + static_cast<int>(index) : ids::kLightProperties;
+}
+
+// The map boxes are made in the order texture, specularity, diffusion,
+// glow and shown in the order of the rows: texture, diffusion, specularity, glow.
+constexpr MapKind kMapEditCreationOrder[kMapKinds] = {MapKind::Texture, MapKind::Specularity, MapKind::Diffusion,
+                                                      MapKind::Glow};
+int ScreenRowOf(MapKind kind) { return 2 + static_cast<int>(kind); }
+}  // namespace
+
+wxBEGIN_EVENT_TABLE(OptionsBar, wxPanel)
+    EVT_SIZE(OptionsBar::OnSize)
+    EVT_BUTTON(wxID_ANY, OptionsBar::OnButton)
+    EVT_CHOICE(ToolkitId(ids::kModelList), OptionsBar::OnModelListChoice)
+    EVT_CHOICE(ToolkitId(ids::kModelLights), OptionsBar::OnModelLightsChoice)
+    EVT_LISTBOX(ToolkitId(ids::kGlobalLightList), OptionsBar::OnGlobalLightsSelect)
+wxEND_EVENT_TABLE()
+
+OptionsBar::OptionsBar(wxWindow* parent, SelectionHandlers handlers)
+    : wxPanel(parent, ToolkitId(ids::kOptionsBar), wxDefaultPosition, wxSize(kWidth, 384),
+              wxTAB_TRAVERSAL | wxCLIP_CHILDREN),
+      handlers_(std::move(handlers)) {
+    SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE));
+    modelList = new wxChoice(this, ToolkitId(ids::kModelList), wxPoint(0, 1), wxSize(kColumnWidth, -1));
+    rowHeight_ = modelList->GetSize().y;
+    const int h = rowHeight_;
+    const wxFont font = modelList->GetFont().IsOk() ? modelList->GetFont() : wxSystemSettings::GetFont(wxSYS_SYSTEM_FONT);
+
+    auto makeButtons = [&](size_t first, int row) {
+        static constexpr const char* kCaptions[3] = {"+", "X", " "};
+        for (size_t i = 0; i < 3; ++i)
+            buttons[first + i] = new wxButton(this, ToolkitId(ButtonCommand(first + i)), kCaptions[i],
+                                              wxPoint(kButtonX[i], RowTop(row, h)), wxSize(kButtonWidth, h),
+                                              wxBU_EXACTFIT);
+    };
+    makeButtons(0, 0);
+    modelLights = new wxChoice(this, ToolkitId(ids::kModelLights), wxPoint(0, RowTop(1, h)), wxSize(kColumnWidth, h));
+    makeButtons(3, 1);
+    for (MapKind kind : kMapEditCreationOrder) {
+        wxTextCtrl*& edit = mapEdits[static_cast<size_t>(kind)];
+        edit = new wxTextCtrl(this, ToolkitId(ids::kMapEdit), wxEmptyString, wxPoint(0, RowTop(ScreenRowOf(kind), h)),
+                              wxSize(kColumnWidth, h), wxTE_READONLY);
+        edit->SetFont(font);
+    }
+    for (int row = 2; row <= 5; ++row) makeButtons(static_cast<size_t>(6 + 3 * (row - 2)), row);
+    globalLights = new wxListBox(this, ToolkitId(ids::kGlobalLightList), wxPoint(0, RowTop(6, h)),
+                                 wxSize(kColumnWidth, std::max(0, (384 - 1) - RowTop(6, h))), 0, nullptr,
+                                 wxLB_SINGLE | wxLB_NEEDED_SB);
+    globalLights->SetFont(font);
+    makeButtons(18, 6);
+    buttons[21] = new wxButton(this, ToolkitId(ids::kLightProperties), "Props", wxPoint(kButtonX[0], 7 * h + 13),
+                               wxSize(kPropsWidth, h), wxBU_EXACTFIT);
+    for (wxButton* b : buttons) b->DisableFocusFromKeyboard();
+    // Tab follows the screen, not the order the boxes were made in.
+    mapEdits[static_cast<size_t>(MapKind::Diffusion)]->MoveAfterInTabOrder(
+        mapEdits[static_cast<size_t>(MapKind::Texture)]);
+    DescribeControls();
+    created_ = true;
+}
+
+void OptionsBar::DescribeControls() {
+    struct Row {
+        wxWindow* list;
+        const char* name;
+        const char* tip;
+        const char* buttons[3][2];  // name, tooltip of "+", "X", the toggle
+    };
+    const auto edit = [&](MapKind kind) { return mapEdits[static_cast<size_t>(kind)]; };
+    const Row rows[7] = {
+        {modelList, "Models", "The open models: the one chosen here is the current model",
+         {{"Add model", "Open an MD2 model"}, {"Remove model", "Close the current model"},
+          {"Show or hide model", "Show or hide the current model (* while shown)"}}},
+        {modelLights, "Model lights", "The lights that light the current model (the first eight count)",
+         {{"Add light to model", "Give the current model the light selected in the global list"},
+          {"Remove light from model", "Take the chosen light off the current model"},
+          {"Use light on model", "Switch the chosen light on or off for this model (* while on)"}}},
+        {edit(MapKind::Texture), "Texture map", "The current model's texture map: its colours",
+         {{"Load texture map", "Load a PCX or BMP picture as the texture map"},
+          {"Clear texture map", "Remove the texture map"}, {"Use texture map", "Use the texture map or not (* while used)"}}},
+        {edit(MapKind::Diffusion), "Diffusion map", "The current model's diffusion map: multiplies the lit colours",
+         {{"Load diffusion map", "Load a PCX or BMP picture as the diffusion map"},
+          {"Clear diffusion map", "Remove the diffusion map"},
+          {"Use diffusion map", "Use the diffusion map or not (* while used)"}}},
+        {edit(MapKind::Specularity), "Specularity map", "The current model's specularity map: scales the highlights",
+         {{"Load specularity map", "Load a PCX or BMP picture as the specularity map"},
+          {"Clear specularity map", "Remove the specularity map"},
+          {"Use specularity map", "Use the specularity map or not (* while used)"}}},
+        {edit(MapKind::Glow), "Glow map", "The current model's glow map: adds light of its own",
+         {{"Load glow map", "Load a PCX or BMP picture as the glow map"}, {"Clear glow map", "Remove the glow map"},
+          {"Use glow map", "Use the glow map or not (* while used)"}}},
+        {globalLights, "Global lights", "Every light; choose one to edit it or give it to a model",
+         {{"New light", "Make a new light"}, {"Delete light", "Delete the chosen light, from every model too"},
+          {"Switch light", "Switch the chosen light on or off everywhere (* while on)"}}},
+    };
+    for (size_t r = 0; r < 7; ++r) {
+        rows[r].list->SetToolTip(rows[r].tip);
+        SetAccessibleName(rows[r].list, rows[r].name);
+        for (size_t b = 0; b < 3; ++b) {
+            buttons[3 * r + b]->SetToolTip(rows[r].buttons[b][1]);
+            SetAccessibleName(buttons[3 * r + b], rows[r].buttons[b][0]);
+        }
+    }
+    buttons[21]->SetToolTip("Edit the chosen light's name, position, direction and colours");
+    SetAccessibleName(buttons[21], "Light properties");
+}
+
+wxButton* OptionsBar::Button(int command) const {
+    for (wxButton* b : buttons)
+        if (b->GetId() == ToolkitId(command)) return b;
+    return nullptr;
+}
+
+void OptionsBar::Layout(int clientHeight) {
+    modelList->SetSize(0, 1, kColumnWidth, -1);
+    rowHeight_ = modelList->GetSize().y;
+    const int h = rowHeight_;
+    modelLights->SetSize(0, RowTop(1, h), kColumnWidth, h);
+    for (size_t m = 0; m < kMapKinds; ++m)
+        mapEdits[m]->SetSize(0, RowTop(ScreenRowOf(static_cast<MapKind>(m)), h), kColumnWidth, h);
+    // Down to one pixel above the bottom; nothing at all when there is no room.
+    globalLights->SetSize(0, RowTop(6, h), kColumnWidth, std::max(0, (clientHeight - 1) - RowTop(6, h)));
+    for (size_t i = 0; i < 21; ++i)
+        buttons[i]->SetSize(kButtonX[i % 3], RowTop(static_cast<int>(i / 3), h), kButtonWidth, h);
+    buttons[21]->SetSize(kButtonX[0], 7 * h + 13, kPropsWidth, h);
+}
+
+void OptionsBar::OnSize(wxSizeEvent& event) {
+    if (created_) Layout(GetClientSize().y);
+    event.Skip();
+}
+
+void OptionsBar::OnButton(wxCommandEvent& event) {
+    // A click is a command of the frame, exactly as a menu item would be.
+    wxCommandEvent command(wxEVT_MENU, event.GetId());
+    command.SetEventObject(event.GetEventObject());
+    GetParent()->GetEventHandler()->ProcessEvent(command);
+}
+
+void OptionsBar::OnModelListChoice(wxCommandEvent&) {
+    if (handlers_.model) handlers_.model(modelList->GetSelection());
+}
+
+void OptionsBar::OnModelLightsChoice(wxCommandEvent&) {
+    if (handlers_.modelLight) handlers_.modelLight(modelLights->GetSelection());
+}
+
+void OptionsBar::OnGlobalLightsSelect(wxCommandEvent&) {
+    if (handlers_.globalLight) handlers_.globalLight(globalLights->GetSelection());
+}
+
+namespace {
+void SetCaption(wxButton* button, bool on) { button->SetLabel(on ? "*" : ""); }
+
+void SelectIn(wxChoice* choice, int32_t index) {
+    choice->SetSelection(index >= 0 && static_cast<unsigned>(index) < choice->GetCount() ? index : wxNOT_FOUND);
+}
+}  // namespace
+
+void OptionsBar::Refresh(const Document& doc) {
+    Freeze();
+    modelList->Clear();
+    for (const auto& m : doc.models.models) modelList->Append(wxString::FromUTF8(m->Name()));
+    SelectIn(modelList, doc.models.currentModel);
+    const ModelSlot* model = doc.models.CurrentModel();
+    SetCaption(Button(ids::kModelToggle), model && model->visible);
+
+    globalLights->Clear();
+    for (const auto& l : doc.lights.lights) globalLights->Append(wxString::FromUTF8(NameToUtf8(l->name)));
+    const LightRecord* selected = doc.lights.SelectedLight();
+    globalLights->SetSelection(selected ? doc.lights.selectedGlobalLight : wxNOT_FOUND);
+    SetCaption(Button(ids::kGlobalLightToggle), selected && selected->on);
+
+    modelLights->Clear();
+    if (model) {
+        for (const auto& e : model->lights) modelLights->Append(wxString::FromUTF8(NameToUtf8(e.light->name)));
+        SelectIn(modelLights, model->currentLight);
+        const bool entry = model->currentLight >= 0 && model->currentLight < static_cast<int32_t>(model->lights.size());
+        SetCaption(Button(ids::kModelLightToggle), entry && model->lights[static_cast<size_t>(model->currentLight)].enabled);
+    } else {
+        SetCaption(Button(ids::kModelLightToggle), false);
+    }
+    for (const MapRowInfo& row : kMapRows) {
+        const SkinImage* map = model ? model->Map(row.kind).get() : nullptr;
+        mapEdits[static_cast<size_t>(row.kind)]->ChangeValue(map ? wxString::FromUTF8(map->fileName) : wxString());
+        SetCaption(Button(row.loadCommand + 2), map && model->MapOn(row.kind));
+    }
+    Thaw();
+}
+
+}  // namespace meshara

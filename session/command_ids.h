@@ -1,0 +1,87 @@
+#pragma once
+// Command and control ids. Menu items, accelerators and options-bar buttons
+// share one command space, so one table in the main frame serves them all.
+// These are the program's own numbers; the window layer maps them to the
+// toolkit's where it needs smaller ones (gui/toolkit_ids.h).
+
+namespace meshara::ids {
+
+// Rendering menu.
+constexpr int kTextureNearest = 32773;
+constexpr int kTextureLinear = 32774;
+constexpr int kTextureNearMip = 32775;
+constexpr int kTextureBiMip = 32776;
+constexpr int kTextureTriMip = 32777;
+constexpr int kMultiPassFast = 32778;
+constexpr int kMultiPassSafe = 32779;
+constexpr int kWireframe = 32809;
+constexpr int kEnvironmentMap = 32813;
+constexpr int kBackgroundColor = 32814;
+
+// Options bar buttons, row by row: "+", "X", " ".
+constexpr int kModelOpen = 32785;
+constexpr int kModelRemove = 32786;
+constexpr int kModelToggle = 32787;
+constexpr int kModelLightAdd = 32788;
+constexpr int kModelLightRemove = 32789;
+constexpr int kModelLightToggle = 32790;
+constexpr int kTextureMapLoad = 32791;  // then clear, toggle
+constexpr int kDiffusionMapLoad = 32794;
+constexpr int kSpecularityMapLoad = 32797;
+constexpr int kGlowMapLoad = 32800;
+constexpr int kGlobalLightAdd = 32803;
+constexpr int kGlobalLightRemove = 32804;
+constexpr int kGlobalLightToggle = 32805;
+constexpr int kLightProperties = 32808;
+constexpr int kFirstBarButton = 32785;
+
+// Frame stepping (Right and Left arrows).
+constexpr int kNextFrame = 32806;
+constexpr int kPreviousFrame = 32807;
+
+// File menu.
+constexpr int kExportLight = 32811;
+constexpr int kImportLight = 32812;
+constexpr int kExit = 57665;
+
+// Help menu.
+constexpr int kAbout = 57664;
+
+// Extras, appended after the menus' own entries; numbered apart from every
+// range above so they can never be taken for one of those.
+constexpr int kPlayAnimation = 33001;
+constexpr int kFitModels = 33002;
+constexpr int kResetView = 33003;
+constexpr int kSaveView = 33004;
+constexpr int kLoadSkinFromModel = 33005;
+constexpr int kNextAnimation = 33006;
+constexpr int kPreviousAnimation = 33007;
+constexpr int kFirstExtra = kPlayAnimation;
+constexpr int kLastExtra = kPreviousAnimation;
+
+// Accelerators kept for their keys only; nothing handles them.
+constexpr int kNew = 57600;
+constexpr int kOpen = 57601;
+constexpr int kSave = 57603;
+constexpr int kCopy = 57634;
+constexpr int kCut = 57635;
+constexpr int kPaste = 57637;
+constexpr int kUndo = 57643;
+constexpr int kNextPane = 57680;
+constexpr int kPreviousPane = 57681;
+
+// Child windows and options-bar controls.
+constexpr int kGlWindow = 61204;
+constexpr int kOptionsBar = 61205;
+constexpr int kModelList = 61206;
+constexpr int kModelLights = 61207;
+constexpr int kMapEdit = 61210;  // all four map edit boxes share it
+constexpr int kGlobalLightList = 61212;
+
+// Background Color dialog.
+constexpr int kBlueEdit = 1001;
+constexpr int kGreenEdit = 1002;
+constexpr int kRedEdit = 1003;
+constexpr int kApply = 3;
+
+}  // namespace meshara::ids

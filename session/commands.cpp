@@ -1,0 +1,124 @@
+#include "session/commands.h"
+
+#include <algorithm>
+
+#include "session/command_ids.h"
+#include "session/map_table.h"
+
+namespace meshara {
+
+bool Commands::Run(int id) {
+    if (id >= ids::kTextureNearest && id <= ids::kTextureTriMip) {
+        SetTextureFilter(id - ids::kTextureNearest);
+        return true;
+    }
+    if (const auto map = MapButtonOf(id)) {
+        switch (map->button) {
+            case 0: LoadMap(map->kind); break;
+            case 1: ClearMap(map->kind); break;
+            default: ToggleMap(map->kind); break;
+        }
+        return true;
+    }
+    switch (id) {
+        case ids::kModelOpen: OpenModel(); return true;
+        case ids::kModelRemove: RemoveModel(); return true;
+        case ids::kModelToggle: ToggleModelVisible(); return true;
+        case ids::kModelLightAdd: AddModelLight(); return true;
+        case ids::kModelLightRemove: RemoveModelLight(); return true;
+        case ids::kModelLightToggle: ToggleModelLight(); return true;
+        case ids::kGlobalLightAdd: NewLight(); return true;
+        case ids::kGlobalLightRemove: DeleteLight(); return true;
+        case ids::kGlobalLightToggle: ToggleLight(); return true;
+        case ids::kLightProperties: EditLightProperties(); return true;
+        case ids::kNextFrame: NextFrame(); return true;
+        case ids::kPreviousFrame: PreviousFrame(); return true;
+        case ids::kExportLight: ExportLight(); return true;
+        case ids::kImportLight: ImportLight(); return true;
+        case ids::kMultiPassFast: SetMultiPassMode(0); return true;
+        case ids::kMultiPassSafe: SetMultiPassMode(1); return true;
+        case ids::kWireframe: ToggleWireframe(); return true;
+        case ids::kEnvironmentMap: ToggleEnvironmentMap(); return true;
+        case ids::kBackgroundColor: EditBackgroundColor(); return true;
+        case ids::kAbout: ShowAbout(); return true;
+        case ids::kPlayAnimation: TogglePlayback(); return true;
+        case ids::kFitModels: FitModels(); return true;
+        case ids::kResetView: ResetView(); return true;
+        case ids::kSaveView: SaveView(); return true;
+        case ids::kLoadSkinFromModel: LoadSkinFromModel(); return true;
+        case ids::kNextAnimation: NextAnimation(); return true;
+        case ids::kPreviousAnimation: PreviousAnimation(); return true;
+        default: return false;
+    }
+}
+
+void Commands::Changed() {
+    ui_.RequestRedraw();
+    ui_.RefreshOptionsBar();
+}
+
+void Commands::SetTextureFilter(int32_t mode) {
+    if (doc_.settings.textureFilter == mode) return;
+    doc_.settings.textureFilter = mode;
+    ui_.SpinStep();
+}
+
+void Commands::SetMultiPassMode(int32_t mode) {
+    if (doc_.settings.multiPassMode == mode) return;
+    doc_.settings.multiPassMode = mode;
+    ui_.SpinStep();
+}
+
+void Commands::ToggleWireframe() {
+    view_.wireframe = !view_.wireframe;
+    ui_.RequestRedraw();
+}
+
+void Commands::ToggleEnvironmentMap() {
+    ModelSlot* model = doc_.models.CurrentModel();
+    if (!model) return;
+    model->environmentMapped = !model->environmentMapped;
+    Changed();
+}
+
+void Commands::EditBackgroundColor() {
+    float rgb[3] = {doc_.settings.backgroundColor[0], doc_.settings.backgroundColor[1],
+                    doc_.settings.backgroundColor[2]};
+    ui_.RequestRedraw();
+    const bool ok = ui_.RunBackgroundColorDialog(rgb, [this](const float* applied) {
+        std::copy(applied, applied + 3, doc_.settings.backgroundColor);
+        ui_.RequestRedraw();
+    });
+    if (ok) std::copy(rgb, rgb + 3, doc_.settings.backgroundColor);
+    Changed();
+}
+
+void Commands::ShowAbout() { ui_.ShowAbout(); }
+
+bool Commands::HasUpdateRule(int id) {
+    return (id >= ids::kTextureNearest && id <= ids::kMultiPassSafe) || id == ids::kWireframe ||
+           id == ids::kEnvironmentMap || id == ids::kPlayAnimation;
+}
+
+Commands::ItemState Commands::UpdateRule(int id) {
+    ItemState state;
+    if (id >= ids::kTextureNearest && id <= ids::kTextureTriMip) {
+        state.checked = doc_.settings.textureFilter == id - ids::kTextureNearest;
+        ui_.SpinStep();
+    } else if (id == ids::kMultiPassFast || id == ids::kMultiPassSafe) {
+        state.checked = doc_.settings.multiPassMode == id - ids::kMultiPassFast;
+        ui_.SpinStep();
+    } else if (id == ids::kWireframe) {
+        state.checked = view_.wireframe;
+    } else if (id == ids::kPlayAnimation) {
+        state.checked = view_.playback.playing;
+    } else if (id == ids::kEnvironmentMap) {
+        const ModelSlot* model = doc_.models.CurrentModel();
+        state.enabled = model != nullptr;
+        state.setCheck = model != nullptr;
+        state.checked = model && model->environmentMapped;
+    }
+    return state;
+}
+
+}  // namespace meshara

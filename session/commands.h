@@ -1,0 +1,124 @@
+#pragma once
+// The handlers behind every menu item, accelerator and options-bar button.
+// Each checks its selection first and does nothing without one; after a
+// change it repaints, then refreshes the options bar (with the exceptions
+// noted per handler). Nothing here knows about windows: the user interface
+// is reached through UiPort.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "render/scene.h"
+#include "session/document.h"
+#include "session/ui_port.h"
+
+namespace meshara {
+
+class Commands {
+public:
+    Commands(Document& document, ViewState& view, UiPort& ui) : doc_(document), view_(view), ui_(ui) {}
+
+    // Runs the handler of a command id; false when the id has none.
+    bool Run(int id);
+
+    // ---- Rendering menu and Help ----
+    // Filters and multi-pass repaint through SpinStep and change nothing when
+    // the value is already in force.
+    void SetTextureFilter(int32_t mode);
+    void SetMultiPassMode(int32_t mode);
+    void ToggleWireframe();  // repaints only
+    void ToggleEnvironmentMap();
+    void EditBackgroundColor();
+    void ShowAbout();
+
+    // ---- Models ----
+    void OpenModel();
+    // Opens a model from a path without a dialog (command line); false when refused
+    // (the refusal has been shown).
+    bool OpenModelPath(std::string path);
+    void RemoveModel();
+    void ToggleModelVisible();
+    void SelectModel(int index);  // from the Model List selection
+    void NextFrame();
+    void PreviousFrame();
+
+    // ---- Skin maps ----
+    void LoadMap(MapKind row);
+    void ClearMap(MapKind row);
+    void ToggleMap(MapKind row);
+
+    // ---- Lights ----
+    void NewLight();
+    void DeleteLight();
+    void ToggleLight();
+    void EditLightProperties();
+    void SelectGlobalLight(int index);  // from the Global Light List selection
+    void AddModelLight();
+    void RemoveModelLight();
+    void ToggleModelLight();
+    void SelectModelLight(int index);  // from the Model Lights selection
+
+    // ---- Light files ----
+    void ExportLight();  // neither repaints nor refreshes
+    void ImportLight();  // refreshes, then repaints
+
+    // ---- Extras: playback, framing, saving the view, files from outside ----
+    // Plays the animation holding the shared frame, looping inside it, or
+    // stops; the frame then is a whole frame of the file.
+    void TogglePlayback();
+    void StopPlayback();
+    // Moves playback on by the time passed; only redraws (the options bar
+    // shows nothing of the frame).
+    void AdvancePlayback(double seconds);
+    // The first frame of the next or previous animation, wrapping round.
+    void NextAnimation();
+    void PreviousAnimation();
+    void FitModels();   // every visible model in view, start orientation
+    void ResetView();   // the start camera exactly
+    void SaveView();    // the view's pixels as a PNG file
+    void LoadSkinFromModel();  // the first skin the current model names that can be found, as its texture map
+    // Files from a drop or the command line, told apart by their content:
+    // models open, light files are imported, pictures load into row (the
+    // texture map when none is given) of the current model. Anything else
+    // is refused as a model, or as a picture when dropped on a map row.
+    // Models go first, so a picture dropped with its model lands on it.
+    void OpenFiles(const std::vector<std::string>& paths, std::optional<MapKind> row = std::nullopt);
+    bool ImportLightPath(std::string path);
+    bool LoadMapPath(MapKind row, std::string path);
+
+    // Menu item state, evaluated when a menu is shown.
+    struct ItemState {
+        bool enabled = true;
+        bool checked = false;
+        bool setCheck = true;  // false: leave the check mark as it is
+    };
+    // The Texture and Multi-Pass rules also call SpinStep each time they run.
+    ItemState UpdateRule(int id);
+    static bool HasUpdateRule(int id);
+
+    // The folder of the last file opened or saved in this run; file dialogs open there.
+    const std::string& LastFolder() const { return lastFolder_; }
+
+private:
+    void Changed();  // RequestRedraw, then RefreshOptionsBar
+    bool Choose(FileDialogRequest request, std::string& path, int& filterIndex);
+    void Remember(const std::string& path);
+    const Md2Model* AnimationModel() const;
+    const Md2Animation* AnimationAt(int32_t frame) const;
+    int32_t NextInLoop(int32_t frame) const;
+    void StepAnimation(int direction);
+
+    Document& doc_;
+    ViewState& view_;
+    UiPort& ui_;
+    std::string lastFolder_;
+};
+
+// A path without any "." (folders included) gets the extension appended.
+std::string WithDefaultExtension(std::string path, const char* extension);
+
+}  // namespace meshara

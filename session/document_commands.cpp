@@ -1,0 +1,318 @@
+// Model, skin map, light and light file commands.
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "formats/lgt_file.h"
+#include "formats/sniff.h"
+#include "session/commands.h"
+#include "session/messages.h"
+#include "session/scene_setup.h"
+
+namespace meshara {
+
+namespace {
+
+// Filters as the file dialogs take them; the order of the skin filters
+// matters, since the third one decides the default extension.
+constexpr const char* kModelFilter = "Quake2 Model (*.md2)|*.md2|All Files (*.*)|*.*";
+constexpr const char* kSkinFilter =
+    "Supported Formats (*.pcx;*.bmp)|*.pcx;*.bmp|DeluxePaint PCX (*.pcx)|*.pcx|"
+    "Microsoft Bitmap (*.bmp)|*.bmp|All Files (*.*)|*.*";
+constexpr const char* kLightFilter = "MSR Light (*.lgt)|*.lgt|All Files (*.*)|*.*";
+constexpr int kBitmapFilterIndex = 2;
+
+// The fixed text says what kind of failure it was; which file and why go
+// beneath it and to stderr. Some refusals are silent by design (a skin that
+// cannot be opened): they reach stderr only.
+void ShowRefusal(UiPort& ui, FileKind kind, const Failure& failure, const std::string& path) {
+    const std::string line = path + ": " + (failure.detail.empty() ? ReasonText(failure.kind) : failure.detail);
+    std::fprintf(stderr, "meshara: %s\n", line.c_str());
+    if (const char* text = UserMessage(kind, failure.kind)) ui.ShowMessage(text, line);
+}
+
+bool ValidIndex(int32_t index, size_t count) { return index >= 0 && static_cast<size_t>(index) < count; }
+
+}  // namespace
+
+std::string WithDefaultExtension(std::string path, const char* extension) {
+    // Any dot counts, even one in a folder name: such a path is taken as the
+    // user typed it.
+    if (path.find('.') == std::string::npos) path += extension;
+    return path;
+}
+
+// ---- Models ----
+
+bool Commands::Choose(FileDialogRequest request, std::string& path, int& filterIndex) {
+    request.folder = lastFolder_;
+    if (!ui_.ChooseFile(request, path, filterIndex)) return false;
+    Remember(path);
+    return true;
+}
+
+void Commands::Remember(const std::string& path) {
+    const size_t cut = path.find_last_of('/');
+    if (cut != std::string::npos) lastFolder_ = path.substr(0, cut == 0 ? 1 : cut);
+}
+
+void Commands::OpenModel() {
+    std::string path;
+    int filterIndex = 0;
+    if (!Choose({"", kModelFilter, "*.md2", false, {}}, path, filterIndex)) return;
+    OpenModelPath(WithDefaultExtension(std::move(path), ".md2"));
+}
+
+bool Commands::OpenModelPath(std::string path) {
+    auto opened = OpenModelFile(doc_.models, path);
+    if (!opened) {
+        ShowRefusal(ui_, FileKind::Model, opened.Why(), path);
+        return false;
+    }
+    Changed();
+    return true;
+}
+
+void Commands::RemoveModel() {
+    ModelList& list = doc_.models;
+    if (!list.CurrentModel()) return;
+    list.models.erase(list.models.begin() + list.currentModel);
+    // The model that moved into the gap becomes current; past the end wraps to the first.
+    RepairSelection(list.currentModel, list.Count());
+    if (list.currentFrame >= list.MaxFrameCount()) list.currentFrame = 0;
+    Changed();
+}
+
+void Commands::ToggleModelVisible() {
+    ModelSlot* model = doc_.models.CurrentModel();
+    if (!model) return;
+    model->visible = !model->visible;
+    Changed();
+}
+
+void Commands::SelectModel(int index) {
+    // A selection the list cannot resolve leaves no model current, and
+    // deliberately without a repaint.
+    doc_.models.currentModel = -1;
+    if (!ValidIndex(index, doc_.models.models.size())) return;
+    doc_.models.currentModel = index;
+    Changed();
+}
+
+void Commands::NextFrame() {
+    StopPlayback();  // a stepped frame is a whole frame of the file
+    ModelList& list = doc_.models;
+    ++list.currentFrame;
+    if (list.currentFrame >= list.MaxFrameCount()) list.currentFrame = 0;
+    Changed();
+}
+
+void Commands::PreviousFrame() {
+    StopPlayback();
+    ModelList& list = doc_.models;
+    --list.currentFrame;
+    // Without models this lands on -1; the next step forward brings it back to 0.
+    if (list.currentFrame < 0) list.currentFrame = list.MaxFrameCount() - 1;
+    Changed();
+}
+
+// ---- Skin maps ----
+
+void Commands::LoadMap(MapKind row) {
+    if (!doc_.models.CurrentModel()) return;
+    std::string path;
+    int filterIndex = 0;
+    if (!Choose({"", kSkinFilter, "*.pcx;*.bmp", false, {}}, path, filterIndex)) return;
+    LoadMapPath(row, WithDefaultExtension(std::move(path), filterIndex == kBitmapFilterIndex ? ".bmp" : ".pcx"));
+}
+
+bool Commands::LoadMapPath(MapKind row, std::string path) {
+    ModelSlot* model = doc_.models.CurrentModel();
+    if (!model) return false;
+    if (Status loaded = LoadMapFile(*model, row, path); !loaded) {
+        ShowRefusal(ui_, FileKind::Skin, loaded.Why(), path);
+        return false;
+    }
+    Changed();
+    return true;
+}
+
+void Commands::ClearMap(MapKind row) {
+    ModelSlot* model = doc_.models.CurrentModel();
+    if (!model) return;
+    // The switch stays, so a map loaded later into this row comes up as the user left it.
+    model->Map(row).reset();
+    Changed();
+}
+
+void Commands::ToggleMap(MapKind row) {
+    ModelSlot* model = doc_.models.CurrentModel();
+    if (!model) return;
+    model->MapOn(row) = !model->MapOn(row);
+    Changed();
+}
+
+// ---- Lights ----
+
+void Commands::NewLight() {
+    auto light = std::make_unique<LightRecord>();
+    SetLightDefaults(*light);
+    light->name = "New Light";
+    light->on = true;
+    doc_.lights.selectedGlobalLight = AppendGlobalLight(doc_.lights, std::move(light));
+    Changed();
+}
+
+void Commands::DeleteLight() {
+    if (!doc_.lights.SelectedLight()) return;
+    RemoveGlobalLight(doc_.lights, doc_.models, doc_.lights.selectedGlobalLight);
+    Changed();
+}
+
+void Commands::ToggleLight() {
+    LightRecord* light = doc_.lights.SelectedLight();
+    if (!light) return;
+    light->on = !light->on;
+    Changed();
+}
+
+void Commands::EditLightProperties() {
+    LightRecord* light = doc_.lights.SelectedLight();
+    if (!light) return;
+    ui_.RequestRedraw();
+    // The dialog writes into the light itself on Apply and OK; Cancel keeps
+    // whatever an earlier Apply did, so both endings refresh alike.
+    ui_.RunLightPropertiesDialog(*light, [this] { ui_.RequestRedraw(); });
+    Changed();
+}
+
+void Commands::SelectGlobalLight(int index) {
+    doc_.lights.selectedGlobalLight = -1;
+    if (!ValidIndex(index, doc_.lights.lights.size())) return;
+    doc_.lights.selectedGlobalLight = index;
+    Changed();
+}
+
+void Commands::AddModelLight() {
+    ModelSlot* model = doc_.models.CurrentModel();
+    LightRecord* light = doc_.lights.SelectedLight();
+    if (!model || !light) return;
+    model->currentLight = static_cast<int32_t>(model->lights.size());
+    AppendModelLight(*model, light);
+    Changed();
+}
+
+void Commands::RemoveModelLight() {
+    ModelSlot* model = doc_.models.CurrentModel();
+    if (!model || !ValidIndex(model->currentLight, model->lights.size())) return;
+    meshara::RemoveModelLight(*model, model->currentLight);
+    Changed();
+}
+
+void Commands::ToggleModelLight() {
+    ModelSlot* model = doc_.models.CurrentModel();
+    if (!model || !ValidIndex(model->currentLight, model->lights.size())) return;
+    bool& enabled = model->lights[static_cast<size_t>(model->currentLight)].enabled;
+    enabled = !enabled;
+    Changed();
+}
+
+void Commands::SelectModelLight(int index) {
+    ModelSlot* model = doc_.models.CurrentModel();
+    if (!model) return;
+    model->currentLight = -1;
+    if (!ValidIndex(index, model->lights.size())) return;
+    model->currentLight = index;
+    Changed();
+}
+
+// ---- Light files ----
+
+void Commands::ExportLight() {
+    const LightRecord* light = doc_.lights.SelectedLight();
+    if (!light) return;
+    std::string path;
+    int filterIndex = 0;
+    if (!Choose({"", kLightFilter, "*.lgt", true, {}}, path, filterIndex)) return;
+    path = WithDefaultExtension(std::move(path), ".lgt");
+    if (Status saved = SaveLightFile(path, *light); !saved) ShowRefusal(ui_, FileKind::Light, saved.Why(), path);
+}
+
+void Commands::ImportLight() {
+    std::string path;
+    int filterIndex = 0;
+    if (!Choose({"", kLightFilter, "*.lgt", false, {}}, path, filterIndex)) return;
+    ImportLightPath(WithDefaultExtension(std::move(path), ".lgt"));
+}
+
+bool Commands::ImportLightPath(std::string path) {
+    auto loaded = LoadLightFile(path);
+    if (!loaded) {
+        ShowRefusal(ui_, FileKind::Light, loaded.Why(), path);
+        return false;
+    }
+    auto light = loaded.Take();
+    light->on = true;  // files do not carry the switch
+    // Lights nothing until a model takes it, and the user's selection stays put.
+    AppendGlobalLight(doc_.lights, std::move(light));
+    ui_.RefreshOptionsBar();
+    ui_.RequestRedraw();
+    return true;
+}
+
+// ---- Files from outside ----
+
+namespace {
+
+// Models, then lights, then pictures: a picture dropped with its model lands on it.
+enum class Content { Model, Light, Picture, Other };
+
+// What a file is, from its first bytes; a file that cannot be read is
+// "other" and is refused by whoever then tries to read it.
+Content ContentOf(const std::string& path) {
+    const auto type = SniffFile(path);
+    if (!type) return Content::Other;
+    if (type.Value() == FileType::Md2) return Content::Model;
+    if (type.Value() == FileType::Light) return Content::Light;
+    return IsPicture(type.Value()) ? Content::Picture : Content::Other;
+}
+
+}  // namespace
+
+void Commands::OpenFiles(const std::vector<std::string>& paths, std::optional<MapKind> row) {
+    std::vector<std::pair<Content, std::string>> files;
+    for (const std::string& path : paths) files.emplace_back(ContentOf(path), path);
+    std::stable_sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& [content, path] : files) {
+        Remember(path);
+        switch (content) {
+            case Content::Model: OpenModelPath(path); break;
+            case Content::Light: ImportLightPath(path); break;
+            case Content::Picture: LoadMapPath(row.value_or(MapKind::Texture), path); break;
+            case Content::Other:
+                if (row)
+                    LoadMapPath(*row, path);
+                else
+                    OpenModelPath(path);
+                break;
+        }
+    }
+}
+
+void Commands::LoadSkinFromModel() {
+    const ModelSlot* model = doc_.models.CurrentModel();
+    if (!model) return;
+    const std::string found = NamedSkinFile(*model);
+    if (found.empty()) {
+        std::string names;
+        for (const std::string& n : model->model->skinNames) names += (names.empty() ? "" : ", ") + n;
+        ui_.ShowMessage(msg::kNoNamedSkin,
+                        model->Name() + (names.empty() ? ": the model names no skin" : ": names " + names));
+        return;
+    }
+    LoadMapPath(MapKind::Texture, found);
+}
+
+}  // namespace meshara

@@ -1,0 +1,36 @@
+#pragma once
+// Every text the program shows the user about a refused file, in one place.
+
+#include "io/result.h"
+
+namespace meshara {
+
+namespace msg {
+inline constexpr const char* kProgramName = "Torvane's Meshara";
+inline constexpr const char* kCannotLoadFile = "There was an error loading the specified file!";
+inline constexpr const char* kNotMd2 = "This is not an MD2!";
+inline constexpr const char* kDamagedMd2 = "This MD2 file is damaged or incomplete!";
+inline constexpr const char* kNotSkin = "This file does not appear to be a valid skin";
+inline constexpr const char* kCannotCreate = "Unable to create the file specified!";
+inline constexpr const char* kCannotOpenLight = "Unable to open the file specified!";
+inline constexpr const char* kNotLight = "This file does not appear to be a Light format file!";
+inline constexpr const char* kChoosePixelFormatFailed = "ChoosePixelFormat failed";
+inline constexpr const char* kSetPixelFormatFailed = "SetPixelFormat failed";
+inline constexpr const char* kEnterNumber = "Please enter a number.";
+inline constexpr const char* kNoNamedSkin = "None of the skins this model names could be found.";
+inline constexpr const char* kNameOutsideSet =
+    "The Name can hold only characters of the Windows-1252 (Western European) set.";
+}  // namespace msg
+
+// Which kind of file a refusal was about: the same reason reads differently
+// for a model, a skin and a light file.
+enum class FileKind { Model, Skin, Light, Output };
+
+// The message box text for a refusal, or null when the program refuses
+// silently (a skin that cannot be opened, a BMP of an unsupported depth).
+const char* UserMessage(FileKind kind, ErrorKind error);
+
+// A plain account of the refusal for the command line, never empty.
+const char* ReasonText(ErrorKind error);
+
+}  // namespace meshara

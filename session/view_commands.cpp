@@ -1,0 +1,126 @@
+// Extras of the view: animation playback, framing, saving the picture.
+#include <cmath>
+
+#include "formats/png_writer.h"
+#include "io/file_bytes.h"
+#include "session/commands.h"
+#include "session/messages.h"
+#include "session/scene_setup.h"
+#include "view/framing.h"
+
+namespace meshara {
+
+namespace {
+constexpr const char* kPngFilter = "PNG picture (*.png)|*.png|All Files (*.*)|*.*";
+}  // namespace
+
+// The model whose animations playback follows: the current one when it has
+// the shared frame, else the first that has it.
+const Md2Model* Commands::AnimationModel() const {
+    const ModelList& list = doc_.models;
+    const auto holds = [&](const ModelSlot* m) { return m && m->model->HasFrame(list.currentFrame); };
+    if (holds(list.CurrentModel())) return list.CurrentModel()->model.get();
+    for (const auto& m : list.models)
+        if (holds(m.get())) return m->model.get();
+    return nullptr;
+}
+
+const Md2Animation* Commands::AnimationAt(int32_t frame) const {
+    const Md2Model* model = AnimationModel();
+    return model ? AnimationHolding(*model, frame) : nullptr;
+}
+
+int32_t Commands::NextInLoop(int32_t frame) const {
+    const Md2Animation* a = AnimationAt(frame);
+    if (!a) return -1;
+    return frame >= a->last ? a->first : frame + 1;
+}
+
+void Commands::TogglePlayback() {
+    Playback& p = view_.playback;
+    if (p.playing) {
+        StopPlayback();
+        ui_.RequestRedraw();
+        return;
+    }
+    ModelList& list = doc_.models;
+    if (list.currentFrame < 0 || list.currentFrame >= list.MaxFrameCount()) list.currentFrame = 0;
+    if (!AnimationModel()) return;
+    p.playing = true;
+    p.phase = 0;
+    p.next = NextInLoop(list.currentFrame);
+    ui_.SetPlaybackTimer(true);
+    ui_.RequestRedraw();
+}
+
+void Commands::StopPlayback() {
+    Playback& p = view_.playback;
+    if (!p.playing) return;
+    p = Playback{};
+    ui_.SetPlaybackTimer(false);
+}
+
+void Commands::AdvancePlayback(double seconds) {
+    Playback& p = view_.playback;
+    if (!p.playing) return;
+    if (!AnimationModel()) {  // its models are gone
+        StopPlayback();
+        ui_.RequestRedraw();
+        return;
+    }
+    // A long stall skips whole loops rather than stepping through them.
+    p.phase += std::fmod(std::max(seconds, 0.0) * kFramesPerSecond, 1e6);
+    ModelList& list = doc_.models;
+    for (; p.phase >= 1; p.phase -= 1) list.currentFrame = NextInLoop(list.currentFrame);
+    p.next = NextInLoop(list.currentFrame);
+    ui_.RequestRedraw();
+}
+
+void Commands::StepAnimation(int direction) {
+    const Md2Model* model = AnimationModel();
+    if (!model) return;
+    const auto& animations = model->animations;
+    const int32_t count = static_cast<int32_t>(animations.size());
+    const int32_t at = AnimationOfFrame(animations, doc_.models.currentFrame);
+    doc_.models.currentFrame = animations[static_cast<size_t>((at + direction + count) % count)].first;
+    Playback& p = view_.playback;
+    if (p.playing) {
+        p.phase = 0;
+        p.next = NextInLoop(doc_.models.currentFrame);
+    }
+    Changed();
+}
+
+void Commands::NextAnimation() { StepAnimation(1); }
+void Commands::PreviousAnimation() { StepAnimation(-1); }
+
+void Commands::FitModels() {
+    const PixelSize size = ui_.ViewSize();
+    if (FitView(view_.camera, doc_.models, size.width, size.height)) ui_.RequestRedraw();
+}
+
+void Commands::ResetView() {
+    ResetCamera(view_.camera);
+    ui_.RequestRedraw();
+}
+
+void Commands::SaveView() {
+    std::string path;
+    int filterIndex = 0;
+    if (!Choose({"", kPngFilter, "*.png", true, {}}, path, filterIndex)) return;
+    path = WithDefaultExtension(std::move(path), ".png");
+    PixelSize size;
+    std::vector<uint8_t> rgb;
+    std::string why = "the view has no picture";
+    if (ui_.ReadViewPixels(size, rgb)) {
+        const std::vector<uint8_t> png = EncodePng(size.width, size.height, rgb, 3);
+        const Status written = png.empty() ? Status::Fail(ErrorKind::CannotCreate, "the picture cannot be encoded")
+                                           : WriteFileBytes(path, png);
+        if (written) return;
+        why = written.Detail();
+    }
+    std::fprintf(stderr, "meshara: %s: %s\n", path.c_str(), why.c_str());
+    ui_.ShowMessage(UserMessage(FileKind::Output, ErrorKind::CannotCreate), path + ": " + why);
+}
+
+}  // namespace meshara

@@ -1,0 +1,129 @@
+#include "view/vecmath.h"
+
+#include <cmath>
+
+namespace meshara {
+
+namespace {
+constexpr float kTrackballRadius = 0.8f;
+}  // namespace
+
+void VecZero(Vec3& v) { v = Vec3{0, 0, 0}; }
+
+void VecSet(Vec3& v, float x, float y, float z) { v = Vec3{x, y, z}; }
+
+void VecSub(const Vec3& a, const Vec3& b, Vec3& out) {
+    out = Vec3{static_cast<float>(double{a.x} - b.x), static_cast<float>(double{a.y} - b.y),
+               static_cast<float>(double{a.z} - b.z)};
+}
+
+void VecAdd(const Vec3& a, const Vec3& b, Vec3& out) {
+    out = Vec3{static_cast<float>(double{a.x} + b.x), static_cast<float>(double{a.y} + b.y),
+               static_cast<float>(double{a.z} + b.z)};
+}
+
+void VecCopy(const Vec3& src, Vec3& dst) { dst = src; }
+
+float VecLength(const Vec3& v) {
+    const double x = v.x, y = v.y, z = v.z;
+    return static_cast<float>(std::sqrt(x * x + y * y + z * z));
+}
+
+void VecScale(Vec3& v, float s) {
+    v = Vec3{static_cast<float>(double{v.x} * s), static_cast<float>(double{v.y} * s),
+             static_cast<float>(double{v.z} * s)};
+}
+
+void VecNormalize(Vec3& v) {
+    const float len = VecLength(v);
+    if (len == 0.0f || std::isnan(len)) return;
+    // The reciprocal stays in double: for a tiny vector it overflows a float.
+    const double inv = 1.0 / len;
+    v = Vec3{static_cast<float>(v.x * inv), static_cast<float>(v.y * inv), static_cast<float>(v.z * inv)};
+}
+
+float VecDot(const Vec3& a, const Vec3& b) {
+    return static_cast<float>(double{a.x} * b.x + double{a.y} * b.y + double{a.z} * b.z);
+}
+
+void VecCross(const Vec3& a, const Vec3& b, Vec3& out) {
+    const double ax = a.x, ay = a.y, az = a.z, bx = b.x, by = b.y, bz = b.z;
+    out = Vec3{static_cast<float>(ay * bz - az * by), static_cast<float>(az * bx - ax * bz),
+               static_cast<float>(ax * by - ay * bx)};
+}
+
+Vec3 VecPart(const Quat& q) { return Vec3{q.x, q.y, q.z}; }
+
+float ProjectToTrackball(float r, float x, float y) {
+    const double d = std::sqrt(double{x} * x + double{y} * y);
+    if (d < r * 0.7071067811865476) return static_cast<float>(std::sqrt(double{r} * r - d * d));
+    const double t = r * 0.7071067811865475;
+    return static_cast<float>(t * t / d);
+}
+
+void TrackballQuat(Quat& q, float p1x, float p1y, float p2x, float p2y) {
+    if (p1x == p2x && p1y == p2y) {
+        q = Quat{};
+        return;
+    }
+    const Vec3 p1{p1x, p1y, ProjectToTrackball(kTrackballRadius, p1x, p1y)};
+    const Vec3 p2{p2x, p2y, ProjectToTrackball(kTrackballRadius, p2x, p2y)};
+    Vec3 axis;
+    VecCross(p2, p1, axis);  // second point first: see the header
+    Vec3 d;
+    VecSub(p1, p2, d);
+    // 0.625 is 1 / (2 x 0.8) written out: dividing by twice the float 0.8
+    // (0.800000011920929) lands a few units in the last place off.
+    double t = VecLength(d) * 0.625;
+    if (t > 1.0) t = 1.0;
+    const float phi = static_cast<float>(2.0 * std::asin(t));
+    AxisAngleToQuat(axis, phi, q);
+}
+
+void AxisAngleToQuat(Vec3& axis, float phi, Quat& q) {
+    VecNormalize(axis);
+    if (axis.x == 0.0f && axis.y == 0.0f && axis.z == 0.0f) {
+        // Two points on one ray from the centre: no axis to turn about.
+        q = Quat{};
+        return;
+    }
+    const double half = phi * 0.5;
+    Vec3 v = axis;
+    VecScale(v, static_cast<float>(std::sin(half)));
+    q = Quat{v.x, v.y, v.z, static_cast<float>(std::cos(half))};
+}
+
+void ComposeQuats(const Quat& q1, const Quat& q2, Quat& dest) {
+    Vec3 t1 = VecPart(q1);
+    VecScale(t1, q2.w);
+    Vec3 t2 = VecPart(q2);
+    VecScale(t2, q1.w);
+    Vec3 t3;
+    VecCross(VecPart(q2), VecPart(q1), t3);  // q2 first: see the header
+    Vec3 sum;
+    VecAdd(t1, t2, sum);
+    VecAdd(t3, sum, sum);
+    const float w = static_cast<float>(double{q1.w} * q2.w - VecDot(VecPart(q1), VecPart(q2)));
+    dest = Quat{sum.x, sum.y, sum.z, w};
+}
+
+void RenormalizeQuat(Quat& q) {
+    const double x = q.x, y = q.y, z = q.z, w = q.w;
+    const double m = x * x + y * y + z * z + w * w;
+    if (m == 0.0) return;  // nothing sensible to scale
+    q = Quat{static_cast<float>(x / m), static_cast<float>(y / m), static_cast<float>(z / m),
+             static_cast<float>(w / m)};
+}
+
+void QuatToMatrix(float m[16], const Quat& q) {
+    const double x = q.x, y = q.y, z = q.z, w = q.w;
+    const double v[16] = {
+        1 - 2 * (y * y + z * z), 2 * (x * y - z * w),     2 * (z * x + y * w),     0,
+        2 * (x * y + z * w),     1 - 2 * (z * z + x * x), 2 * (y * z - x * w),     0,
+        2 * (z * x - y * w),     2 * (y * z + x * w),     1 - 2 * (y * y + x * x), 0,
+        0,                       0,                       0,                       1,
+    };
+    for (int i = 0; i < 16; ++i) m[i] = static_cast<float>(v[i]);
+}
+
+}  // namespace meshara
