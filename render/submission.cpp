@@ -22,9 +22,13 @@ Vec3d MixNormal(const Vec3d& a, const Vec3d& b, double t) {
     return length > 0 ? Vec3d{n.x / length, n.y / length, n.z / length} : Vec3d{0, 0, 0};
 }
 
-void Append(std::vector<float>& out, const Vec3d& modelPoint) {
+// Writes a point in GL's axes as three floats and moves on.
+float* Put(float* out, const Vec3d& modelPoint) {
     const Vec3d p = ToGlAxes(modelPoint);
-    out.insert(out.end(), {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)});
+    out[0] = static_cast<float>(p.x);
+    out[1] = static_cast<float>(p.y);
+    out[2] = static_cast<float>(p.z);
+    return out + 3;
 }
 
 void SendNormal(const Vec3d& n) {
@@ -64,23 +68,27 @@ void ModelArrayCache::Collect() {
     std::erase_if(entries_, [](const auto& item) { return item.second.model.expired(); });
 }
 
-const std::vector<Vec3d>& Submitter::NormalsOf(int32_t frame) {
+const std::vector<Vec3d>& Submitter::NormalsOf(int32_t frame, const std::vector<Vec3d>* positions) {
     std::vector<Vec3d>& n = arrays_.normals[static_cast<size_t>(frame)];
-    if (n.empty() && model_.vertexCount > 0) n = FrameNormals(model_, frame);
+    if (n.empty() && model_.vertexCount > 0)
+        n = positions ? VertexNormals(model_, *positions) : FrameNormals(model_, frame);
     return n;
 }
 
 const ModelArrays::Frame& Submitter::ArraysOf(int32_t frame) {
     ModelArrays::Frame& f = arrays_.frames[static_cast<size_t>(frame)];
     if (!f.built) {
-        const Md2Frame& src = model_.frames[static_cast<size_t>(frame)];
-        const std::vector<Vec3d>& normals = NormalsOf(frame);
+        // Each vertex decoded once, for its normal and its arrays alike.
+        const std::vector<Vec3d> positions = FramePositions(model_, frame);
+        const std::vector<Vec3d>& normals = NormalsOf(frame, &positions);
         const size_t count = arrays_.weld.modelVertex.size();
-        f.positions.reserve(count * 3);
-        f.normals.reserve(count * 3);
+        f.positions.resize(count * 3);
+        f.normals.resize(count * 3);
+        float* p = f.positions.data();
+        float* n = f.normals.data();
         for (uint16_t v : arrays_.weld.modelVertex) {
-            Append(f.positions, VertexPosition(src, v));
-            Append(f.normals, normals[v]);
+            p = Put(p, positions[v]);
+            n = Put(n, normals[v]);
         }
         f.built = true;
     }
@@ -95,11 +103,13 @@ const ModelArrays::Frame& Submitter::BlendOf(const FramePose& pose) {
         const std::vector<Vec3d>& na = NormalsOf(pose.frame);
         const std::vector<Vec3d>& nb = NormalsOf(pose.next);
         ModelArrays::Frame& f = c.blend;
-        f.positions.clear();
-        f.normals.clear();
+        f.positions.resize(c.weld.modelVertex.size() * 3);
+        f.normals.resize(c.weld.modelVertex.size() * 3);
+        float* p = f.positions.data();
+        float* n = f.normals.data();
         for (uint16_t v : c.weld.modelVertex) {
-            Append(f.positions, Mix(VertexPosition(a, v), VertexPosition(b, v), pose.t));
-            Append(f.normals, MixNormal(na[v], nb[v], pose.t));
+            p = Put(p, Mix(VertexPosition(a, v), VertexPosition(b, v), pose.t));
+            n = Put(n, MixNormal(na[v], nb[v], pose.t));
         }
         c.blendFrom = pose.frame;
         c.blendTo = pose.next;

@@ -81,7 +81,8 @@ private:
     void DrawImmediate(const FramePose& pose);
     template <bool kNormals, bool kTexCoords>
     void DrawArrays(const FramePose& pose);
-    const std::vector<Vec3d>& NormalsOf(int32_t frame);
+    // The frame's normals, made from its positions when given (or decoded now) and kept.
+    const std::vector<Vec3d>& NormalsOf(int32_t frame, const std::vector<Vec3d>* positions = nullptr);
     const ModelArrays::Frame& ArraysOf(int32_t frame);
     const ModelArrays::Frame& BlendOf(const FramePose& pose);
 
