@@ -2,15 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
-#include <sstream>
-#include <png.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
+#include <cstdio>
 #include <cstring>
+#include <set>
+#include <sstream>
 
 #include "model/md2_model.h"
 #include "model/normals.h"
@@ -56,71 +56,46 @@ TEST_F(Cli, InfoPrintsNameCountsAndEveryVertexOfAFrame) {
     for (size_t v = 0; v < f.vertices.size(); ++v) {
         ASSERT_TRUE(std::getline(lines, line)) << "vertex " << v;
         std::array<double, 6> got;
-        ASSERT_EQ(std::sscanf(line.c_str(), "%lf %lf %lf %lf %lf %lf", &got[0], &got[1], &got[2], &got[3], &got[4],
-                              &got[5]), 6) << line;
+        ASSERT_EQ(std::sscanf(line.c_str(), "%lf %lf %lf %lf %lf %lf", &got[0], &got[1], &got[2], &got[3], &got[4], &got[5]), 6);
         const Vec3d p = VertexPosition(f, v), &n = normals[v];
         EXPECT_EQ(got, (std::array{p.x, p.y, p.z, n.x, n.y, n.z})) << line;
     }
     EXPECT_FALSE(std::getline(lines, line)) << "extra line: " << line;
 }
 
-TEST_F(Cli, DecodeWritesTheDecodedPixelsAsBinaryPpm) {
-    fixtures::IndexedPicture p{3, 2, {1, 2, 3, 3, 2, 1}, {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}}};
-    const auto out = dir.Path() / "out.ppm";
-    CliRun r = RunCli("decode " + Quote(dir.Write("pic.pcx", fixtures::WritePcx(p))) + " -o " + Quote(out));
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(testing::ReadAll(out), fixtures::WritePpm(fixtures::ToRgb(p)));
-}
-
 TEST_F(Cli, LightPrintsEveryFieldAndNewWritesTheNewLight) {
-    fixtures::LgtSource s;
-    s.name = "Key";
-    s.position[3] = 1;
-    s.linearAttenuation = 0.125f;  // the three attenuations differ, so their order shows
-    s.quadraticAttenuation = 0.5f;
-    s.spotCutoff = 45;
+    // The three attenuations differ, so their order shows.
+    const fixtures::LgtSource s{.name = "Key", .position = {150, 150, 150, 1}, .linearAttenuation = 0.125f,
+                                .quadraticAttenuation = 0.5f, .spotCutoff = 45};
     CliRun r = RunCli("light " + Quote(dir.Write("key.lgt", fixtures::WriteLgt(s))));
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out,
-              "name: Key\nposition: 150 150 150 1\nspotDirection: -1 -1 -1 0\nambient: 0 0 0 1\n"
+    EXPECT_EQ(r.out, "name: Key\nposition: 150 150 150 1\nspotDirection: -1 -1 -1 0\nambient: 0 0 0 1\n"
               "diffuse: 1 1 1 1\nspecular: 0.25 0.25 0.25 1\nconstantAttenuation: 1\nlinearAttenuation: 0.125\n"
               "quadraticAttenuation: 0.5\nspotExponent: 0\nspotCutoff: 45\n");
-    r = RunCli("light --new --name 'Soft Fill' -o " + Quote(dir.Path() / "fill.lgt"));
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    fixtures::LgtSource fill;
-    fill.name = "Soft Fill";
-    EXPECT_EQ(testing::ReadAll(dir.Path() / "fill.lgt"), fixtures::WriteLgt(fill));
-    EXPECT_EQ(RunCli("light --new -o " + Quote(dir.Path() / "plain.lgt")).exitCode, 0);
-    EXPECT_EQ(testing::ReadAll(dir.Path() / "plain.lgt").size(), 115u);
+    // A new light, named as typed (UTF-8) and stored as Windows-1252, to a file or standard output.
+    for (const char* out : {"fill.lgt", "-"}) {
+        r = RunCli(std::string("light --new --name 'Caf\xC3\xA9 Fill' -o ") + (*out == '-' ? "-" : Quote(dir.Path() / out)));
+        const Bytes written = *out == '-' ? Bytes(r.out.begin(), r.out.end()) : testing::ReadAll(dir.Path() / out);
+        EXPECT_EQ(written, fixtures::WriteLgt({.name = "Caf\xE9 Fill"})) << out << ": " << r.err;
+    }
 }
 
 // Pixels of a 128 x 96 render on blue that are neither black nor blue, and black pixels.
 std::pair<int, int> ColouredAndBlack(const fs::path& path) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) return {-1, -1};
-    image.format = PNG_FORMAT_RGB;
-    std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) return {-1, -1};
-    EXPECT_EQ(image.width, 128u);
-    EXPECT_EQ(image.height, 96u);
+    const testing::RgbaPicture p = testing::ReadPng(path);
+    if (p.width != 128 || p.height != 96) return {-1, -1};
     int coloured = 0, black = 0;
-    for (size_t i = 0; i < rgb.size(); i += 3) {
-        const std::array<uint8_t, 3> c{rgb[i], rgb[i + 1], rgb[i + 2]};
-        if (c == std::array<uint8_t, 3>{0, 0, 255}) continue;
-        ++(c[0] < 8 && c[1] < 8 && c[2] < 8 ? black : coloured);
-    }
+    for (const uint8_t* c = p.pixels.data(); c < p.pixels.data() + p.pixels.size(); c += 4)
+        if (c[0] != 0 || c[1] != 0 || c[2] != 255) ++(c[0] < 8 && c[1] < 8 && c[2] < 8 ? black : coloured);
     return {coloured, black};
 }
 
 TEST_F(Cli, RenderSampleIsTexturedWhenLitAndBlackWithoutALight) {
     const auto out = dir.Path() / "knot.png";
     const std::string common = " --size 128x96 --background 0,0,1 -o " + Quote(out);
-    CliRun r =
-        RunCli("render " + knot + " --texture " + Quote(testing::SamplesDir() / "knot.pcx") + " --new-light" + common);
+    CliRun r = RunCli("render " + knot + " --texture " + Quote(testing::SamplesDir() / "knot.pcx") + " --new-light" + common);
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    auto [coloured, black] = ColouredAndBlack(out);
-    EXPECT_GT(coloured, 500) << "the lit model shows its skin";
+    EXPECT_GT(ColouredAndBlack(out).first, 500) << "the lit model shows its skin";
     r = RunCli("render " + knot + " --texture " + Quote(testing::SamplesDir() / "knot.bmp") + common);
     ASSERT_EQ(r.exitCode, 0) << r.err;
     auto [colouredDark, blackDark] = ColouredAndBlack(out);
@@ -132,59 +107,91 @@ TEST_F(Cli, RenderSampleIsTexturedWhenLitAndBlackWithoutALight) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_GT(ColouredAndBlack(out).first, 500) << "textured by the named skin";
     EXPECT_TRUE(r.err.empty()) << r.err;
-    // The sample has 12 frames, so "--frame 12" below is out of range.
-    EXPECT_NE(RunCli("info " + knot).out.find("frames: 12\n"), std::string::npos);
 }
 
-TEST_F(Cli, RefusalsExitOneWithTheirMessageUsageErrorsExitTwo) {
+TEST_F(Cli, RefusalsExitOneUsageErrorsExitTwoAndNothingIsWritten) {
     auto deep = fixtures::WriteBmp24(fixtures::RgbPicture{1, 1, {1, 2, 3}});
     fixtures::PatchU16(deep, 28, 16);
+    auto frameless = testing::SmallQuad();
+    frameless.frames.clear();
+    frameless.vertexCount = 4;  // four vertices, no frame to draw them in
     const std::string notMd2 = Quote(dir.Write("x.md2", {'P', 'K', 3, 4, 0, 0})),
                       damaged = Quote(dir.Write("short.md2", {'I', 'D', 'P', '2', 8, 0})),
+                      empty = Quote(dir.Write("empty.md2", fixtures::WriteMd2(frameless))),
                       notSkin = Quote(dir.Write("bad.bmp", {'X', 'Y', 1, 2, 3})),
                       sixteen = Quote(dir.Write("deep.bmp", deep)),
                       notLight = Quote(dir.Write("bad.lgt", {'L', 'G', 'T', '1'})),
-                      missing = Quote(dir.Path() / "none"), out = " -o " + Quote(dir.Path() / "out");
-    const std::pair<std::string, const char*> refused[] = {
-        {"info " + notMd2, "This is not an MD2!"},
-        {"info " + damaged, "This MD2 file is damaged or incomplete!"},
-        {"info " + missing, "There was an error loading the specified file!"},
-        {"decode " + notSkin + out, "This file does not appear to be a valid skin"},
-        {"decode " + sixteen + out, "unsupported BMP bit depth"},
-        {"decode " + missing + out, "cannot be opened"},
-        {"light " + notLight, "This file does not appear to be a Light format file!"},
-        {"light " + missing, "Unable to open the file specified!"},
-        {"light --new -o " + Quote(dir.Path() / "no" / "dir.lgt"), "Unable to create the file specified!"},
-        {"render " + missing + out, "There was an error loading the specified file!"},
-        {"render " + knot + " --glow " + notSkin + out, "This file does not appear to be a valid skin"},
-        {"render " + knot + " --light " + notLight + out, "This file does not appear to be a Light format file!"},
-    };
+                      shortLight = Quote(dir.Write("l.lgt", {'L', 'G', 'T', '0', 1})),
+                      skin = Quote(dir.Write("skin.pcx", fixtures::WritePcx({2, 1, {0, 1}, {{1, 2, 3}, {4, 5, 6}}}))),
+                      // 20,000 frames in a few hundred kilobytes: their weights alone would take 1.6 GB.
+                      manyFrames = Quote(dir.Write("many.md2", fixtures::WriteOverlappingTables(1, 20000))),
+                      missing = Quote(dir.Path() / "none");
+    const auto out = [&](const char* name) { return " -o " + Quote(dir.Path() / name); };
+    const std::string thumb = " " + Quote(dir.Path() / "t.png");
+    const std::set<std::string> inputs = testing::FileNames(dir.Path());
     const auto expectFails = [&](const std::string& args, int exitCode, const char* says) {
         CliRun r = RunCli(args);
         EXPECT_EQ(r.exitCode, exitCode) << args;
         EXPECT_NE(r.err.find(says), std::string::npos) << args << ": " << r.err;
         EXPECT_TRUE(r.out.empty()) << args;
-        EXPECT_FALSE(fs::exists(dir.Path() / "out")) << args;  // nothing is written on refusal
+        EXPECT_EQ(testing::FileNames(dir.Path()), inputs) << args << ": nothing may be written";
     };
+    const std::pair<std::string, const char*> refused[] = {
+        {"info " + notMd2, "This is not an MD2!"}, {"info " + damaged, "This MD2 file is damaged or incomplete!"},
+        {"info " + missing, "There was an error loading the specified file!"},
+        {"decode " + notSkin + out("o"), "This file does not appear to be a valid skin"},
+        {"decode " + sixteen + out("o"), "unsupported BMP bit depth"},
+        {"decode " + missing + out("o"), "cannot be opened"},
+        {"light " + notLight, "This file does not appear to be a Light format file!"},
+        {"light " + missing, "Unable to open the file specified!"},
+        {"light --new -o " + Quote(dir.Path() / "no" / "dir.lgt"), "Unable to create the file specified!"},
+        {"render " + missing + out("o"), "There was an error loading the specified file!"},
+        {"render " + knot + " --glow " + notSkin + out("o"), "This file does not appear to be a valid skin"},
+        {"render " + knot + " --light " + notLight + out("o"), "This file does not appear to be a Light format file!"},
+        {"render " + empty + out("o.png"), "no frames"},
+        {"export " + damaged + out("o.glb"), "This MD2 file is damaged or incomplete!"},
+        {"export " + empty + out("o.obj"), "no frames"},
+        {"export " + quad + out("o.gltf") + " --texture " + notSkin, "This file does not appear to be a valid skin"},
+        {"export " + quad + out("o.obj") + " --texture " + missing, "cannot be opened"},
+        {"export " + manyFrames + out("o.glb"), "more than the 1024 MiB a glTF export may hold"},
+        {"thumbnail " + damaged + thumb, "This MD2 file is damaged or incomplete!"},
+        {"thumbnail " + notSkin + thumb, "This file does not appear to be a valid skin"},
+        {"thumbnail " + shortLight + thumb, "This file does not appear to be a Light format file!"},
+        {"thumbnail " + missing + thumb, "There was an error loading the specified file!"}, };
     for (const auto& [args, says] : refused) expectFails(args, 1, says);
     const std::string usageErrors[] = {
         "", "info", "frobnicate", "info " + quad + " --frame", "info " + quad + " --frame -1",
         "info " + quad + " --frame x", "info " + quad + " --frame 2", "info " + quad + " " + quad,
         "info " + quad + " --bogus", "decode " + notSkin, "light", "light --new", "light a.lgt -o b.lgt",
-        "light --name x a.lgt", "render " + knot, "render" + out, "render " + knot + out + " --size 0x5",
-        "render " + knot + out + " --filter 5", "render " + knot + out + " --frame 12",
-        "render " + knot + out + " --background 1,2", "render " + knot + out + " --drag 3"};
+        "light --name x a.lgt", "render " + knot, "render" + out("o"), "render " + knot + out("o") + " --size 0x5",
+        "render " + knot + out("o") + " --filter 5", "render " + knot + out("o") + " --frame 12",  // it has 12
+        "render " + knot + out("o") + " --background 1,2", "render " + knot + out("o") + " --drag 3",
+        "export", "export " + quad, "export " + quad + out("o.png"), "export " + quad + " -o -",
+        "export " + quad + out("o.glb") + " --frame 1", "export " + quad + out("o.obj") + " --animation frame",
+        "export " + quad + out("o.obj") + " --fps 5", "export " + quad + out("o.obj") + " --frame 2",
+        "export " + quad + out("o.glb") + " --fps 0", "export " + quad + out("o.glb") + " --scale -1",
+        "export " + quad + out("o.glb") + " --scale 1e999", "export " + quad + out("o.glb") + " --animation nosuch",
+        "export " + quad + out("o.glb") + " " + quad, "thumbnail", "thumbnail " + knot,
+        "thumbnail -s 0 " + knot + thumb, "thumbnail -s 4097 " + knot + thumb,
+        "thumbnail -s " + knot + thumb, "thumbnail " + knot + thumb + " extra", "thumbnail --bogus 9 " + knot + thumb};
     for (const std::string& args : usageErrors) expectFails(args, 2, "usage: meshara-cli");
+    for (const char* drag : {"-9223372036854775808,0", "0,9223372036854775807", "8193,0", "1e3,0"})
+        expectFails("render " + quad + " --drag " + drag + out("o.png"), 2, "usage: meshara-cli");
+    // The OBJ cannot be written (a folder has its name): the picture and
+    // material written before it go again.
+    fs::create_directory(dir.Path() / "blocked.obj");
+    const CliRun r = RunCli("export " + quad + out("blocked.obj") + " --texture " + skin);
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_FALSE(fs::exists(dir.Path() / "blocked.mtl") || fs::exists(dir.Path() / "blocked.png")) << r.err;
 }
 
 TEST_F(Cli, OutputDashIsStandardOutputAndEachInputIsNamedOnceWhenRefused) {
-    fixtures::IndexedPicture p{2, 1, {0, 1}, {{1, 2, 3}, {4, 5, 6}}};
+    fixtures::IndexedPicture p{3, 2, {1, 2, 3, 3, 2, 1}, {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}}};
     const std::string pcx = Quote(dir.Write("p.pcx", fixtures::WritePcx(p)));
+    const Bytes ppm = fixtures::WritePpm(fixtures::ToRgb(p));  // the decoded pixels, whole
     const struct { std::string args; std::string starts; } toStdout[] = {
-        {"decode " + pcx + " -o -", "P6\n2 1\n255\n\x01\x02\x03\x04\x05\x06"},
-        {"light --new --name Caf\xC3\xA9 -o -", std::string("LGT0\x04\x00" "Caf\xE9", 10)},  // stored as Windows-1252
-        {"render " + knot + " --size 8x8 -o -", "\x89PNG\r\n"},
-    };
+        {"decode " + pcx + " -o -", std::string(ppm.begin(), ppm.end())},
+        {"render " + knot + " --size 8x8 -o -", "\x89PNG\r\n"}, };
     for (const auto& c : toStdout) {
         CliRun r = RunCli(c.args);
         EXPECT_EQ(r.exitCode, 0) << c.args << ": " << r.err;
@@ -198,21 +205,6 @@ TEST_F(Cli, OutputDashIsStandardOutputAndEachInputIsNamedOnceWhenRefused) {
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_EQ(r.err.find(missing), r.err.rfind(missing)) << "named once: " << r.err;
     }
-}
-
-TEST_F(Cli, NumbersOutOfRangeAreUsageErrorsAndAFramelessModelIsRefused) {
-    for (const char* drag : {"-9223372036854775808,0", "0,9223372036854775807", "8193,0", "1e3,0"}) {
-        CliRun r = RunCli("render " + quad + " --drag " + drag + " -o " + Quote(dir.Path() / "o.png"));
-        EXPECT_EQ(r.exitCode, 2) << drag << ": " << r.err;
-    }
-    auto frameless = testing::SmallQuad();
-    frameless.frames.clear();
-    frameless.vertexCount = 4;
-    CliRun r = RunCli("render " + Quote(dir.Write("empty.md2", fixtures::WriteMd2(frameless))) + " -o " +
-                      Quote(dir.Path() / "o.png"));
-    EXPECT_EQ(r.exitCode, 1) << r.err;
-    EXPECT_NE(r.err.find("no frames"), std::string::npos) << r.err;
-    EXPECT_FALSE(fs::exists(dir.Path() / "o.png"));
 }
 
 // Runs meshara-cli and returns its peak resident memory in KiB (-1 when it did not run).
@@ -233,8 +225,7 @@ TEST_F(Cli, A300MegabyteFileThatIsNoneOfOursCostsLittleMemory) {
     // Each starts like its kind, so every reader gets past its magic; the rest is zeros.
     const struct { const char* name; const char* head; const char* command; } files[] = {
         {"big.md2", "IDP2", "info"}, {"big.bmp", "BM", "decode"}, {"big.pcx", "\x0A\x05", "decode"},
-        {"big.lgt", "LGT0", "light"},
-    };
+        {"big.lgt", "LGT0", "light"}, };
     for (const auto& f : files) {
         const fs::path path = dir.Write(f.name, Bytes(f.head, f.head + std::strlen(f.head)));
         fs::resize_file(path, 300u << 20);  // sparse: costs no disk

@@ -1,13 +1,10 @@
 #pragma once
-// A user interface that records what the handlers ask of it, in order, and
-// answers the file and property dialogs from a script, so commands run
-// without a display.
+// A user interface that records what the handlers ask of it, in order, and answers the file and
+// property dialogs from a script, so commands run without a display.
 
 #include <deque>
-#include <functional>
-#include <string>
+#include <tuple>
 #include <utility>
-#include <vector>
 
 #include "session/ui_port.h"
 
@@ -15,83 +12,52 @@ namespace meshara::testing {
 
 class FakeUiPort : public UiPort {
 public:
-    // One scripted answer of the file dialog.
-    struct FileAnswer {
-        bool cancelled = false;
-        std::string path;
-        int filterIndex = 0;
-    };
-    using BackgroundScript = std::function<bool(float rgb[3], const std::function<void(const float*)>& apply)>;
-    using LightScript = std::function<bool(LightRecord& light, const std::function<void()>& apply)>;
-
-    // Every call, in order: "redraw", "refresh", "spin", "choose:<initial name>",
-    // "message:<text>", "background-dialog", "light-dialog", "about".
+    // Every call, in order: "redraw", "refresh", "spin", "choose:<initial name>", "message:<text> | <detail>",
+    // "background-dialog", "light-dialog", "about", "timer:on", "timer:off", "read-view".
     std::vector<std::string> log;
-    // The secondary text of every message box, in order.
-    std::vector<std::string> details;
-    // Every file dialog shown, in order.
     std::vector<FileDialogRequest> fileDialogs;
-
-    // Answers for the file dialog; an empty queue cancels.
-    void AnswerFile(std::string path, int filterIndex = 0) {
-        fileAnswers_.push_back(FileAnswer{false, std::move(path), filterIndex});
-    }
-    void CancelFile() { fileAnswers_.push_back(FileAnswer{true, {}, 0}); }
-
     // Without a script both dialogs end with Cancel and touch nothing.
-    BackgroundScript backgroundDialog;
-    LightScript lightDialog;
+    std::function<bool(float rgb[3], const std::function<void(const float*)>& apply)> backgroundDialog;
+    std::function<bool(LightRecord& light, const std::function<void()>& apply)> lightDialog;
+    PixelSize viewSize{320, 240};
+    std::vector<uint8_t> viewPixels;  // what the view shows; empty: no view
 
-    // The log so far, which then starts afresh, so each step can be checked on its own.
-    std::vector<std::string> TakeLog() { return std::exchange(log, {}); }
+    // The file dialog's answers, in order; once they run out it is cancelled.
+    void AnswerFile(std::string path, int filterIndex = 0) { answers_.emplace_back(std::move(path), filterIndex); }
+    std::vector<std::string> TakeLog() { return std::exchange(log, {}); }  // the log so far, which starts afresh
 
     void RequestRedraw() override { log.emplace_back("redraw"); }
     void RefreshOptionsBar() override { log.emplace_back("refresh"); }
     void SpinStep() override { log.emplace_back("spin"); }
-
+    void ShowAbout() override { log.emplace_back("about"); }
+    void SetPlaybackTimer(bool running) override { log.emplace_back(running ? "timer:on" : "timer:off"); }
+    PixelSize ViewSize() const override { return viewSize; }
+    void ShowMessage(const std::string& text, const std::string& detail) override {
+        log.push_back("message:" + text + " | " + detail);
+    }
     bool ChooseFile(const FileDialogRequest& dialog, std::string& path, int& filterIndex) override {
         log.push_back("choose:" + dialog.initialName);
         fileDialogs.push_back(dialog);
-        if (fileAnswers_.empty()) return false;
-        FileAnswer answer = std::move(fileAnswers_.front());
-        fileAnswers_.pop_front();
-        if (answer.cancelled) return false;
-        path = std::move(answer.path);
-        filterIndex = answer.filterIndex;
+        if (answers_.empty()) return false;
+        std::tie(path, filterIndex) = answers_.front();
+        answers_.pop_front();
         return true;
     }
-
-    void ShowMessage(const std::string& text, const std::string& detail) override {
-        log.push_back("message:" + text);
-        details.push_back(detail);
-    }
-
     bool RunBackgroundColorDialog(float rgb[3], const std::function<void(const float*)>& apply) override {
         log.emplace_back("background-dialog");
-        return backgroundDialog ? backgroundDialog(rgb, apply) : false;
+        return backgroundDialog && backgroundDialog(rgb, apply);
     }
-
     bool RunLightPropertiesDialog(LightRecord& light, const std::function<void()>& apply) override {
         log.emplace_back("light-dialog");
-        return lightDialog ? lightDialog(light, apply) : false;
+        return lightDialog && lightDialog(light, apply);
     }
-
-    void ShowAbout() override { log.emplace_back("about"); }
-
-    void SetPlaybackTimer(bool running) override { log.emplace_back(running ? "timer:on" : "timer:off"); }
-    PixelSize ViewSize() const override { return viewSize; }
     bool ReadViewPixels(PixelSize& size, std::vector<uint8_t>& rgb) override {
         log.emplace_back("read-view");
-        if (viewPixels.empty()) return false;
-        size = viewSize;
-        rgb = viewPixels;
-        return true;
+        return !viewPixels.empty() && (size = viewSize, rgb = viewPixels, true);
     }
-    PixelSize viewSize{320, 240};
-    std::vector<uint8_t> viewPixels;  // what the view shows; empty: no view
 
 private:
-    std::deque<FileAnswer> fileAnswers_;
+    std::deque<std::pair<std::string, int>> answers_;
 };
 
 }  // namespace meshara::testing

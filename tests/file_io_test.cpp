@@ -1,11 +1,8 @@
-// Reading and writing files the way users' folders really are: folders,
-// FIFOs, sockets and devices where a file was expected, symbolic and hard
-// links, permissions, size limits. Nothing may block, balloon, or replace
-// what it should write into.
+// Files as users' folders really hold them: folders, FIFOs, sockets and devices where a file was expected,
+// links, permissions, size limits. Nothing may block, balloon, or replace what it should write into.
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <grp.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -14,16 +11,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <csignal>
-#include <fstream>
+#include <array>
 #include <functional>
+#include <set>
 #include <thread>
 
 #include "formats/lgt_file.h"
 #include "formats/md2_file.h"
 #include "formats/skin_decoder.h"
 #include "io/file_bytes.h"
-#include "session/messages.h"
 #include "tests/test_support.h"
 
 namespace meshara {
@@ -37,87 +33,45 @@ struct stat StatOf(const fs::path& p, bool follow = true) {
     (follow ? ::stat : ::lstat)(p.c_str(), &st);
     return st;
 }
-
 Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
-void Put(const fs::path& p, const std::string& text) {
-    std::ofstream(p, std::ios::binary) << text;
-}
+using testing::FileNames;  // the writer's leftovers: any name in a folder that nobody asked for
 
-// Leftovers of the writer: any name in the folder that nobody asked for.
-std::vector<std::string> Names(const fs::path& dir) {
-    std::vector<std::string> out;
-    for (const auto& e : fs::directory_iterator(dir)) out.push_back(e.path().filename().string());
-    std::sort(out.begin(), out.end());
-    return out;
-}
-
-// Runs body in a child process as an ordinary user (nobody) when the tests
-// run as root, since root ignores the permissions these cases are about.
-// Returns the child's verdict; 77 means privileges could not be dropped.
-int AsOrdinaryUser(const std::function<bool()>& body) {
+// body's verdict (0 true, 1 false, 100 + a killing signal) from a child: for dropped privileges and limits.
+int InChild(const std::function<bool()>& body) {
     const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::getuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
-            ::_exit(77);
-        ::_exit(body() ? 0 : 1);
-    }
+    if (pid == 0) ::_exit(body() ? 0 : 1);
     int status = 0;
     ::waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
 }
 
-#define EXPECT_AS_ORDINARY_USER(body)                                                   \
-    do {                                                                                \
-        const int verdict = AsOrdinaryUser(body);                                       \
-        if (verdict == 77) GTEST_SKIP() << "running as root and cannot become nobody"; \
-        EXPECT_EQ(verdict, 0);                                                          \
-    } while (0)
-
-class FileIo : public ::testing::Test {
-protected:
+struct FileIo : ::testing::Test {
     FileIo() { fs::permissions(dir.Path(), fs::perms::all); }  // nobody works here too
     fs::path At(const std::string& name) const { return dir.Path() / name; }
     testing::TempDir dir;
 };
 
-TEST_F(FileIo, EveryReaderRefusesWhatIsNoFileAtOnceWithTheUsualMessage) {
+TEST_F(FileIo, EveryReaderRefusesWhatIsNoFileAtOnceAndReadsNoFurtherThanTheFileWas) {
     fs::create_directory(At("folder.md2"));
     ASSERT_EQ(::mkfifo(At("fifo.md2").c_str(), 0600), 0);  // nobody writes: opening must not wait
     const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
+    sockaddr_un address{AF_UNIX, {}};
     std::snprintf(address.sun_path, sizeof address.sun_path, "%s", At("socket.md2").c_str());
     ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     fs::create_symlink("/dev/zero", At("zero-link.md2"));
-    const struct { std::string path; const char* detail; } paths[] = {
-        {At("folder.md2"), "is a directory"},
-        {At("fifo.md2"), "is a FIFO (named pipe)"},
+    const std::pair<std::string, std::string> paths[] = {
+        {At("folder.md2"), "is a directory"}, {At("fifo.md2"), "is a FIFO (named pipe)"},
         {At("socket.md2"), "No such device or address"},  // a socket cannot even be opened
-        {"/dev/zero", "is a device"},
-        {At("zero-link.md2"), "is a device"},
-        {At("absent.md2"), "No such file or directory"},
-    };
-    for (const auto& p : paths) {
-        const auto model = ReadMd2File(p.path);
-        const auto skin = ReadSkinImage(p.path);
-        const auto light = LoadLightFile(p.path);
-        for (const auto& [error, detail] : {std::pair{model.Error(), model.Detail()}, {skin.Error(), skin.Detail()},
-                                            {light.Error(), light.Detail()}}) {
-            EXPECT_EQ(error, ErrorKind::CannotOpen) << p.path;
-            EXPECT_EQ(detail, p.detail) << p.path;
-        }
-    }
+        {"/dev/zero", "is a device"}, {At("zero-link.md2"), "is a device"},
+        {At("absent.md2"), "No such file or directory"}, };
+    const auto refusal = [](const auto& r) { return std::pair{r.Error(), r.Detail()}; };
+    for (const auto& [path, why] : paths)
+        for (const auto& got : {refusal(ReadMd2File(path)), refusal(ReadSkinImage(path)), refusal(LoadLightFile(path))})
+            EXPECT_EQ(got, (std::pair{ErrorKind::CannotOpen, why})) << path;
     ::close(sock);
-    EXPECT_STREQ(UserMessage(FileKind::Model, ErrorKind::CannotOpen), msg::kCannotLoadFile);
-    EXPECT_STREQ(UserMessage(FileKind::Light, ErrorKind::CannotOpen), msg::kCannotOpenLight);
-    EXPECT_EQ(UserMessage(FileKind::Skin, ErrorKind::CannotOpen), nullptr) << "silent, as an unreadable skin is";
-}
-
-TEST_F(FileIo, ReadsStopAtTheSizeTheFileHadAndAtWhatTheReaderAsks) {
-    const fs::path p = At("data");
-    dir.Write("data", Bytes(1000, 7));
-    auto file = InputFile::Open(p);
+    // Reads stop at the size the file had when opened, and at what the reader asks.
+    auto file = InputFile::Open(dir.Write("data", Bytes(1000, 7)));
     ASSERT_TRUE(file) << file.Detail();
     Bytes got;
     ASSERT_TRUE(file.Value().ReadMore(got, 6));
@@ -128,62 +82,46 @@ TEST_F(FileIo, ReadsStopAtTheSizeTheFileHadAndAtWhatTheReaderAsks) {
 }
 
 TEST_F(FileIo, WriterReplacesAFileKeepingItsModeOwnerAndLinks) {
-    struct Case {
-        const char* why;
-        std::function<void(const fs::path&)> setUp;  // makes "target" (and whatever points at it)
-        const char* written;                          // the name the writer is given; null: 255 bytes
-        bool symlinkStays;                            // "link" must still be a symbolic link
-    };
-    const Case cases[] = {
-        {"a new file", [](const fs::path&) {}, "target", false},
-        {"a 0640 file keeps its mode", [](const fs::path& d) {
-             Put(d / "target", "old");
-             fs::permissions(d / "target", fs::perms(0640));
-         }, "target", false},
-        {"a symbolic link writes its target", [](const fs::path& d) {
-             Put(d / "target", "old");
-             fs::create_symlink("target", d / "link");
-         }, "link", true},
-        {"a chain of links, the last one dangling", [](const fs::path& d) {
-             fs::create_symlink("target", d / "inner");
-             fs::create_symlink(d / "inner", d / "link");
-         }, "link", true},
-        {"a hard link keeps sharing the new bytes", [](const fs::path& d) {
-             Put(d / "target", "old");
-             fs::create_hard_link(d / "target", d / "link");
-         }, "link", false},
-        {"a name of 255 bytes", [](const fs::path&) {}, nullptr, false},
-    };
-    for (const Case& c : cases) {
+    // setUp makes "target" and whatever points at it; the writer is given the name `written`; "link", where
+    // there is one, must stay a symbolic link exactly when `symlinkStays`.
+    using Folder = const testing::TempDir&;
+    const struct { const char* why; std::function<void(Folder)> setUp; std::string written; bool symlinkStays; }
+        cases[] = {
+            {"a new file", [](Folder) {}, "target", false}, {"a 0640 file keeps its mode",
+             [](Folder d) { fs::permissions(d.Write("target", Text("old")), fs::perms(0640)); }, "target", false},
+            {"a symbolic link writes its target",
+             [](Folder d) { fs::create_symlink(d.Write("target", Text("old")).filename(), d.Path() / "link"); },
+             "link", true}, {"a chain of links, the last one dangling", [](Folder d) {
+                 fs::create_symlink("target", d.Path() / "inner");
+                 fs::create_symlink(d.Path() / "inner", d.Path() / "link");
+             }, "link", true}, {"a hard link keeps sharing the new bytes",
+             [](Folder d) { fs::create_hard_link(d.Write("target", Text("old")), d.Path() / "link"); }, "link", false},
+            {"a name of 255 bytes", [](Folder) {}, std::string(255, 'n'), false},
+            {"nobody's file keeps its owner (only root can give a file away)", [](Folder d) {
+                 EXPECT_TRUE(::getuid() != 0 || ::chown(d.Write("target", Text("old")).c_str(), 65534, 65534) == 0);
+             }, "target", false}, };
+    for (const auto& c : cases) {
         testing::TempDir d;
-        c.setUp(d.Path());
-        const std::string name = c.written ? c.written : std::string(255, 'n');
-        const fs::path target = c.written ? d.Path() / "target" : d.Path() / name;
+        c.setUp(d);
+        const fs::path target = d.Path() / (c.written == "link" ? "target" : c.written);
         const bool existed = fs::exists(target);
         const struct stat before = StatOf(target);
-        const auto namesBefore = Names(d.Path());
-        const Status written = WriteFileBytes(d.Path() / name, Text("new bytes"));
+        const auto namesBefore = FileNames(d.Path());
+        const Status written = WriteFileBytes(d.Path() / c.written, Text("new bytes"));
         ASSERT_TRUE(written) << c.why << ": " << written.Detail();
         EXPECT_EQ(testing::ReadAll(target), Text("new bytes")) << c.why;
         const struct stat after = StatOf(target);
-        EXPECT_EQ(after.st_mode, existed ? before.st_mode : after.st_mode) << c.why;
+        const auto kept = [](const struct stat& st) { return std::array<unsigned, 3>{st.st_mode, st.st_uid, st.st_gid}; };
+        EXPECT_EQ(kept(after), existed ? kept(before) : kept(after)) << c.why << ": mode, owner and group";
         EXPECT_EQ(after.st_nlink > 1, before.st_nlink > 1 && existed) << c.why;
         EXPECT_EQ(S_ISLNK(StatOf(d.Path() / "link", false).st_mode), c.symlinkStays) << c.why;
-        auto namesAfter = Names(d.Path());
-        if (!existed) namesAfter.erase(std::find(namesAfter.begin(), namesAfter.end(), target.filename().string()));
+        auto namesAfter = FileNames(d.Path());
+        if (!existed) namesAfter.erase(target.filename().string());
         EXPECT_EQ(namesAfter, namesBefore) << c.why << ": no temporary file is left";
-    }
-    if (::getuid() == 0) {  // only root can give a file away; the replacement must keep it
-        const fs::path p = At("theirs");
-        dir.Write("theirs", Text("old"));
-        ASSERT_EQ(::chown(p.c_str(), 65534, 65534), 0);
-        ASSERT_TRUE(WriteFileBytes(p, Text("new")));
-        EXPECT_EQ(StatOf(p).st_uid, 65534u);
-        EXPECT_EQ(StatOf(p).st_gid, 65534u);
     }
 }
 
-TEST_F(FileIo, WriterWritesIntoFifosAndDevicesAndNeverReplacesThem) {
+TEST_F(FileIo, WriterWritesIntoFifosAndDevicesFollowsNoPlantedLinkAndAFailureLeavesTheOldFile) {
     ASSERT_EQ(::mkfifo(At("fifo").c_str(), 0600), 0);
     EXPECT_FALSE(WriteFileBytes(At("fifo"), Text("x"))) << "nobody reads: fails at once";
     Bytes received;
@@ -198,52 +136,44 @@ TEST_F(FileIo, WriterWritesIntoFifosAndDevicesAndNeverReplacesThem) {
     for (const char* device : {"/dev/null", "/dev/full"}) EXPECT_TRUE(S_ISCHR(StatOf(device).st_mode)) << device;
     fs::create_directory(At("folder"));
     EXPECT_EQ(WriteFileBytes(At("folder"), Text("x")).Detail(), "is a directory");
-}
-
-TEST_F(FileIo, AFailedWriteLeavesTheOldFileAndNoTemporaryAndFollowsNoPlantedLink) {
+    // A temporary file name that an older writer used is no way to write somewhere else.
     dir.Write("victim", Text("someone else's"));
     dir.Write("light.lgt", Text("old light"));
     fs::create_symlink(At("victim"), At("light.lgt.partial"));  // a name an older writer used
     ASSERT_TRUE(WriteFileBytes(At("light.lgt"), Text("new light")));
     EXPECT_EQ(testing::ReadAll(At("victim")), Text("someone else's"));
-
-    // Past a file size limit the write fails (no kill), the old file stays whole.
-    const auto names = Names(dir.Path());
-    const pid_t pid = ::fork();
-    if (pid == 0) {
+    // Past a file size limit the write fails instead of dying of SIGXFSZ, and the old file stays whole.
+    const auto names = FileNames(dir.Path());
+    EXPECT_EQ(InChild([&] {
         const rlimit limit{100, 100};
         ::setrlimit(RLIMIT_FSIZE, &limit);
-        ::_exit(WriteFileBytes(At("light.lgt"), Bytes(1000, 1)).Ok() ? 1 : 0);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "the write must report failure";
+        return !WriteFileBytes(At("light.lgt"), Bytes(1000, 1)).Ok();
+    }), 0);
     EXPECT_EQ(testing::ReadAll(At("light.lgt")), Text("new light"));
-    EXPECT_EQ(Names(dir.Path()), names);
+    EXPECT_EQ(FileNames(dir.Path()), names);
 }
 
 TEST_F(FileIo, PermissionsDecideAsTheyWouldForAnOrdinaryWrite) {
-    // A writable file in a folder that takes no new file is written in place;
-    // a read-only file in a writable folder is refused and left alone.
+    // A writable file in a folder that takes no new file is written in place; a read-only one is left alone.
     fs::create_directory(At("locked"));
     dir.Write("locked/mine", Text("old"));
     dir.Write("readonly", Text("keep"));
-    for (const char* name : {"locked", "locked/mine", "readonly"}) {
-        if (::getuid() == 0) {
-            ASSERT_EQ(::chown(At(name).c_str(), 65534, 65534), 0);
-        }
+    // Root ignores permissions, so as root the files go to nobody and nobody writes.
+    for (auto [name, mode] : {std::pair{"readonly", 0444}, {"locked/mine", 0600}, {"locked", 0555}}) {
+        ASSERT_TRUE(::getuid() != 0 || ::chown(At(name).c_str(), 65534, 65534) == 0) << name;
+        fs::permissions(At(name), fs::perms(mode));
     }
-    fs::permissions(At("readonly"), fs::perms(0444));
-    fs::permissions(At("locked/mine"), fs::perms(0600));
-    fs::permissions(At("locked"), fs::perms(0555));
-    EXPECT_AS_ORDINARY_USER([&] {
+    const int verdict = InChild([&] {
+        if (::getuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(77);
         return WriteFileBytes(At("locked/mine"), Text("new")).Ok() && !WriteFileBytes(At("readonly"), Text("lost")) &&
                !WriteFileBytes(At("locked/new"), Text("x"));
     });
+    if (verdict == 77) GTEST_SKIP() << "running as root and cannot become nobody";
+    EXPECT_EQ(verdict, 0);
     EXPECT_EQ(testing::ReadAll(At("locked/mine")), Text("new"));
     EXPECT_EQ(testing::ReadAll(At("readonly")), Text("keep"));
-    EXPECT_EQ(Names(At("locked")), std::vector<std::string>{"mine"});
+    EXPECT_EQ(FileNames(At("locked")), std::set<std::string>{"mine"});
 }
 
 }  // namespace

@@ -28,6 +28,12 @@ std::vector<uint8_t> ReadAll(const fs::path& path) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+std::set<std::string> FileNames(const fs::path& folder) {
+    std::set<std::string> out;
+    for (const auto& e : fs::directory_iterator(folder)) out.insert(e.path().filename().string());
+    return out;
+}
+
 TempDir::TempDir() {
     std::random_device rd;
     path_ = fs::temp_directory_path() / ("meshara-test-" + std::to_string(rd()) + std::to_string(rd()));

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,8 @@ std::string CorpusMissingReason();
 std::filesystem::path SamplesDir();
 
 std::vector<uint8_t> ReadAll(const std::filesystem::path& path);
+// The names in a folder: what a command left there shows against what was there before.
+std::set<std::string> FileNames(const std::filesystem::path& folder);
 
 // A temporary folder removed when the object goes.
 class TempDir {

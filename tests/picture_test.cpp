@@ -1,0 +1,264 @@
+// Skin pictures: the layouts real writers produce decode to the pixels meant, every malformed file is refused
+// with its reason before anything is read out of range, skins are found and resampled without losing an edge.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sstream>
+
+#include "formats/skin_decoder.h"
+#include "formats/skin_scale.h"
+#include "session/messages.h"
+#include "session/skin_search.h"
+#include "tests/test_support.h"
+#include "tools/writers/byte_writer.h"
+#include "tools/writers/picture_writers.h"
+
+namespace meshara {
+namespace {
+
+namespace fs = std::filesystem;
+using fixtures::IndexedPicture, fixtures::RgbPicture, fixtures::ToRgb;
+using fixtures::WriteBmp24, fixtures::WriteBmp8, fixtures::WritePcx, fixtures::PcxOptions;
+using Bytes = std::vector<uint8_t>;
+using Damage = std::function<void(Bytes&)>;
+using enum ErrorKind;
+
+// Pixels differ from their neighbours and from the pad value: shifted rows, swapped channels, read padding show.
+IndexedPicture Pattern(int32_t width, int32_t height, int colours = 256) {
+    IndexedPicture p{width, height, {}, {}};
+    for (int i = 0; i < colours; ++i) p.palette.push_back({uint8_t(i), uint8_t(255 - i), uint8_t(i * 7)});
+    p.palette[0] = {1, 2, 3};
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) p.indices.push_back(uint8_t(1 + (x * 3 + y * 11) % (colours - 1)));
+    return p;
+}
+RgbPicture RgbPattern(int32_t width, int32_t height) {
+    RgbPicture p{width, height, {}};
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) p.pixels.insert(p.pixels.end(), {uint8_t(x * 5), uint8_t(y * 9), uint8_t(x ^ y)});
+    return p;
+}
+
+bool Same(const SkinImage& got, const RgbPicture& want) {
+    return got.width == want.width && got.height == want.height && got.pixels == want.pixels;
+}
+void ExpectPicture(const Bytes& bytes, const RgbPicture& want, const std::string& what) {
+    auto r = DecodeSkinImage(bytes);
+    ASSERT_TRUE(r) << what << ": " << r.Detail();
+    EXPECT_TRUE(Same(r.Value(), want)) << what;
+}
+void ExpectRefused(const Bytes& bytes, ErrorKind expected, const std::string& why) {
+    auto r = DecodeSkinImage(bytes);
+    EXPECT_EQ(r.Error(), expected) << why << ": " << r.Detail();
+    // An unsupported depth is refused silently, with no message box.
+    EXPECT_STREQ(UserMessage(FileKind::Skin, r.Error()), expected == UnsupportedBmpDepth ? nullptr : msg::kNotSkin) << why;
+}
+
+Damage U16s(std::vector<std::pair<size_t, uint16_t>> at) {
+    return [=](Bytes& b) { for (auto [o, v] : at) fixtures::PatchU16(b, o, v); };
+}
+Damage S32(size_t at, int32_t v) { return [=](Bytes& b) { fixtures::PatchS32(b, at, v); }; }
+Bytes Damaged(Bytes b, const Damage& damage) {
+    if (damage) damage(b);
+    return b;
+}
+
+TEST(SkinDecode, LayoutsOfRealWritersGiveTheMeantPixels) {
+    // Line padding is not pixels: the writer's even rounding, none, and a generous pad.
+    for (int32_t width : {1, 2, 3, 219, 220})
+        for (int32_t pad : {-1, 0, 3}) {
+            const IndexedPicture p = Pattern(width, 5);
+            ExpectPicture(WritePcx(p, {.bytesPerLine = pad < 0 ? -1 : width + pad}), ToRgb(p),
+                          "width " + std::to_string(width) + " pad " + std::to_string(pad));
+        }
+    IndexedPicture few = Pattern(7, 6, 4);  // few colours: long runs
+    for (auto& i : few.indices) i = i > 1 ? 2 : i;
+    IndexedPicture flat = Pattern(64, 1);
+    flat.indices.assign(64, 3);
+    const Bytes runs = WritePcx(flat, {.alwaysRun = true});
+    ASSERT_EQ(Bytes(runs.begin() + 128, runs.begin() + 132), (Bytes{0xFF, 3, 0xC1, 3}));  // really 63 then 1
+    ExpectPicture(runs, ToRgb(flat), "run of 63 then 1 fills a 64-pixel row");
+    const struct { const char* why; IndexedPicture p; PcxOptions o; Damage damage = {}; } cases[] = {
+        {"runs cross line ends", few, {.bytesPerLine = 8, .runsCrossLines = true}},
+        {"zero-count run eats its index and makes nothing", Pattern(6, 3), {.zeroCountRun = true}},
+        {"run past the last pixel is cut", Pattern(6, 2), {.bytesPerLine = 6, .overrunLastRun = 20}},
+        {"window at 100, 100: only its size counts", Pattern(256, 2), {.xmin = 100, .ymin = 100}},
+        {"negative window origin", Pattern(256, 2), {.xmin = -300, .ymin = -300}},
+        // A bytes-per-line field smaller than the width is not trusted: lines hold the width.
+        {"bytes per line 4 for a width of 8", Pattern(8, 4), {.bytesPerLine = 8}, U16s({{66, 4}})}, };
+    for (const auto& c : cases) ExpectPicture(Damaged(WritePcx(c.p, c.o), c.damage), ToRgb(c.p), c.why);
+    // BMP rows are padded, bottom up and BGR; the palette follows the header; indices past it are black.
+    for (int32_t width : {1, 2, 3, 4, 5, 219}) {
+        const IndexedPicture p = Pattern(width, 3);
+        ExpectPicture(WriteBmp8(p), ToRgb(p), "8-bit width " + std::to_string(width));
+        const RgbPicture q = RgbPattern(width, 4);
+        ExpectPicture(WriteBmp24(q), q, "24-bit width " + std::to_string(width));
+    }
+    // Known bytes, not only agreement with the writer: bottom row first, blue first, rows of four bytes.
+    const RgbPicture two{1, 2, {30, 20, 10, 1, 2, 3}};
+    const Bytes bytes = WriteBmp24(two);
+    EXPECT_EQ(Bytes(bytes.begin() + 54, bytes.end()), (Bytes{3, 2, 1, 0, 10, 20, 30, 0}));
+    ExpectPicture(bytes, two, "two rows");
+    // Some writers leave out the last row's padding.
+    Bytes shortLast = WriteBmp24(RgbPattern(3, 2));
+    shortLast.resize(shortLast.size() - 3);
+    ExpectPicture(shortLast, RgbPattern(3, 2), "short last row");
+    for (uint32_t header : {40u, 108u, 124u})
+        for (int colours : {16, 256}) {
+            IndexedPicture p = Pattern(6, 2, colours);
+            p.indices[1] = 16;  // past a 16-colour palette: black, as ToRgb makes it
+            p.indices[4] = 255;
+            ExpectPicture(WriteBmp8(p, {.infoHeaderSize = header}), ToRgb(p),
+                          "header " + std::to_string(header) + ", " + std::to_string(colours) + " colours");
+        }
+    // Run-length coded, with and without absolute runs.
+    IndexedPicture p = Pattern(37, 9);
+    for (int32_t x = 5; x < 30; ++x) p.indices[static_cast<size_t>(2 * 37 + x)] = 7;  // a long run
+    for (bool absolute : {false, true})
+        ExpectPicture(WriteBmp8(p, {.rle8 = true, .rleAbsoluteRuns = absolute}), ToRgb(p),
+                      absolute ? "absolute runs" : "encoded runs only");
+    // Every row ended at once: pixels the stream never sets take index 0.
+    Bytes early = WriteBmp8(p, {.rle8 = true});
+    early.resize(14 + 40 + 4 * 256);
+    early.insert(early.end(), 2 * 9, 0);
+    p.indices.assign(p.indices.size(), 0);
+    ExpectPicture(early, ToRgb(p), "rows ended early");
+}
+
+
+TEST(SkinRefusal, EachMalformedHeaderOrStreamIsRefused) {
+    const struct { const char* why; PcxOptions o; Damage damage; ErrorKind expected; } pcx[] = {
+        {"three planes", {.planes = 3}, {}, NotSkin}, {"one bit per pixel", {.bitsPerPixel = 1}, {}, NotSkin},
+        {"version 3 is not ours", {.version = 3}, {}, NotSkin},
+        {"header and palette do not fit", {}, [](Bytes& b) { b.resize(128 + 767); }, NotSkin},
+        {"xmax -1 below xmin 0", {}, U16s({{8, 0xFFFF}}), NotSkin}, {"ymin 10 over ymax 3", {}, U16s({{6, 10}}), NotSkin},
+        {"16385 wide", {}, U16s({{8, 16384}, {66, 16386}}), SkinTooLarge},
+        {"full 16-bit window", {}, U16s({{4, 0x8000}, {8, 0x7FFF}}), SkinTooLarge},
+        // 8192 x 8192 pixels pass the limits, the data cannot fill them; one row more is too many pixels.
+        {"8192 x 8192 from a few bytes", {}, U16s({{8, 8191}, {10, 8191}, {66, 8192}}), NotSkin},
+        {"8192 x 8193 pixels", {}, U16s({{8, 8191}, {10, 8192}, {66, 8192}}), SkinTooLarge}, };
+    for (const auto& c : pcx) ExpectRefused(Damaged(WritePcx(Pattern(9, 4), c.o), c.damage), c.expected, c.why);
+    const struct { const char* why; Damage damage; ErrorKind expected; } bmp[] = {
+        {"1 bit", U16s({{28, 1}}), UnsupportedBmpDepth}, {"4 bits", U16s({{28, 4}}), UnsupportedBmpDepth},
+        {"16 bits", U16s({{28, 16}}), UnsupportedBmpDepth}, {"32 bits", U16s({{28, 32}}), UnsupportedBmpDepth},
+        {"compression 2", S32(30, 2), NotSkin}, {"bit fields", S32(30, 3), NotSkin},
+        {"zero width", S32(18, 0), NotSkin}, {"negative width", S32(18, -8), NotSkin},
+        {"zero height", S32(22, 0), NotSkin}, {"top-down", S32(22, -4), NotSkin},
+        {"16384 wide passes the limit, its rows are missing", S32(18, 16384), NotSkin},
+        {"wider than 16384", S32(18, 16385), SkinTooLarge}, {"higher than 16384", S32(22, 16385), SkinTooLarge},
+        {"16384 x 4097 pixels, a side within the limit", [](Bytes& b) { S32(18, 16384)(b), S32(22, 4097)(b); },
+         SkinTooLarge}, {"257 colours", S32(46, 257), NotSkin}, {"palette past the end", S32(14, 1 << 20), NotSkin},
+        {"core header", S32(14, 12), NotSkin}, {"pixels past the end", S32(10, 1 << 24), NotSkin},
+        {"pixel offset beyond 4 GiB wrap", S32(10, -1), NotSkin},
+        {"last row cut", [](Bytes& b) { b.resize(b.size() - 5); }, NotSkin},
+        {"wrong magic", [](Bytes& b) { b[1] = 'A'; }, NotSkin},
+        {"24-bit run-length (8-bit only)", [](Bytes& b) { b = WriteBmp24(RgbPattern(4, 4)), b[30] = 1; }, NotSkin}, };
+    for (const auto& c : bmp) ExpectRefused(Damaged(WriteBmp8(Pattern(8, 4)), c.damage), c.expected, c.why);
+    // Every cut of the pixel data, and every prefix of a run-length BMP (its last two bytes are only the end
+    // marker), which takes in a header cut short and the one byte "B".
+    const IndexedPicture p = Pattern(13, 7);
+    const size_t dataBytes = WritePcx(p).size() - 128 - 769;  // less the marker byte and palette
+    for (size_t drop = 2; drop <= dataBytes + 1; ++drop)  // the marker byte then stands in for data
+        ExpectRefused(WritePcx(p, {.dropDataBytes = drop}), NotSkin, "dropped " + std::to_string(drop));
+    const Bytes bytes = WriteBmp8(Pattern(11, 5), {.rle8 = true});
+    for (size_t n = 0; n + 2 < bytes.size(); ++n)
+        ExpectRefused(Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n)), NotSkin, std::to_string(n));
+}
+
+TEST(SkinFile, FormatComesFromTheContentNotTheNameAndTheNamedSkinIsFound) {
+    testing::TempDir dir;
+    const IndexedPicture p = Pattern(5, 5);
+    for (const auto& path : {dir.Write("skin.bmp", WritePcx(p)), dir.Write("skin.pcx", WriteBmp8(p))}) {
+        auto r = ReadSkinImage(path.string());
+        ASSERT_TRUE(r) << path << ": " << r.Detail();
+        EXPECT_EQ(r.Value()->pixels, ToRgb(p).pixels);
+        EXPECT_EQ(r.Value()->fileName, path.filename().string());
+    }
+    // A skin named by a model is found above or beside it, under either extension.
+    const fs::path root = dir.Path();
+    for (const char* folder : {"baseq2/models/m", "baseq2/pics"}) fs::create_directories(root / folder);
+    for (const char* f : {"baseq2/models/m/skin.pcx", "baseq2/models/m/other.BMP", "baseq2/pics/colormap.pcx"})
+        dir.Write(f, {1});
+    const std::string up = "baseq2/models/m/../../";  // relative to a folder above the model's
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"models/m/skin.pcx"}, up + "models/m/skin.pcx"},
+        {{"C:\\quake2\\baseq2\\models\\m\\skin.pcx"}, "baseq2/models/m/skin.pcx"},  // its name alone, beside
+        {{"models/m/skin.tga"}, up + "models/m/skin.pcx"},  // another extension
+        {{"/elsewhere/other.bmp"}, "baseq2/models/m/other.BMP"}, {{"pics/colormap.pcx"}, up + "pics/colormap.pcx"},
+        {{"missing.pcx", "models/m/skin.pcx"}, up + "models/m/skin.pcx"},  // the first found
+        {{"missing.pcx", "models"}, ""},  // a folder is no skin
+        {{}, ""}, };
+    for (const auto& [names, want] : cases) {
+        const std::string found = FindSkinFile((root / "baseq2/models/m/tris.md2").string(), names);
+        EXPECT_EQ(found.empty() ? "" : fs::weakly_canonical(found), want.empty() ? "" : fs::weakly_canonical(root / want))
+            << (names.empty() ? "(none)" : names.front());
+    }
+}
+
+// A binary PPM: its header, one whitespace byte, then the pixels.
+RgbPicture ReadPpm(const fs::path& path) {
+    const Bytes bytes = testing::ReadAll(path);
+    std::istringstream in(std::string(bytes.begin(), bytes.begin() + std::min<std::ptrdiff_t>(bytes.size(), 64)));
+    int maxValue = 0;
+    RgbPicture p;
+    in.ignore(2) >> p.width >> p.height >> maxValue;  // past "P6"
+    p.pixels.assign(bytes.begin() + static_cast<std::ptrdiff_t>(in.tellg()) + 1, bytes.end());
+    return p;
+}
+
+TEST(SkinCorpus, PicturesWrittenByOtherToolsGiveThePixelsTheyMeant) {
+    MESHARA_REQUIRE_CORPUS();
+    const fs::path dir = testing::CorpusDir();
+    const auto read = [](const fs::path& p) { return ReadSkinImage(p.string()); };
+    // Odd widths, so each format's row padding counts.
+    const RgbPicture odd = ReadPpm(dir / "skins/faerie-219x101.ppm");
+    ASSERT_EQ((std::array<size_t, 3>{size_t(odd.width), size_t(odd.height), odd.pixels.size()}),
+              (std::array<size_t, 3>{219, 101, 219 * 101 * 3}));
+    for (const char* name : {"faerie-219x101.pcx", "faerie-219x101-24bit.bmp", "faerie-219x101-8bit-rle.bmp"}) {
+        auto r = read(dir / "skins" / name);
+        ASSERT_TRUE(r) << name << ": " << r.Detail();
+        EXPECT_TRUE(Same(*r.Value(), odd)) << name;
+    }
+    // The PCX was made from the BMP.
+    auto pcx = read(dir / "skins/sydney.pcx"), bmp = read(dir / "md2/sydney.bmp");
+    ASSERT_TRUE(pcx && bmp) << pcx.Detail() << bmp.Detail();
+    EXPECT_TRUE(Same(*pcx.Value(), {308, 193, bmp.Value()->pixels}));
+    int seen = 0;
+    for (const char* sub : {"md2", "skins"})
+        for (const auto& entry : fs::directory_iterator(dir / sub)) {
+            if (entry.path().extension() != ".bmp") continue;
+            auto r = read(entry.path());
+            ASSERT_TRUE(r) << entry.path() << ": " << r.Detail();
+            EXPECT_EQ(r.Value()->pixels.size(), size_t(r.Value()->width) * r.Value()->height * 3);
+            ++seen;
+        }
+    EXPECT_GE(seen, 6) << "every BMP of the corpus";
+}
+
+TEST(SkinScale, PowerOfTwoFollowsTheTopTwoBitsAndResamplingKeepsColoursRowsAndEdges) {
+    const std::pair<int32_t, int32_t> cases[] = {{1, 1}, {2, 2}, {3, 4}, {5, 4}, {6, 8}, {101, 128}, {150, 128},
+        {193, 256}, {200, 256}, {219, 256}, {250, 256}, {256, 256}, {308, 256}, {16384, 16384}};
+    for (auto [in, out] : cases) EXPECT_EQ(NearestPowerOfTwo(in), out) << in;
+    // One colour stays exactly that colour at every size.
+    const auto filled = [](int32_t w, int32_t h) { return ToRgb({w, h, Bytes(size_t(w * h), 0), {{12, 200, 77}}}).pixels; };
+    for (auto [w, h, nw, nh] : {std::array{250, 16, 256, 16}, {219, 101, 256, 128}, {300, 200, 256, 256},
+                                {1, 1, 4, 4}, {7, 3, 8, 4}})
+        EXPECT_EQ(ScaleRgb(filled(w, h), w, h, nw, nh), filled(nw, nh)) << w << "x" << h << " -> " << nw << "x" << nh;
+    // The fault this guards against: the last row of 250 x 16 coming out black.
+    Bytes stripes;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 250; ++x) stripes.insert(stripes.end(), {uint8_t((x / 10) % 2 ? 255 : 0), uint8_t(x), 9});
+    const auto out = ScaleRgb(stripes, 250, 16, 256, 16);
+    const size_t row = 256 * 3;
+    for (int y = 1; y < 16; ++y)
+        ASSERT_TRUE(std::equal(out.begin(), out.begin() + row, out.begin() + y * row)) << "row " << y;
+    EXPECT_EQ(out[0], 0);
+    EXPECT_EQ(out[(255 * 3) + 1], 249) << "the right edge keeps the last column";
+    const Bytes in = {0, 0, 0, 100, 100, 100, 200, 200, 200, 255, 255, 255};
+    EXPECT_EQ(ScaleRgb(in, 4, 1, 2, 1), (Bytes{50, 50, 50, 228, 228, 228}));
+    EXPECT_EQ(ScaleRgb(in, 4, 1, 4, 1), in);
+}
+
+}  // namespace
+}  // namespace meshara
