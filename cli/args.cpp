@@ -23,23 +23,23 @@ std::vector<std::string> Arguments::Values(std::string_view longName) const {
 
 namespace {
 
-std::string Written(const OptionSpec& o) { return std::string("--") + o.longName; }
+std::string Written(const Option& o) { return std::string("--") + o.longName; }
 
-const OptionSpec* FindLong(const CommandSpec& spec, std::string_view name) {
-    for (const OptionSpec& o : spec.options)
+const Option* FindLong(const CommandTable& table, std::string_view name) {
+    for (const Option& o : table.options)
         if (name == o.longName) return &o;
     return nullptr;
 }
 
-const OptionSpec* FindShort(const CommandSpec& spec, char name) {
-    for (const OptionSpec& o : spec.options)
+const Option* FindShort(const CommandTable& table, char name) {
+    for (const Option& o : table.options)
         if (o.shortName != 0 && o.shortName == name) return &o;
     return nullptr;
 }
 
 }  // namespace
 
-std::string ParseArguments(const CommandSpec& spec, std::span<const std::string_view> args, Arguments& out) {
+std::string ParseArguments(const CommandTable& table, std::span<const std::string_view> args, Arguments& out) {
     out = Arguments{};
     bool optionsEnded = false;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -52,7 +52,7 @@ std::string ParseArguments(const CommandSpec& spec, std::span<const std::string_
             optionsEnded = true;
             continue;
         }
-        const OptionSpec* option = nullptr;
+        const Option* option = nullptr;
         std::string_view inlineValue;
         bool hasInlineValue = false;
         if (a.starts_with("--")) {
@@ -62,9 +62,9 @@ std::string ParseArguments(const CommandSpec& spec, std::span<const std::string_
                 hasInlineValue = true;
                 name = name.substr(0, eq);
             }
-            option = FindLong(spec, name);
+            option = FindLong(table, name);
         } else if (a.size() == 2) {
-            option = FindShort(spec, a[1]);
+            option = FindShort(table, a[1]);
         }
         if (!option) return "unknown option " + std::string(a);
         if (!option->repeatable && out.Has(option->longName)) return Written(*option) + " is given more than once";
@@ -82,17 +82,17 @@ std::string ParseArguments(const CommandSpec& spec, std::span<const std::string_
         }
         out.given.push_back(std::move(given));
     }
-    if (out.operands.size() < spec.minOperands) return std::string(spec.name) + " needs " + spec.operands;
-    if (out.operands.size() > spec.maxOperands) return "unexpected argument: " + out.operands[spec.maxOperands];
+    if (out.operands.size() < table.minOperands) return std::string(table.name) + " needs " + table.operands;
+    if (out.operands.size() > table.maxOperands) return "unexpected argument: " + out.operands[table.maxOperands];
     return {};
 }
 
-std::string CommandUsage(const CommandSpec& spec) {
-    std::string text = std::string("usage: meshara-cli ") + spec.name;
-    if (*spec.operands) text += std::string(" ") + spec.operands;
-    if (!spec.options.empty()) text += " [options]";
-    text += std::string("\n  ") + spec.summary + "\n";
-    for (const OptionSpec& o : spec.options) {
+std::string CommandUsage(const CommandTable& table) {
+    std::string text = std::string("usage: meshara-cli ") + table.name;
+    if (*table.operands) text += std::string(" ") + table.operands;
+    if (!table.options.empty()) text += " [options]";
+    text += std::string("\n  ") + table.summary + "\n";
+    for (const Option& o : table.options) {
         std::string left = "  ";
         left += o.shortName ? std::string("-") + o.shortName + ", " : std::string("    ");
         left += Written(o);

@@ -14,7 +14,7 @@
 
 namespace meshara::cli {
 
-struct OptionSpec {
+struct Option {
     const char* longName;          // "size", written --size
     char shortName = 0;            // 's', written -s; 0 for none
     const char* value = nullptr;   // what it takes ("WxH"); null for a switch
@@ -22,17 +22,17 @@ struct OptionSpec {
     bool repeatable = false;       // may be given more than once
 };
 
-struct CommandSpec {
+struct CommandTable {
     const char* name;      // "render"
     const char* operands;  // "MODEL.md2", as the usage shows them
     size_t minOperands = 0, maxOperands = 0;
     const char* summary = "";  // what the command does, one line
-    std::span<const OptionSpec> options;
+    std::span<const Option> options;
 };
 
 struct Arguments {
     struct Given {
-        const OptionSpec* option;
+        const Option* option;
         std::string value;  // empty for a switch
     };
     std::vector<std::string> operands;
@@ -45,12 +45,12 @@ struct Arguments {
     std::vector<std::string> Values(std::string_view longName) const;
 };
 
-// Reads args by the spec into out. Returns the problem in one line, or
+// Reads args by the table into out. Returns the problem in one line, or
 // empty when the arguments fit: known options with their values, options
 // not repeated unless they may be, and the right number of operands.
-std::string ParseArguments(const CommandSpec& spec, std::span<const std::string_view> args, Arguments& out);
+std::string ParseArguments(const CommandTable& table, std::span<const std::string_view> args, Arguments& out);
 
 // "usage: meshara-cli NAME OPERANDS [options]", the summary and one line per option.
-std::string CommandUsage(const CommandSpec& spec);
+std::string CommandUsage(const CommandTable& table);
 
 }  // namespace meshara::cli

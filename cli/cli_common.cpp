@@ -10,9 +10,9 @@
 
 namespace meshara::cli {
 
-int Usage(const CommandSpec& spec, const std::string& problem) {
+int Usage(const CommandTable& table, const std::string& problem) {
     if (!problem.empty()) std::fprintf(stderr, "meshara-cli: %s\n", problem.c_str());
-    std::fputs(CommandUsage(spec).c_str(), stderr);
+    std::fputs(CommandUsage(table).c_str(), stderr);
     return kExitUsage;
 }
 

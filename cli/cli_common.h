@@ -19,7 +19,7 @@ constexpr int kExitUsage = 2;
 
 // A subcommand: its table and what runs it once the arguments fit the table.
 struct Subcommand {
-    const CommandSpec& spec;
+    const CommandTable& table;
     int (*run)(const Arguments& args);
 };
 
@@ -31,7 +31,7 @@ const Subcommand& ExportCommand();
 const Subcommand& ThumbnailCommand();
 
 // Prints the problem and the command's usage to stderr; returns kExitUsage.
-int Usage(const CommandSpec& spec, const std::string& problem);
+int Usage(const CommandTable& table, const std::string& problem);
 
 // Prints "PATH: message (detail)" for a refusal, the user's message (or a
 // plain reason where the viewer refuses silently); returns kExitRefused.

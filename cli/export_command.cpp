@@ -121,7 +121,7 @@ std::vector<uint8_t> Bytes(const std::string& text) { return {text.begin(), text
 
 int Export(const Arguments& args) {
     ExportOptions o;
-    if (std::string problem = Read(args, o); !problem.empty()) return Usage(ExportCommand().spec, problem);
+    if (std::string problem = Read(args, o); !problem.empty()) return Usage(ExportCommand().table, problem);
 
     ModelList models;
     auto opened = OpenModelFile(models, o.model);
@@ -132,11 +132,11 @@ int Export(const Arguments& args) {
         return Unusable(o.model, std::string("the model has no ") + (model.FrameCount() == 0 ? "frames" : "triangles") +
                                      ", so there is nothing to export");
     if (o.frame && *o.frame >= model.FrameCount())
-        return Usage(ExportCommand().spec, "frame " + std::to_string(*o.frame) + " is out of range: the model has " +
+        return Usage(ExportCommand().table, "frame " + std::to_string(*o.frame) + " is out of range: the model has " +
                                                std::to_string(model.FrameCount()) + " frames");
     std::vector<Md2Animation> animations;
     if (std::string problem = SelectAnimations(model, o.animations, animations); !problem.empty())
-        return Usage(ExportCommand().spec, problem);
+        return Usage(ExportCommand().table, problem);
 
     if (o.headerSkin && o.texture.empty()) {
         o.texture = NamedSkinFile(slot);
@@ -184,7 +184,7 @@ int Export(const Arguments& args) {
 }  // namespace
 
 const Subcommand& ExportCommand() {
-    static constexpr OptionSpec kOptions[] = {
+    static constexpr Option kOptions[] = {
         {"output", 'o', "OUT", "OUT.glb or OUT.gltf: every frame and animation as glTF 2.0; OUT.obj: one frame "
                                 "as OBJ, with OUT.mtl and OUT.png"},
         {"texture", 0, "F", "the picture the model is dressed in"},
@@ -194,9 +194,9 @@ const Subcommand& ExportCommand() {
         {"scale", 0, "S", "metres per Quake unit (1/32)"},
         {"frame", 0, "K", "the frame written (0; OBJ)"},
     };
-    static constexpr CommandSpec kSpec{"export", "MODEL.md2", 1, 1,
+    static constexpr CommandTable kTable{"export", "MODEL.md2", 1, 1,
                                        "a model as glTF 2.0 or OBJ, in glTF's axes and metres", kOptions};
-    static constexpr Subcommand kCommand{kSpec, Export};
+    static constexpr Subcommand kCommand{kTable, Export};
     return kCommand;
 }
 

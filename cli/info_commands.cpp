@@ -20,13 +20,13 @@ int Info(const Arguments& args) {
     const std::string& path = args.operands[0];
     long frame = -1;
     if (const std::string* k = args.Value("frame"); k && !ParseInteger(*k, 0, INT32_MAX, frame))
-        return Usage(InfoCommand().spec, "--frame needs a frame number (0 or more)");
+        return Usage(InfoCommand().table, "--frame needs a frame number (0 or more)");
 
     auto result = LoadMd2Model(path);
     if (!result) return Refused(FileKind::Model, result.Why(), path);
     const Md2Model& model = *result.Value();
     if (frame >= model.FrameCount())
-        return Usage(InfoCommand().spec, "frame " + std::to_string(frame) + " is out of range: the model has " +
+        return Usage(InfoCommand().table, "frame " + std::to_string(frame) + " is out of range: the model has " +
                                              std::to_string(model.FrameCount()) + " frames");
 
     std::printf("name: %s\nframes: %d\nvertices: %d\ntriangles: %d\n", model.name.c_str(), model.FrameCount(),
@@ -52,7 +52,7 @@ int Info(const Arguments& args) {
 int Decode(const Arguments& args) {
     const std::string& input = args.operands[0];
     const std::string* output = args.Value("output");
-    if (!output) return Usage(DecodeCommand().spec, "decode needs -o OUT.ppm");
+    if (!output) return Usage(DecodeCommand().table, "decode needs -o OUT.ppm");
     auto result = ReadSkinImage(input);
     if (!result) return Refused(FileKind::Skin, result.Why(), input);
     const SkinImage& image = *result.Value();
@@ -72,15 +72,15 @@ int Light(const Arguments& args) {
     const std::string* output = args.Value("output");
     const std::string* name = args.Value("name");
     if (args.Has("new")) {
-        if (!args.operands.empty() || !output) return Usage(LightCommand().spec, "light --new takes no input file and needs -o FILE.lgt");
+        if (!args.operands.empty() || !output) return Usage(LightCommand().table, "light --new takes no input file and needs -o FILE.lgt");
         LightRecord light;
         // Light names are Windows-1252 bytes; the command line is UTF-8.
         if (name && !NameFromUtf8(*name, light.name))
-            return Usage(LightCommand().spec, "--name must be UTF-8 text of Windows-1252 (Western European) characters");
+            return Usage(LightCommand().table, "--name must be UTF-8 text of Windows-1252 (Western European) characters");
         return WriteOutput(*output, SerializeLight(light)) ? kExitOk : kExitRefused;
     }
     if (args.operands.size() != 1 || output || name)
-        return Usage(LightCommand().spec, "light needs one light file (or --new -o FILE.lgt)");
+        return Usage(LightCommand().table, "light needs one light file (or --new -o FILE.lgt)");
 
     const std::string& path = args.operands[0];
     auto result = LoadLightFile(path);
@@ -103,34 +103,34 @@ int Light(const Arguments& args) {
 }  // namespace
 
 const Subcommand& InfoCommand() {
-    static constexpr OptionSpec kOptions[] = {
+    static constexpr Option kOptions[] = {
         {"frame", 0, "K", "also print frame K's name and one line per vertex: x y z nx ny nz"},
     };
-    static constexpr CommandSpec kSpec{"info", "MODEL.md2", 1, 1,
+    static constexpr CommandTable kTable{"info", "MODEL.md2", 1, 1,
                                        "name, counts, skin names and animations of a model", kOptions};
-    static constexpr Subcommand kCommand{kSpec, Info};
+    static constexpr Subcommand kCommand{kTable, Info};
     return kCommand;
 }
 
 const Subcommand& DecodeCommand() {
-    static constexpr OptionSpec kOptions[] = {
+    static constexpr Option kOptions[] = {
         {"output", 'o', "OUT.ppm", "the binary PPM to write (\"-\" for standard output)"},
     };
-    static constexpr CommandSpec kSpec{"decode", "PICTURE", 1, 1, "decode a PCX or BMP skin into a binary PPM",
+    static constexpr CommandTable kTable{"decode", "PICTURE", 1, 1, "decode a PCX or BMP skin into a binary PPM",
                                        kOptions};
-    static constexpr Subcommand kCommand{kSpec, Decode};
+    static constexpr Subcommand kCommand{kTable, Decode};
     return kCommand;
 }
 
 const Subcommand& LightCommand() {
-    static constexpr OptionSpec kOptions[] = {
+    static constexpr Option kOptions[] = {
         {"new", 0, nullptr, "write a light with the \"New Light\" values instead of reading one"},
         {"name", 0, "TEXT", "the new light's name"},
         {"output", 'o', "FILE.lgt", "where --new writes (\"-\" for standard output)"},
     };
-    static constexpr CommandSpec kSpec{"light", "[FILE.lgt]", 0, 1, "print the fields of a light file, or write one",
+    static constexpr CommandTable kTable{"light", "[FILE.lgt]", 0, 1, "print the fields of a light file, or write one",
                                        kOptions};
-    static constexpr Subcommand kCommand{kSpec, Light};
+    static constexpr Subcommand kCommand{kTable, Light};
     return kCommand;
 }
 

@@ -21,7 +21,7 @@ const Subcommand* const* Commands() {
 void PrintUsage(std::FILE* to) {
     std::fputs("usage: meshara-cli <command> [arguments]\n\ncommands:\n", to);
     for (const Subcommand* const* c = Commands(); *c; ++c)
-        std::fprintf(to, "  %-10s %s\n", (*c)->spec.name, (*c)->spec.summary);
+        std::fprintf(to, "  %-10s %s\n", (*c)->table.name, (*c)->table.summary);
     std::fputs("\n'meshara-cli <command> --help' tells a command's arguments.\n", to);
 }
 
@@ -39,14 +39,14 @@ int main(int argc, char** argv) {
     }
     const std::vector<std::string_view> args(argv + 2, argv + argc);
     for (const Subcommand* const* c = Commands(); *c; ++c) {
-        if (name != (*c)->spec.name) continue;
+        if (name != (*c)->table.name) continue;
         if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-            std::fputs(CommandUsage((*c)->spec).c_str(), stdout);
+            std::fputs(CommandUsage((*c)->table).c_str(), stdout);
             return kExitOk;
         }
         Arguments parsed;
-        if (std::string problem = ParseArguments((*c)->spec, args, parsed); !problem.empty())
-            return Usage((*c)->spec, problem);
+        if (std::string problem = ParseArguments((*c)->table, args, parsed); !problem.empty())
+            return Usage((*c)->table, problem);
         return (*c)->run(parsed);
     }
     std::fprintf(stderr, "meshara-cli: unknown command: %s\n", std::string(name).c_str());

@@ -109,7 +109,7 @@ std::string Read(const Arguments& args, RenderOptions& o) {
 
 int Render(const Arguments& args) {
     RenderOptions o;
-    if (std::string problem = Read(args, o); !problem.empty()) return Usage(RenderCommand().spec, problem);
+    if (std::string problem = Read(args, o); !problem.empty()) return Usage(RenderCommand().table, problem);
 
     std::string why;
     auto context = OffscreenContext::Create(o.width, o.height, why);
@@ -129,7 +129,7 @@ int Render(const Arguments& args) {
     const Md2Model& model = *slot.model;
     if (model.FrameCount() == 0) return Unusable(o.model, "the model has no frames, so there is nothing to draw");
     if (o.frame >= model.FrameCount())
-        return Usage(RenderCommand().spec, "frame " + std::to_string(o.frame) + " is out of range: the model has " +
+        return Usage(RenderCommand().table, "frame " + std::to_string(o.frame) + " is out of range: the model has " +
                                                std::to_string(model.FrameCount()) + " frames");
 
     std::string& texture = o.maps[static_cast<size_t>(MapKind::Texture)];
@@ -180,7 +180,7 @@ int Render(const Arguments& args) {
 }  // namespace
 
 const Subcommand& RenderCommand() {
-    static constexpr OptionSpec kOptions[] = {
+    static constexpr Option kOptions[] = {
         {"output", 'o', "OUT.png", "the picture to write (\"-\" for standard output)"},
         {"size", 0, "WxH", "its size in pixels (512x384)"},
         {"frame", 0, "K", "the frame drawn (0)"},
@@ -199,8 +199,8 @@ const Subcommand& RenderCommand() {
         {"fit", 0, nullptr, "bring the model into view, as Fit Models does"},
         {"header-skin", 0, nullptr, "the skin the model names, found beside or above it, as the texture"},
     };
-    static constexpr CommandSpec kSpec{"render", "MODEL.md2", 1, 1, "draw the model offscreen into a PNG", kOptions};
-    static constexpr Subcommand kCommand{kSpec, Render};
+    static constexpr CommandTable kTable{"render", "MODEL.md2", 1, 1, "draw the model offscreen into a PNG", kOptions};
+    static constexpr Subcommand kCommand{kTable, Render};
     return kCommand;
 }
 

@@ -147,7 +147,7 @@ void FitTurnedCamera(Camera& camera, const ModelList& models, int size) {
 int Thumbnail(const Arguments& args) {
     long sizeValue = kDefaultSize;
     if (const std::string* v = args.Value("size"); v && !ParseInteger(*v, 1, kMaxSize, sizeValue))
-        return Usage(ThumbnailCommand().spec, "-s needs a size in pixels, 1 to " + std::to_string(kMaxSize));
+        return Usage(ThumbnailCommand().table, "-s needs a size in pixels, 1 to " + std::to_string(kMaxSize));
     const int size = static_cast<int>(sizeValue);
     const std::string& input = args.operands[0];
     const std::string& output = args.operands[1];
@@ -212,14 +212,14 @@ int Thumbnail(const Arguments& args) {
 }  // namespace
 
 const Subcommand& ThumbnailCommand() {
-    static constexpr OptionSpec kOptions[] = {
+    static constexpr Option kOptions[] = {
         {"size", 's', "SIZE", "the square's side in pixels (256)"},
     };
-    static constexpr CommandSpec kSpec{"thumbnail", "INPUT OUTPUT.png", 2, 2,
+    static constexpr CommandTable kTable{"thumbnail", "INPUT OUTPUT.png", 2, 2,
                                        "a square picture of a model, picture or light file on a transparent "
                                        "background, for file managers",
                                        kOptions};
-    static constexpr Subcommand kCommand{kSpec, Thumbnail};
+    static constexpr Subcommand kCommand{kTable, Thumbnail};
     return kCommand;
 }
 
