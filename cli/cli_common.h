@@ -3,12 +3,15 @@
 // usage errors are reported, writing outputs, reading numbers.
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
 #include "cli/args.h"
 #include "io/result.h"
+#include "session/document.h"
 #include "session/messages.h"
 
 namespace meshara::cli {
@@ -39,6 +42,23 @@ int Refused(FileKind kind, const Failure& failure, const std::string& path);
 
 // Prints "PATH: what" for a model the command cannot use; returns kExitRefused.
 int Unusable(const std::string& path, const std::string& what);
+
+// The number given with --skin (the game's skin number, from 0) into skin;
+// the problem, or empty when it is absent or good.
+std::string ReadSkinNumber(const Arguments& args, std::optional<int32_t>& skin);
+
+// The problem when the model has no skin of that number, else empty.
+std::string CheckSkinNumber(const Md2Model& model, std::optional<int32_t> skin);
+
+// The picture the slot's model names as its skin, found as the viewer finds
+// it (every name in turn, or only name skin). Prints a note for each file
+// that was there but could not be used and, when nothing was usable, one
+// that says so and what the command does instead ("drawn untextured").
+std::shared_ptr<const SkinImage> NamedSkinWithNotes(const ModelSlot& slot, std::optional<int32_t> skin,
+                                                    const char* instead);
+
+// Prints each of the model's quirk notes (session/messages.h).
+void PrintModelNotes(const std::string& path, const Md2Model& model);
 
 // Writes bytes to path, or to standard output when path is "-". Prints why
 // and returns false on failure.

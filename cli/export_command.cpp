@@ -20,6 +20,7 @@
 #include "export/export_mesh.h"
 #include "export/gltf_export.h"
 #include "export/obj_export.h"
+#include "formats/name_text.h"
 #include "formats/png_writer.h"
 #include "formats/skin_decoder.h"
 #include "session/scene_setup.h"
@@ -36,6 +37,7 @@ struct ExportOptions {
     Format format = Format::Glb;
     std::string texture;
     bool headerSkin = false;
+    std::optional<int32_t> skin;
     std::vector<std::string> animations;
     std::optional<double> fps;
     double scale = kDefaultExportScale;
@@ -57,7 +59,8 @@ std::string Read(const Arguments& args, ExportOptions& o) {
     if (!output) return "export needs -o OUT.glb, OUT.gltf or OUT.obj";
     o.output = *output;
     if (const std::string* v = args.Value("texture")) o.texture = *v;
-    o.headerSkin = args.Has("header-skin");
+    if (std::string problem = ReadSkinNumber(args, o.skin); !problem.empty()) return problem;
+    o.headerSkin = args.Has("header-skin") || o.skin;
     o.animations = args.Values("animation");
     if (const std::string* v = args.Value("fps")) {
         double fps;
@@ -91,10 +94,10 @@ std::string SelectAnimations(const Md2Model& model, const std::vector<std::strin
     for (const std::string& name : names) {
         const size_t before = out.size();
         for (const Md2Animation& a : all)
-            if (a.name == name) out.push_back(a);
+            if (NameToUtf8(a.name) == name) out.push_back(a);
         if (out.size() == before) {
             std::string known;
-            for (const Md2Animation& a : all) known += (known.empty() ? "" : ", ") + a.name;
+            for (const Md2Animation& a : all) known += (known.empty() ? "" : ", ") + NameToUtf8(a.name);
             return "the model has no animation named \"" + name + "\"; it has: " + known;
         }
     }
@@ -138,15 +141,13 @@ int Export(const Arguments& args) {
     if (std::string problem = SelectAnimations(model, o.animations, animations); !problem.empty())
         return Usage(ExportCommand().table, problem);
 
-    if (o.headerSkin && o.texture.empty()) {
-        o.texture = NamedSkinFile(slot);
-        if (o.texture.empty())
-            std::fprintf(stderr, "note: %s: %s; it is exported without a texture\n", o.model.c_str(),
-                         model.skinNames.empty() ? "the model names no skin"
-                                                 : ("its skin " + model.skinNames.front() + " was not found").c_str());
-    }
+    if (std::string problem = CheckSkinNumber(model, o.skin); !problem.empty())
+        return Usage(ExportCommand().table, problem);
+    PrintModelNotes(o.model, model);
     std::shared_ptr<const SkinImage> texture;
-    if (!o.texture.empty()) {
+    if (o.headerSkin && o.texture.empty()) {
+        texture = NamedSkinWithNotes(slot, o.skin, "it is exported without a texture");
+    } else if (!o.texture.empty()) {
         auto skin = ReadSkinImage(o.texture);
         if (!skin) return Refused(FileKind::Skin, skin.Why(), o.texture);
         texture = skin.Take();
@@ -189,6 +190,7 @@ const Subcommand& ExportCommand() {
                                 "as OBJ, with OUT.mtl and OUT.png"},
         {"texture", 0, "F", "the picture the model is dressed in"},
         {"header-skin", 0, nullptr, "the skin the model names, found beside or above it, as the texture"},
+        {"skin", 0, "N", "the model's skin N (from 0), found as --header-skin finds it, as the texture"},
         {"animation", 0, "NAME", "only this animation, in this order (glTF)", true},
         {"fps", 0, "N", "frames a second the animations play at (10; glTF)"},
         {"scale", 0, "S", "metres per Quake unit (1/32)"},

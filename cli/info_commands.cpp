@@ -29,15 +29,17 @@ int Info(const Arguments& args) {
         return Usage(InfoCommand().table, "frame " + std::to_string(frame) + " is out of range: the model has " +
                                              std::to_string(model.FrameCount()) + " frames");
 
+    PrintModelNotes(path, model);
     std::printf("name: %s\nframes: %d\nvertices: %d\ntriangles: %d\n", model.name.c_str(), model.FrameCount(),
                 model.vertexCount, model.TriangleCount());
     std::printf("skins: %zu\n", model.skinNames.size());
-    for (const std::string& skin : model.skinNames) std::printf("skin: %s\n", skin.c_str());
+    for (const std::string& skin : model.skinNames) std::printf("skin: %s\n", NameToUtf8(skin).c_str());
     std::printf("animations: %zu\n", model.animations.size());
-    for (const Md2Animation& a : model.animations) std::printf("%s %d-%d\n", a.name.c_str(), a.first, a.last);
+    for (const Md2Animation& a : model.animations)
+        std::printf("%s %d-%d\n", NameToUtf8(a.name).c_str(), a.first, a.last);
     if (frame >= 0) {
         const auto k = static_cast<int32_t>(frame);
-        std::printf("frame %ld: %s\n", frame, model.frames[static_cast<size_t>(k)].name.c_str());
+        std::printf("frame %ld: %s\n", frame, NameToUtf8(model.frames[static_cast<size_t>(k)].name).c_str());
         const std::vector<Vec3d> positions = FramePositions(model, k);
         const std::vector<Vec3d> normals = VertexNormals(model, positions);
         for (size_t v = 0; v < positions.size(); ++v) {

@@ -63,6 +63,7 @@ struct RenderOptions {
     std::optional<Point> drag;
     bool fit = false;
     bool headerSkin = false;
+    std::optional<int32_t> skin;
 };
 
 // Returns an empty string when the arguments are good, else the problem.
@@ -97,7 +98,8 @@ std::string Read(const Arguments& args, RenderOptions& o) {
     o.wireframe = args.Has("wireframe");
     o.environment = args.Has("env");
     o.fit = args.Has("fit");
-    o.headerSkin = args.Has("header-skin");
+    if (std::string problem = ReadSkinNumber(args, o.skin); !problem.empty()) return problem;
+    o.headerSkin = args.Has("header-skin") || o.skin;
     if (const std::string* v = args.Value("drag")) {
         long dx, dy;
         if (!ParsePair(*v, ',', -kMaxSide, kMaxSide, dx, dy))
@@ -132,15 +134,11 @@ int Render(const Arguments& args) {
         return Usage(RenderCommand().table, "frame " + std::to_string(o.frame) + " is out of range: the model has " +
                                                std::to_string(model.FrameCount()) + " frames");
 
-    std::string& texture = o.maps[static_cast<size_t>(MapKind::Texture)];
-    if (o.headerSkin && texture.empty()) {
-        texture = NamedSkinFile(slot);
-        if (texture.empty() && model.skinNames.empty())
-            std::fprintf(stderr, "note: %s names no skin; it is drawn untextured\n", o.model.c_str());
-        else if (texture.empty())
-            std::fprintf(stderr, "note: the skin %s names (%s) was not found; it is drawn untextured\n",
-                         o.model.c_str(), model.skinNames.front().c_str());
-    }
+    if (std::string problem = CheckSkinNumber(model, o.skin); !problem.empty())
+        return Usage(RenderCommand().table, problem);
+    PrintModelNotes(o.model, model);
+    if (o.headerSkin && o.maps[static_cast<size_t>(MapKind::Texture)].empty())
+        slot.Map(MapKind::Texture) = NamedSkinWithNotes(slot, o.skin, "it is drawn untextured");
     if (o.lights.empty())
         std::fprintf(stderr, "note: no light reaches %s, so it is drawn black; add one with --new-light\n",
                      o.model.c_str());
@@ -198,6 +196,7 @@ const Subcommand& RenderCommand() {
         {"drag", 0, "DX,DY", "turn the model as a left drag of that many pixels from the middle would"},
         {"fit", 0, nullptr, "bring the model into view, as Fit Models does"},
         {"header-skin", 0, nullptr, "the skin the model names, found beside or above it, as the texture"},
+        {"skin", 0, "N", "the model's skin N (from 0), found as --header-skin finds it, as the texture"},
     };
     static constexpr CommandTable kTable{"render", "MODEL.md2", 1, 1, "draw the model offscreen into a PNG", kOptions};
     static constexpr Subcommand kCommand{kTable, Render};

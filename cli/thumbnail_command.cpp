@@ -149,6 +149,9 @@ int Thumbnail(const Arguments& args) {
     if (const std::string* v = args.Value("size"); v && !ParseInteger(*v, 1, kMaxSize, sizeValue))
         return Usage(ThumbnailCommand().table, "-s needs a size in pixels, 1 to " + std::to_string(kMaxSize));
     const int size = static_cast<int>(sizeValue);
+    std::optional<int32_t> skinNumber;
+    if (std::string problem = ReadSkinNumber(args, skinNumber); !problem.empty())
+        return Usage(ThumbnailCommand().table, problem);
     const std::string& input = args.operands[0];
     const std::string& output = args.operands[1];
 
@@ -165,13 +168,18 @@ int Thumbnail(const Arguments& args) {
     // refused file costs no GL start-up.
     Document doc;
     std::unique_ptr<LightRecord> light;
-    std::string skinPath;
+    std::shared_ptr<const SkinImage> skin;
     if (type.Value() == FileType::Md2) {
         auto opened = OpenModelFile(doc.models, input);
         if (!opened) return Refused(FileKind::Model, opened.Why(), input);
         if (opened.Value()->model->FrameCount() == 0)
             return Unusable(input, "the model has no frames, so there is nothing to draw");
-        skinPath = NamedSkinFile(*opened.Value());
+        const Md2Model& model = *opened.Value()->model;
+        if (std::string problem = CheckSkinNumber(model, skinNumber); !problem.empty())
+            return Usage(ThumbnailCommand().table, problem);
+        PrintModelNotes(input, model);
+        // The skin only dresses the picture: without one the model is drawn plain.
+        skin = NamedSkinWithNotes(*opened.Value(), skinNumber, "it is drawn untextured");
         light = ThumbnailLight();
     } else {
         auto read = LoadLightFile(input);
@@ -192,11 +200,7 @@ int Thumbnail(const Arguments& args) {
     ApplyViewportAndProjection(size, size);
     Renderer renderer;
 
-    // The skin only dresses the picture: one that cannot be read leaves the model plain.
-    if (!skinPath.empty())
-        if (Status loaded = LoadMapFile(slot, MapKind::Texture, skinPath); !loaded)
-            std::fprintf(stderr, "note: %s: the skin %s cannot be read (%s); drawn untextured\n", input.c_str(),
-                         skinPath.c_str(), loaded.Detail().c_str());
+    slot.Map(MapKind::Texture) = std::move(skin);
     AddLightTo(doc, slot, std::move(light));
     doc.settings.backgroundAlpha = 0;
 
@@ -214,6 +218,7 @@ int Thumbnail(const Arguments& args) {
 const Subcommand& ThumbnailCommand() {
     static constexpr Option kOptions[] = {
         {"size", 's', "SIZE", "the square's side in pixels (256)"},
+        {"skin", 0, "N", "a model's skin N (from 0) instead of the first one found"},
     };
     static constexpr CommandTable kTable{"thumbnail", "INPUT OUTPUT.png", 2, 2,
                                        "a square picture of a model, picture or light file on a transparent "

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "formats/name_text.h"
 #include "io/file_name.h"
 
 namespace meshara {
@@ -22,7 +23,7 @@ Status CheckExportablePositions(const Md2Model& model, int32_t first, int32_t la
             for (float c : ExportPosition(VertexPosition(frame, v), scale))
                 if (!std::isfinite(c))
                     return Failure{ErrorKind::CannotExport,
-                                   "frame " + std::to_string(f) + " (" + frame.name +
+                                   "frame " + std::to_string(f) + " (" + NameToUtf8(frame.name) +
                                        ") has a position that is not a finite number at this scale"};
     }
     return {};

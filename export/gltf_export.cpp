@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "export/export_mesh.h"
+#include "formats/name_text.h"
 #include "formats/png_writer.h"
 #include "model/corner_weld.h"
 #include "model/normals.h"
@@ -178,7 +179,7 @@ void AddAnimation(tg::Model& gltf, BufferBuilder& buffer, const Md2Animation& a,
     channel.target_node = 0;
     channel.target_path = "weights";
     tg::Animation animation;
-    animation.name = a.name;
+    animation.name = NameToUtf8(a.name);
     animation.samplers.push_back(std::move(sampler));
     animation.channels.push_back(std::move(channel));
     gltf.animations.push_back(std::move(animation));
@@ -194,7 +195,7 @@ Result<std::vector<uint8_t>> ExportGltf(const Md2Model& model, const GltfExportO
         return finite.Why();
     for (const Md2Animation& a : options.animations)
         if (a.first < 0 || a.last < a.first || a.last >= model.FrameCount())
-            return refuse("the animation " + a.name + " names frames the model does not have");
+            return refuse("the animation " + NameToUtf8(a.name) + " names frames the model does not have");
     const CornerWeld mesh = WeldCorners(model);
     const size_t frames = model.frames.size(), targets = frames - 1;
     if (const uint64_t bytes = BufferBytes(model, mesh, options); bytes > kMaxGltfBuffer) {
@@ -240,7 +241,7 @@ Result<std::vector<uint8_t>> ExportGltf(const Md2Model& model, const GltfExportO
         primitive.targets.push_back(
             {{"POSITION", buffer.Vec3(Difference(WeldedPositions(model, mesh, f, options.scale), basePositions), true)},
              {"NORMAL", buffer.Vec3(Difference(WeldedNormals(model, mesh, f), baseNormals), false)}});
-        targetNames.emplace_back(model.frames[f].name);
+        targetNames.emplace_back(NameToUtf8(model.frames[f].name));
     }
     gltfMesh.primitives.push_back(std::move(primitive));
     if (targets > 0) {

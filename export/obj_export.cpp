@@ -5,6 +5,7 @@
 #include <map>
 
 #include "export/export_mesh.h"
+#include "formats/name_text.h"
 #include "model/normals.h"
 
 namespace meshara {
@@ -42,7 +43,7 @@ Result<ObjFiles> ExportObj(const Md2Model& model, const ObjExportOptions& option
     const std::string material = FileStem(model.name);
     ObjFiles files;
     std::string& obj = files.obj;
-    obj = "# " + model.name + ", frame " + std::to_string(options.frame) + " (" + frame.name +
+    obj = "# " + model.name + ", frame " + std::to_string(options.frame) + " (" + NameToUtf8(frame.name) +
           "), written by Meshara: Y up, front facing +Z, metres (scale " + Number(static_cast<float>(options.scale)) +
           ")\n";
     obj += "mtllib " + options.materialFile + "\no " + material + "\n";

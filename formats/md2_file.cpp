@@ -104,14 +104,17 @@ Result<Md2File> ParseMd2(std::span<const uint8_t> bytes) {
             if (vertex[c] >= h.vertexCount)
                 return Damaged("triangle " + std::to_string(i) + " uses vertex " + std::to_string(vertex[c]) +
                                ", the model has " + std::to_string(h.vertexCount));
-            if (texCoord[c] >= h.texCoordCount)
-                return Damaged("triangle " + std::to_string(i) + " uses texture coordinate " +
-                               std::to_string(texCoord[c]) + ", the model has " + std::to_string(h.texCoordCount));
         }
         Md2Triangle& tri = model.triangles[static_cast<size_t>(i)];
         for (int c = 0; c < 3; ++c) {
             int from = kFileCorner[c];
             tri.vertex[c] = vertex[from];
+            // Models games shipped name coordinates past the table (65535 for
+            // "none"): such a corner takes the picture's corner and is counted.
+            if (texCoord[from] >= h.texCoordCount) {
+                ++model.cornersWithoutTexCoord;
+                continue;
+            }
             tri.texCoord[c][0] = st[2 * size_t{texCoord[from]}];
             tri.texCoord[c][1] = st[2 * size_t{texCoord[from]} + 1];
         }

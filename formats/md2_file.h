@@ -45,11 +45,14 @@ struct Md2File {
     std::vector<std::string> skinNames;
     std::vector<Md2Triangle> triangles;
     std::vector<Md2Frame> frames;
+    // Triangle corners that name a texture coordinate the table does not
+    // have; they use (0, 0), and the model is told to the user as it opens.
+    int32_t cornersWithoutTexCoord = 0;
 };
 
 // Parses a whole file held in memory. Refuses with NotMd2 when the magic is
 // missing and with DamagedMd2 when any table the model needs does not lie
-// inside the bytes or indexes outside its range.
+// inside the bytes or a triangle names a vertex outside its range.
 Result<Md2File> ParseMd2(std::span<const uint8_t> bytes);
 
 // How many bytes from the start of a file of fileSize bytes the parser

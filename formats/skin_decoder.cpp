@@ -311,6 +311,7 @@ Result<std::shared_ptr<const SkinImage>> ReadSkinImage(const std::string& path) 
         if (!decoded) return decoded.Why();
         auto image = std::make_shared<SkinImage>(decoded.Take());
         image->fileName = FileNameOfPath(path);
+        image->path = path;
         return std::shared_ptr<const SkinImage>(std::move(image));
     } catch (const std::bad_alloc&) {
         return Failure{ErrorKind::CannotOpen, "not enough memory to hold the picture"};

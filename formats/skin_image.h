@@ -14,6 +14,7 @@ struct SkinImage {
     int32_t width = 0;
     int32_t height = 0;
     std::string fileName;  // last component of the path it was read from
+    std::string path;      // the path it was read from; empty when made in memory
 };
 
 }  // namespace meshara

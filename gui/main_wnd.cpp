@@ -11,6 +11,7 @@
 #include "gui/viewer_app.h"
 #include "session/command_ids.h"
 #include "session/messages.h"
+#include "session/status_line.h"
 
 namespace meshara {
 
@@ -19,6 +20,8 @@ wxBEGIN_EVENT_TABLE(MainWnd, wxFrame)
     EVT_UPDATE_UI_RANGE(ToolkitId(ids::kTextureNearest), ToolkitId(ids::kBackgroundColor), MainWnd::OnUpdateUI)
     EVT_MENU_RANGE(ToolkitId(ids::kFirstExtra), ToolkitId(ids::kLastExtra), MainWnd::OnCommand)
     EVT_UPDATE_UI(ToolkitId(ids::kPlayAnimation), MainWnd::OnUpdateUI)
+    EVT_MENU_RANGE(ToolkitId(ids::kSkinNone), ToolkitId(ids::kSkinElsewhere), MainWnd::OnSkinChosen)
+    EVT_MENU_OPEN(MainWnd::OnMenuOpen)
     EVT_TIMER(wxID_ANY, MainWnd::OnPlaybackTick)
     EVT_MENU(ToolkitId(ids::kExit), MainWnd::OnExit)
     EVT_SIZE(MainWnd::OnSize)
@@ -82,6 +85,7 @@ MainWnd::MainWnd(ViewerApp& app)
                                        [this](int i) { OnGlobalLightSelected(i); }});
     commands_ = std::make_unique<Commands>(app_.Doc(), view ? view->State() : fallbackView_, *this);
     AcceptDrops();
+    CreateStatusBar(1);
     LayoutChildren();
     SpinStep();  // the first picture
 }
@@ -111,6 +115,9 @@ void MainWnd::BuildMenus() {
     file->AppendSeparator();
     file->Append(ToolkitId(ids::kSaveView), "Save View as PNG...");
     file->Append(ToolkitId(ids::kLoadSkinFromModel), "Load Skin from Model");
+    fileMenu_ = file;
+    skinMenu_ = new wxMenu;
+    skinItem_ = file->AppendSubMenu(skinMenu_, "Skin");
 
     auto* texture = new wxMenu;
     texture->AppendCheckItem(ToolkitId(ids::kTextureNearest), "&Nearest");
@@ -170,6 +177,63 @@ void MainWnd::OnSize(wxSizeEvent&) { LayoutChildren(); }
 
 void MainWnd::OnEraseBackground(wxEraseEvent&) {}
 
+namespace {
+
+static_assert(ids::kFirstSkinChoice + kMaxSkinChoices - 1 <= ids::kLastSkinChoice);
+
+// Names are the model's own text: an & would underline, a tab start an accelerator.
+wxString MenuLabel(const std::string& text) {
+    wxString label = wxString::FromUTF8(text);
+    label.Replace("&", "&&");
+    for (wxString::iterator c = label.begin(); c != label.end(); ++c)
+        if (*c < 0x20 || *c == 0x7f) *c = '?';
+    return label;
+}
+
+}  // namespace
+
+void MainWnd::OnMenuOpen(wxMenuEvent& event) {
+    if (event.GetMenu() == fileMenu_ || event.GetMenu() == skinMenu_) RebuildSkinMenu();
+    event.Skip();
+}
+
+void MainWnd::RebuildSkinMenu() {
+    if (!skinMenu_) return;
+    while (skinMenu_->GetMenuItemCount() > 0) skinMenu_->Destroy(skinMenu_->FindItemByPosition(0));
+    skinChoices_.clear();
+    const ModelSlot* slot = app_.Doc().models.CurrentModel();
+    skinItem_->Enable(slot != nullptr);
+    if (!slot) return;
+    skinChoices_ = SkinChoices(*slot);
+    const auto& texture = slot->Map(MapKind::Texture);
+    bool shown = !texture;
+    skinMenu_->AppendRadioItem(ToolkitId(ids::kSkinNone), "No Skin")->Check(!texture);
+    for (size_t i = 0; i < skinChoices_.size(); ++i) {
+        const SkinChoice& choice = skinChoices_[i];
+        wxString label = MenuLabel(choice.label);
+        if (choice.skinIndex) label += choice.path.empty() ? wxString(" (not found)") : " (" + MenuLabel(choice.path) + ")";
+        wxMenuItem* item = skinMenu_->AppendRadioItem(ToolkitId(ids::kFirstSkinChoice + static_cast<int>(i)), label);
+        item->Enable(!choice.path.empty());
+        if (texture && !shown && IsCurrentSkin(*slot, choice)) {
+            item->Check(true);
+            shown = true;
+        }
+    }
+    // A radio group always shows one entry: the picture loaded from elsewhere is that one.
+    if (!shown)
+        skinMenu_->AppendRadioItem(ToolkitId(ids::kSkinElsewhere), MenuLabel(texture->fileName))->Check(true);
+}
+
+void MainWnd::OnSkinChosen(wxCommandEvent& event) {
+    if (!commands_) return;
+    const int id = ProgramId(event.GetId());
+    if (id == ids::kSkinNone) {
+        commands_->ClearMap(MapKind::Texture);
+    } else if (id >= ids::kFirstSkinChoice && id - ids::kFirstSkinChoice < static_cast<int>(skinChoices_.size())) {
+        commands_->ChooseSkin(skinChoices_[static_cast<size_t>(id - ids::kFirstSkinChoice)]);
+    }
+}
+
 void MainWnd::OnCommand(wxCommandEvent& event) {
     if (!commands_ || !commands_->Run(ProgramId(event.GetId()))) event.Skip();
 }
@@ -216,6 +280,10 @@ void MainWnd::RequestRedraw() { app_.RequestRedraw(); }
 
 void MainWnd::RefreshOptionsBar() {
     if (optionsBar) optionsBar->Refresh(app_.Doc());
+    if (wxStatusBar* status = GetStatusBar()) {
+        const wxString line = wxString::FromUTF8(StatusLine(app_.Doc()));
+        if (status->GetStatusText() != line) SetStatusText(line);
+    }
 }
 
 void MainWnd::SpinStep() {

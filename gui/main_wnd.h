@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "session/commands.h"
+#include "session/scene_setup.h"
 #include "session/ui_port.h"
 
 namespace meshara {
@@ -49,6 +50,10 @@ public:
     // Lays out the two children for the current client size.
     void LayoutChildren();
 
+    // Fills File > Skin for the current model, as when the File menu opens.
+    void RebuildSkinMenu();
+    wxMenu* SkinMenu() const { return skinMenu_; }
+
     // When set, file choices are answered by this instead of a dialog
     // (scripted runs and tests).
     std::function<bool(const FileDialogRequest&, std::string&, int&)> fileChooser;
@@ -69,6 +74,8 @@ private:
     void OnClose(wxCloseEvent& event);
     void OnEraseBackground(wxEraseEvent& event);
     void OnPlaybackTick(wxTimerEvent& event);
+    void OnMenuOpen(wxMenuEvent& event);
+    void OnSkinChosen(wxCommandEvent& event);
     void AcceptDrops();
 
     ViewerApp& app_;
@@ -81,6 +88,10 @@ private:
     wxTimer playbackTimer_;
     wxLongLong lastTick_ = 0;
     bool playbackByHand_ = false;
+    wxMenu* fileMenu_ = nullptr;
+    wxMenu* skinMenu_ = nullptr;
+    wxMenuItem* skinItem_ = nullptr;
+    std::vector<SkinChoice> skinChoices_;  // as File > Skin shows them
     wxDECLARE_EVENT_TABLE();
 };
 

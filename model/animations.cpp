@@ -1,11 +1,24 @@
 #include "model/animations.h"
 
+#include <string_view>
+
 namespace meshara {
 
+namespace {
+bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool IsDigitOrSeparator(char c) { return (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '.'; }
+}  // namespace
+
 std::string FrameStem(const std::string& frameName) {
-    size_t end = frameName.size();
-    while (end > 0 && frameName[end - 1] >= '0' && frameName[end - 1] <= '9') --end;
-    return frameName.substr(0, end);
+    std::string_view name = frameName;
+    while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
+    while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+    size_t letters = 0;
+    while (letters < name.size() && letters < 5 && IsLetter(name[name.size() - 1 - letters])) ++letters;
+    if (letters >= 1 && letters <= 4 && letters < name.size() && name[name.size() - 1 - letters] == '.')
+        name.remove_suffix(letters + 1);
+    while (!name.empty() && IsDigitOrSeparator(name.back())) name.remove_suffix(1);
+    return std::string(name);
 }
 
 std::vector<Md2Animation> FindAnimations(std::span<const std::string> frameNames) {

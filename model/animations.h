@@ -1,7 +1,8 @@
 #pragma once
 // Animations are not stored in MD2 files: exporters name frames "stand01",
 // "stand02", ..., "run1", ... and a run of consecutive frames whose names
-// share a stem (the name without its trailing digits) is one animation.
+// share a stem is one animation. Real files dress the names up: "stand01 "
+// with a trailing space, "run1.lwo" after the modeller's file, "pain_03".
 
 #include <cstdint>
 #include <span>
@@ -20,7 +21,11 @@ struct Md2Animation {
     int32_t FrameCount() const { return last - first + 1; }
 };
 
-// The name without its trailing digits: "pain301" -> "pain".
+// The animation a frame's name belongs to: the name without surrounding
+// spaces, then without a trailing file extension (a dot and 1 to 4
+// letters), then without trailing digits and separators (_ - .):
+// "pain301" -> "pain", " stand01 " -> "stand", "run1.lwo" -> "run",
+// "crattak_03" -> "crattak".
 std::string FrameStem(const std::string& frameName);
 
 // Every frame in exactly one animation, in frame order.

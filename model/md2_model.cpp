@@ -14,6 +14,7 @@ Md2Model MakeMd2Model(Md2File file, std::string name) {
     model.skinNames = std::move(file.skinNames);
     model.triangles = std::move(file.triangles);
     model.frames = std::move(file.frames);
+    model.cornersWithoutTexCoord = file.cornersWithoutTexCoord;
     std::vector<std::string> names;
     names.reserve(model.frames.size());
     for (const Md2Frame& f : model.frames) names.push_back(f.name);

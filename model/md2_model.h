@@ -24,6 +24,7 @@ struct Md2Model {
     std::vector<Md2Triangle> triangles;
     std::vector<Md2Frame> frames;
     std::vector<Md2Animation> animations;  // every frame in one, found when the model is made
+    int32_t cornersWithoutTexCoord = 0;     // corners naming a texture coordinate past the table; they use (0, 0)
 
     int32_t FrameCount() const { return static_cast<int32_t>(frames.size()); }
     int32_t TriangleCount() const { return static_cast<int32_t>(triangles.size()); }

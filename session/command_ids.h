@@ -58,6 +58,12 @@ constexpr int kNextAnimation = 33006;
 constexpr int kPreviousAnimation = 33007;
 constexpr int kFirstExtra = kPlayAnimation;
 constexpr int kLastExtra = kPreviousAnimation;
+// File > Skin: no skin, then one entry per skin choice, then the picture
+// the texture map holds when it is none of those.
+constexpr int kSkinNone = 33100;
+constexpr int kFirstSkinChoice = 33101;
+constexpr int kLastSkinChoice = 33198;
+constexpr int kSkinElsewhere = 33199;
 
 // Accelerators kept for their keys only; nothing handles them.
 constexpr int kNew = 57600;

@@ -14,6 +14,7 @@
 
 #include "render/scene.h"
 #include "session/document.h"
+#include "session/scene_setup.h"
 #include "session/ui_port.h"
 
 namespace meshara {
@@ -81,6 +82,8 @@ public:
     void ResetView();   // the start camera exactly
     void SaveView();    // the view's pixels as a PNG file
     void LoadSkinFromModel();  // the first skin the current model names that can be found, as its texture map
+    // One of SkinChoices(current model) as its texture map (File > Skin).
+    void ChooseSkin(const SkinChoice& choice);
     // Files from a drop or the command line, told apart by their content:
     // models open, light files are imported, pictures load into row (the
     // texture map when none is given) of the current model. Anything else

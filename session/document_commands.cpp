@@ -302,17 +302,31 @@ void Commands::OpenFiles(const std::vector<std::string>& paths, std::optional<Ma
 }
 
 void Commands::LoadSkinFromModel() {
-    const ModelSlot* model = doc_.models.CurrentModel();
+    ModelSlot* model = doc_.models.CurrentModel();
     if (!model) return;
-    const std::string found = NamedSkinFile(*model);
-    if (found.empty()) {
-        std::string names;
-        for (const std::string& n : model->model->skinNames) names += (names.empty() ? "" : ", ") + n;
-        ui_.ShowMessage(msg::kNoNamedSkin,
-                        model->Name() + (names.empty() ? ": the model names no skin" : ": names " + names));
+    FoundSkin found = FindNamedSkin(*model);
+    if (!found.picture) {
+        std::string detail = model->Name() + ": " + MissingSkinText(*model->model, std::nullopt);
+        for (const std::string& note : found.notes) detail += "\n" + note;
+        ui_.ShowMessage(msg::kNoNamedSkin, detail);
         return;
     }
-    LoadMapPath(MapKind::Texture, found);
+    model->Map(MapKind::Texture) = std::move(found.picture);
+    Changed();
+}
+
+void Commands::ChooseSkin(const SkinChoice& choice) {
+    ModelSlot* model = doc_.models.CurrentModel();
+    if (!model) return;
+    if (Status loaded = LoadSkinChoice(*model, choice); !loaded) {
+        // A named skin not there at all, or there in no form the program reads.
+        if (choice.skinIndex)
+            ui_.ShowMessage(choice.path.empty() ? msg::kNoNamedSkin : msg::kNotSkin, model->Name() + ": " + loaded.Detail());
+        else
+            ShowRefusal(ui_, FileKind::Skin, loaded.Why(), choice.path);
+        return;
+    }
+    Changed();
 }
 
 }  // namespace meshara

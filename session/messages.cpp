@@ -1,5 +1,7 @@
 #include "session/messages.h"
 
+#include "formats/name_text.h"
+
 namespace meshara {
 
 const char* UserMessage(FileKind kind, ErrorKind error) {
@@ -40,6 +42,30 @@ const char* ReasonText(ErrorKind error) {
         case ErrorKind::CannotExport: return "the model cannot be exported";
     }
     return "unknown error";
+}
+
+std::string FailureText(const Failure& failure) {
+    std::string text = ReasonText(failure.kind);
+    if (!failure.detail.empty()) text += " (" + failure.detail + ")";
+    return text;
+}
+
+std::vector<std::string> ModelNotes(const Md2Model& model) {
+    std::vector<std::string> notes;
+    if (const int32_t n = model.cornersWithoutTexCoord; n > 0)
+        notes.push_back(std::to_string(n) + (n == 1 ? " triangle corner names" : " triangle corners name") +
+                        " a texture coordinate the model does not have; " + (n == 1 ? "it uses" : "they use") +
+                        " the picture's corner (0, 0)");
+    return notes;
+}
+
+std::string MissingSkinText(const Md2Model& model, std::optional<int32_t> skinIndex) {
+    if (model.skinNames.empty()) return "the model names no skin";
+    if (skinIndex) return "its skin " + NameToUtf8(model.skinNames[static_cast<size_t>(*skinIndex)]) + " was not found";
+    if (model.skinNames.size() == 1) return "its skin " + NameToUtf8(model.skinNames.front()) + " was not found";
+    std::string names;
+    for (const std::string& n : model.skinNames) names += (names.empty() ? "" : ", ") + NameToUtf8(n);
+    return "none of its skins was found (" + names + ")";
 }
 
 }  // namespace meshara

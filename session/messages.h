@@ -1,7 +1,12 @@
 #pragma once
 // Every text the program shows the user about a refused file, in one place.
 
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "io/result.h"
+#include "model/md2_model.h"
 
 namespace meshara {
 
@@ -32,5 +37,17 @@ const char* UserMessage(FileKind kind, ErrorKind error);
 
 // A plain account of the refusal for the command line, never empty.
 const char* ReasonText(ErrorKind error);
+
+// The reason and, when there is one, the detail: "not a valid skin picture (...)".
+std::string FailureText(const Failure& failure);
+
+// What the user should know about a model that opened despite a quirk of
+// its file, one sentence each; empty for a clean file.
+std::vector<std::string> ModelNotes(const Md2Model& model);
+
+// Why no named skin was drawn, for a model at whose names (all of them, or
+// only name skinIndex) nothing usable was found: "the model names no skin",
+// "its skin models/x/skin.pcx was not found", ... Names are shown as text.
+std::string MissingSkinText(const Md2Model& model, std::optional<int32_t> skinIndex);
 
 }  // namespace meshara

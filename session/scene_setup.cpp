@@ -1,10 +1,23 @@
 #include "session/scene_setup.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <system_error>
+
+#include "formats/name_text.h"
 #include "formats/skin_decoder.h"
-#include "session/skin_search.h"
+#include "formats/sniff.h"
+#include "session/messages.h"
 #include "view/framing.h"
 
 namespace meshara {
+
+namespace fs = std::filesystem;
+
+namespace {
+constexpr size_t kMaxFolderEntries = 4096;
+}  // namespace
 
 Result<ModelSlot*> OpenModelFile(ModelList& list, const std::string& path) {
     auto loaded = LoadMd2Model(path);
@@ -36,7 +49,57 @@ LightRecord& AddLightTo(Document& doc, ModelSlot& slot, std::unique_ptr<LightRec
     return added;
 }
 
-std::string NamedSkinFile(const ModelSlot& slot) { return FindSkinFile(slot.path, slot.model->skinNames); }
+FoundSkin FindNamedSkin(const ModelSlot& slot, std::optional<int32_t> skinIndex) {
+    const std::vector<std::string>& names = slot.model->skinNames;
+    if (!skinIndex) return FindSkin(slot.path, names);
+    return FindSkin(slot.path, names.at(static_cast<size_t>(*skinIndex)));
+}
+
+std::vector<SkinChoice> SkinChoices(const ModelSlot& slot) {
+    std::vector<SkinChoice> choices;
+    std::set<std::string> named;
+    const std::vector<std::string>& names = slot.model->skinNames;
+    for (size_t i = 0; i < names.size() && choices.size() < kMaxSkinChoices; ++i) {
+        const std::vector<std::string> candidates = SkinCandidates(slot.path, names[i]);
+        choices.push_back({NameToUtf8(names[i]), candidates.empty() ? std::string() : candidates.front(),
+                           static_cast<int32_t>(i)});
+        named.insert(candidates.begin(), candidates.end());
+    }
+    if (slot.path.empty()) return choices;
+    // Other pictures beside the model, told by their content as a drop tells them.
+    std::error_code ec;
+    const fs::path folder = fs::absolute(fs::path(slot.path), ec).lexically_normal().parent_path();
+    std::vector<fs::path> files;
+    for (fs::directory_iterator d(folder, ec), end; !ec && d != end && files.size() < kMaxFolderEntries; d.increment(ec))
+        if (d->is_regular_file(ec)) files.push_back(d->path());
+    std::sort(files.begin(), files.end());
+    for (const fs::path& file : files) {
+        if (choices.size() >= kMaxSkinChoices) break;
+        if (named.count(file.string())) continue;
+        auto type = SniffFile(file.string());
+        if (type && IsPicture(type.Value())) choices.push_back({file.filename().string(), file.string(), std::nullopt});
+    }
+    return choices;
+}
+
+bool IsCurrentSkin(const ModelSlot& slot, const SkinChoice& choice) {
+    const auto& texture = slot.Map(MapKind::Texture);
+    if (!texture || texture->path.empty() || choice.path.empty()) return false;
+    std::error_code ec;
+    return fs::equivalent(texture->path, choice.path, ec);
+}
+
+Status LoadSkinChoice(ModelSlot& slot, const SkinChoice& choice) {
+    if (!choice.skinIndex) return LoadMapFile(slot, MapKind::Texture, choice.path);
+    FoundSkin found = FindNamedSkin(slot, choice.skinIndex);
+    if (!found.picture) {
+        std::string detail;
+        for (const std::string& note : found.notes) detail += (detail.empty() ? "" : "; ") + note;
+        return Failure{ErrorKind::CannotOpen, detail.empty() ? MissingSkinText(*slot.model, choice.skinIndex) : detail};
+    }
+    slot.Map(MapKind::Texture) = std::move(found.picture);
+    return {};
+}
 
 Scene SceneOf(const Document& doc, const ViewState& view) {
     Scene scene;

@@ -5,11 +5,14 @@
 // through these, so a model looks the same wherever it is drawn.
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "io/result.h"
 #include "render/scene.h"
 #include "session/document.h"
+#include "session/skin_search.h"
 
 namespace meshara {
 
@@ -28,9 +31,29 @@ Status LoadMapFile(ModelSlot& slot, MapKind kind, const std::string& path);
 // Appends light to the global list and an enabled entry for it to the slot.
 LightRecord& AddLightTo(Document& doc, ModelSlot& slot, std::unique_ptr<LightRecord> light);
 
-// The picture file the slot's model names as its skin, searched for beside
-// and above the model (session/skin_search.h); empty when none is found.
-std::string NamedSkinFile(const ModelSlot& slot);
+// The picture the slot's model names as its skin, searched for beside and
+// above the model (session/skin_search.h): the first of its names that
+// gives a usable picture, or only name skinIndex (the game's skin number,
+// which must be below the count of names) when one is given.
+FoundSkin FindNamedSkin(const ModelSlot& slot, std::optional<int32_t> skinIndex = {});
+
+// A skin the user may choose for the slot's model: each name it gives, then
+// the other pictures beside it.
+struct SkinChoice {
+    std::string label;                 // as text: the name the model gives, or the picture's file name
+    std::string path;                  // the file it resolves to; empty when none is there
+    std::optional<int32_t> skinIndex;  // the model's skin number; none for a picture beside the model
+};
+// At most kMaxSkinChoices: a folder of thousands of pictures shows its first ones.
+inline constexpr size_t kMaxSkinChoices = 64;
+std::vector<SkinChoice> SkinChoices(const ModelSlot& slot);
+
+// Whether the slot's texture map was read from the file the choice resolves to.
+bool IsCurrentSkin(const ModelSlot& slot, const SkinChoice& choice);
+
+// Puts the chosen skin into the slot's texture map; the failure, and the
+// map unchanged, when no usable picture is there.
+Status LoadSkinChoice(ModelSlot& slot, const SkinChoice& choice);
 
 // What the renderer draws of the document as it is now: every visible
 // model with the maps it has switched on and, for each of its first eight

@@ -1,22 +1,47 @@
 #pragma once
-// Finding the picture a model names as its skin. Files name skins the way
-// the game found them ("models/monsters/dolphin/skin.pcx", relative to the
-// game's folder), or as an exporter's own path; the picture usually sits
-// somewhere above or beside the model.
+// Finding the picture a model names as its skin, as the engines find it.
+// Files name skins the way the game found them ("models/monsters/x/skin.pcx",
+// relative to the game's folder), with backslashes, in another letter case
+// than the files on disk, or with an extension the picture beside the model
+// no longer has (a .pcx name for a .png skin).
+//
+// For each name: backslashes are separators and every path component
+// matches case-insensitively. The places tried, in order: the name as given
+// relative to the model's folder and to each folder above it, then its file
+// name alone beside the model (SkinPlaces). At each place the name's own
+// extension first, then .png, .tga, .jpg, .pcx and .bmp.
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "formats/skin_image.h"
+
 namespace meshara {
 
-// Where to look for skinName, in order: the name as given when it is
-// absolute, else relative to the model's folder and to each folder above
-// it; then its file name alone in the model's folder. Each place is tried
-// as named, then with its extension replaced by .pcx and .bmp (and their
-// upper-case forms). Backslashes count as folder separators.
+// Where a name is looked for: a folder and the name's components below it.
+struct SkinPlace {
+    std::string folder;
+    std::vector<std::string> components;  // at least one; the last is the file
+};
+
+// The places a skin name is looked for from a model at modelPath, in order.
+// The one place that decides how far a name may reach.
+std::vector<SkinPlace> SkinPlaces(const std::string& modelPath, const std::string& skinName);
+
+// Every regular file the name may mean, in the order they are tried, each once.
 std::vector<std::string> SkinCandidates(const std::string& modelPath, const std::string& skinName);
 
-// The first candidate of the first name that is a regular file, or empty.
-std::string FindSkinFile(const std::string& modelPath, const std::vector<std::string>& skinNames);
+struct FoundSkin {
+    std::string path;                          // where the picture was read from; empty when none was usable
+    std::shared_ptr<const SkinImage> picture;  // null when none was usable
+    std::vector<std::string> notes;            // files that were there but could not be read, and why
+};
+
+// The first candidate of the name that decodes.
+FoundSkin FindSkin(const std::string& modelPath, const std::string& skinName);
+
+// The first name, in the model's order, with a candidate that decodes.
+FoundSkin FindSkin(const std::string& modelPath, const std::vector<std::string>& skinNames);
 
 }  // namespace meshara

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -166,6 +167,7 @@ TEST_F(Cli, RefusalsExitOneUsageErrorsExitTwoAndNothingIsWritten) {
         "light --name x a.lgt", "render " + knot, "render" + out("o"), "render " + knot + out("o") + " --size 0x5",
         "render " + knot + out("o") + " --filter 5", "render " + knot + out("o") + " --frame 12",  // it has 12
         "render " + knot + out("o") + " --background 1,2", "render " + knot + out("o") + " --drag 3",
+        "render " + knot + out("o") + " --skin 1", "thumbnail --skin -1 " + knot + thumb,
         "export", "export " + quad, "export " + quad + out("o.png"), "export " + quad + " -o -",
         "export " + quad + out("o.glb") + " --frame 1", "export " + quad + out("o.obj") + " --animation frame",
         "export " + quad + out("o.obj") + " --fps 5", "export " + quad + out("o.obj") + " --frame 2",
@@ -205,6 +207,56 @@ TEST_F(Cli, OutputDashIsStandardOutputAndEachInputIsNamedOnceWhenRefused) {
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_EQ(r.err.find(missing), r.err.rfind(missing)) << "named once: " << r.err;
     }
+}
+
+// A model shaped like those players and games ship: frame names dressed by exporters, a corner without a texture
+// coordinate, several skins named by game paths in another letter case or with another extension than the files
+// beside the model, one name in Windows-1252. Drawn square on, so the middle pixel shows the skin.
+TEST_F(Cli, CommunityShapedModelsOpenGroupTheirAnimationsAndDrawTheSkinChosen) {
+    fixtures::Md2Source m;
+    m.skinWidth = m.skinHeight = 8;
+    m.skins = {"players/ogro/Ogro.pcx", "players\\ogro\\gib.pcx", "players/ogro/caf\xF6.pcx"};
+    m.texCoords = {{0, 0}, {8, 0}, {8, 8}, {0, 8}};
+    m.triangles = {{{0, 2, 1}, {0, 2, 65535}}, {{0, 3, 2}, {0, 3, 2}}};
+    for (const char* name : {"stand01 ", "stand02 ", "run1.lwo", "run2.lwo", "pain_01", "ca\xED" "da1"})
+        m.frames.push_back({.name = name, .vertices = {{0, 0, 0, 0}, {40, 0, 0, 0}, {40, 0, 40, 0}, {0, 0, 40, 0}}});
+    const auto solid = [](uint8_t r, uint8_t g, uint8_t b) { return fixtures::IndexedPicture{1, 1, {0}, {{r, g, b}}}; };
+    const std::string model = Quote(dir.Write("baseq2/players/ogro/tris.md2", fixtures::WriteMd2(m)));
+    dir.Write("baseq2/players/ogro/OGRO.PCX", fixtures::WritePcx(solid(255, 0, 0)));
+    dir.Write("baseq2/players/ogro/gib.bmp", fixtures::WriteBmp8(solid(0, 255, 0)));
+
+    CliRun r = RunCli("info " + model);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("skin: players/ogro/caf\xC3\xB6.pcx\nanimations: 4\nstand 0-1\nrun 2-3\npain 4-4\nca\xC3\xAD" "da 5-5\n"),
+              std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("1 triangle corner names a texture coordinate the model does not have"), std::string::npos);
+    const auto out = dir.Path() / "o.png";
+    // The middle pixel's strongest channel: 0 red, 1 green, 2 blue, 3 none (grey); -1 without a picture.
+    const auto middle = [&](const fs::path& png) {
+        const testing::RgbaPicture p = testing::ReadPng(png);
+        if (p.pixels.empty()) return -1;
+        const uint8_t* c = p.At(p.width / 2, p.height / 2);
+        const auto [low, high] = std::minmax_element(c, c + 3);
+        return *high - *low < 40 ? 3 : static_cast<int>(high - c);
+    };
+    const std::string render = "render " + model + " --fit --new-light --background 0,0,1 --size 32x32 -o " + Quote(out);
+    const struct { std::string args; int exitCode, channel; const char* note; } runs[] = {
+        {render + " --header-skin", 0, 0, nullptr},
+        {render + " --skin 1", 0, 1, nullptr},
+        {render + " --skin 2", 0, 3, "its skin players/ogro/caf\xC3\xB6.pcx was not found; it is drawn untextured"},
+        {render + " --skin 3", 2, -1, "skin 3 is out of range: the model names 3 skins"},
+        {"thumbnail -s 32 --skin 1 " + model + " " + Quote(out), 0, 1, nullptr},
+        {"export " + model + " --skin 2 -o " + Quote(dir.Path() / "o.gltf"), 0, -1, "it is exported without a texture"},
+    };
+    for (const auto& c : runs) {
+        fs::remove(out);
+        r = RunCli(c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.args << ": " << r.err;
+        if (c.channel >= 0 || c.exitCode) EXPECT_EQ(middle(out), c.channel) << c.args << r.err;
+        if (c.note) EXPECT_NE(r.err.find(c.note), std::string::npos) << c.args << ": " << r.err;
+    }
+    const Bytes gltf = testing::ReadAll(dir.Path() / "o.gltf");
+    EXPECT_NE(std::string(gltf.begin(), gltf.end()).find("\"ca\xC3\xAD" "da\""), std::string::npos) << "named as text";
 }
 
 // Runs meshara-cli and returns its peak resident memory in KiB (-1 when it did not run).

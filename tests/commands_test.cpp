@@ -428,7 +428,7 @@ TEST_F(CommandsTest, ExtrasFrameSaveTheViewOpenFilesByContentAndFindTheNamedSkin
 
     // The skin the model names, found beside it by its file name and another extension.
     commands.LoadSkinFromModel();
-    EXPECT_EQ(ui.log.back(), Message(msg::kNoNamedSkin, "quad.bin: names textures\\quad.bmp"));
+    EXPECT_EQ(ui.log.back(), Message(msg::kNoNamedSkin, "quad.bin: its skin textures\\quad.bmp was not found"));
     Write("m/quad.BMP", fixtures::WriteBmp8(kPicture));
     commands.LoadSkinFromModel();
     EXPECT_EQ(MapName(MapKind::Texture), "quad.BMP");

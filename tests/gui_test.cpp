@@ -26,6 +26,9 @@
 #include "session/command_ids.h"
 #include "session/messages.h"
 #include "session/scene_setup.h"
+#include "tests/test_support.h"
+#include "tools/writers/md2_writer.h"
+#include "tools/writers/picture_writers.h"
 
 namespace meshara {
 namespace {
@@ -127,7 +130,7 @@ TEST_F(Viewer, StartsEmptyWithTheDefaultSettingsAndMenus) {
             labels += (item->IsSeparator() ? wxString("-") : item->GetItemLabelText()) + "|";
     EXPECT_EQ(labels, "Torvane's Meshara|Torvane|&File&Rendering&Help|Export to LGT|Import from LGT|E&xit|&Nearest|"
                       "&Linear|Near-&MIP|&Bi-MIP|&Tri-MIP|&Fast|&Safe|Background Color...|Wireframe|Environment Map|"
-                      "&About Torvane's Meshara|Light Transfer|-|Exit|-|Save View as PNG...|Load Skin from Model|"
+                      "&About Torvane's Meshara|Light Transfer|-|Exit|-|Save View as PNG...|Load Skin from Model|Skin|"
                       "Texture|Multi-Pass|Background Color...|Wireframe|Environment Map|-|Play Animation|Fit Models|"
                       "Reset View|");
     for (int id = ids::kFirstExtra; id <= ids::kLastExtra - 2; ++id) EXPECT_TRUE(bar->FindItem(ToolkitId(id))) << id;
@@ -465,6 +468,47 @@ TEST_F(Viewer, PlayRunsOnItsOwnClockAndTheExtrasKeysAndMenuEntriesReachTheirComm
     simulate.Char('q', wxMOD_CONTROL);  // Ctrl+Q exits
     Pump();
     EXPECT_EQ(TheApp().mainFrame, nullptr);
+}
+
+TEST_F(Viewer, FileSkinOffersTheNamedSkinsThenThePicturesBesideAndTheStatusLineTellsOfLostCoordinates) {
+    testing::TempDir dir;
+    auto quad = testing::SmallQuad();
+    quad.skins = {"models/x/Blue.pcx", "red.pcx", "missing.pcx"};
+    quad.triangles[0].texCoord[1] = 65535;  // as games shipped some: a corner without a coordinate
+    const fixtures::IndexedPicture picture{2, 1, {0, 1}, {{1, 2, 3}, {4, 5, 6}}};
+    const std::string model = dir.Write("models/x/tris.md2", fixtures::WriteMd2(quad)).string();
+    const std::string blue = dir.Write("models/x/BLUE.PCX", fixtures::WritePcx(picture)).string();
+    const std::string red = dir.Write("models/x/red.png", fixtures::WriteBmp8(picture)).string();
+    dir.Write("models/x/other.bmp", fixtures::WriteBmp8(picture));
+    dir.Write("models/x/notes.txt", {'h', 'i'});
+    frame->Cmd().OpenFiles({model});
+    EXPECT_EQ(frame->GetStatusBar()->GetStatusText().utf8_string(),
+              "tris.md2: 1 triangle corner names a texture coordinate the model does not have; it uses the picture's "
+              "corner (0, 0)");
+    wxMenu& skins = *frame->SkinMenu();
+    // What the menu shows as the File menu opens: each entry's label, greyed (-) and checked (*).
+    const auto menu = [&] {
+        wxMenuEvent opening(wxEVT_MENU_OPEN, 0, frame->GetMenuBar()->GetMenu(0));
+        frame->GetEventHandler()->ProcessEvent(opening);
+        std::string out;
+        for (const wxMenuItem* item : skins.GetMenuItems())
+            out += (item->IsEnabled() ? "" : "-") + std::string(item->IsChecked() ? "*" : "") +
+                   item->GetItemLabelText().utf8_string() + "|";
+        return out;
+    };
+    EXPECT_EQ(menu(), "*No Skin|models/x/Blue.pcx (" + blue + ")|red.pcx (" + red +
+                          ")|-missing.pcx (not found)|other.bmp|");
+    for (const auto& [id, texture] : {std::pair{ids::kFirstSkinChoice + 1, "red.png"},
+                                      {ids::kFirstSkinChoice + 3, "other.bmp"}, {ids::kSkinNone, ""}}) {
+        Press(*frame, id, wxEVT_MENU);
+        EXPECT_EQ(Bar().mapEdits[0]->GetValue(), texture) << id;
+    }
+    Press(*frame, ids::kFirstSkinChoice, wxEVT_MENU);
+    EXPECT_EQ(menu(), "No Skin|*models/x/Blue.pcx (" + blue + ")|red.pcx (" + red +
+                          ")|-missing.pcx (not found)|other.bmp|");
+    Click(ids::kModelRemove);
+    EXPECT_EQ(menu() + frame->GetStatusBar()->GetStatusText().utf8_string(), "") << "no model, nothing to say";
+    EXPECT_TRUE(Messages().empty());
 }
 
 TEST_F(Viewer, ScreenshotOfTheSampleWithSkinAndLightThenClosingLeavesNothing) {

@@ -69,7 +69,12 @@ TEST(Md2Decode, VerticesAndTriangleCornersFollowTheFileRulesEachFrameItsOwnScale
 
 // What the loader makes of changed bytes: a model of so many frames and triangles, or a refusal with a reason.
 TEST(Md2Load, WhatTheLoaderDoesNotUseMayHoldAnythingAndEachDamageIsRefusedWithItsReason) {
-    struct Case { std::string why; Change change; std::optional<ErrorKind> refused = {}; int frames = 2, triangles = 2; };
+    struct Case {
+        std::string why;
+        Change change;
+        std::optional<ErrorKind> refused = {};
+        int frames = 2, triangles = 2, cornersWithoutTexCoord = 0;
+    };
     std::vector<Case> cases = {
         {"version 0", Set(kVersion, 0)}, {"version -1", Set(kVersion, -1)}, {"version 1234567", Set(kVersion, 1234567)},
         {"frame size, skin count, GL commands and end offset are not trusted",
@@ -82,7 +87,10 @@ TEST(Md2Load, WhatTheLoaderDoesNotUseMayHoldAnythingAndEachDamageIsRefusedWithIt
         {"wrong magic", [](Bytes& b) { b[3] = '3'; }, NotMd2}, {"lower-case magic", [](Bytes& b) { b[0] = 'i'; }, NotMd2},
         // Limits in pairs: the last valid index loads, the first past it is refused.
         {"vertex index 3 of 4", Index(2, 3)}, {"vertex index 4 of 4", Index(2, 4), DamagedMd2},
-        {"texcoord index 3 of 4", Index(10, 3)}, {"texcoord index 4 of 4", Index(10, 4), DamagedMd2},
+        // Texture coordinates past the table, as games shipped them: the corner takes (0, 0) and is counted.
+        {"texcoord index 3 of 4", Index(10, 3)}, {"texcoord index 4 of 4", Index(10, 4), {}, 2, 2, 1},
+        {"texcoord 65535 at every corner",
+         [](Bytes& b) { for (size_t at : {6, 8, 10}) Index(at, 65535)(b); }, {}, 2, 2, 3},
         {"vertex index 65535", Index(12, 65535), DamagedMd2}, };
     // Negative counts, tables past the end or before the start, counts far beyond the file, more vertices than
     // the frames hold, a zero skin side that the triangles' coordinates would divide by.
@@ -102,8 +110,11 @@ TEST(Md2Load, WhatTheLoaderDoesNotUseMayHoldAnythingAndEachDamageIsRefusedWithIt
             continue;
         }
         ASSERT_TRUE(r) << c.why << ": " << r.Detail();
-        EXPECT_EQ((std::array{r.Value()->FrameCount(), r.Value()->TriangleCount()}), (std::array{c.frames, c.triangles}))
-            << c.why;
+        const Md2Model& m = *r.Value();
+        EXPECT_EQ((std::array{m.FrameCount(), m.TriangleCount(), m.cornersWithoutTexCoord}),
+                  (std::array{c.frames, c.triangles, c.cornersWithoutTexCoord})) << c.why;
+        if (c.cornersWithoutTexCoord == 3)
+            EXPECT_EQ((std::bit_cast<std::array<double, 6>>(m.triangles[0].texCoord)), (std::array<double, 6>{}));
     }
     // Every prefix (magic short or alone, header or frames a byte short): frames come last, so each lacks some.
     const auto bytes = WriteMd2(testing::SmallQuad());
@@ -117,7 +128,9 @@ TEST(Md2Load, WhatTheLoaderDoesNotUseMayHoldAnythingAndEachDamageIsRefusedWithIt
 TEST(Md2Names, FrameAndSkinNamesAreKeptAndFramesRunIntoAnimations) {
     auto source = testing::SmallQuad();
     source.skins = {"models/quad/skin.pcx", std::string(64, 'x')};  // a name filling its field has no zero
-    const char* names[] = {"pain101", "pain102", "pain201", "run", "run2", "", "7", "walk1", "pain3"};
+    // Names as exporters write them: trailing spaces, the modeller's file extension, separators before the number.
+    const char* names[] = {"pain101", "pain102", "pain201", "run", "run2", "", "7", "walk1", "pain3", "stand01 ",
+                           " stand02", "jump1.lwo", "jump2.LWO", "crattak_03", "crattak-04", "crattak.05", "b.x9"};
     source.frames.resize(std::size(names), source.frames[0]);
     for (size_t i = 0; i < std::size(names); ++i) source.frames[i].name = names[i];
     Bytes bytes = WriteMd2(source);
@@ -128,11 +141,11 @@ TEST(Md2Names, FrameAndSkinNamesAreKeptAndFramesRunIntoAnimations) {
     std::string runs;
     for (const Md2Animation& a : r.Value()->animations)
         runs += a.name + ":" + std::to_string(a.first) + "-" + std::to_string(a.last) + " ";
-    // Trailing digits go; a frame with no stem left joins its unnamed neighbours; a stem seen before but not
-    // adjacent starts a new run.
-    EXPECT_EQ(runs, "pain:0-2 run:3-4 :5-6 walk:7-7 pain:8-8 ");
+    // Spaces, then an extension of letters, then trailing digits and separators go; a frame with no stem left
+    // joins its unnamed neighbours; a stem seen before but not adjacent starts a new run.
+    EXPECT_EQ(runs, "pain:0-2 run:3-4 :5-6 walk:7-7 pain:8-8 stand:9-10 jump:11-12 crattak:13-15 b.x:16-16 ");
     EXPECT_EQ(AnimationHolding(*r.Value(), 4)->name, "run");
-    EXPECT_EQ(AnimationHolding(*r.Value(), 9), nullptr);
+    EXPECT_EQ(AnimationHolding(*r.Value(), 17), nullptr);
     // A skin table that does not fit the file is not read, and does not refuse the model.
     PatchS32(bytes, kSkinCount, 1 << 20);
     r = Parse(bytes);

@@ -175,25 +175,48 @@ TEST(SkinFile, FormatComesFromTheContentNotTheNameAndTheNamedSkinIsFound) {
         EXPECT_EQ(r.Value()->pixels, ToRgb(p).pixels);
         EXPECT_EQ(r.Value()->fileName, path.filename().string());
     }
-    // A skin named by a model is found above or beside it, under either extension.
-    const fs::path root = dir.Path();
-    for (const char* folder : {"baseq2/models/m", "baseq2/pics"}) fs::create_directories(root / folder);
-    for (const char* f : {"baseq2/models/m/skin.pcx", "baseq2/models/m/other.BMP", "baseq2/pics/colormap.pcx"})
-        dir.Write(f, {1});
-    const std::string up = "baseq2/models/m/../../";  // relative to a folder above the model's
-    const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{"models/m/skin.pcx"}, up + "models/m/skin.pcx"},
-        {{"C:\\quake2\\baseq2\\models\\m\\skin.pcx"}, "baseq2/models/m/skin.pcx"},  // its name alone, beside
-        {{"models/m/skin.tga"}, up + "models/m/skin.pcx"},  // another extension
-        {{"/elsewhere/other.bmp"}, "baseq2/models/m/other.BMP"}, {{"pics/colormap.pcx"}, up + "pics/colormap.pcx"},
-        {{"missing.pcx", "models/m/skin.pcx"}, up + "models/m/skin.pcx"},  // the first found
-        {{"missing.pcx", "models"}, ""},  // a folder is no skin
-        {{}, ""}, };
-    for (const auto& [names, want] : cases) {
-        const std::string found = FindSkinFile((root / "baseq2/models/m/tris.md2").string(), names);
-        EXPECT_EQ(found.empty() ? "" : fs::weakly_canonical(found), want.empty() ? "" : fs::weakly_canonical(root / want))
-            << (names.empty() ? "(none)" : names.front());
+}
+
+// Skins named by a model are found as the engines find them: folders and files in any letter case, the name's own
+// extension and then the others in order, above the model or beside it; a file that is there but cannot be read
+// is noted and the next one tried.
+TEST(SkinSearch, NamesFindTheirPictureInAnyCaseAndExtensionAboveOrBesideTheModel) {
+    testing::TempDir dir;
+    const Bytes pcx = WritePcx(Pattern(5, 5)), bmp = WriteBmp8(Pattern(4, 4)), junk = {'j', 'u', 'n', 'k'};
+    const std::pair<const char*, const Bytes*> files[] = {
+        {"baseq2/models/m/WEAPON.PCX", &pcx}, {"baseq2/models/m/skin.pcx", &pcx}, {"baseq2/models/m/other.BMP", &bmp},
+        {"baseq2/models/m/red.png", &bmp},    {"baseq2/models/m/red.bmp", &pcx},  {"baseq2/models/m/green.PCX", &junk},
+        {"baseq2/models/m/green.bmp", &bmp},  {"baseq2/models/m/junk.pcx", &junk}, {"baseq2/models/m/dup.pcx", &pcx},
+        {"baseq2/models/m/DUP.pcx", &bmp},    {"baseq2/Pics/ColorMap.pcx", &pcx}, };
+    for (const auto& [name, bytes] : files) dir.Write(name, *bytes);
+    const std::string model = (dir.Path() / "baseq2/models/m/tris.md2").string();
+    struct Case { std::vector<std::string> names; const char* found; size_t notes = 0; };
+    const Case cases[] = {
+        {{"weapon.pcx"}, "models/m/WEAPON.PCX"},            // another letter case beside the model
+        {{"Models\\M\\Skin.pcx"}, "models/m/skin.pcx"},      // every folder too, backslashes as separators
+        {{"pics/colormap.pcx"}, "Pics/ColorMap.pcx"},       // relative to a folder above the model
+        {{"C:\\quake2\\baseq2\\models\\m\\skin.pcx"}, "models/m/skin.pcx"},  // the author's path: its file name
+        {{"/elsewhere/other.bmp"}, "models/m/other.BMP"},
+        {{"red.pcx"}, "models/m/red.png"},                  // .png before .bmp, and the content decides the format
+        {{"green.pcx"}, "models/m/green.bmp", 1},           // green.PCX is no picture: noted, and the next one read
+        {{"dup.pcx"}, "models/m/dup.pcx"},                  // the exact spelling first
+        {{"Dup.pcx"}, "models/m/DUP.pcx"},                  // else the first in name order
+        {{"missing.pcx", "junk.pcx", "weapon"}, "models/m/WEAPON.PCX", 1},  // each name in turn; no extension
+        {{"junk.pcx"}, nullptr, 1}, {{"models"}, nullptr}, {{""}, nullptr}, {{}, nullptr}, };
+    for (const Case& c : cases) {
+        const std::string why = c.names.empty() ? "(none)" : c.names.front();
+        const FoundSkin found = FindSkin(model, c.names);
+        EXPECT_EQ(found.notes.size(), c.notes) << why;
+        if (!c.found) {
+            EXPECT_TRUE(found.path.empty() && !found.picture) << why << ": " << found.path;
+            continue;
+        }
+        ASSERT_TRUE(found.picture) << why;
+        EXPECT_EQ(fs::path(found.path), dir.Path() / "baseq2" / c.found) << why;
+        EXPECT_EQ(found.picture->path, found.path) << why;
     }
+    // Every file a name may mean, each once: the same file reached from two places counts once.
+    EXPECT_EQ(SkinCandidates(model, "models/m/red.tga").size(), 2u);
 }
 
 // A binary PPM: its header, one whitespace byte, then the pixels.

@@ -91,7 +91,7 @@ std::vector<Triangle> Sphere(float radius, std::array<double, 3> at = {}, int ri
 }
 
 std::shared_ptr<const SkinImage> CheckerSkin(Rgb a, Rgb b, int width = 32, int height = 32, int cell = 4) {
-    auto skin = std::make_shared<SkinImage>(SkinImage{{}, width, height, {}});
+    auto skin = std::make_shared<SkinImage>(SkinImage{{}, width, height, {}, {}});
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             const Rgb& c = ((x / cell + y / cell) % 2) ? b : a;

@@ -47,6 +47,7 @@ TempDir::~TempDir() {
 
 fs::path TempDir::Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
     fs::path p = path_ / name;
+    fs::create_directories(p.parent_path());
     std::ofstream out(p, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return p;

@@ -1,0 +1,14 @@
+#pragma once
+// The line under the view: what the user should know about the current
+// model that the options bar does not show.
+
+#include <string>
+
+#include "session/document.h"
+
+namespace meshara {
+
+// Empty when there is nothing to say.
+std::string StatusLine(const Document& doc);
+
+}  // namespace meshara
