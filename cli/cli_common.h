@@ -32,6 +32,7 @@ const Subcommand& LightCommand();
 const Subcommand& RenderCommand();
 const Subcommand& ExportCommand();
 const Subcommand& ThumbnailCommand();
+const Subcommand& ListCommand();
 
 // Prints the problem and the command's usage to stderr; returns kExitUsage.
 int Usage(const CommandTable& table, const std::string& problem);

@@ -1,0 +1,36 @@
+#include "formats/path_input.h"
+
+#include <array>
+
+namespace meshara {
+
+std::optional<ArchivePath> ThroughArchive(const std::string& path) {
+    auto split = SplitAtFile(path);
+    if (!split || !IsArchiveFile(split->file)) return std::nullopt;
+    return ArchivePath{std::move(split->file), std::move(split->rest)};
+}
+
+bool IsArchiveFile(const std::string& path) {
+    auto file = InputFile::Open(path);
+    if (!file) return false;
+    std::array<uint8_t, kArchiveHeadBytes> head{};
+    auto got = file.Value().ReadAt(0, head);
+    return got && got.Value() == head.size() && IsArchiveHead(head);
+}
+
+Result<PathInput> OpenPathInput(const std::string& path, uint64_t largest) {
+    auto file = InputFile::Open(path);
+    if (file) return PathInput(file.Take());
+    auto inside = ThroughArchive(path);
+    // Not through an archive: the reason the path itself cannot be opened.
+    if (!inside) return file.Why();
+    auto archive = Archive::Open(inside->archive);
+    if (!archive) return Failure{archive.Error(), inside->archive + ": " + archive.Detail()};
+    const auto index = archive.Value().Find(inside->entry);
+    if (!index) return Failure{ErrorKind::CannotOpen, "no entry " + inside->entry + " in " + inside->archive};
+    auto entry = archive.Value().OpenEntry(*index, largest);
+    if (!entry) return Failure{entry.Error(), inside->archive + ": " + entry.Detail()};
+    return PathInput(entry.Take());
+}
+
+}  // namespace meshara
