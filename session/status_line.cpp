@@ -7,9 +7,11 @@ namespace meshara {
 std::string StatusLine(const Document& doc) {
     const ModelSlot* slot = doc.models.CurrentModel();
     if (!slot) return {};
-    std::string line;
-    for (const std::string& note : ModelNotes(*slot->model)) line += (line.empty() ? "" : "; ") + note;
-    return line.empty() ? line : slot->Name() + ": " + line;
+    std::string notes;
+    for (const std::string& note : ModelNotes(*slot->model)) notes += (notes.empty() ? "" : "; ") + note;
+    const std::string& who = slot->path.empty() ? slot->Name() : slot->path;
+    if (notes.empty()) return slot->path;
+    return who + ": " + notes;
 }
 
 }  // namespace meshara

@@ -1,6 +1,8 @@
 #pragma once
 // The line under the view: what the user should know about the current
-// model that the options bar does not show.
+// model that the options bar does not show: the path it was opened from
+// (the list shows only its file name, and many models are "tris.md2"),
+// then what its file needed mending.
 
 #include <string>
 
