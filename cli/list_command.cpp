@@ -17,11 +17,12 @@ int List(const Arguments& args) {
     auto archive = Archive::Open(path);
     if (!archive) return Refused(FileKind::Model, archive.Why(), path);
     const bool all = args.Has("all");
-    for (size_t i = 0; i < archive.Value().Count(); ++i) {
+    const size_t count = archive.Value().Count();
+    for (size_t i = 0; i < count; ++i) {
         const ArchiveEntry entry = archive.Value().Entry(i);
         if (!all && !NamesModel(entry.name)) continue;
         // One line an entry, whatever a name holds.
-        std::string name = entry.name;
+        std::string name(entry.name);
         for (char& c : name)
             if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
         std::printf("%12" PRIu64 "  %s\n", entry.size, name.c_str());

@@ -2,8 +2,13 @@
 
 #include <zip.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -113,12 +118,16 @@ Result<std::vector<uint8_t>> ReadBlock(const ByteSource& source, uint64_t offset
 // ---- The archive, whatever its kind ----------------------------------------
 
 struct Archive::Impl {
+    explicit Impl(ArchiveKind k) : kind(k) {}
     virtual ~Impl() = default;
-    virtual ArchiveKind Kind() const = 0;
-    virtual size_t Count() const = 0;
-    virtual ArchiveEntry Entry(size_t index) const = 0;
-    virtual std::optional<size_t> Find(std::string_view name) const = 0;
     virtual Result<std::unique_ptr<EntryReader>> OpenEntry(size_t index, uint64_t largest) const = 0;
+
+    ArchiveKind kind;
+    size_t count = 0;
+    // A PAK's directory and its names' lengths, or the entries of any other kind.
+    const uint8_t* pakRecords = nullptr;
+    std::vector<uint8_t> pakNameLengths;
+    std::vector<ArchiveEntry> entries;  // names are views into what the kind keeps
 };
 
 namespace {
@@ -131,6 +140,42 @@ namespace {
 constexpr size_t kPakHeaderSize = 12;
 constexpr size_t kPakRecordSize = 64;
 constexpr size_t kPakNameSize = 56;
+
+uint32_t LoadU32(const uint8_t* p) {
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+// Where a name field holds zeros and dots, a bit a byte: the name ends at
+// its first zero, and a folder ".." needs two dots in a row. Big
+// directories are mostly this, so it looks at the field 16 bytes at a time.
+struct NameMasks {
+    uint64_t zeros = 0, dots = 0;
+};
+NameMasks ScanName(const uint8_t* field) {
+    static_assert(kPakNameSize == 56);
+    NameMasks m;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128(), dot = _mm_set1_epi8('.');
+    const auto scan = [&](int at) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(field + at));
+        m.zeros |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, zero)))} << at;
+        m.dots |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, dot)))} << at;
+    };
+    // Most names end within 32 bytes; the last load overlaps the one before, within the field.
+    scan(0);
+    scan(16);
+    if (m.zeros == 0) {
+        scan(32);
+        scan(40);
+    }
+#else
+    for (size_t k = 0; k < kPakNameSize; ++k) {
+        m.zeros |= uint64_t{field[k] == 0} << k;
+        m.dots |= uint64_t{field[k] == '.'} << k;
+    }
+#endif
+    return m;
+}
 
 class PakReader : public EntryReader {
 public:
@@ -163,9 +208,10 @@ private:
 
 class PakArchive : public Archive::Impl {
 public:
-    static Result<std::shared_ptr<const Archive::Impl>> Read(std::shared_ptr<const ByteSource> source) {
-        std::array<uint8_t, kPakHeaderSize> header{};
-        if (Status read = source->ReadWhole(0, header, "the PAK header"); !read) return read.Why();
+    // header: the file's first bytes, as many as there are up to the header's size.
+    static Result<std::shared_ptr<const Archive::Impl>> Read(std::shared_ptr<const ByteSource> source,
+                                                              std::span<const uint8_t> header) {
+        if (header.size() < kPakHeaderSize) return Refused("the file ends inside the PAK header");
         ByteReader r(header);
         r.Skip(4);
         const int64_t offset = r.S32(), length = r.S32();
@@ -185,58 +231,70 @@ public:
                            ") lies past the end of the " + std::to_string(fileSize) + "-byte file");
 
         auto pak = std::make_shared<PakArchive>();
-        auto directory = ReadBlock(*source, static_cast<uint64_t>(offset), static_cast<uint64_t>(length),
-                                   "the PAK directory");
-        if (!directory) return directory.Why();
-        pak->directory_ = directory.Take();
-        pak->count_ = static_cast<size_t>(count);
-        pak->nameLengths_.resize(pak->count_);
-        for (size_t i = 0; i < pak->count_; ++i) {
-            const uint8_t* record = pak->Record(i);
-            const void* end = std::memchr(record, 0, kPakNameSize);
-            if (!end) return Refused("PAK entry " + std::to_string(i) + " has a name without its terminating zero");
-            pak->nameLengths_[i] = static_cast<uint8_t>(static_cast<const uint8_t*>(end) - record);
-            const std::string_view name = pak->Name(i);
-            if (ClimbsOut(name)) return Refused("PAK entry " + Quoted(name) + " names a folder \"..\"");
-            ByteReader fields{std::span<const uint8_t>(record + kPakNameSize, 8)};
-            const int64_t at = fields.S32(), size = fields.S32();
-            if (!TableInside(fileSize, at, 1, size))
-                return Refused("PAK entry " + Quoted(name) + " (" + std::to_string(size) + " bytes at offset " +
-                               std::to_string(at) + ") lies outside the " + std::to_string(fileSize) + "-byte file");
-        }
+        // Not zeroed first (every byte is read into before it is looked at),
+        // and a record to a cache line.
+        pak->directory_.reset(new (std::align_val_t{kPakRecordSize}, std::nothrow) uint8_t[static_cast<size_t>(length)]);
+        if (!pak->directory_) return Refused("not enough memory for the PAK directory");
+        pak->count = static_cast<size_t>(count);
+        const std::span<uint8_t> directory(pak->directory_.get(), static_cast<size_t>(length));
+        if (Status read = source->ReadWhole(static_cast<uint64_t>(offset), directory, "the PAK directory"); !read)
+            return read.Why();
+        pak->pakNameLengths.resize(pak->count);
+        for (size_t i = 0; i < pak->count; ++i)
+            if (!pak->RecordFits(i, fileSize)) return pak->WhyRecordDoesNotFit(i, fileSize);
+        pak->pakRecords = pak->directory_.get();
         pak->source_ = std::move(source);
         return std::shared_ptr<const Archive::Impl>(std::move(pak));
     }
 
-    ArchiveKind Kind() const override { return ArchiveKind::Pak; }
-    size_t Count() const override { return count_; }
-    ArchiveEntry Entry(size_t index) const override { return {std::string(Name(index)), Field(index, 1)}; }
-
-    std::optional<size_t> Find(std::string_view name) const override {
-        for (size_t i = 0; i < count_; ++i)
-            if (nameLengths_[i] == name.size() && SameEntryName(Name(i), name)) return i;
-        return std::nullopt;
-    }
+    PakArchive() : Impl(ArchiveKind::Pak) {}
 
     Result<std::unique_ptr<EntryReader>> OpenEntry(size_t index, uint64_t largest) const override {
-        const uint64_t size = Field(index, 1);
-        if (size > largest) return Refused(TooLarge(Name(index), size, largest));
-        return std::unique_ptr<EntryReader>(std::make_unique<PakReader>(source_, Field(index, 0), size));
+        const uint64_t size = LoadU32(Record(index) + kPakNameSize + 4);
+        const std::string_view name(reinterpret_cast<const char*>(Record(index)), pakNameLengths[index]);
+        if (size > largest) return Refused(TooLarge(name, size, largest));
+        return std::unique_ptr<EntryReader>(
+            std::make_unique<PakReader>(source_, LoadU32(Record(index) + kPakNameSize), size));
     }
 
 private:
-    const uint8_t* Record(size_t i) const { return directory_.data() + i * kPakRecordSize; }
-    std::string_view Name(size_t i) const { return {reinterpret_cast<const char*>(Record(i)), nameLengths_[i]}; }
-    // The entry's offset (0) or size (1), checked at open to be inside the file.
-    uint64_t Field(size_t i, int which) const {
-        ByteReader r{std::span<const uint8_t>(Record(i) + kPakNameSize + 4 * which, 4)};
-        return r.U32();
+    // Records were checked at open: offsets and sizes are inside the file.
+    const uint8_t* Record(size_t i) const { return directory_.get() + i * kPakRecordSize; }
+
+    // Whether record i's name ends inside its field and has no folder "..",
+    // and its data lies inside the file; keeps the name's length. Big
+    // directories are mostly this, so it builds no message.
+    bool RecordFits(size_t i, uint64_t fileSize) {
+        const uint8_t* record = Record(i);
+        const NameMasks masks = ScanName(record);
+        const int length = std::countr_zero(masks.zeros);  // 64 when there is no zero
+        pakNameLengths[i] = static_cast<uint8_t>(length);
+        // Only a name with two dots in a row can climb out; most have none.
+        const uint64_t dots = masks.dots & ~(~uint64_t{0} << (length & 63));
+        const int64_t at = static_cast<int32_t>(LoadU32(record + kPakNameSize));
+        const int64_t size = static_cast<int32_t>(LoadU32(record + kPakNameSize + 4));
+        const bool climbs = (dots & (dots >> 1)) != 0 &&
+                            ClimbsOut(std::string_view(reinterpret_cast<const char*>(record), static_cast<size_t>(length)));
+        return masks.zeros != 0 && !climbs && at >= 0 && size >= 0 && static_cast<uint64_t>(at + size) <= fileSize;
+    }
+
+    Failure WhyRecordDoesNotFit(size_t i, uint64_t fileSize) const {
+        const uint8_t* record = Record(i);
+        const void* end = std::memchr(record, 0, kPakNameSize);
+        if (!end) return Refused("PAK entry " + std::to_string(i) + " has a name without its terminating zero");
+        const std::string_view name(reinterpret_cast<const char*>(record), static_cast<const uint8_t*>(end) - record);
+        if (ClimbsOut(name)) return Refused("PAK entry " + Quoted(name) + " names a folder \"..\"");
+        const int64_t at = static_cast<int32_t>(LoadU32(record + kPakNameSize));
+        const int64_t size = static_cast<int32_t>(LoadU32(record + kPakNameSize + 4));
+        return Refused("PAK entry " + Quoted(name) + " (" + std::to_string(size) + " bytes at offset " +
+                       std::to_string(at) + ") lies outside the " + std::to_string(fileSize) + "-byte file");
     }
 
     std::shared_ptr<const ByteSource> source_;
-    std::vector<uint8_t> directory_;
-    std::vector<uint8_t> nameLengths_;
-    size_t count_ = 0;
+    struct AlignedDelete {
+        void operator()(uint8_t* p) const { ::operator delete[](p, std::align_val_t{kPakRecordSize}); }
+    };
+    std::unique_ptr<uint8_t[], AlignedDelete> directory_;
 };
 
 // ---- Zip -------------------------------------------------------------------
@@ -499,14 +557,16 @@ public:
         if (count < 0 || static_cast<uint64_t>(count) != checked.Value())
             return Refused("the zip's directory as libzip reads it is not the one checked");
         try {
-            archive->entries_.reserve(static_cast<size_t>(count));
+            archive->stored_.reserve(static_cast<size_t>(count));
             for (zip_int64_t i = 0; i < count; ++i) {
                 zip_stat_t st;
                 if (zip_stat_index(zip, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW, &st) != 0 || !st.name ||
                     !(st.valid & ZIP_STAT_SIZE))
                     return Refused("zip entry " + std::to_string(i) + " cannot be read: " + zip_strerror(zip));
-                archive->entries_.push_back({st.name, st.size});
+                archive->stored_.push_back({st.name, st.size});
             }
+            for (const Stored& stored : archive->stored_) archive->entries.push_back({stored.name, stored.size});
+            archive->count = archive->entries.size();
         } catch (const std::bad_alloc&) {
             return Refused("not enough memory for the zip's directory");
         }
@@ -517,18 +577,10 @@ public:
         if (zip_) zip_discard(zip_);
     }
 
-    ArchiveKind Kind() const override { return ArchiveKind::Zip; }
-    size_t Count() const override { return entries_.size(); }
-    ArchiveEntry Entry(size_t index) const override { return entries_[index]; }
-
-    std::optional<size_t> Find(std::string_view name) const override {
-        for (size_t i = 0; i < entries_.size(); ++i)
-            if (SameEntryName(entries_[i].name, name)) return i;
-        return std::nullopt;
-    }
+    ZipArchive() : Impl(ArchiveKind::Zip) {}
 
     Result<std::unique_ptr<EntryReader>> OpenEntry(size_t index, uint64_t largest) const override {
-        const ArchiveEntry& entry = entries_[index];
+        const Stored& entry = stored_[index];
         if (entry.size > largest) return Refused(TooLarge(entry.name, entry.size, largest));
         zip_file_t* file = zip_fopen_index(zip_, index, 0);
         if (!file) return Refused("zip entry " + Quoted(entry.name) + " cannot be read: " + zip_strerror(zip_));
@@ -537,19 +589,24 @@ public:
     }
 
 private:
+    struct Stored {
+        std::string name;
+        uint64_t size;
+    };
     zip_t* zip_ = nullptr;
-    std::vector<ArchiveEntry> entries_;
+    std::vector<Stored> stored_;
 };
 
 Result<Archive> FromSource(std::shared_ptr<const ByteSource> source) {
-    std::array<uint8_t, kArchiveHeadBytes> head{};
-    auto got = source->ReadAt(0, head);
+    std::array<uint8_t, kPakHeaderSize> bytes{};
+    auto got = source->ReadAt(0, bytes);
     if (!got) return got.Why();
+    const std::span<const uint8_t> head(bytes.data(), got.Value());
     Result<std::shared_ptr<const Archive::Impl>> impl = Refused("not a PAK or zip archive");
     try {
-        if (StartsWith(std::span<const uint8_t>(head), kPakMagic))
-            impl = PakArchive::Read(std::move(source));
-        else if (got.Value() == head.size() && IsArchiveHead(head))
+        if (StartsWith(head, kPakMagic))
+            impl = PakArchive::Read(std::move(source), head);
+        else if (IsArchiveHead(head))
             impl = ZipArchive::Read(std::move(source));
     } catch (const std::bad_alloc&) {
         return Refused("not enough memory for the archive's directory");
@@ -571,10 +628,6 @@ bool SameEntryName(std::string_view a, std::string_view b) {
     return true;
 }
 
-bool NamesModel(std::string_view entryName) {
-    return entryName.size() > 4 && SameEntryName(entryName.substr(entryName.size() - 4), ".md2");
-}
-
 Result<Archive> Archive::Open(const std::string& path) {
     auto file = InputFile::Open(path);
     if (!file) return file.Why();
@@ -583,10 +636,22 @@ Result<Archive> Archive::Open(const std::string& path) {
 
 Result<Archive> Archive::Read(std::span<const uint8_t> bytes) { return FromSource(std::make_shared<MemorySource>(bytes)); }
 
-ArchiveKind Archive::Kind() const { return impl_->Kind(); }
-size_t Archive::Count() const { return impl_->Count(); }
-ArchiveEntry Archive::Entry(size_t index) const { return impl_->Entry(index); }
-std::optional<size_t> Archive::Find(std::string_view name) const { return impl_->Find(name); }
+Archive::Archive(std::shared_ptr<const Impl> impl)
+    : impl_(std::move(impl)),
+      count_(impl_->count),
+      pakRecords_(impl_->pakRecords),
+      pakNameLengths_(impl_->pakNameLengths.data()),
+      entries_(impl_->entries) {}
+
+ArchiveKind Archive::Kind() const { return impl_->kind; }
+
+std::optional<size_t> Archive::Find(std::string_view name) const {
+    for (size_t i = 0; i < count_; ++i) {
+        if ((pakRecords_ ? pakNameLengths_[i] : entries_[i].name.size()) != name.size()) continue;
+        if (SameEntryName(Entry(i).name, name)) return i;
+    }
+    return std::nullopt;
+}
 Result<std::unique_ptr<EntryReader>> Archive::OpenEntry(size_t index, uint64_t largest) const {
     return impl_->OpenEntry(index, largest);
 }

@@ -32,9 +32,11 @@ bool IsArchiveHead(std::span<const uint8_t> head);
 
 enum class ArchiveKind { Pak, Zip };
 
+// An entry as the directory gives it. The name is the archive's: it holds
+// while the archive is open.
 struct ArchiveEntry {
-    std::string name;   // as stored, folders separated by '/' (or '\\')
-    uint64_t size = 0;  // its bytes as read out (inflated)
+    std::string_view name;  // as stored, folders separated by '/' (or '\\')
+    uint64_t size = 0;      // its bytes as read out (inflated)
 };
 
 // Whether two entry names are the same as the games compare them: ASCII
@@ -43,7 +45,11 @@ bool SameEntryName(std::string_view a, std::string_view b);
 
 // Whether an entry's name says it is a model (ends in ".md2", any case);
 // listing an archive does not read every entry to tell.
-bool NamesModel(std::string_view entryName);
+inline bool NamesModel(std::string_view entryName) {
+    const size_t n = entryName.size();
+    return n > 4 && entryName[n - 4] == '.' && (entryName[n - 3] | 0x20) == 'm' && (entryName[n - 2] | 0x20) == 'd' &&
+           entryName[n - 1] == '2';
+}
 
 // Reads one entry: as a file is read, in pieces from the start.
 class EntryReader {
@@ -67,9 +73,17 @@ public:
     static Result<Archive> Read(std::span<const uint8_t> bytes);
 
     ArchiveKind Kind() const;
-    size_t Count() const;
-    // The entry at index, which must be below Count().
-    ArchiveEntry Entry(size_t index) const;
+    size_t Count() const { return count_; }
+    // The entry at index, which must be below Count(). Listing a big PAK is
+    // mostly this, so a PAK's entries are read straight out of its
+    // directory as it lies in memory (64-byte records: the name, then the
+    // entry's offset and size), which was checked whole when it was read.
+    ArchiveEntry Entry(size_t index) const {
+        if (!pakRecords_) return entries_[index];
+        const uint8_t* record = pakRecords_ + 64 * index;
+        const uint32_t size = record[60] | (record[61] << 8) | (record[62] << 16) | (uint32_t{record[63]} << 24);
+        return {std::string_view(reinterpret_cast<const char*>(record), pakNameLengths_[index]), size};
+    }
     // The first entry named name (SameEntryName), as the games take the
     // first of a name; none when there is no such entry.
     std::optional<size_t> Find(std::string_view name) const;
@@ -80,10 +94,14 @@ public:
     // What each kind of archive does; readers opened from an archive keep
     // what they need of it alive.
     struct Impl;
-    explicit Archive(std::shared_ptr<const Impl> impl) : impl_(std::move(impl)) {}
+    explicit Archive(std::shared_ptr<const Impl> impl);
 
 private:
     std::shared_ptr<const Impl> impl_;
+    size_t count_ = 0;
+    const uint8_t* pakRecords_ = nullptr;      // a PAK's directory, or null
+    const uint8_t* pakNameLengths_ = nullptr;  // and its names' lengths
+    std::span<const ArchiveEntry> entries_;    // any other archive's entries
 };
 
 }  // namespace meshara

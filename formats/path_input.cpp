@@ -21,15 +21,18 @@ bool IsArchiveFile(const std::string& path) {
 Result<PathInput> OpenPathInput(const std::string& path, uint64_t largest) {
     auto file = InputFile::Open(path);
     if (file) return PathInput(file.Take());
-    auto inside = ThroughArchive(path);
-    // Not through an archive: the reason the path itself cannot be opened.
+    auto inside = SplitAtFile(path);
     if (!inside) return file.Why();
-    auto archive = Archive::Open(inside->archive);
-    if (!archive) return Failure{archive.Error(), inside->archive + ": " + archive.Detail()};
-    const auto index = archive.Value().Find(inside->entry);
-    if (!index) return Failure{ErrorKind::CannotOpen, "no entry " + inside->entry + " in " + inside->archive};
+    auto archive = Archive::Open(inside->file);
+    if (!archive) {
+        // A file that is no archive is no folder either: the reason the path itself cannot be opened.
+        if (!IsArchiveFile(inside->file)) return file.Why();
+        return Failure{archive.Error(), inside->file + ": " + archive.Detail()};
+    }
+    const auto index = archive.Value().Find(inside->rest);
+    if (!index) return Failure{ErrorKind::CannotOpen, "no entry " + inside->rest + " in " + inside->file};
     auto entry = archive.Value().OpenEntry(*index, largest);
-    if (!entry) return Failure{entry.Error(), inside->archive + ": " + entry.Detail()};
+    if (!entry) return Failure{entry.Error(), inside->file + ": " + entry.Detail()};
     return PathInput(entry.Take());
 }
 

@@ -105,10 +105,13 @@ std::optional<PathThroughFile> SplitAtFile(const std::string& path) {
     struct stat st {};
     // Only "not a directory" says a leading part is something else than a folder.
     if (::stat(path.c_str(), &st) == 0 || errno != ENOTDIR) return std::nullopt;
-    for (size_t cut = path.find('/', 1); cut != std::string::npos; cut = path.find('/', cut + 1)) {
+    // From the right: the file is usually the last part but a few.
+    for (size_t cut = path.find_last_of('/'); cut != std::string::npos && cut > 0; cut = path.find_last_of('/', cut - 1)) {
         const std::string head = path.substr(0, cut);
-        if (::stat(head.c_str(), &st) != 0) return std::nullopt;
-        if (S_ISDIR(st.st_mode)) continue;
+        if (::stat(head.c_str(), &st) != 0) {
+            if (errno == ENOTDIR) continue;
+            return std::nullopt;
+        }
         if (!S_ISREG(st.st_mode)) return std::nullopt;
         size_t from = cut;
         while (from < path.size() && path[from] == '/') ++from;

@@ -99,7 +99,7 @@ bool Commands::OpenArchiveModels(const std::string& path) {
     }
     std::vector<std::string> models;
     for (size_t i = 0; i < archive.Value().Count(); ++i)
-        if (ArchiveEntry entry = archive.Value().Entry(i); NamesModel(entry.name)) models.push_back(std::move(entry.name));
+        if (ArchiveEntry entry = archive.Value().Entry(i); NamesModel(entry.name)) models.emplace_back(entry.name);
     if (models.empty()) {
         ui_.ShowMessage(msg::kNoModelsInArchive, path);
         return false;

@@ -30,7 +30,7 @@ std::vector<std::string> PicturesBesideInArchive(const ArchivePath& model) {
     const std::string folder = cut == std::string::npos ? std::string() : model.entry.substr(0, cut + 1);
     std::vector<std::pair<std::string, size_t>> beside;
     for (size_t i = 0; i < archive.Value().Count(); ++i) {
-        std::string name = archive.Value().Entry(i).name;
+        std::string name(archive.Value().Entry(i).name);
         if (name.size() > folder.size() && SameEntryName(std::string_view(name).substr(0, folder.size()), folder) &&
             name.find_first_of("/\\", folder.size()) == std::string::npos)
             beside.emplace_back(std::move(name), i);

@@ -222,7 +222,7 @@ std::vector<std::string> SkinCandidates(const std::string& modelPath, const std:
             for (const std::string& name : NameVariants(place.components.back())) {
                 const auto index = archive->Find(folder + name);
                 if (index && seenEntries.insert({inside->archive, *index}).second)
-                    out.push_back(inside->archive + "/" + archive->Entry(*index).name);
+                    out.push_back(inside->archive + "/" + std::string(archive->Entry(*index).name));
             }
             continue;
         }

@@ -67,7 +67,7 @@ TEST(Archives, WhatTheyHoldReadsBackThroughPathsInAnyLetterCase) {
         ASSERT_EQ(opened.Value().Count(), files.size()) << kind.file;
         for (size_t i = 0; i < files.size(); ++i) {
             const ArchiveEntry entry = opened.Value().Entry(i);
-            EXPECT_EQ(std::pair(entry.name, entry.size), std::pair(files[i].name, uint64_t{files[i].bytes.size()}));
+            EXPECT_EQ(std::pair(std::string(entry.name), entry.size), std::pair(files[i].name, uint64_t{files[i].bytes.size()}));
             EXPECT_EQ(ReadThrough(archive + "/" + Shouted(files[i].name)), files[i].bytes) << kind.file << " " << entry.name;
         }
         // Every reader that takes a path reads inside, and names what it read after the path it was given.

@@ -358,7 +358,7 @@ TEST_F(Cli, TheCorpusDrawsFromInsideArchivesAsFromLooseFiles) {
         files.push_back({"models/" + e.path().filename().string(), testing::ReadAll(e.path())});
     const std::string png = Quote(dir.Path() / "o.png");
     const std::string tail = " --header-skin --new-light --fit --size 64x64 -o " + png;
-    for (const std::string archive : {dir.Write("pak0.pak", fixtures::WritePak(files)).string(),
+    for (const std::string& archive : {dir.Write("pak0.pak", fixtures::WritePak(files)).string(),
                                       dir.Write("pak0.pk3", fixtures::WriteZip(files)).string()}) {
         const std::string listed = RunCli("list " + Quote(archive)).out;
         EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 6) << listed;

@@ -15,7 +15,7 @@ struct ArchiveFile {
     std::vector<uint8_t> bytes;
     // Zip only: the size the headers give instead of the real one, and a
     // checksum made wrong on purpose.
-    std::optional<uint32_t> claimedSize;
+    std::optional<uint32_t> claimedSize = std::nullopt;
     bool badChecksum = false;
 };
 
@@ -35,7 +35,7 @@ struct ZipOptions {
     // The 64-bit end record and its locator before the end record.
     bool zip64End = false;
     // The count the end records give instead of the real one.
-    std::optional<uint64_t> claimedEntries;
+    std::optional<uint64_t> claimedEntries = std::nullopt;
 };
 
 // Local headers and data, the central directory and its end record. More
