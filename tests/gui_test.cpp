@@ -347,6 +347,7 @@ wxBitmap CaptureFrame(MainWnd& frame) {
     // Without a window manager the toolkit may not know where the window really is: it is put at the corner.
     // The toolkit lays a resized or moved window out over several passes of its loop.
     frame.SetSize(wxRect(wxPoint(0, 0), frame.GetSize()));
+    frame.Raise();  // over any window an earlier test left to be deleted
     for (int i = 0; i < 10; ++i, wxMilliSleep(20)) Pump();
     frame.Refresh(false);
     frame.Update();
