@@ -7,15 +7,21 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "formats/name_text.h"
 #include "io/file_bytes.h"
 #include "session/scene_setup.h"
 
 namespace meshara::cli {
 
 int Usage(const CommandTable& table, const std::string& problem) {
-    if (!problem.empty()) std::fprintf(stderr, "meshara-cli: %s\n", problem.c_str());
-    std::fputs(CommandUsage(table).c_str(), stderr);
+    std::fprintf(stderr, "meshara-cli: %s: %s\ntry 'meshara-cli %s --help'\n", table.name, problem.c_str(), table.name);
     return kExitUsage;
+}
+
+int Notes::Finish(int exitCode) const {
+    if (exitCode == kExitOk)
+        for (const std::string& line : lines_) std::fprintf(stderr, "note: %s\n", line.c_str());
+    return exitCode;
 }
 
 int Refused(FileKind kind, const Failure& failure, const std::string& path) {
@@ -47,17 +53,37 @@ std::string CheckSkinNumber(const Md2Model& model, std::optional<int32_t> skin) 
 }
 
 std::shared_ptr<const SkinImage> NamedSkinWithNotes(const ModelSlot& slot, std::optional<int32_t> skin,
-                                                    const char* instead) {
+                                                    const char* instead, Notes& notes) {
     FoundSkin found = FindNamedSkin(slot, skin);
-    for (const std::string& note : found.notes) std::fprintf(stderr, "note: %s\n", note.c_str());
-    if (!found.picture)
-        std::fprintf(stderr, "note: %s: %s; %s\n", slot.path.c_str(), MissingSkinText(*slot.model, skin).c_str(),
-                     instead);
+    for (std::string& note : found.notes) notes.Add(std::move(note));
+    if (!found.picture) notes.Add(slot.path + ": " + MissingSkinText(*slot.model, skin) + "; " + instead);
     return std::move(found.picture);
 }
 
-void PrintModelNotes(const std::string& path, const Md2Model& model) {
-    for (const std::string& note : ModelNotes(model)) std::fprintf(stderr, "note: %s: %s\n", path.c_str(), note.c_str());
+void NoteModel(Notes& notes, const std::string& path, const Md2Model& model) {
+    for (const std::string& note : ModelNotes(model)) notes.Add(path + ": " + note);
+}
+
+std::string ResolveFrame(const Md2Model& model, const std::string& text, int32_t& frame) {
+    long number = 0;
+    if (ParseInteger(text, 0, INT32_MAX, number)) {
+        if (number < model.FrameCount()) {
+            frame = static_cast<int32_t>(number);
+            return {};
+        }
+        return "frame " + text + " is out of range: the model has " + std::to_string(model.FrameCount()) + " frames";
+    }
+    const auto trimmed = [](std::string_view s) {
+        while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+        while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+        return s;
+    };
+    for (int32_t f = 0; f < model.FrameCount(); ++f)
+        if (trimmed(NameToUtf8(model.frames[static_cast<size_t>(f)].name)) == trimmed(text)) {
+            frame = f;
+            return {};
+        }
+    return "the model has no frame " + text + " (a frame number or a frame's name; 'meshara-cli info' lists them)";
 }
 
 bool WriteOutput(const std::string& path, std::span<const uint8_t> bytes) {
@@ -71,6 +97,19 @@ bool WriteOutput(const std::string& path, std::span<const uint8_t> bytes) {
         return false;
     }
     return true;
+}
+
+std::string ResolveAnimation(const Md2Model& model, const std::string& text, int32_t& frame) {
+    std::string known;
+    for (const Md2Animation& a : model.animations) {
+        const std::string name = NameToUtf8(a.name);
+        if (name == text) {
+            frame = a.first;
+            return {};
+        }
+        known += (known.empty() ? "" : ", ") + name;
+    }
+    return "the model has no animation " + text + " (it has " + (known.empty() ? "none" : known) + ")";
 }
 
 bool ParseInteger(std::string_view text, long low, long high, long& out) {

@@ -8,6 +8,8 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "cli/args.h"
 #include "io/result.h"
@@ -34,8 +36,20 @@ const Subcommand& ExportCommand();
 const Subcommand& ThumbnailCommand();
 const Subcommand& ListCommand();
 
-// Prints the problem and the command's usage to stderr; returns kExitUsage.
+// Prints the problem in one line and where to read the usage; returns kExitUsage.
 int Usage(const CommandTable& table, const std::string& problem);
+
+// What a command has to say besides its output. Said on stderr only once the
+// command has succeeded, so a failing command says only why it failed.
+class Notes {
+public:
+    void Add(std::string line) { lines_.push_back(std::move(line)); }
+    // Prints every note when exitCode is kExitOk; returns exitCode.
+    int Finish(int exitCode) const;
+
+private:
+    std::vector<std::string> lines_;
+};
 
 // Prints "PATH: message (detail)" for a refusal, the user's message (or a
 // plain reason where the viewer refuses silently); returns kExitRefused.
@@ -52,14 +66,21 @@ std::string ReadSkinNumber(const Arguments& args, std::optional<int32_t>& skin);
 std::string CheckSkinNumber(const Md2Model& model, std::optional<int32_t> skin);
 
 // The picture the slot's model names as its skin, found as the viewer finds
-// it (every name in turn, or only name skin). Prints a note for each file
-// that was there but could not be used and, when nothing was usable, one
-// that says so and what the command does instead ("drawn untextured").
+// it (every name in turn, or only name skin). Notes each file that was there
+// but could not be used and, when nothing was usable, that it was not and
+// what the command does instead ("it is drawn untextured").
 std::shared_ptr<const SkinImage> NamedSkinWithNotes(const ModelSlot& slot, std::optional<int32_t> skin,
-                                                    const char* instead);
+                                                    const char* instead, Notes& notes);
 
-// Prints each of the model's quirk notes (session/messages.h).
-void PrintModelNotes(const std::string& path, const Md2Model& model);
+// Notes what the model's file needed mending (session/messages.h).
+void NoteModel(Notes& notes, const std::string& path, const Md2Model& model);
+
+// The frame that text names: its number, or the name of one of the model's
+// frames (as text, spaces around it ignored). The problem, or empty.
+std::string ResolveFrame(const Md2Model& model, const std::string& text, int32_t& frame);
+
+// The first frame of the animation named text. The problem, or empty.
+std::string ResolveAnimation(const Md2Model& model, const std::string& text, int32_t& frame);
 
 // Writes bytes to path, or to standard output when path is "-". Prints why
 // and returns false on failure.

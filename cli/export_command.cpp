@@ -41,7 +41,7 @@ struct ExportOptions {
     std::vector<std::string> animations;
     std::optional<double> fps;
     double scale = kDefaultExportScale;
-    std::optional<long> frame;
+    std::optional<std::string> frame;  // a number or a frame's name
 };
 
 std::optional<Format> FormatOf(const std::string& path) {
@@ -69,11 +69,7 @@ std::string Read(const Arguments& args, ExportOptions& o) {
     }
     if (const std::string* v = args.Value("scale"); v && !ParsePositive(*v, 1e6, o.scale))
         return "--scale needs a number above 0 (metres per unit)";
-    if (const std::string* v = args.Value("frame")) {
-        long frame;
-        if (!ParseInteger(*v, 0, INT32_MAX, frame)) return "--frame needs a frame number (0 or more)";
-        o.frame = frame;
-    }
+    if (const std::string* v = args.Value("frame")) o.frame = *v;
     const auto format = FormatOf(o.output);
     if (!format) return "export writes .glb, .gltf or .obj files, told by the output's name: " + o.output;
     o.format = *format;
@@ -134,19 +130,21 @@ int Export(const Arguments& args) {
     if (model.FrameCount() == 0 || model.triangles.empty())
         return Unusable(o.model, std::string("the model has no ") + (model.FrameCount() == 0 ? "frames" : "triangles") +
                                      ", so there is nothing to export");
-    if (o.frame && *o.frame >= model.FrameCount())
-        return Usage(ExportCommand().table, "frame " + std::to_string(*o.frame) + " is out of range: the model has " +
-                                               std::to_string(model.FrameCount()) + " frames");
+    int32_t frame = 0;
+    if (o.frame)
+        if (std::string problem = ResolveFrame(model, *o.frame, frame); !problem.empty())
+            return Usage(ExportCommand().table, problem);
     std::vector<Md2Animation> animations;
     if (std::string problem = SelectAnimations(model, o.animations, animations); !problem.empty())
         return Usage(ExportCommand().table, problem);
 
     if (std::string problem = CheckSkinNumber(model, o.skin); !problem.empty())
         return Usage(ExportCommand().table, problem);
-    PrintModelNotes(o.model, model);
+    Notes notes;
+    NoteModel(notes, o.model, model);
     std::shared_ptr<const SkinImage> texture;
     if (o.headerSkin && o.texture.empty()) {
-        texture = NamedSkinWithNotes(slot, o.skin, "it is exported without a texture");
+        texture = NamedSkinWithNotes(slot, o.skin, "it is exported without a texture", notes);
     } else if (!o.texture.empty()) {
         auto skin = ReadSkinImage(o.texture);
         if (!skin) return Refused(FileKind::Skin, skin.Why(), o.texture);
@@ -158,7 +156,7 @@ int Export(const Arguments& args) {
         const std::string mtlPath = std::filesystem::path(base).replace_extension(".mtl").string();
         const std::string pngPath = std::filesystem::path(base).replace_extension(".png").string();
         ObjExportOptions options;
-        options.frame = static_cast<int32_t>(o.frame.value_or(0));
+        options.frame = frame;
         options.scale = o.scale;
         options.materialFile = std::filesystem::path(mtlPath).filename().string();
         if (texture) options.textureFile = std::filesystem::path(pngPath).filename().string();
@@ -168,7 +166,7 @@ int Export(const Arguments& args) {
         if (texture) out.emplace_back(pngPath, EncodePng(texture->width, texture->height, texture->pixels, 3));
         out.emplace_back(mtlPath, Bytes(files.Value().mtl));
         out.emplace_back(o.output, Bytes(files.Value().obj));
-        return WriteAll(out) ? kExitOk : kExitRefused;
+        return notes.Finish(WriteAll(out) ? kExitOk : kExitRefused);
     }
 
     GltfExportOptions options;
@@ -179,7 +177,7 @@ int Export(const Arguments& args) {
     options.texture = texture.get();
     auto bytes = ExportGltf(model, options);
     if (!bytes) return Unusable(o.model, "cannot export: " + bytes.Detail());
-    return WriteOutput(o.output, bytes.Value()) ? kExitOk : kExitRefused;
+    return notes.Finish(WriteOutput(o.output, bytes.Value()) ? kExitOk : kExitRefused);
 }
 
 }  // namespace
@@ -188,13 +186,13 @@ const Subcommand& ExportCommand() {
     static constexpr Option kOptions[] = {
         {"output", 'o', "OUT", "OUT.glb or OUT.gltf: every frame and animation as glTF 2.0; OUT.obj: one frame "
                                 "as OBJ, with OUT.mtl and OUT.png"},
-        {"texture", 0, "F", "the picture the model is dressed in"},
+        {"texture", 't', "F", "the picture the model is dressed in"},
         {"header-skin", 0, nullptr, "the skin the model names, found beside or above it, as the texture"},
         {"skin", 0, "N", "the model's skin N (from 0), found as --header-skin finds it, as the texture"},
-        {"animation", 0, "NAME", "only this animation, in this order (glTF)", true},
+        {"animation", 'a', "NAME", "only this animation, in this order (glTF)", true},
         {"fps", 0, "N", "frames a second the animations play at (10; glTF)"},
         {"scale", 0, "S", "metres per Quake unit (1/32)"},
-        {"frame", 0, "K", "the frame written (0; OBJ)"},
+        {"frame", 'f', "K", "the frame written: its number or its name (0; OBJ)"},
     };
     static constexpr CommandTable kTable{"export", "MODEL.md2", 1, 1,
                                        "a model as glTF 2.0 or OBJ, in glTF's axes and metres", kOptions};

@@ -18,18 +18,16 @@ namespace {
 
 int Info(const Arguments& args) {
     const std::string& path = args.operands[0];
-    long frame = -1;
-    if (const std::string* k = args.Value("frame"); k && !ParseInteger(*k, 0, INT32_MAX, frame))
-        return Usage(InfoCommand().table, "--frame needs a frame number (0 or more)");
-
     auto result = LoadMd2Model(path);
     if (!result) return Refused(FileKind::Model, result.Why(), path);
     const Md2Model& model = *result.Value();
-    if (frame >= model.FrameCount())
-        return Usage(InfoCommand().table, "frame " + std::to_string(frame) + " is out of range: the model has " +
-                                             std::to_string(model.FrameCount()) + " frames");
+    int32_t frame = -1;
+    if (const std::string* k = args.Value("frame"))
+        if (std::string problem = ResolveFrame(model, *k, frame); !problem.empty())
+            return Usage(InfoCommand().table, problem);
+    Notes notes;
+    NoteModel(notes, path, model);
 
-    PrintModelNotes(path, model);
     std::printf("name: %s\nframes: %d\nvertices: %d\ntriangles: %d\n", model.name.c_str(), model.FrameCount(),
                 model.vertexCount, model.TriangleCount());
     std::printf("skins: %zu\n", model.skinNames.size());
@@ -39,7 +37,7 @@ int Info(const Arguments& args) {
         std::printf("%s %d-%d\n", NameToUtf8(a.name).c_str(), a.first, a.last);
     if (frame >= 0) {
         const auto k = static_cast<int32_t>(frame);
-        std::printf("frame %ld: %s\n", frame, NameToUtf8(model.frames[static_cast<size_t>(k)].name).c_str());
+        std::printf("frame %d: %s\n", frame, NameToUtf8(model.frames[static_cast<size_t>(k)].name).c_str());
         const std::vector<Vec3d> positions = FramePositions(model, k);
         const std::vector<Vec3d> normals = VertexNormals(model, positions);
         for (size_t v = 0; v < positions.size(); ++v) {
@@ -48,7 +46,7 @@ int Info(const Arguments& args) {
             std::printf("%.9g %.9g %.9g %.9g %.9g %.9g\n", p.x, p.y, p.z, n.x, n.y, n.z);
         }
     }
-    return std::fflush(stdout) == 0 ? kExitOk : kExitRefused;
+    return notes.Finish(std::fflush(stdout) == 0 ? kExitOk : kExitRefused);
 }
 
 int Decode(const Arguments& args) {
@@ -106,7 +104,7 @@ int Light(const Arguments& args) {
 
 const Subcommand& InfoCommand() {
     static constexpr Option kOptions[] = {
-        {"frame", 0, "K", "also print frame K's name and one line per vertex: x y z nx ny nz"},
+        {"frame", 'f', "K", "also print frame K's name and one line per vertex: x y z nx ny nz (K: a number or a name)"},
     };
     static constexpr CommandTable kTable{"info", "MODEL.md2", 1, 1,
                                        "name, counts, skin names and animations of a model", kOptions};

@@ -30,7 +30,7 @@ void PrintUsage(std::FILE* to) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        PrintUsage(stderr);
+        std::fputs("meshara-cli: no command given\ntry 'meshara-cli --help'\n", stderr);
         return kExitUsage;
     }
     const std::string_view name = argv[1];
@@ -38,19 +38,26 @@ int main(int argc, char** argv) {
         PrintUsage(stdout);
         return kExitOk;
     }
+    if (name == "--version" || name == "-V") {
+        std::printf("meshara-cli %s\n", MESHARA_VERSION);
+        return kExitOk;
+    }
     const std::vector<std::string_view> args(argv + 2, argv + argc);
     for (const Subcommand* const* c = Commands(); *c; ++c) {
         if (name != (*c)->table.name) continue;
-        if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-            std::fputs(CommandUsage((*c)->table).c_str(), stdout);
-            return kExitOk;
+        // Asking for help wins over whatever else the line holds, up to a "--".
+        for (std::string_view a : args) {
+            if (a == "--") break;
+            if (a == "--help" || a == "-h") {
+                std::fputs(CommandUsage((*c)->table).c_str(), stdout);
+                return kExitOk;
+            }
         }
         Arguments parsed;
         if (std::string problem = ParseArguments((*c)->table, args, parsed); !problem.empty())
             return Usage((*c)->table, problem);
         return (*c)->run(parsed);
     }
-    std::fprintf(stderr, "meshara-cli: unknown command: %s\n", std::string(name).c_str());
-    PrintUsage(stderr);
+    std::fprintf(stderr, "meshara-cli: unknown command: %s\ntry 'meshara-cli --help'\n", std::string(name).c_str());
     return kExitUsage;
 }

@@ -53,7 +53,8 @@ struct RenderOptions {
     std::string output;
     int width = 512;
     int height = 384;
-    long frame = 0;
+    std::string frame;      // a number or a frame's name; empty for frame 0
+    std::string animation;  // draw this animation's first frame
     std::string maps[kMapKinds];  // by MapKind
     // Lights in command-line order; an empty path stands for a new light.
     std::vector<std::string> lights;
@@ -85,8 +86,9 @@ std::string Read(const Arguments& args, RenderOptions& o) {
         o.width = static_cast<int>(w);
         o.height = static_cast<int>(h);
     }
-    if (const std::string* v = args.Value("frame"); v && !ParseInteger(*v, 0, INT32_MAX, o.frame))
-        return "--frame needs a frame number (0 or more)";
+    if (const std::string* v = args.Value("frame")) o.frame = *v;
+    if (const std::string* v = args.Value("animation")) o.animation = *v;
+    if (!o.frame.empty() && !o.animation.empty()) return "--frame and --animation both choose the frame";
     if (const std::string* v = args.Value("background"); v && !ParseColour(*v, o.settings.backgroundColor))
         return "--background needs R,G,B";
     if (const std::string* v = args.Value("filter")) {
@@ -130,18 +132,21 @@ int Render(const Arguments& args) {
     ModelSlot& slot = *opened.Value();
     const Md2Model& model = *slot.model;
     if (model.FrameCount() == 0) return Unusable(o.model, "the model has no frames, so there is nothing to draw");
-    if (o.frame >= model.FrameCount())
-        return Usage(RenderCommand().table, "frame " + std::to_string(o.frame) + " is out of range: the model has " +
-                                               std::to_string(model.FrameCount()) + " frames");
+    int32_t frame = 0;
+    if (!o.frame.empty())
+        if (std::string problem = ResolveFrame(model, o.frame, frame); !problem.empty())
+            return Usage(RenderCommand().table, problem);
+    if (!o.animation.empty())
+        if (std::string problem = ResolveAnimation(model, o.animation, frame); !problem.empty())
+            return Usage(RenderCommand().table, problem);
 
     if (std::string problem = CheckSkinNumber(model, o.skin); !problem.empty())
         return Usage(RenderCommand().table, problem);
-    PrintModelNotes(o.model, model);
+    Notes notes;
+    NoteModel(notes, o.model, model);
     if (o.headerSkin && o.maps[static_cast<size_t>(MapKind::Texture)].empty())
-        slot.Map(MapKind::Texture) = NamedSkinWithNotes(slot, o.skin, "it is drawn untextured");
-    if (o.lights.empty())
-        std::fprintf(stderr, "note: no light reaches %s, so it is drawn black; add one with --new-light\n",
-                     o.model.c_str());
+        slot.Map(MapKind::Texture) = NamedSkinWithNotes(slot, o.skin, "it is drawn untextured", notes);
+    if (o.lights.empty()) notes.Add("no light reaches " + o.model + ", so it is drawn black; add one with --new-light");
     for (const MapRowInfo& row : kMapRows) {
         const std::string& path = o.maps[static_cast<size_t>(row.kind)];
         if (path.empty()) continue;
@@ -159,7 +164,7 @@ int Render(const Arguments& args) {
         AddLightTo(doc, slot, std::move(light));
     }
     slot.environmentMapped = o.environment;
-    doc.models.currentFrame = static_cast<int32_t>(o.frame);
+    doc.models.currentFrame = frame;
     doc.settings = o.settings;
 
     ViewState view;
@@ -172,7 +177,7 @@ int Render(const Arguments& args) {
     renderer.Render(SceneOf(doc, view), nullptr);
 
     const std::vector<uint8_t> png = EncodePng(o.width, o.height, context->ReadPixels(), 3);
-    return WriteOutput(o.output, png) ? kExitOk : kExitRefused;
+    return notes.Finish(WriteOutput(o.output, png) ? kExitOk : kExitRefused);
 }
 
 }  // namespace
@@ -180,13 +185,14 @@ int Render(const Arguments& args) {
 const Subcommand& RenderCommand() {
     static constexpr Option kOptions[] = {
         {"output", 'o', "OUT.png", "the picture to write (\"-\" for standard output)"},
-        {"size", 0, "WxH", "its size in pixels (512x384)"},
-        {"frame", 0, "K", "the frame drawn (0)"},
-        {"texture", 0, "F", "the texture map"},
+        {"size", 's', "WxH", "its size in pixels (512x384)"},
+        {"frame", 'f', "K", "the frame drawn: its number or its name (0)"},
+        {"animation", 'a', "NAME", "the first frame of this animation"},
+        {"texture", 't', "F", "the texture map"},
         {"diffusion", 0, "F", "the diffusion map"},
         {"specularity", 0, "F", "the specularity map"},
         {"glow", 0, "F", "the glow map"},
-        {"light", 0, "FILE.lgt", "a light from a light file", true},
+        {"light", 'l', "FILE.lgt", "a light from a light file", true},
         {"new-light", 0, nullptr, "a light with the \"New Light\" values", true},
         {"background", 0, "R,G,B", "the background colour, 0 to 1 each (0,0,0)"},
         {"filter", 0, "0-4", "texture filter: Nearest, Linear, Near-MIP, Bi-MIP, Tri-MIP (4)"},

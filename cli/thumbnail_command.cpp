@@ -167,6 +167,7 @@ int Thumbnail(const Arguments& args) {
     // Everything the drawing needs is read before the context is made, so a
     // refused file costs no GL start-up.
     Document doc;
+    Notes notes;
     std::unique_ptr<LightRecord> light;
     std::shared_ptr<const SkinImage> skin;
     if (type.Value() == FileType::Md2) {
@@ -177,9 +178,9 @@ int Thumbnail(const Arguments& args) {
         const Md2Model& model = *opened.Value()->model;
         if (std::string problem = CheckSkinNumber(model, skinNumber); !problem.empty())
             return Usage(ThumbnailCommand().table, problem);
-        PrintModelNotes(input, model);
+        NoteModel(notes, input, model);
         // The skin only dresses the picture: without one the model is drawn plain.
-        skin = NamedSkinWithNotes(*opened.Value(), skinNumber, "it is drawn untextured");
+        skin = NamedSkinWithNotes(*opened.Value(), skinNumber, "it is drawn untextured", notes);
         light = ThumbnailLight();
     } else {
         auto read = LoadLightFile(input);
@@ -210,7 +211,7 @@ int Thumbnail(const Arguments& args) {
     else
         FitView(view.camera, doc.models, size, size);
     renderer.Render(SceneOf(doc, view), nullptr);
-    return WriteOutput(output, EncodePng(size, size, context->ReadPixelsRgba(), 4)) ? kExitOk : kExitRefused;
+    return notes.Finish(WriteOutput(output, EncodePng(size, size, context->ReadPixelsRgba(), 4)) ? kExitOk : kExitRefused);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "gui/accessibility.h"
 
+#include <wx/menuitem.h>
 #include <wx/window.h>
 
 #include <dlfcn.h>
@@ -32,11 +33,41 @@ void SetAccessibleName(wxWindow* control, const char* name) {
     if (void* accessible = AccessibleOf(control); accessible && set) set(accessible, name);
 }
 
+void SetAccessibleDescription(wxWindow* control, const char* description) {
+    const auto set = Lookup<SetName>("atk_object_set_description");
+    if (void* accessible = AccessibleOf(control); accessible && set) set(accessible, description);
+}
+
+void SetStatusBarRole(wxWindow* control) {
+    using RoleForName = int (*)(const char* name);
+    using SetRole = void (*)(void* accessible, int role);
+    const auto role = Lookup<RoleForName>("atk_role_for_name");
+    const auto set = Lookup<SetRole>("atk_object_set_role");
+    if (void* accessible = AccessibleOf(control); accessible && role && set) set(accessible, role("statusbar"));
+}
+
 std::string AccessibleName(wxWindow* control) {
     const auto get = Lookup<GetName>("atk_object_get_name");
     void* accessible = AccessibleOf(control);
     const char* name = accessible && get ? get(accessible) : nullptr;
     return name ? name : "";
+}
+
+void ShowMenuKey(wxMenuItem* item, const char* keyName) {
+    using GetChild = void* (*)(void* bin);
+    using KeyFromName = unsigned (*)(const char* name);
+    using SetAccel = void (*)(void* label, unsigned key, unsigned modifiers);
+    using TypeOf = unsigned long (*)();
+    using IsA = int (*)(void* instance, unsigned long type);
+    const auto child = Lookup<GetChild>("gtk_bin_get_child");
+    const auto keyval = Lookup<KeyFromName>("gdk_keyval_from_name");
+    const auto set = Lookup<SetAccel>("gtk_accel_label_set_accel");
+    const auto accelLabelType = Lookup<TypeOf>("gtk_accel_label_get_type");
+    const auto isA = Lookup<IsA>("g_type_check_instance_is_a");
+    if (!child || !keyval || !set || !accelLabelType || !isA) return;
+    void* widget = item ? static_cast<void*>(item->GetMenuItem()) : nullptr;
+    void* label = widget ? child(widget) : nullptr;
+    if (label && isA(label, accelLabelType())) set(label, keyval(keyName), 0);
 }
 
 }  // namespace meshara

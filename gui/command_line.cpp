@@ -16,13 +16,16 @@ void DescribeCommandLine(wxCmdLineParser& parser) {
     const wxCmdLineEntryDesc entries[] = {
         {wxCMD_LINE_SWITCH, "h", "help", "show this help and exit", wxCMD_LINE_VAL_NONE, wxCMD_LINE_OPTION_HELP},
         {wxCMD_LINE_SWITCH, nullptr, "version", "show the version and exit", wxCMD_LINE_VAL_NONE, 0},
-        {wxCMD_LINE_PARAM, nullptr, nullptr, "MODEL.md2", wxCMD_LINE_VAL_STRING,
+        {wxCMD_LINE_PARAM, nullptr, nullptr, "FILE", wxCMD_LINE_VAL_STRING,
          wxCMD_LINE_PARAM_OPTIONAL | wxCMD_LINE_PARAM_MULTIPLE},
         wxCMD_LINE_DESC_END,
     };
     parser.SetDesc(entries);
     parser.SetLogo("Meshara " MESHARA_VERSION ": a viewer for Quake 2 MD2 models.\n"
-                   "Each MODEL.md2 given is opened at start-up.");
+                   "Each FILE given is opened at start-up, told by its content, whatever its name:\n"
+                   "  MD2 models (.md2): opened, lit and brought into view;\n"
+                   "  light files (.lgt): imported, and lighting the models given with them;\n"
+                   "  pictures (PCX, BMP, PNG, TGA, JPEG): the texture map of the last model given.");
 }
 }  // namespace
 

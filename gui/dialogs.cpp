@@ -2,6 +2,7 @@
 
 #include <wx/statbmp.h>
 
+#include "gui/accessibility.h"
 #include "gui/art.h"
 #include "session/command_ids.h"
 #include "session/light_form.h"
@@ -234,6 +235,10 @@ AboutDialog::AboutDialog(wxWindow* parent)
     SizeInDialogUnits(this, 248, 54);
     auto* page = new wxPanel(this);
     picture = new SunkenPicture(page, AboutBitmap(), ConvertDialogToPixels(wxPoint(2, 2)));
+    // The picture holds no words: a screen reader gets them from its name and description.
+    SetAccessibleName(picture, "Torvane's Meshara");
+    SetAccessibleDescription(picture, "Torvane's Meshara " MESHARA_VERSION
+                                      ": a viewer for Quake 2 MD2 models with skins, lights and four blended passes");
     // The dialog grows where its units are too small to hold the picture.
     const wxPoint at = picture->GetPosition();
     const wxSize need(at.x + picture->GetSize().x + at.x, at.y + picture->GetSize().y + at.y);

@@ -3,6 +3,8 @@
 #include <wx/dnd.h>
 #include <wx/filedlg.h>
 
+#include "formats/name_text.h"
+#include "gui/accessibility.h"
 #include "gui/archive_chooser.h"
 #include "gui/art.h"
 #include "gui/dialogs.h"
@@ -23,7 +25,10 @@ wxBEGIN_EVENT_TABLE(MainWnd, wxFrame)
     EVT_MENU_RANGE(ToolkitId(ids::kFirstExtra), ToolkitId(ids::kLastExtra), MainWnd::OnCommand)
     EVT_UPDATE_UI(ToolkitId(ids::kPlayAnimation), MainWnd::OnUpdateUI)
     EVT_MENU_RANGE(ToolkitId(ids::kSkinNone), ToolkitId(ids::kSkinElsewhere), MainWnd::OnSkinChosen)
+    EVT_MENU_RANGE(ToolkitId(ids::kFirstAnimationChoice), ToolkitId(ids::kLastPlaybackSpeed), MainWnd::OnCommand)
+    EVT_UPDATE_UI_RANGE(ToolkitId(ids::kFirstPlaybackSpeed), ToolkitId(ids::kLastPlaybackSpeed), MainWnd::OnUpdateUI)
     EVT_MENU_OPEN(MainWnd::OnMenuOpen)
+    EVT_CHAR_HOOK(MainWnd::OnCharHook)
     EVT_TIMER(wxID_ANY, MainWnd::OnPlaybackTick)
     EVT_MENU(ToolkitId(ids::kExit), MainWnd::OnExit)
     EVT_SIZE(MainWnd::OnSize)
@@ -51,6 +56,18 @@ private:
 };
 
 namespace {
+
+// Keys of the extras, and the key's name as the menus show it.
+struct ExtraKey {
+    int key;
+    int command;
+    const char* shownAs;
+};
+constexpr ExtraKey kExtraKeys[] = {
+    {WXK_SPACE, ids::kPlayAnimation, "space"}, {WXK_HOME, ids::kFitModels, "Home"},
+    {WXK_DOWN, ids::kNextAnimation, "Down"},   {WXK_UP, ids::kPreviousAnimation, "Up"},
+    {WXK_F12, ids::kSaveView, "F12"},
+};
 
 wxIcon ProgramIcon() {
     const std::vector<uint8_t> rgba = IconPixels();
@@ -87,7 +104,8 @@ MainWnd::MainWnd(ViewerApp& app)
                                        [this](int i) { OnGlobalLightSelected(i); }});
     commands_ = std::make_unique<Commands>(app_.Doc(), view ? view->State() : fallbackView_, *this);
     AcceptDrops();
-    CreateStatusBar(1);
+    SetStatusBarRole(CreateStatusBar(1));
+    if (view) SetAccessibleName(view, "Model view");
     LayoutChildren();
     SpinStep();  // the first picture
 }
@@ -115,6 +133,7 @@ void MainWnd::BuildMenus() {
     file->AppendSeparator();
     file->Append(ToolkitId(ids::kExit), "E&xit");
     file->AppendSeparator();
+    file->Append(ToolkitId(ids::kOpenModelAndShow), "Open Model...");
     file->Append(ToolkitId(ids::kSaveView), "Save View as PNG...");
     file->Append(ToolkitId(ids::kLoadSkinFromModel), "Load Skin from Model");
     fileMenu_ = file;
@@ -140,6 +159,11 @@ void MainWnd::BuildMenus() {
     rendering->AppendCheckItem(ToolkitId(ids::kPlayAnimation), "Play Animation");
     rendering->Append(ToolkitId(ids::kFitModels), "Fit Models");
     rendering->Append(ToolkitId(ids::kResetView), "Reset View");
+    renderingMenu_ = rendering;
+    animationMenu_ = new wxMenu;
+    animationMenu_->Append(ToolkitId(ids::kNextAnimation), "Next Animation");
+    animationMenu_->Append(ToolkitId(ids::kPreviousAnimation), "Previous Animation");
+    rendering->AppendSubMenu(animationMenu_, "Animation");
 
     auto* help = new wxMenu;
     help->Append(ToolkitId(ids::kAbout), "&About Torvane's Meshara");
@@ -149,6 +173,10 @@ void MainWnd::BuildMenus() {
     bar->Append(rendering, "&Rendering");
     bar->Append(help, "&Help");
     SetMenuBar(bar);
+    // The extras' keys are shown beside their entries but handled by OnCharHook,
+    // so the boxes, lists and buttons that need them keep them.
+    for (const ExtraKey& k : kExtraKeys)
+        if (wxMenuItem* item = bar->FindItem(ToolkitId(k.command))) ShowMenuKey(item, k.shownAs);
 
     // Keys without menu items keep their ids; most have no handler.
     wxAcceleratorEntry keys[] = {
@@ -160,10 +188,9 @@ void MainWnd::BuildMenus() {
         {wxACCEL_SHIFT, WXK_INSERT, ToolkitId(ids::kPaste)},      {wxACCEL_CTRL, 'Z', ToolkitId(ids::kUndo)},
         {wxACCEL_ALT, WXK_BACK, ToolkitId(ids::kUndo)},           {wxACCEL_NORMAL, WXK_F6, ToolkitId(ids::kNextPane)},
         {wxACCEL_SHIFT, WXK_F6, ToolkitId(ids::kPreviousPane)},
-        // Extras, on keys the table above leaves free.
-        {wxACCEL_NORMAL, WXK_SPACE, ToolkitId(ids::kPlayAnimation)}, {wxACCEL_NORMAL, WXK_HOME, ToolkitId(ids::kFitModels)},
-        {wxACCEL_NORMAL, WXK_DOWN, ToolkitId(ids::kNextAnimation)},  {wxACCEL_NORMAL, WXK_UP, ToolkitId(ids::kPreviousAnimation)},
-        {wxACCEL_NORMAL, WXK_F12, ToolkitId(ids::kSaveView)},        {wxACCEL_CTRL, 'Q', ToolkitId(ids::kExit)},
+        // Exit's entry keeps its own text, so its extra key lives here; the
+        // other extras' keys come with their menu entries, which show them.
+        {wxACCEL_CTRL, 'Q', ToolkitId(ids::kExit)},
     };
     SetAcceleratorTable(wxAcceleratorTable(static_cast<int>(std::size(keys)), keys));
 }
@@ -178,6 +205,23 @@ void MainWnd::LayoutChildren() {
 void MainWnd::OnSize(wxSizeEvent&) { LayoutChildren(); }
 
 void MainWnd::OnEraseBackground(wxEraseEvent&) {}
+
+void MainWnd::OnCharHook(wxKeyEvent& event) {
+    const int key = event.GetKeyCode();
+    const ExtraKey* extra = nullptr;
+    for (const ExtraKey& k : kExtraKeys)
+        if (k.key == key && event.GetModifiers() == wxMOD_NONE) extra = &k;
+    // The view takes every extra key; elsewhere only F12, which no control uses:
+    // Home moves a box's caret, Up and Down a list's choice, Space presses a button.
+    wxWindow* focus = wxWindow::FindFocus();
+    const bool forView = !focus || focus == view || focus == this || (focus == optionsBar);
+    if (!extra || !commands_ || (!forView && key != WXK_F12)) {
+        event.Skip();
+        return;
+    }
+    commands_->Run(extra->command);
+    SyncMenuStates();
+}
 
 namespace {
 
@@ -196,7 +240,58 @@ wxString MenuLabel(const std::string& text) {
 
 void MainWnd::OnMenuOpen(wxMenuEvent& event) {
     if (event.GetMenu() == fileMenu_ || event.GetMenu() == skinMenu_) RebuildSkinMenu();
+    if (event.GetMenu() == renderingMenu_ || event.GetMenu() == animationMenu_) RebuildAnimationMenu();
     event.Skip();
+}
+
+void MainWnd::RebuildAnimationMenu() {
+    if (!animationMenu_ || !commands_) return;
+    // The two stepping entries stay; the animations and the speeds are made anew.
+    while (animationMenu_->GetMenuItemCount() > 2) animationMenu_->Destroy(animationMenu_->FindItemByPosition(2));
+    animationMenu_->AppendSeparator();
+    const Md2Model* model = commands_->AnimationModel();
+    const int32_t frame = app_.Doc().models.currentFrame;
+    const size_t count = model ? std::min<size_t>(model->animations.size(), ids::kLastAnimationChoice -
+                                                                               ids::kFirstAnimationChoice + 1)
+                               : 0;
+    for (size_t i = 0; i < count; ++i) {
+        const Md2Animation& a = model->animations[i];
+        const wxString label = MenuLabel(NameToUtf8(a.name).empty() ? "(unnamed)" : NameToUtf8(a.name)) +
+                               wxString::Format(" (%d)", a.FrameCount());
+        animationMenu_->AppendRadioItem(ToolkitId(ids::kFirstAnimationChoice + static_cast<int>(i)), label)
+            ->Check(frame >= a.first && frame <= a.last);
+    }
+    if (count > 0) animationMenu_->AppendSeparator();
+    for (int s = ids::kFirstPlaybackSpeed; s <= ids::kLastPlaybackSpeed; ++s)
+        animationMenu_->AppendRadioItem(ToolkitId(s), wxString::FromUTF8(SpeedText(ids::kPlaybackSpeeds[s - ids::kFirstPlaybackSpeed])))
+            ->Check(commands_->StateOf(s).checked);
+}
+
+void MainWnd::SyncMenuStates() {
+    wxMenuBar* bar = GetMenuBar();
+    if (!bar || !commands_) return;
+    // Rules that a screen reader would otherwise see stale until the menu opens.
+    for (int id : {ids::kTextureNearest, ids::kTextureLinear, ids::kTextureNearMip, ids::kTextureBiMip,
+                   ids::kTextureTriMip, ids::kMultiPassFast, ids::kMultiPassSafe, ids::kWireframe,
+                   ids::kEnvironmentMap, ids::kPlayAnimation}) {
+        wxMenuItem* item = bar->FindItem(ToolkitId(id));
+        if (!item) continue;
+        const Commands::ItemState state = commands_->StateOf(id);
+        if (item->IsEnabled() != state.enabled) item->Enable(state.enabled);
+        if (state.setCheck && item->IsChecked() != state.checked) item->Check(state.checked);
+    }
+}
+
+void MainWnd::UpdateStatus() {
+    wxStatusBar* status = GetStatusBar();
+    if (!status) return;
+    const ViewState& viewState = view ? view->State() : fallbackView_;
+    const wxString line = wxString::FromUTF8(StatusLine(app_.Doc(), viewState));
+    if (status->GetStatusText() == line) return;
+    SetStatusText(line);
+    // Drawn by the toolkit's generic bar, so a screen reader learns its text from its name.
+    SetAccessibleName(status, line.utf8_string().c_str());
+    if (view) SetAccessibleDescription(view, line.utf8_string().c_str());
 }
 
 void MainWnd::RebuildSkinMenu() {
@@ -237,7 +332,13 @@ void MainWnd::OnSkinChosen(wxCommandEvent& event) {
 }
 
 void MainWnd::OnCommand(wxCommandEvent& event) {
-    if (!commands_ || !commands_->Run(ProgramId(event.GetId()))) event.Skip();
+    if (!commands_ || !commands_->Run(ProgramId(event.GetId()))) {
+        event.Skip();
+        return;
+    }
+    // Some commands only turn the view (the filters) or stop playback: the
+    // check marks follow at once, not when the menu next opens.
+    SyncMenuStates();
 }
 
 void MainWnd::OnUpdateUI(wxUpdateUIEvent& event) {
@@ -278,14 +379,16 @@ void MainWnd::OnGlobalLightSelected(int index) { commands_->SelectGlobalLight(in
 
 // ---- UiPort ----------------------------------------------------------------
 
-void MainWnd::RequestRedraw() { app_.RequestRedraw(); }
+void MainWnd::RequestRedraw() {
+    app_.RequestRedraw();
+    UpdateStatus();
+    SyncMenuStates();
+}
 
 void MainWnd::RefreshOptionsBar() {
     if (optionsBar) optionsBar->Refresh(app_.Doc());
-    if (wxStatusBar* status = GetStatusBar()) {
-        const wxString line = wxString::FromUTF8(StatusLine(app_.Doc()));
-        if (status->GetStatusText() != line) SetStatusText(line);
-    }
+    UpdateStatus();
+    SyncMenuStates();
 }
 
 void MainWnd::SpinStep() {

@@ -54,6 +54,9 @@ public:
     // Fills File > Skin for the current model, as when the File menu opens.
     void RebuildSkinMenu();
     wxMenu* SkinMenu() const { return skinMenu_; }
+    // Fills Rendering > Animation for the playback model, as when its menu opens.
+    void RebuildAnimationMenu();
+    wxMenu* AnimationMenu() const { return animationMenu_; }
 
     // When set, file choices are answered by this instead of a dialog
     // (scripted runs and tests).
@@ -76,6 +79,9 @@ private:
     void OnEraseBackground(wxEraseEvent& event);
     void OnPlaybackTick(wxTimerEvent& event);
     void OnMenuOpen(wxMenuEvent& event);
+    void OnCharHook(wxKeyEvent& event);
+    void SyncMenuStates();
+    void UpdateStatus();
     void OnSkinChosen(wxCommandEvent& event);
     void AcceptDrops();
 
@@ -91,6 +97,8 @@ private:
     bool playbackByHand_ = false;
     wxMenu* fileMenu_ = nullptr;
     wxMenu* skinMenu_ = nullptr;
+    wxMenu* renderingMenu_ = nullptr;
+    wxMenu* animationMenu_ = nullptr;
     wxMenuItem* skinItem_ = nullptr;
     std::vector<SkinChoice> skinChoices_;  // as File > Skin shows them
     wxDECLARE_EVENT_TABLE();

@@ -70,10 +70,18 @@ OptionsBar::OptionsBar(wxWindow* parent, SelectionHandlers handlers)
     makeButtons(18, 6);
     buttons[21] = new wxButton(this, ToolkitId(ids::kLightProperties), "Props", wxPoint(kButtonX[0], 7 * h + 13),
                                wxSize(kPropsWidth, h), wxBU_EXACTFIT);
-    for (wxButton* b : buttons) b->DisableFocusFromKeyboard();
-    // Tab follows the screen, not the order the boxes were made in.
-    mapEdits[static_cast<size_t>(MapKind::Diffusion)]->MoveAfterInTabOrder(
-        mapEdits[static_cast<size_t>(MapKind::Texture)]);
+    // Tab follows the screen, row by row and left to right, buttons included,
+    // so every command of the bar can be reached without a mouse.
+    const std::array<wxWindow*, 7> lists = {modelList, modelLights, mapEdits[0], mapEdits[1],
+                                            mapEdits[2], mapEdits[3], globalLights};
+    wxWindow* previous = nullptr;
+    for (size_t row = 0; row < lists.size(); ++row)
+        for (wxWindow* w : {lists[row], static_cast<wxWindow*>(buttons[3 * row]),
+                            static_cast<wxWindow*>(buttons[3 * row + 1]), static_cast<wxWindow*>(buttons[3 * row + 2])}) {
+            if (previous) w->MoveAfterInTabOrder(previous);
+            previous = w;
+        }
+    buttons[21]->MoveAfterInTabOrder(previous);
     DescribeControls();
     created_ = true;
 }
@@ -121,7 +129,8 @@ void OptionsBar::DescribeControls() {
         SetAccessibleName(rows[r].list, rows[r].name);
         for (size_t b = 0; b < 3; ++b) {
             buttons[3 * r + b]->SetToolTip(rows[r].buttons[b][1]);
-            SetAccessibleName(buttons[3 * r + b], rows[r].buttons[b][0]);
+            buttonNames_[3 * r + b] = rows[r].buttons[b][0];
+            SetAccessibleName(buttons[3 * r + b], (buttonNames_[3 * r + b] + (b == 2 ? ": off" : "")).c_str());
         }
     }
     buttons[21]->SetToolTip("Edit the chosen light's name, position, direction and colours");
@@ -172,8 +181,14 @@ void OptionsBar::OnGlobalLightsSelect(wxCommandEvent&) {
     if (handlers_.globalLight) handlers_.globalLight(globalLights->GetSelection());
 }
 
+void OptionsBar::SetCaption(wxButton* button, bool on) {
+    button->SetLabel(on ? "*" : "");
+    // The caption is a bare star: a screen reader hears the state in the name.
+    for (size_t i = 0; i < buttons.size(); ++i)
+        if (buttons[i] == button) SetAccessibleName(button, (buttonNames_[i] + (on ? ": on" : ": off")).c_str());
+}
+
 namespace {
-void SetCaption(wxButton* button, bool on) { button->SetLabel(on ? "*" : ""); }
 
 void SelectIn(wxChoice* choice, int32_t index) {
     choice->SetSelection(index >= 0 && static_cast<unsigned>(index) < choice->GetCount() ? index : wxNOT_FOUND);

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <functional>
+#include <string>
 
 #include "render/scene.h"
 
@@ -44,6 +45,7 @@ public:
 
 private:
     void DescribeControls();  // tooltips and the names screen readers say
+    void SetCaption(wxButton* button, bool on);  // a toggle's "*", and its state in its name
     void Layout(int clientHeight);
     void OnSize(wxSizeEvent& event);
     void OnButton(wxCommandEvent& event);
@@ -52,6 +54,7 @@ private:
     void OnGlobalLightsSelect(wxCommandEvent& event);
 
     SelectionHandlers handlers_;
+    std::array<std::string, 22> buttonNames_;  // what a screen reader says, by button
     int rowHeight_ = 0;
     bool created_ = false;
     wxDECLARE_EVENT_TABLE();

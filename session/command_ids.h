@@ -56,14 +56,22 @@ constexpr int kSaveView = 33004;
 constexpr int kLoadSkinFromModel = 33005;
 constexpr int kNextAnimation = 33006;
 constexpr int kPreviousAnimation = 33007;
+constexpr int kOpenModelAndShow = 33008;
 constexpr int kFirstExtra = kPlayAnimation;
-constexpr int kLastExtra = kPreviousAnimation;
+constexpr int kLastExtra = kOpenModelAndShow;
 // File > Skin: no skin, then one entry per skin choice, then the picture
 // the texture map holds when it is none of those.
 constexpr int kSkinNone = 33100;
 constexpr int kFirstSkinChoice = 33101;
 constexpr int kLastSkinChoice = 33198;
 constexpr int kSkinElsewhere = 33199;
+// Rendering > Animation: one entry per animation of the playback model, then
+// the playback speeds, slowest first.
+constexpr int kFirstAnimationChoice = 33200;
+constexpr int kLastAnimationChoice = 33455;
+constexpr int kFirstPlaybackSpeed = 33460;
+constexpr int kLastPlaybackSpeed = 33464;
+inline constexpr double kPlaybackSpeeds[] = {0.25, 0.5, 1, 2, 4};
 
 // Accelerators kept for their keys only; nothing handles them.
 constexpr int kNew = 57600;

@@ -48,8 +48,18 @@ bool Commands::Run(int id) {
         case ids::kLoadSkinFromModel: LoadSkinFromModel(); return true;
         case ids::kNextAnimation: NextAnimation(); return true;
         case ids::kPreviousAnimation: PreviousAnimation(); return true;
-        default: return false;
+        case ids::kOpenModelAndShow: OpenModelAndShow(); return true;
+        default: break;
     }
+    if (id >= ids::kFirstAnimationChoice && id <= ids::kLastAnimationChoice) {
+        GoToAnimation(id - ids::kFirstAnimationChoice);
+        return true;
+    }
+    if (id >= ids::kFirstPlaybackSpeed && id <= ids::kLastPlaybackSpeed) {
+        SetPlaybackSpeed(ids::kPlaybackSpeeds[id - ids::kFirstPlaybackSpeed]);
+        return true;
+    }
+    return false;
 }
 
 void Commands::Changed() {
@@ -97,17 +107,24 @@ void Commands::ShowAbout() { ui_.ShowAbout(); }
 
 bool Commands::HasUpdateRule(int id) {
     return (id >= ids::kTextureNearest && id <= ids::kMultiPassSafe) || id == ids::kWireframe ||
-           id == ids::kEnvironmentMap || id == ids::kPlayAnimation;
+           id == ids::kEnvironmentMap || id == ids::kPlayAnimation ||
+           (id >= ids::kFirstPlaybackSpeed && id <= ids::kLastPlaybackSpeed);
 }
 
 Commands::ItemState Commands::UpdateRule(int id) {
+    const ItemState state = StateOf(id);
+    if (id >= ids::kTextureNearest && id <= ids::kMultiPassSafe) ui_.SpinStep();
+    return state;
+}
+
+Commands::ItemState Commands::StateOf(int id) const {
     ItemState state;
     if (id >= ids::kTextureNearest && id <= ids::kTextureTriMip) {
         state.checked = doc_.settings.textureFilter == id - ids::kTextureNearest;
-        ui_.SpinStep();
     } else if (id == ids::kMultiPassFast || id == ids::kMultiPassSafe) {
         state.checked = doc_.settings.multiPassMode == id - ids::kMultiPassFast;
-        ui_.SpinStep();
+    } else if (id >= ids::kFirstPlaybackSpeed && id <= ids::kLastPlaybackSpeed) {
+        state.checked = view_.playbackSpeed == ids::kPlaybackSpeeds[id - ids::kFirstPlaybackSpeed];
     } else if (id == ids::kWireframe) {
         state.checked = view_.wireframe;
     } else if (id == ids::kPlayAnimation) {

@@ -14,6 +14,7 @@
 
 #include "render/scene.h"
 #include "session/document.h"
+#include "session/messages.h"
 #include "session/scene_setup.h"
 #include "session/ui_port.h"
 
@@ -81,6 +82,14 @@ public:
     // The first frame of the next or previous animation, wrapping round.
     void NextAnimation();
     void PreviousAnimation();
+    // The first frame of the playback model's animation at index (Rendering >
+    // Animation); playback goes on from there when it was playing.
+    void GoToAnimation(int index);
+    // Playback at speed times the file's rate (1 = 10 frames a second).
+    void SetPlaybackSpeed(double speed);
+    // File > Open Model...: Open Model, then the model is lit and framed as
+    // one opened from outside the options bar.
+    void OpenModelAndShow();
     void FitModels();   // every visible model in view, start orientation
     void ResetView();   // the start camera exactly
     void SaveView();    // the view's pixels as a PNG file
@@ -93,9 +102,15 @@ public:
     // which of their models to open. Anything else is refused as a model,
     // or as a picture when dropped on a map row.
     // Models go first, so a picture dropped with its model lands on it.
+    // Each model opened is lit (LightOpened), and the view then fits them
+    // all; the files refused are told in one message.
     void OpenFiles(const std::vector<std::string>& paths, std::optional<MapKind> row = std::nullopt);
     bool ImportLightPath(std::string path);
     bool LoadMapPath(MapKind row, std::string path);
+    // Gives a model opened from outside the options bar a light: preferred
+    // when given, else the light selected in the global list, else a new
+    // light "Key" (session/scene_setup.h), which becomes the selection.
+    void LightOpened(ModelSlot& slot, LightRecord* preferred = nullptr);
 
     // Menu item state, evaluated when a menu is shown.
     struct ItemState {
@@ -106,15 +121,27 @@ public:
     // The Texture and Multi-Pass rules also call SpinStep each time they run.
     ItemState UpdateRule(int id);
     static bool HasUpdateRule(int id);
+    // The state a rule gives, without running it: for keeping check marks
+    // true between the times a menu is shown.
+    ItemState StateOf(int id) const;
+    // The model whose animations playback follows (session/scene_setup.h).
+    const Md2Model* AnimationModel() const;
 
     // The folder of the last file opened or saved in this run; file dialogs open there.
     const std::string& LastFolder() const { return lastFolder_; }
 
 private:
     void Changed();  // RequestRedraw, then RefreshOptionsBar
+    // A refused file: told at once, or kept for one message while files from
+    // outside are being opened.
+    void Refuse(FileKind kind, const Failure& failure, const std::string& path);
+    struct Refusal {
+        FileKind kind;
+        Failure failure;
+        std::string path;
+    };
     bool Choose(FileDialogRequest request, std::string& path, int& filterIndex);
     void Remember(const std::string& path);
-    const Md2Model* AnimationModel() const;
     const Md2Animation* AnimationAt(int32_t frame) const;
     int32_t NextInLoop(int32_t frame) const;
     void StepAnimation(int direction);
@@ -124,6 +151,7 @@ private:
     ViewState& view_;
     UiPort& ui_;
     std::string lastFolder_;
+    std::vector<Refusal>* refusals_ = nullptr;  // set while OpenFiles runs
 };
 
 // A path without any "." (folders included) gets the extension appended.

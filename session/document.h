@@ -85,6 +85,7 @@ struct ViewState {
     Camera camera;
     bool wireframe = false;
     Playback playback;
+    double playbackSpeed = 1;  // times the file's rate; kept while playback stops and starts
 };
 
 // Takes ownership and appends; returns the new index. Selection unchanged.

@@ -28,12 +28,16 @@ constexpr const char* kLightFilter = "MSR Light (*.lgt)|*.lgt|All Files (*.*)|*.
 constexpr int kBitmapFilterIndex = 2;
 
 // The fixed text says what kind of failure it was; which file and why go
-// beneath it and to stderr. Some refusals are silent by design (a skin that
-// cannot be opened): they reach stderr only.
-void ShowRefusal(UiPort& ui, FileKind kind, const Failure& failure, const std::string& path) {
-    const std::string line = path + ": " + (failure.detail.empty() ? ReasonText(failure.kind) : failure.detail);
-    std::fprintf(stderr, "meshara: %s\n", line.c_str());
-    if (const char* text = UserMessage(kind, failure.kind)) ui.ShowMessage(text, line);
+// beneath it and to stderr. A picture that cannot be opened, or a BMP of a
+// depth no reader takes, has no text of its own: it gets the general one
+// rather than passing unnoticed.
+const char* RefusalText(FileKind kind, const Failure& failure) {
+    if (const char* text = UserMessage(kind, failure.kind)) return text;
+    return failure.kind == ErrorKind::CannotOpen ? msg::kCannotLoadFile : msg::kNotSkin;
+}
+
+std::string RefusalLine(const Failure& failure, const std::string& path) {
+    return path + ": " + (failure.detail.empty() ? ReasonText(failure.kind) : failure.detail);
 }
 
 bool ValidIndex(int32_t index, size_t count) { return index >= 0 && static_cast<size_t>(index) < count; }
@@ -53,6 +57,14 @@ std::string WithDefaultExtension(std::string path, const char* extension) {
     // user typed it.
     if (path.find('.') == std::string::npos) path += extension;
     return path;
+}
+
+void Commands::Refuse(FileKind kind, const Failure& failure, const std::string& path) {
+    std::fprintf(stderr, "meshara: %s\n", RefusalLine(failure, path).c_str());
+    if (refusals_)
+        refusals_->push_back({kind, failure, path});
+    else
+        ui_.ShowMessage(RefusalText(kind, failure), RefusalLine(failure, path));
 }
 
 // ---- Models ----
@@ -83,7 +95,7 @@ bool Commands::OpenModelPath(std::string path) {
     if (IsArchiveFile(path)) return OpenArchiveModels(path);
     auto opened = OpenModelFile(doc_.models, path);
     if (!opened) {
-        ShowRefusal(ui_, FileKind::Model, opened.Why(), path);
+        Refuse(FileKind::Model, opened.Why(), path);
         return false;
     }
     if (ThroughArchive(path)) DressInNamedSkin(*opened.Value());
@@ -94,7 +106,7 @@ bool Commands::OpenModelPath(std::string path) {
 bool Commands::OpenArchiveModels(const std::string& path) {
     auto archive = Archive::Open(path);
     if (!archive) {
-        ShowRefusal(ui_, FileKind::Model, archive.Why(), path);
+        Refuse(FileKind::Model, archive.Why(), path);
         return false;
     }
     std::vector<std::string> models;
@@ -113,7 +125,7 @@ bool Commands::OpenArchiveModels(const std::string& path) {
         const std::string model = path + "/" + models[index];
         auto slot = OpenModelFile(doc_.models, model);
         if (!slot) {
-            ShowRefusal(ui_, FileKind::Model, slot.Why(), model);
+            Refuse(FileKind::Model, slot.Why(), model);
             continue;
         }
         DressInNamedSkin(*slot.Value());
@@ -180,7 +192,7 @@ bool Commands::LoadMapPath(MapKind row, std::string path) {
     ModelSlot* model = doc_.models.CurrentModel();
     if (!model) return false;
     if (Status loaded = LoadMapFile(*model, row, path); !loaded) {
-        ShowRefusal(ui_, FileKind::Skin, loaded.Why(), path);
+        Refuse(FileKind::Skin, loaded.Why(), path);
         return false;
     }
     Changed();
@@ -285,7 +297,7 @@ void Commands::ExportLight() {
     int filterIndex = 0;
     if (!Choose({"", kLightFilter, "*.lgt", true, {}}, path, filterIndex)) return;
     path = WithDefaultExtension(std::move(path), ".lgt");
-    if (Status saved = SaveLightFile(path, *light); !saved) ShowRefusal(ui_, FileKind::Light, saved.Why(), path);
+    if (Status saved = SaveLightFile(path, *light); !saved) Refuse(FileKind::Light, saved.Why(), path);
 }
 
 void Commands::ImportLight() {
@@ -298,7 +310,7 @@ void Commands::ImportLight() {
 bool Commands::ImportLightPath(std::string path) {
     auto loaded = LoadLightFile(path);
     if (!loaded) {
-        ShowRefusal(ui_, FileKind::Light, loaded.Why(), path);
+        Refuse(FileKind::Light, loaded.Why(), path);
         return false;
     }
     auto light = loaded.Take();
@@ -335,25 +347,63 @@ void Commands::OpenFiles(const std::vector<std::string>& paths, std::optional<Ma
     std::vector<std::pair<Content, std::string>> files;
     for (const std::string& path : paths) files.emplace_back(ContentOf(path), path);
     std::stable_sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<Refusal> refused;
+    refusals_ = &refused;
+    std::vector<ModelSlot*> opened;
+    LightRecord* imported = nullptr;  // the first light that came with the models
     for (const auto& [content, path] : files) {
         Remember(path);
-        switch (content) {
-            case Content::Model: OpenModelPath(path); break;
-            case Content::Light: ImportLightPath(path); break;
-            case Content::Picture: LoadMapPath(row.value_or(MapKind::Texture), path); break;
-            case Content::Other:
-                if (row)
-                    LoadMapPath(*row, path);
-                else
-                    OpenModelPath(path);
-                break;
-        }
+        const bool asModel = content == Content::Model || (content == Content::Other && !row);
+        const int32_t before = doc_.models.Count();  // an archive may bring several
+        if (asModel && OpenModelPath(path))
+            for (int32_t i = before; i < doc_.models.Count(); ++i) opened.push_back(doc_.models.models[i].get());
+        if (content == Content::Light && ImportLightPath(path) && !imported)
+            imported = doc_.lights.lights.back().get();
+        if (content == Content::Picture || (content == Content::Other && row))
+            LoadMapPath(row.value_or(MapKind::Texture), path);
     }
+    refusals_ = nullptr;
+    for (ModelSlot* slot : opened) LightOpened(*slot, imported);
+    if (!opened.empty()) {
+        FitModels();
+        Changed();
+    }
+    if (refused.size() == 1) {
+        ui_.ShowMessage(RefusalText(refused[0].kind, refused[0].failure), RefusalLine(refused[0].failure, refused[0].path));
+    } else if (!refused.empty()) {
+        std::string detail;
+        for (const Refusal& r : refused)
+            detail += (detail.empty() ? "" : "\n") + RefusalLine(r.failure, r.path) + " (" + RefusalText(r.kind, r.failure) + ")";
+        ui_.ShowMessage(msg::kFilesRefused, detail);
+    }
+}
+
+void Commands::LightOpened(ModelSlot& slot, LightRecord* preferred) {
+    LightRecord* light = preferred ? preferred : doc_.lights.SelectedLight();
+    if (!light) {
+        doc_.lights.selectedGlobalLight = AppendGlobalLight(doc_.lights, MakeKeyLight());
+        light = doc_.lights.SelectedLight();
+    }
+    slot.currentLight = static_cast<int32_t>(slot.lights.size());
+    AppendModelLight(slot, light);
+}
+
+void Commands::OpenModelAndShow() {
+    const int32_t before = doc_.models.Count();
+    OpenModel();
+    if (doc_.models.Count() == before) return;
+    for (int32_t i = before; i < doc_.models.Count(); ++i) LightOpened(*doc_.models.models[i]);
+    FitModels();
+    Changed();
 }
 
 void Commands::LoadSkinFromModel() {
     ModelSlot* model = doc_.models.CurrentModel();
     if (!model) return;
+    if (model->model->skinNames.empty()) {
+        ui_.ShowMessage(msg::kNamesNoSkin, model->Name());
+        return;
+    }
     FoundSkin found = FindNamedSkin(*model);
     if (!found.picture) {
         std::string detail = model->Name() + ": " + MissingSkinText(*model->model, std::nullopt);
@@ -373,7 +423,7 @@ void Commands::ChooseSkin(const SkinChoice& choice) {
         if (choice.skinIndex)
             ui_.ShowMessage(choice.path.empty() ? msg::kNoNamedSkin : msg::kNotSkin, model->Name() + ": " + loaded.Detail());
         else
-            ShowRefusal(ui_, FileKind::Skin, loaded.Why(), choice.path);
+            Refuse(FileKind::Skin, loaded.Why(), choice.path);
         return;
     }
     Changed();

@@ -70,6 +70,18 @@ Status LoadMapFile(ModelSlot& slot, MapKind kind, const std::string& path) {
     return {};
 }
 
+std::unique_ptr<LightRecord> MakeKeyLight() {
+    auto light = std::make_unique<LightRecord>();
+    SetLightDefaults(*light);
+    const float position[4] = {-1, 1, 1, 0}, ambient[4] = {0.3f, 0.3f, 0.3f, 1}, diffuse[4] = {0.8f, 0.8f, 0.8f, 1};
+    std::copy(position, position + 4, light->position);
+    std::copy(ambient, ambient + 4, light->ambient);
+    std::copy(diffuse, diffuse + 4, light->diffuse);
+    light->name = "Key";
+    light->on = true;
+    return light;
+}
+
 LightRecord& AddLightTo(Document& doc, ModelSlot& slot, std::unique_ptr<LightRecord> light) {
     LightRecord& added = *light;
     AppendModelLight(slot, &added);
@@ -135,6 +147,20 @@ Status LoadSkinChoice(ModelSlot& slot, const SkinChoice& choice) {
     }
     slot.Map(MapKind::Texture) = std::move(found.picture);
     return {};
+}
+
+const Md2Model* PlaybackModel(const ModelList& list) {
+    const auto holds = [&](const ModelSlot* m) { return m && m->model->HasFrame(list.currentFrame); };
+    if (holds(list.CurrentModel())) return list.CurrentModel()->model.get();
+    for (const auto& m : list.models)
+        if (holds(m.get())) return m->model.get();
+    return nullptr;
+}
+
+bool IsLit(const ModelSlot& slot) {
+    for (size_t i = 0; i < kMaxModelLights && i < slot.lights.size(); ++i)
+        if (slot.lights[i].enabled && slot.lights[i].light && slot.lights[i].light->on) return true;
+    return false;
 }
 
 Scene SceneOf(const Document& doc, const ViewState& view) {

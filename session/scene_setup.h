@@ -28,6 +28,11 @@ ModelSlot& AddModel(ModelList& list, std::shared_ptr<const Md2Model> model, std:
 // map as it was.
 Status LoadMapFile(ModelSlot& slot, MapKind kind, const std::string& path);
 
+// The light a model opened from outside the options bar gets when no light
+// is selected: "Key", from the viewer's upper left, with enough ambient
+// light that the side turned away still shows its skin.
+std::unique_ptr<LightRecord> MakeKeyLight();
+
 // Appends light to the global list and an enabled entry for it to the slot.
 LightRecord& AddLightTo(Document& doc, ModelSlot& slot, std::unique_ptr<LightRecord> light);
 
@@ -54,6 +59,14 @@ bool IsCurrentSkin(const ModelSlot& slot, const SkinChoice& choice);
 // Puts the chosen skin into the slot's texture map; the failure, and the
 // map unchanged, when no usable picture is there.
 Status LoadSkinChoice(ModelSlot& slot, const SkinChoice& choice);
+
+// The model whose animations playback follows: the current one when it has
+// the shared frame, else the first that has it; null when none has.
+const Md2Model* PlaybackModel(const ModelList& models);
+
+// Whether some light reaches the slot's model: an enabled entry among its
+// first eight whose light is on.
+bool IsLit(const ModelSlot& slot);
 
 // What the renderer draws of the document as it is now: every visible
 // model with the maps it has switched on and, for each of its first eight

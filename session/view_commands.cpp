@@ -1,6 +1,7 @@
 // Extras of the view: animation playback, framing, saving the picture.
 #include <cmath>
 
+#include "formats/name_text.h"
 #include "formats/png_writer.h"
 #include "io/file_bytes.h"
 #include "session/commands.h"
@@ -12,18 +13,27 @@ namespace meshara {
 
 namespace {
 constexpr const char* kPngFilter = "PNG picture (*.png)|*.png|All Files (*.*)|*.*";
+
+// MODEL-FRAME.png for the current model and the shared frame, made fit for a
+// file name; "view.png" without a model.
+std::string SuggestedViewName(const ModelList& models) {
+    const ModelSlot* slot = models.CurrentModel();
+    if (!slot) return "view.png";
+    std::string name = slot->Name();
+    if (const size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0) name.resize(dot);
+    if (slot->model->HasFrame(models.currentFrame)) {
+        std::string frame = NameToUtf8(slot->model->frames[static_cast<size_t>(models.currentFrame)].name);
+        while (!frame.empty() && frame.back() == ' ') frame.pop_back();
+        while (!frame.empty() && frame.front() == ' ') frame.erase(frame.begin());
+        if (!frame.empty()) name += "-" + frame;
+    }
+    for (char& c : name)
+        if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20) c = '_';
+    return name + ".png";
+}
 }  // namespace
 
-// The model whose animations playback follows: the current one when it has
-// the shared frame, else the first that has it.
-const Md2Model* Commands::AnimationModel() const {
-    const ModelList& list = doc_.models;
-    const auto holds = [&](const ModelSlot* m) { return m && m->model->HasFrame(list.currentFrame); };
-    if (holds(list.CurrentModel())) return list.CurrentModel()->model.get();
-    for (const auto& m : list.models)
-        if (holds(m.get())) return m->model.get();
-    return nullptr;
-}
+const Md2Model* Commands::AnimationModel() const { return PlaybackModel(doc_.models); }
 
 const Md2Animation* Commands::AnimationAt(int32_t frame) const {
     const Md2Model* model = AnimationModel();
@@ -69,7 +79,7 @@ void Commands::AdvancePlayback(double seconds) {
         return;
     }
     // A long stall skips whole loops rather than stepping through them.
-    p.phase += std::fmod(std::max(seconds, 0.0) * kFramesPerSecond, 1e6);
+    p.phase += std::fmod(std::max(seconds, 0.0) * view_.playbackSpeed * kFramesPerSecond, 1e6);
     ModelList& list = doc_.models;
     for (; p.phase >= 1; p.phase -= 1) list.currentFrame = NextInLoop(list.currentFrame);
     p.next = NextInLoop(list.currentFrame);
@@ -79,10 +89,15 @@ void Commands::AdvancePlayback(double seconds) {
 void Commands::StepAnimation(int direction) {
     const Md2Model* model = AnimationModel();
     if (!model) return;
-    const auto& animations = model->animations;
-    const int32_t count = static_cast<int32_t>(animations.size());
-    const int32_t at = AnimationOfFrame(animations, doc_.models.currentFrame);
-    doc_.models.currentFrame = animations[static_cast<size_t>((at + direction + count) % count)].first;
+    const int32_t count = static_cast<int32_t>(model->animations.size());
+    const int32_t at = AnimationOfFrame(model->animations, doc_.models.currentFrame);
+    GoToAnimation((at + direction + count) % count);
+}
+
+void Commands::GoToAnimation(int index) {
+    const Md2Model* model = AnimationModel();
+    if (!model || index < 0 || static_cast<size_t>(index) >= model->animations.size()) return;
+    doc_.models.currentFrame = model->animations[static_cast<size_t>(index)].first;
     Playback& p = view_.playback;
     if (p.playing) {
         p.phase = 0;
@@ -93,6 +108,12 @@ void Commands::StepAnimation(int direction) {
 
 void Commands::NextAnimation() { StepAnimation(1); }
 void Commands::PreviousAnimation() { StepAnimation(-1); }
+
+void Commands::SetPlaybackSpeed(double speed) {
+    if (!(speed > 0) || speed == view_.playbackSpeed) return;
+    view_.playbackSpeed = speed;
+    ui_.RequestRedraw();  // the status line tells the speed
+}
 
 void Commands::FitModels() {
     const PixelSize size = ui_.ViewSize();
@@ -107,7 +128,7 @@ void Commands::ResetView() {
 void Commands::SaveView() {
     std::string path;
     int filterIndex = 0;
-    if (!Choose({"", kPngFilter, "*.png", true, {}}, path, filterIndex)) return;
+    if (!Choose({"Save View as PNG", kPngFilter, SuggestedViewName(doc_.models), true, {}}, path, filterIndex)) return;
     path = WithDefaultExtension(std::move(path), ".png");
     PixelSize size;
     std::vector<uint8_t> rgb;

@@ -179,9 +179,9 @@ TEST_F(Cli, RefusalsExitOneUsageErrorsExitTwoAndNothingIsWritten) {
         "export " + quad + out("o.glb") + " " + quad, "thumbnail", "thumbnail " + knot,
         "thumbnail -s 0 " + knot + thumb, "thumbnail -s 4097 " + knot + thumb,
         "thumbnail -s " + knot + thumb, "thumbnail " + knot + thumb + " extra", "thumbnail --bogus 9 " + knot + thumb};
-    for (const std::string& args : usageErrors) expectFails(args, 2, "usage: meshara-cli");
+    for (const std::string& args : usageErrors) expectFails(args, 2, "try 'meshara-cli");
     for (const char* drag : {"-9223372036854775808,0", "0,9223372036854775807", "8193,0", "1e3,0"})
-        expectFails("render " + quad + " --drag " + drag + out("o.png"), 2, "usage: meshara-cli");
+        expectFails("render " + quad + " --drag " + drag + out("o.png"), 2, "try 'meshara-cli");
     // The OBJ cannot be written (a folder has its name): the picture and
     // material written before it go again.
     fs::create_directory(dir.Path() / "blocked.obj");
@@ -210,6 +210,35 @@ TEST_F(Cli, OutputDashIsStandardOutputAndEachInputIsNamedOnceWhenRefused) {
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_EQ(r.err.find(missing), r.err.rfind(missing)) << "named once: " << r.err;
     }
+}
+
+// The conventions of command-line tools: --version, --help anywhere, one line per usage error, the same short and
+// long forms everywhere, frames by name, and notes only from a command that succeeded.
+TEST_F(Cli, VersionHelpShortFormsFrameNamesAndNotesFollowTheConventions) {
+    const std::string o = " -o " + Quote(dir.Path() / "o.png");
+    const struct { std::string args; int exitCode; std::string out, err; } runs[] = {
+        {"--version", 0, "meshara-cli 0.", ""},
+        {"export " + quad + " --frame 1 --help", 0, "usage: meshara-cli export MODEL.md2", ""},
+        {"render -h", 0, "usage: meshara-cli render", ""},
+        {"render " + knot + " -s 0x5" + o, 2, "", "meshara-cli: render: --size needs WxH, each 1 to 8192\n"
+                                                 "try 'meshara-cli render --help'\n"},
+        {"info " + knot + " -f pulse6", 0, "name: knot.md2", ""},
+        {"info " + knot + " --frame nosuch", 2, "", "meshara-cli: info: the model has no frame nosuch"},
+        {"render " + knot + " -s 8x8 -f pulse3 -t " + Quote(testing::SamplesDir() / "knot.pcx") + o, 0, "",
+         "note: no light reaches"},
+        {"render " + knot + " -s 8x8 -a pulse -l " + Quote(dir.Path() / "none.lgt") + o, 1, "",
+         "meshara-cli: " + (dir.Path() / "none.lgt").string()},  // refused: no note
+        {"thumbnail --skin 0 -s 8 " + knot + " -", 0, "\x89PNG", ""}, };
+    for (const auto& c : runs) {
+        const CliRun r = RunCli(c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.args << ": " << r.err;
+        EXPECT_EQ(r.out.substr(0, c.out.size()), c.out) << c.args;
+        EXPECT_EQ(r.err.substr(0, c.err.size()), c.err) << c.args;
+        if (c.err.empty() || c.exitCode != 0) {
+            EXPECT_EQ(r.err.find("note:"), std::string::npos) << c.args << r.err;
+        }
+    }
+    EXPECT_NE(RunCli("info " + knot + " -f pulse6").out.find("frame 6: pulse6\n"), std::string::npos);
 }
 
 // A model shaped like those players and games ship: frame names dressed by exporters, a corner without a texture
@@ -255,8 +284,12 @@ TEST_F(Cli, CommunityShapedModelsOpenGroupTheirAnimationsAndDrawTheSkinChosen) {
         fs::remove(out);
         r = RunCli(c.args);
         EXPECT_EQ(r.exitCode, c.exitCode) << c.args << ": " << r.err;
-        if (c.channel >= 0 || c.exitCode) EXPECT_EQ(middle(out), c.channel) << c.args << r.err;
-        if (c.note) EXPECT_NE(r.err.find(c.note), std::string::npos) << c.args << ": " << r.err;
+        if (c.channel >= 0 || c.exitCode) {
+            EXPECT_EQ(middle(out), c.channel) << c.args << r.err;
+        }
+        if (c.note) {
+            EXPECT_NE(r.err.find(c.note), std::string::npos) << c.args << ": " << r.err;
+        }
     }
     const Bytes gltf = testing::ReadAll(dir.Path() / "o.gltf");
     EXPECT_NE(std::string(gltf.begin(), gltf.end()).find("\"ca\xC3\xAD" "da\""), std::string::npos) << "named as text";

@@ -212,7 +212,8 @@ TEST_F(CommandsTest, ChosenFilesGetTheDefaultExtensionAndRefusedOrCancelledOnesC
     const char *const kMissing = "No such file or directory", *const kNoSkin = "neither a version 5 PCX nor a BMP";
     // The dialog's answer (none: Cancel) and filter; what is added to it, only without any dot, even in
     // a folder name (the third skin filter is the bitmap one); what the file read holds (none: neither
-    // it nor its folder exists); the message (none: refused without a word) with the file read and why.
+    // it nor its folder exists); the message (none: cancelled) with the file read and why. A picture the
+    // readers take in no form still says so: it would otherwise pass unnoticed.
     const struct { int id; const char* chosen = nullptr; int filter = 0; const char* added = "";
                    std::optional<Bytes> bytes = {}; const char *message = nullptr, *why = nullptr; } cases[] = {
         {ids::kModelOpen, "a.bin", 0, "", idp3, msg::kNotMd2, "the file does not start with \"IDP2\""},
@@ -224,7 +225,8 @@ TEST_F(CommandsTest, ChosenFilesGetTheDefaultExtensionAndRefusedOrCancelledOnesC
         {ids::kTextureMapLoad, "s/skin", 2, ".bmp", hello, msg::kNotSkin, kNoSkin},
         {ids::kTextureMapLoad, "s/skin", 3, ".pcx", hello, msg::kNotSkin, kNoSkin},
         {ids::kTextureMapLoad, "s.d/skin", 2, "", hello, msg::kNotSkin, kNoSkin},
-        {ids::kTextureMapLoad, "c.bmp", 0, "", sixteenBits}, {ids::kTextureMapLoad, "t/skin", 0, ".pcx", std::nullopt},
+        {ids::kTextureMapLoad, "c.bmp", 0, "", sixteenBits, msg::kNotSkin, "BMP of 16 bits per pixel"},
+        {ids::kTextureMapLoad, "t/skin", 0, ".pcx", std::nullopt, msg::kCannotLoadFile, kMissing},
         {ids::kImportLight, "l/rim", 0, ".lgt", std::nullopt, msg::kCannotOpenLight, kMissing},
         {ids::kImportLight, "l.d/rim", 0, "", std::nullopt, msg::kCannotOpenLight, kMissing},
         {ids::kImportLight, "d.bin", 0, "", ModelBytes(1), msg::kNotLight, "the file does not start with \"LGT0\""},
@@ -418,9 +420,10 @@ TEST_F(CommandsTest, ExtrasFrameSaveTheViewOpenFilesByContentAndFindTheNamedSkin
     const auto light = Write("l/key.md2", fixtures::WriteLgt({}));
     const auto picture = Write("p/skin.lgt", fixtures::WritePcx(kPicture));
     commands.OpenFiles({picture, light, junk, model});
+    // The model is lit by the light that came with it, then framed.
     EXPECT_EQ(Models() + " / " + Lights() + " / " + MapName(MapKind::Texture),
-              "0 0: quad.bin / -1: New Light | -1: / skin.lgt");
-    EXPECT_EQ(ui.TakeLog(), (kChanged + Log{"refresh", "redraw"} + kChanged +
+              "0 0: quad.bin / -1: New Light | 0: New Light1 / skin.lgt");
+    EXPECT_EQ(ui.TakeLog(), (kChanged + Log{"refresh", "redraw"} + kChanged + Log{"redraw"} + kChanged +
                              Log{Message(msg::kNotMd2, junk + ": the file does not start with \"IDP2\"")}));
     commands.OpenFiles({picture}, MapKind::Glow);  // dropped on the glow row
     commands.OpenFiles({junk}, MapKind::Glow);     // refused as a picture there, keeping the map
@@ -433,6 +436,11 @@ TEST_F(CommandsTest, ExtrasFrameSaveTheViewOpenFilesByContentAndFindTheNamedSkin
     // The skin the model names, found beside it by its file name and another extension.
     commands.LoadSkinFromModel();
     EXPECT_EQ(ui.log.back(), Message(msg::kNoNamedSkin, "quad.bin: its skin textures\\quad.bmp was not found"));
+    doc.models.currentModel = -1;
+    Open("nameless.md2");
+    commands.LoadSkinFromModel();
+    EXPECT_EQ(ui.log.back(), Message(msg::kNamesNoSkin, "nameless.md2"));
+    commands.RemoveModel();
     Write("m/quad.BMP", fixtures::WriteBmp8(kPicture));
     commands.LoadSkinFromModel();
     EXPECT_EQ(MapName(MapKind::Texture), "quad.BMP");
@@ -462,26 +470,30 @@ TEST_F(CommandsTest, AnArchiveAsksWhichModelsToOpenAndEachComesInTheSkinTheGameF
     Write("baseq2/pak1.pk3", fixtures::WriteZip({{"players/ogro/skin.pcx", fixtures::WritePcx(kPicture)}}));
     const std::string names = "archive:" + pak0 + ": players/ogro/tris.md2, players/ogro/weapon.md2";
     const std::string picture = Write("skin.bmp", fixtures::WriteBmp8(kPicture));
-    const struct { std::vector<size_t> answer; std::function<void()> open; std::string models, texture; Log log; } cases[] = {
-        {{0, 1}, [&] { commands.OpenModelPath(pak0); }, "1 0: tris.md2 weapon.md2", "-", Log{names} + kChanged},
-        {{}, [&] { commands.OpenModelPath(pak0); }, "-1 0:", "-", Log{names}},  // cancelled
-        {{1, 0}, [&] { ui.AnswerFile(pak0); commands.OpenModel(); }, "1 0: tris.md2 weapon.md2", "-",  // in list order
-         Log{"choose:*.md2", names} + kChanged},
+    // What each way in asks first, the models it opens and the texture of the last; the ways from outside light them.
+    const struct { std::vector<size_t> answer; std::function<void()> open; Log asked; std::string models, texture, lights; } cases[] = {
+        {{0, 1}, [&] { commands.OpenModelPath(pak0); }, {names}, "1 0: tris.md2 weapon.md2", "-", "-1: | -1: | -1:"},
+        {{}, [&] { commands.OpenModelPath(pak0); }, {names}, "-1 0:", "-", "-1:"},  // cancelled
+        {{1, 0}, [&] { ui.AnswerFile(pak0); commands.OpenModel(); }, {"choose:*.md2", names},  // in list order
+         "1 0: tris.md2 weapon.md2", "-", "-1: | -1: | -1:"},
+        {{1, 0}, [&] { ui.AnswerFile(pak0); commands.OpenModelAndShow(); }, {"choose:*.md2", names},
+         "1 0: tris.md2 weapon.md2", "-", "0: Key | 0: Key1 | 0: Key1"},
         // Dropped with a picture: the models open first, and the picture lands on the last one.
-        {{0}, [&] { commands.OpenFiles({picture, pak0}); }, "0 0: tris.md2", "skin.bmp", Log{names} + 2 * kChanged},
+        {{0}, [&] { commands.OpenFiles({picture, pak0}); }, {names}, "0 0: tris.md2", "skin.bmp", "0: Key | 0: Key1"},
         // The viewer's command line, with a path inside.
-        {{}, [&] { commands.OpenFiles({pak0 + "/Players/Ogro/Tris.md2"}); }, "0 0: Tris.md2", "skin.pcx", kChanged},
+        {{}, [&] { commands.OpenFiles({pak0 + "/Players/Ogro/Tris.md2"}); }, {"redraw"}, "0 0: Tris.md2", "skin.pcx",
+         "0: Key | 0: Key1"},
     };
     for (const auto& c : cases) {
         Reset();
         ui.archiveChooser = [&](const std::vector<std::string>&) { return c.answer; };
         c.open();
-        EXPECT_EQ(Models() + " / " + MapName(MapKind::Texture), c.models + " / " + c.texture) << c.models;
-        EXPECT_EQ(ui.log, c.log) << c.models;
+        EXPECT_EQ(Models() + " / " + MapName(MapKind::Texture) + " / " + Lights(), c.models + " / " + c.texture + " / " + c.lights);
+        EXPECT_EQ(Log(ui.log.begin(), ui.log.begin() + std::min(ui.log.size(), c.asked.size())), c.asked) << c.models;
     }
     // The skin from the later archive dresses the first model chosen; the status line gives the whole path.
     EXPECT_EQ(doc.models.models[0]->Map(MapKind::Texture)->path, fs::path(pak0).parent_path() / "pak1.pk3/players/ogro/skin.pcx");
-    EXPECT_EQ(StatusLine(doc), pak0 + "/Players/Ogro/Tris.md2");
+    EXPECT_NE(StatusLine(doc, view).find(pak0 + "/Players/Ogro/Tris.md2: 4 vertices"), std::string::npos);
     EXPECT_EQ(commands.LastFolder(), fs::path(pak0).parent_path().string()) << "the folder holding the archive";
     // An archive without models, and one that cannot be read, say so and change nothing.
     const std::string empty = Write("empty.pk3", fixtures::WriteZip({{"readme.txt", {'h', 'i'}}}));
@@ -493,6 +505,35 @@ TEST_F(CommandsTest, AnArchiveAsksWhichModelsToOpenAndEachComesInTheSkinTheGameF
     EXPECT_EQ(Models(), "-1 0:");
     EXPECT_EQ(ui.log, (Log{Message(msg::kNoModelsInArchive, empty),
                            Message(msg::kCannotLoadFile, damaged + ": the PAK directory has a negative offset (-1) or length (64)")}));
+}
+
+TEST_F(CommandsTest, ModelsFromOutsideAreLitAndFramedRefusalsComeAsOneAndAnimationsAreChosenByNameAndSpeed) {
+    const std::string quad = Write("q/quad.md2", ModelBytes(4, {"stand1", "stand2", "run1", "run2"}));
+    // Lit by a new "Key" light when none is selected, which then lights the next too; else by the selected one.
+    commands.OpenFiles({quad});
+    EXPECT_NE(view.camera.zoom, Camera{}.zoom) << "framed";
+    commands.OpenFiles({quad});
+    commands.NewLight();
+    ui.AnswerFile(quad);
+    commands.OpenModelAndShow();
+    EXPECT_EQ(Lights(), "1: Key New Light | 0: Key1 | 0: Key1 | 0: New Light1");
+    EXPECT_EQ(ui.fileDialogs.back().initialName, "*.md2");
+    // Several refused files from one action: one message that names each.
+    ui.log.clear();
+    commands.OpenFiles({PathOf("none.md2"), Write("junk.lgt", {'j'})});
+    EXPECT_EQ(ui.TakeLog(), Log{Message(msg::kFilesRefused,
+                                        PathOf("none.md2") + ": No such file or directory (" + msg::kCannotLoadFile +
+                                            ")\n" + PathOf("junk.lgt") + ": the file does not start with \"IDP2\" (" +
+                                            msg::kNotMd2 + ")")});
+    // Rendering > Animation: an animation by its place, playing on from its first frame, at the speed chosen.
+    commands.Run(ids::kFirstAnimationChoice + 1);
+    commands.TogglePlayback();
+    commands.Run(ids::kFirstPlaybackSpeed + 3);  // 2x
+    commands.AdvancePlayback(0.1);
+    EXPECT_EQ(std::pair(doc.models.currentFrame, commands.StateOf(ids::kFirstPlaybackSpeed + 3).checked), std::pair(2, true));
+    // Save View proposes the model and frame as the name.
+    commands.SaveView();
+    EXPECT_EQ(ui.fileDialogs.back().title + " " + ui.fileDialogs.back().initialName, "Save View as PNG quad-run1.png");
 }
 
 TEST_F(CommandsTest, RenderingMenuItemsRepaintEachAsItShouldAndRunKnowsOnlyHandledIds) {

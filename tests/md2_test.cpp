@@ -113,8 +113,9 @@ TEST(Md2Load, WhatTheLoaderDoesNotUseMayHoldAnythingAndEachDamageIsRefusedWithIt
         const Md2Model& m = *r.Value();
         EXPECT_EQ((std::array{m.FrameCount(), m.TriangleCount(), m.cornersWithoutTexCoord}),
                   (std::array{c.frames, c.triangles, c.cornersWithoutTexCoord})) << c.why;
-        if (c.cornersWithoutTexCoord == 3)
+        if (c.cornersWithoutTexCoord == 3) {
             EXPECT_EQ((std::bit_cast<std::array<double, 6>>(m.triangles[0].texCoord)), (std::array<double, 6>{}));
+        }
     }
     // Every prefix (magic short or alone, header or frames a byte short): frames come last, so each lacks some.
     const auto bytes = WriteMd2(testing::SmallQuad());
