@@ -561,6 +561,7 @@ TEST_F(Viewer, AnArchiveOpensWhatIsChosenInItsChooserAndTheStatusLineAndTipSayWh
               std::tuple(std::string("tris.md2"), std::string("skin.pcx"),
                          "The open models: the one chosen here is the current model\n" + path));
     EXPECT_NE(frame->GetStatusBar()->GetStatusText().utf8_string().find(path + ": 4 vertices"), std::string::npos);
+}
 
 TEST_F(Viewer, AModelFromOutsideOpensLitAndFramedAndTheKeyboardStatusLineAndAnimationMenuDriveIt) {
     const std::string knot = MESHARA_SAMPLES_DIR "/knot.md2";
