@@ -1,6 +1,7 @@
 #include "gui/archive_chooser.h"
 
 #include "formats/name_text.h"
+#include "gui/accessibility.h"
 
 namespace meshara {
 
@@ -20,6 +21,8 @@ ArchiveChooserDialog::ArchiveChooserDialog(wxWindow* parent, const std::string& 
     column->Add(list, wxSizerFlags(1).Expand().Border(wxLEFT | wxRIGHT));
     column->Add(CreateStdDialogButtonSizer(wxOK | wxCANCEL), wxSizerFlags().Expand().Border());
     SetSizer(column);
+    SetAccessibleName(filter, "Filter the models");
+    SetAccessibleName(list, "Models in the archive");
     filter->Bind(wxEVT_TEXT, [this](wxCommandEvent&) { ShowMatching(); });
     list->Bind(wxEVT_LISTBOX, &ArchiveChooserDialog::OnSelect, this);
     list->Bind(wxEVT_LISTBOX_DCLICK, [this](wxCommandEvent&) { EndModal(wxID_OK); });
