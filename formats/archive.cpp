@@ -271,11 +271,12 @@ private:
         pakNameLengths[i] = static_cast<uint8_t>(length);
         // Only a name with two dots in a row can climb out; most have none.
         const uint64_t dots = masks.dots & ~(~uint64_t{0} << (length & 63));
-        const int64_t at = static_cast<int32_t>(LoadU32(record + kPakNameSize));
-        const int64_t size = static_cast<int32_t>(LoadU32(record + kPakNameSize + 4));
-        const bool climbs = (dots & (dots >> 1)) != 0 &&
-                            ClimbsOut(std::string_view(reinterpret_cast<const char*>(record), static_cast<size_t>(length)));
-        return masks.zeros != 0 && !climbs && at >= 0 && size >= 0 && static_cast<uint64_t>(at + size) <= fileSize;
+        const uint32_t at = LoadU32(record + kPakNameSize), size = LoadU32(record + kPakNameSize + 4);
+        // Both are signed in the file: a top bit set is a negative number.
+        const bool inside = ((at | size) >> 31) == 0 && uint64_t{at} + size <= fileSize;
+        if (masks.zeros == 0 || !inside) return false;
+        return (dots & (dots >> 1)) == 0 ||
+               !ClimbsOut(std::string_view(reinterpret_cast<const char*>(record), static_cast<size_t>(length)));
     }
 
     Failure WhyRecordDoesNotFit(size_t i, uint64_t fileSize) const {
