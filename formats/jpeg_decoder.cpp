@@ -57,8 +57,10 @@ JpegLayout WalkSegments(std::span<const uint8_t> bytes) {
         if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) continue;  // no segment follows
         if (marker == 0xD9 || end - p < 2) break;  // end of image
         const size_t length = size_t{p[0]} << 8 | p[1];
-        if (length < 2) break;
-        ByteReader segment(std::span<const uint8_t>(p + 2, std::min<size_t>(length - 2, static_cast<size_t>(end - p - 2))));
+        // A segment cut off where the bytes end says nothing yet: the rest
+        // of the file may hold it whole.
+        if (length < 2 || static_cast<size_t>(end - p) < length) break;
+        ByteReader segment(std::span<const uint8_t>(p + 2, length - 2));
         if (IsFrameMarker(marker) && !layout.frame.found) {
             JpegFrame& f = layout.frame;
             f.found = true;
