@@ -165,9 +165,15 @@ bool ReadRows(JpegContext& context, std::span<const uint8_t> bytes, const JpegFr
     cinfo.progress = &context.progress;
     jpeg_mem_src(&cinfo, bytes.data(), bytes.size());
     jpeg_read_header(&cinfo, TRUE);
-    cinfo.out_color_space = JCS_RGB;
-    jpeg_start_decompress(&cinfo);
-    bool fits = cinfo.output_width == frame.width && cinfo.output_height == frame.height && cinfo.output_components == 3;
+    // The frame checked and the rows made are the frame the walk found; were
+    // libjpeg to read another, it must not allocate for that one.
+    bool fits = cinfo.image_width == frame.width && cinfo.image_height == frame.height &&
+                cinfo.num_components == frame.components;
+    if (fits) {
+        cinfo.out_color_space = JCS_RGB;
+        jpeg_start_decompress(&cinfo);
+        fits = cinfo.output_width == frame.width && cinfo.output_height == frame.height && cinfo.output_components == 3;
+    }
     if (!fits) std::strcpy(context.message, "the frame libjpeg read is not the first frame header");
     while (fits && cinfo.output_scanline < cinfo.output_height)
         jpeg_read_scanlines(&cinfo, rows + cinfo.output_scanline, cinfo.output_height - cinfo.output_scanline);
