@@ -40,6 +40,12 @@ struct JpegLayout {
     uint64_t scanBytes = 0;  // entropy-coded bytes of every scan
 };
 
+// The next 0xFF from p on, or end. memchr: the scans are most of a file.
+const uint8_t* NextFF(const uint8_t* p, const uint8_t* end) {
+    const void* found = std::memchr(p, 0xFF, static_cast<size_t>(end - p));
+    return found ? static_cast<const uint8_t*>(found) : end;
+}
+
 bool IsFrameMarker(uint8_t m) { return m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC; }
 
 // Walks the segments as libjpeg reads them: stray bytes between segments
@@ -50,7 +56,7 @@ JpegLayout WalkSegments(std::span<const uint8_t> bytes) {
     const uint8_t* const end = bytes.data() + bytes.size();
     const uint8_t* p = bytes.data() + 2;  // past the start of image
     while (p < end) {
-        p = std::find(p, end, 0xFF);
+        p = NextFF(p, end);
         while (p < end && *p == 0xFF) ++p;
         if (p == end) break;
         const uint8_t marker = *p++;
@@ -82,7 +88,7 @@ JpegLayout WalkSegments(std::span<const uint8_t> bytes) {
         if (marker != 0xDA) continue;
         const uint8_t* data = p;
         while (p < end) {
-            p = std::find(p, end, 0xFF);
+            p = NextFF(p, end);
             if (end - p < 2 || (p[1] != 0x00 && (p[1] < 0xD0 || p[1] > 0xD7))) break;
             p += 2;
         }
