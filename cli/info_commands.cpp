@@ -118,7 +118,7 @@ const Subcommand& DecodeCommand() {
     static constexpr Option kOptions[] = {
         {"output", 'o', "OUT.ppm", "the binary PPM to write (\"-\" for standard output)"},
     };
-    static constexpr CommandTable kTable{"decode", "PICTURE", 1, 1, "decode a PCX or BMP skin into a binary PPM",
+    static constexpr CommandTable kTable{"decode", "PICTURE", 1, 1, "decode a PCX, BMP, PNG, JPEG or TGA skin into a binary PPM",
                                        kOptions};
     static constexpr Subcommand kCommand{kTable, Decode};
     return kCommand;

@@ -114,7 +114,7 @@ TEST_F(Cli, RenderSampleIsTexturedWhenLitAndBlackWithoutALight) {
 
 TEST_F(Cli, RefusalsExitOneUsageErrorsExitTwoAndNothingIsWritten) {
     auto deep = fixtures::WriteBmp24(fixtures::RgbPicture{1, 1, {1, 2, 3}});
-    fixtures::PatchU16(deep, 28, 16);
+    fixtures::PatchU16(deep, 28, 4);
     auto frameless = testing::SmallQuad();
     frameless.frames.clear();
     frameless.vertexCount = 4;  // four vertices, no frame to draw them in
@@ -122,7 +122,7 @@ TEST_F(Cli, RefusalsExitOneUsageErrorsExitTwoAndNothingIsWritten) {
                       damaged = Quote(dir.Write("short.md2", {'I', 'D', 'P', '2', 8, 0})),
                       empty = Quote(dir.Write("empty.md2", fixtures::WriteMd2(frameless))),
                       notSkin = Quote(dir.Write("bad.bmp", {'X', 'Y', 1, 2, 3})),
-                      sixteen = Quote(dir.Write("deep.bmp", deep)),
+                      fourBits = Quote(dir.Write("deep.bmp", deep)),
                       notLight = Quote(dir.Write("bad.lgt", {'L', 'G', 'T', '1'})),
                       shortLight = Quote(dir.Write("l.lgt", {'L', 'G', 'T', '0', 1})),
                       skin = Quote(dir.Write("skin.pcx", fixtures::WritePcx({2, 1, {0, 1}, {{1, 2, 3}, {4, 5, 6}}}))),
@@ -143,7 +143,7 @@ TEST_F(Cli, RefusalsExitOneUsageErrorsExitTwoAndNothingIsWritten) {
         {"info " + notMd2, "This is not an MD2!"}, {"info " + damaged, "This MD2 file is damaged or incomplete!"},
         {"info " + missing, "There was an error loading the specified file!"},
         {"decode " + notSkin + out("o"), "This file does not appear to be a valid skin"},
-        {"decode " + sixteen + out("o"), "unsupported BMP bit depth"},
+        {"decode " + fourBits + out("o"), "unsupported BMP bit depth"},
         {"decode " + missing + out("o"), "cannot be opened"},
         {"light " + notLight, "This file does not appear to be a Light format file!"},
         {"light " + missing, "Unable to open the file specified!"},
