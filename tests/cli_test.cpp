@@ -253,8 +253,9 @@ TEST_F(Cli, CommunityShapedModelsOpenGroupTheirAnimationsAndDrawTheSkinChosen) {
         m.frames.push_back({.name = name, .vertices = {{0, 0, 0, 0}, {40, 0, 0, 0}, {40, 0, 40, 0}, {0, 0, 40, 0}}});
     const auto solid = [](uint8_t r, uint8_t g, uint8_t b) { return fixtures::IndexedPicture{1, 1, {0}, {{r, g, b}}}; };
     const std::string model = Quote(dir.Write("baseq2/players/ogro/tris.md2", fixtures::WriteMd2(m)));
-    dir.Write("baseq2/players/ogro/OGRO.PCX", fixtures::WritePcx(solid(255, 0, 0)));
-    dir.Write("baseq2/players/ogro/gib.bmp", fixtures::WriteBmp8(solid(0, 255, 0)));
+    // The .pcx names found as the PNG and JPEG that replaced them, one in another letter case.
+    dir.Write("baseq2/players/ogro/OGRO.png", fixtures::WritePng(fixtures::ToRgb(solid(255, 0, 0))));
+    dir.Write("baseq2/players/ogro/gib.jpg", fixtures::WriteJpeg(fixtures::ToRgb(solid(0, 255, 0))));
 
     CliRun r = RunCli("info " + model);
     ASSERT_EQ(r.exitCode, 0) << r.err;

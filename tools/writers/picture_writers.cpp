@@ -1,5 +1,11 @@
 #include "tools/writers/picture_writers.h"
 
+#include <cstdio>
+#include <cstdlib>
+
+#include <jpeglib.h>
+#include <png.h>
+
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -256,6 +262,46 @@ std::vector<uint8_t> WritePpm(const RgbPicture& p) {
     w.Text("P6\n" + std::to_string(p.width) + " " + std::to_string(p.height) + "\n255\n");
     w.Bytes().insert(w.Bytes().end(), p.pixels.begin(), p.pixels.end());
     return std::move(w.Bytes());
+}
+
+std::vector<uint8_t> WritePng(const RgbPicture& picture) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(picture.width);
+    image.height = static_cast<png_uint_32>(picture.height);
+    image.format = PNG_FORMAT_RGB;
+    png_alloc_size_t size = 0;
+    if (!png_image_write_to_memory(&image, nullptr, &size, 0, picture.pixels.data(), 0, nullptr)) return {};
+    std::vector<uint8_t> out(size);
+    if (!png_image_write_to_memory(&image, out.data(), &size, 0, picture.pixels.data(), 0, nullptr)) return {};
+    out.resize(size);
+    return out;
+}
+
+std::vector<uint8_t> WriteJpeg(const RgbPicture& picture, int quality) {
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr errors{};
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = static_cast<JDIMENSION>(picture.width);
+    cinfo.image_height = static_cast<JDIMENSION>(picture.height);
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, quality, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    for (int y = 0; y < picture.height; ++y) {
+        JSAMPROW row = const_cast<JSAMPROW>(&picture.pixels[static_cast<size_t>(y) * picture.width * 3]);
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    std::vector<uint8_t> out(buffer, buffer + size);
+    jpeg_destroy_compress(&cinfo);
+    std::free(buffer);
+    return out;
 }
 
 }  // namespace meshara::fixtures

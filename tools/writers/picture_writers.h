@@ -62,6 +62,11 @@ struct TgaOptions {
 };
 std::vector<uint8_t> WriteTga(const IndexedPicture& picture, const TgaOptions& options = {});
 
+// The picture as an 8-bit RGB PNG, and as a baseline JPEG of that quality
+// (lossy: decoders give it back within a few levels).
+std::vector<uint8_t> WritePng(const RgbPicture& picture);
+std::vector<uint8_t> WriteJpeg(const RgbPicture& picture, int quality = 95);
+
 // A binary PPM (P6) of the picture.
 std::vector<uint8_t> WritePpm(const RgbPicture& picture);
 
