@@ -2,5 +2,6 @@
 // skin decoder is measured against.
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_BMP
+#define STBI_ONLY_TGA
 #define STBI_NO_STDIO
 #include <stb/stb_image.h>

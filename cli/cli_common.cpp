@@ -13,27 +13,63 @@
 
 namespace meshara::cli {
 
+std::string Printable(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    const auto escape = [&](unsigned char b) {
+        char hex[5];
+        std::snprintf(hex, sizeof hex, "\\x%02x", b);
+        out += hex;
+    };
+    for (size_t i = 0; i < text.size();) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        size_t length = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
+        bool whole = length > 0 && i + length <= text.size();
+        for (size_t k = 1; whole && k < length; ++k) whole = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+        if (!whole) {
+            escape(b);
+            ++i;
+            continue;
+        }
+        const bool c1 = length == 2 && b == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0;
+        if ((length == 1 && (b < 0x20 || b == 0x7F)) || c1) {
+            for (size_t k = 0; k < length; ++k) escape(static_cast<unsigned char>(text[i + k]));
+        } else {
+            out.append(text.substr(i, length));
+        }
+        i += length;
+    }
+    return out;
+}
+
+int FlushOutput() {
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return kExitOk;
+    std::fprintf(stderr, "meshara-cli: standard output: %s\n", std::strerror(errno ? errno : EIO));
+    return kExitRefused;
+}
+
 int Usage(const CommandTable& table, const std::string& problem) {
-    std::fprintf(stderr, "meshara-cli: %s: %s\ntry 'meshara-cli %s --help'\n", table.name, problem.c_str(), table.name);
+    std::fprintf(stderr, "meshara-cli: %s: %s\ntry 'meshara-cli %s --help'\n", table.name, Printable(problem).c_str(),
+                 table.name);
     return kExitUsage;
 }
 
 int Notes::Finish(int exitCode) const {
     if (exitCode == kExitOk)
-        for (const std::string& line : lines_) std::fprintf(stderr, "note: %s\n", line.c_str());
+        for (const std::string& line : lines_) std::fprintf(stderr, "note: %s\n", Printable(line).c_str());
     return exitCode;
 }
 
 int Refused(FileKind kind, const Failure& failure, const std::string& path) {
     const char* message = UserMessage(kind, failure.kind);
-    std::fprintf(stderr, "meshara-cli: %s: %s", path.c_str(), message ? message : ReasonText(failure.kind));
-    if (!failure.detail.empty()) std::fprintf(stderr, " (%s)", failure.detail.c_str());
+    std::fprintf(stderr, "meshara-cli: %s: %s", Printable(path).c_str(), message ? message : ReasonText(failure.kind));
+    if (!failure.detail.empty()) std::fprintf(stderr, " (%s)", Printable(failure.detail).c_str());
     std::fputc('\n', stderr);
     return kExitRefused;
 }
 
 int Unusable(const std::string& path, const std::string& what) {
-    std::fprintf(stderr, "meshara-cli: %s: %s\n", path.c_str(), what.c_str());
+    std::fprintf(stderr, "meshara-cli: %s: %s\n", Printable(path).c_str(), Printable(what).c_str());
     return kExitRefused;
 }
 
@@ -86,13 +122,20 @@ std::string ResolveFrame(const Md2Model& model, const std::string& text, int32_t
     return "the model has no frame " + text + " (a frame number or a frame's name; 'meshara-cli info' lists them)";
 }
 
-bool WriteOutput(const std::string& path, std::span<const uint8_t> bytes) {
+std::string SameAsInput(const std::vector<std::string>& outputs, const std::vector<std::string>& inputs) {
+    for (const std::string& out : outputs)
+        for (const std::string& in : inputs)
+            if (!out.empty() && !in.empty() && out != "-" && IsSameFile(out, in)) return out;
+    return {};
+}
+
+bool WriteOutput(const std::string& path, std::span<const uint8_t> bytes, WriteMode mode) {
     if (path == "-") {
         if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() && std::fflush(stdout) == 0) return true;
         std::fprintf(stderr, "meshara-cli: standard output: %s\n", std::strerror(errno));
         return false;
     }
-    if (Status written = WriteFileBytes(path, bytes); !written) {
+    if (Status written = WriteFileBytes(path, bytes, mode); !written) {
         Refused(FileKind::Output, written.Why(), path);
         return false;
     }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/args.h"
+#include "io/file_bytes.h"
 #include "io/result.h"
 #include "session/document.h"
 #include "session/messages.h"
@@ -35,6 +36,15 @@ const Subcommand& RenderCommand();
 const Subcommand& ExportCommand();
 const Subcommand& ThumbnailCommand();
 const Subcommand& ListCommand();
+
+// Text as it may reach a terminal: control characters (C0, DEL, C1) and
+// bytes that are not UTF-8 become \xHH, so a name can neither start an
+// escape sequence nor break a line of the output.
+std::string Printable(std::string_view text);
+
+// Flushes standard output; on failure (a closed pipe, a full disk) says why
+// and returns kExitRefused, else kExitOk.
+int FlushOutput();
 
 // Prints the problem in one line and where to read the usage; returns kExitUsage.
 int Usage(const CommandTable& table, const std::string& problem);
@@ -82,9 +92,14 @@ std::string ResolveFrame(const Md2Model& model, const std::string& text, int32_t
 // The first frame of the animation named text. The problem, or empty.
 std::string ResolveAnimation(const Md2Model& model, const std::string& text, int32_t& frame);
 
+// The first output that is, links followed, the same file as one of the
+// inputs (so writing it would destroy what the command reads); empty when
+// none is. Empty names are skipped.
+std::string SameAsInput(const std::vector<std::string>& outputs, const std::vector<std::string>& inputs);
+
 // Writes bytes to path, or to standard output when path is "-". Prints why
 // and returns false on failure.
-bool WriteOutput(const std::string& path, std::span<const uint8_t> bytes);
+bool WriteOutput(const std::string& path, std::span<const uint8_t> bytes, WriteMode mode = WriteMode::Replace);
 
 // A whole decimal number within [low, high]; false for anything else.
 bool ParseInteger(std::string_view text, long low, long high, long& out);

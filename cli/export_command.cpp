@@ -23,6 +23,7 @@
 #include "formats/name_text.h"
 #include "formats/png_writer.h"
 #include "formats/skin_decoder.h"
+#include "io/file_bytes.h"
 #include "session/scene_setup.h"
 
 namespace meshara::cli {
@@ -73,8 +74,8 @@ std::string Read(const Arguments& args, ExportOptions& o) {
     const auto format = FormatOf(o.output);
     if (!format) return "export writes .glb, .gltf or .obj files, told by the output's name: " + o.output;
     o.format = *format;
-    if (o.format == Format::Obj && (!o.animations.empty() || o.fps))
-        return "--animation and --fps are for glTF: an OBJ file holds one frame";
+    if (o.format == Format::Obj && (!o.animations.empty() || o.fps || args.Has("one-shot") || args.Has("loop-all")))
+        return "--animation, --fps, --one-shot and --loop-all are for glTF: an OBJ file holds one frame";
     if (o.format != Format::Obj && o.frame) return "--frame is for OBJ: a glTF file holds every frame";
     return {};
 }
@@ -100,20 +101,14 @@ std::string SelectAnimations(const Md2Model& model, const std::vector<std::strin
     return {};
 }
 
-// Writes the files in order. When one fails, the files this run made that
-// were not there before are removed again, so a failed export adds nothing.
-bool WriteAll(const std::vector<std::pair<std::string, std::vector<uint8_t>>>& files) {
-    std::vector<std::string> made;
-    for (const auto& [path, bytes] : files) {
-        std::error_code ec;
-        const bool existed = std::filesystem::exists(std::filesystem::symlink_status(path, ec));
-        if (!WriteOutput(path, bytes)) {
-            for (const std::string& m : made) std::filesystem::remove(m, ec);
-            return false;
-        }
-        if (!existed) made.push_back(path);
-    }
-    return true;
+// Whether the material file at mtlPath, written by an earlier export, names
+// picture as its texture: then the picture is that export's and may be
+// replaced; any other file of that name is the user's.
+bool MaterialNames(const std::string& mtlPath, const std::string& picture) {
+    auto file = InputFile::Open(mtlPath);
+    std::vector<uint8_t> bytes;
+    if (!file || !file.Value().ReadMore(bytes, 64 * 1024)) return false;
+    return std::string(bytes.begin(), bytes.end()).find("\nmap_Kd " + picture + "\n") != std::string::npos;
 }
 
 std::vector<uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
@@ -153,27 +148,49 @@ int Export(const Arguments& args) {
 
     if (o.format == Format::Obj) {
         std::filesystem::path base(o.output);
+        // OUT.mtl is the export's own; its picture gets a name of its own too,
+        // and a file of that name that an earlier export did not write is never replaced.
         const std::string mtlPath = std::filesystem::path(base).replace_extension(".mtl").string();
-        const std::string pngPath = std::filesystem::path(base).replace_extension(".png").string();
+        const std::string pngPath = std::filesystem::path(base).replace_extension("").string() + "-skin.png";
+        const std::string pngName = std::filesystem::path(pngPath).filename().string();
+        std::error_code ec;
+        if (texture && std::filesystem::exists(std::filesystem::symlink_status(pngPath, ec)) &&
+            !MaterialNames(mtlPath, pngName))
+            return Unusable(pngPath, "the texture would replace this file, which no export of " +
+                                         std::filesystem::path(o.output).filename().string() +
+                                         " wrote; move it or choose another output name");
+        if (std::string same = SameAsInput({o.output, mtlPath, texture ? pngPath : o.output},
+                                           {o.model, o.texture, texture ? texture->path : std::string()});
+            !same.empty())
+            return Unusable(same, "is one of the command's inputs; choose another output name");
         ObjExportOptions options;
         options.frame = frame;
         options.scale = o.scale;
         options.materialFile = std::filesystem::path(mtlPath).filename().string();
-        if (texture) options.textureFile = std::filesystem::path(pngPath).filename().string();
+        if (texture) options.textureFile = pngName;
         auto files = ExportObj(model, options);
         if (!files) return Unusable(o.model, "cannot export: " + files.Detail());
-        std::vector<std::pair<std::string, std::vector<uint8_t>>> out;
-        if (texture) out.emplace_back(pngPath, EncodePng(texture->width, texture->height, texture->pixels, 3));
-        out.emplace_back(mtlPath, Bytes(files.Value().mtl));
-        out.emplace_back(o.output, Bytes(files.Value().obj));
-        return notes.Finish(WriteAll(out) ? kExitOk : kExitRefused);
+        const std::vector<uint8_t> png =
+            texture ? EncodePng(texture->width, texture->height, texture->pixels, 3) : std::vector<uint8_t>();
+        const std::vector<uint8_t> mtl = Bytes(files.Value().mtl), obj = Bytes(files.Value().obj);
+        std::vector<FileToWrite> set = {{mtlPath, mtl}, {o.output, obj}};
+        if (texture) set.insert(set.begin(), {pngPath, png});
+        if (Status written = WriteFileSet(set); !written) return Refused(FileKind::Output, written.Why(), o.output);
+        return notes.Finish(kExitOk);
     }
 
+    if (std::string same = SameAsInput({o.output}, {o.model, o.texture, texture ? texture->path : std::string()});
+        !same.empty())
+        return Unusable(same, "is one of the command's inputs; choose another output name");
     GltfExportOptions options;
     options.binary = o.format == Format::Glb;
     options.scale = o.scale;
     options.framesPerSecond = o.fps.value_or(kFramesPerSecond);
     options.animations = std::move(animations);
+    options.oneShots = args.Has("loop-all") ? std::vector<std::string>() : DefaultOneShots(model);
+    for (const std::string& name : args.Values("one-shot"))
+        for (const Md2Animation& a : model.animations)
+            if (NameToUtf8(a.name) == name) options.oneShots.push_back(a.name);
     options.texture = texture.get();
     auto bytes = ExportGltf(model, options);
     if (!bytes) return Unusable(o.model, "cannot export: " + bytes.Detail());
@@ -185,12 +202,14 @@ int Export(const Arguments& args) {
 const Subcommand& ExportCommand() {
     static constexpr Option kOptions[] = {
         {"output", 'o', "OUT", "OUT.glb or OUT.gltf: every frame and animation as glTF 2.0; OUT.obj: one frame "
-                                "as OBJ, with OUT.mtl and OUT.png"},
+                                "as OBJ, with OUT.mtl and OUT-skin.png"},
         {"texture", 't', "F", "the picture the model is dressed in"},
         {"header-skin", 0, nullptr, "the skin the model names, found beside or above it, as the texture"},
         {"skin", 0, "N", "the model's skin N (from 0), found as --header-skin finds it, as the texture"},
         {"animation", 'a', "NAME", "only this animation, in this order (glTF)", true},
         {"fps", 0, "N", "frames a second the animations play at (10; glTF)"},
+        {"one-shot", 0, "NAME", "this animation plays once: no key back to its start (glTF; deaths already do)", true},
+        {"loop-all", 0, nullptr, "every animation loops, deaths too (glTF)"},
         {"scale", 0, "S", "metres per Quake unit (1/32)"},
         {"frame", 'f', "K", "the frame written: its number or its name (0; OBJ)"},
     };

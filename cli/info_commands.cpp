@@ -28,16 +28,16 @@ int Info(const Arguments& args) {
     Notes notes;
     NoteModel(notes, path, model);
 
-    std::printf("name: %s\nframes: %d\nvertices: %d\ntriangles: %d\n", model.name.c_str(), model.FrameCount(),
+    std::printf("name: %s\nframes: %d\nvertices: %d\ntriangles: %d\n", Printable(model.name).c_str(), model.FrameCount(),
                 model.vertexCount, model.TriangleCount());
     std::printf("skins: %zu\n", model.skinNames.size());
-    for (const std::string& skin : model.skinNames) std::printf("skin: %s\n", NameToUtf8(skin).c_str());
+    for (const std::string& skin : model.skinNames) std::printf("skin: %s\n", Printable(NameToUtf8(skin)).c_str());
     std::printf("animations: %zu\n", model.animations.size());
     for (const Md2Animation& a : model.animations)
-        std::printf("%s %d-%d\n", NameToUtf8(a.name).c_str(), a.first, a.last);
+        std::printf("%s %d-%d\n", Printable(NameToUtf8(a.name)).c_str(), a.first, a.last);
     if (frame >= 0) {
         const auto k = static_cast<int32_t>(frame);
-        std::printf("frame %d: %s\n", frame, NameToUtf8(model.frames[static_cast<size_t>(k)].name).c_str());
+        std::printf("frame %d: %s\n", frame, Printable(NameToUtf8(model.frames[static_cast<size_t>(k)].name)).c_str());
         const std::vector<Vec3d> positions = FramePositions(model, k);
         const std::vector<Vec3d> normals = VertexNormals(model, positions);
         for (size_t v = 0; v < positions.size(); ++v) {
@@ -46,7 +46,7 @@ int Info(const Arguments& args) {
             std::printf("%.9g %.9g %.9g %.9g %.9g %.9g\n", p.x, p.y, p.z, n.x, n.y, n.z);
         }
     }
-    return notes.Finish(std::fflush(stdout) == 0 ? kExitOk : kExitRefused);
+    return notes.Finish(FlushOutput());
 }
 
 int Decode(const Arguments& args) {
@@ -59,6 +59,8 @@ int Decode(const Arguments& args) {
     const std::string head = "P6\n" + std::to_string(image.width) + " " + std::to_string(image.height) + "\n255\n";
     std::vector<uint8_t> ppm(head.begin(), head.end());
     ppm.insert(ppm.end(), image.pixels.begin(), image.pixels.end());
+    if (std::string same = SameAsInput({*output}, {input}); !same.empty())
+        return Unusable(same, "is the command's input; choose another output name");
     return WriteOutput(*output, ppm) ? kExitOk : kExitRefused;
 }
 
@@ -86,7 +88,7 @@ int Light(const Arguments& args) {
     auto result = LoadLightFile(path);
     if (!result) return Refused(FileKind::Light, result.Why(), path);
     const LightRecord& l = *result.Value();
-    std::printf("name: %s\n", NameToUtf8(l.name).c_str());
+    std::printf("name: %s\n", Printable(NameToUtf8(l.name)).c_str());
     PrintFloats("position", l.position, 4);
     PrintFloats("spotDirection", l.spotDirection, 4);
     PrintFloats("ambient", l.ambient, 4);
@@ -97,7 +99,7 @@ int Light(const Arguments& args) {
     PrintFloats("quadraticAttenuation", &l.quadraticAttenuation, 1);
     PrintFloats("spotExponent", &l.spotExponent, 1);
     PrintFloats("spotCutoff", &l.spotCutoff, 1);
-    return std::fflush(stdout) == 0 ? kExitOk : kExitRefused;
+    return FlushOutput();
 }
 
 }  // namespace
@@ -116,7 +118,7 @@ const Subcommand& DecodeCommand() {
     static constexpr Option kOptions[] = {
         {"output", 'o', "OUT.ppm", "the binary PPM to write (\"-\" for standard output)"},
     };
-    static constexpr CommandTable kTable{"decode", "PICTURE", 1, 1, "decode a PCX or BMP skin into a binary PPM",
+    static constexpr CommandTable kTable{"decode", "PICTURE", 1, 1, "decode a PCX, BMP, PNG, JPEG or TGA skin into a binary PPM",
                                        kOptions};
     static constexpr Subcommand kCommand{kTable, Decode};
     return kCommand;

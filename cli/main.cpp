@@ -1,7 +1,10 @@
 // meshara-cli: the viewer's file handling from the command line, for
 // checking models, pictures and light files without opening a window.
 
+#include <csignal>
 #include <cstdio>
+#include <exception>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,7 +31,26 @@ void PrintUsage(std::FILE* to) {
 
 }  // namespace
 
+namespace {
+
+// A subcommand run so that nothing aborts the program: what it could not
+// have (memory) or did not foresee is said, and the command fails.
+int RunGuarded(const Subcommand& command, const Arguments& parsed) {
+    try {
+        return command.run(parsed);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "meshara-cli: %s: not enough memory\n", command.table.name);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "meshara-cli: %s: %s\n", command.table.name, Printable(e.what()).c_str());
+    }
+    return kExitRefused;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    // A reader that closes the pipe early gets a refusal, not a silent death.
+    std::signal(SIGPIPE, SIG_IGN);
     if (argc < 2) {
         std::fputs("meshara-cli: no command given\ntry 'meshara-cli --help'\n", stderr);
         return kExitUsage;
@@ -56,8 +78,8 @@ int main(int argc, char** argv) {
         Arguments parsed;
         if (std::string problem = ParseArguments((*c)->table, args, parsed); !problem.empty())
             return Usage((*c)->table, problem);
-        return (*c)->run(parsed);
+        return RunGuarded(**c, parsed);
     }
-    std::fprintf(stderr, "meshara-cli: unknown command: %s\ntry 'meshara-cli --help'\n", std::string(name).c_str());
+    std::fprintf(stderr, "meshara-cli: unknown command: %s\ntry 'meshara-cli --help'\n", Printable(name).c_str());
     return kExitUsage;
 }

@@ -177,6 +177,11 @@ int Render(const Arguments& args) {
     renderer.Render(SceneOf(doc, view), nullptr);
 
     const std::vector<uint8_t> png = EncodePng(o.width, o.height, context->ReadPixels(), 3);
+    std::vector<std::string> inputs(o.lights);
+    inputs.insert(inputs.end(), {o.model, slot.Map(MapKind::Texture) ? slot.Map(MapKind::Texture)->path : ""});
+    inputs.insert(inputs.end(), std::begin(o.maps), std::end(o.maps));
+    if (std::string same = SameAsInput({o.output}, inputs); !same.empty())
+        return Unusable(same, "is one of the command's inputs; choose another output name");
     return notes.Finish(WriteOutput(o.output, png) ? kExitOk : kExitRefused);
 }
 

@@ -144,6 +144,10 @@ void FitTurnedCamera(Camera& camera, const ModelList& models, int size) {
     camera.pan = Vec3{static_cast<float>(-middle.x), static_cast<float>(-middle.y), static_cast<float>(-middle.z)};
 }
 
+// Thumbnail services make the output file, hold it open and read the
+// picture through that handle: a new file renamed over it would go unseen.
+constexpr WriteMode kThumbnailWrite = WriteMode::InPlaceWhenExists;
+
 int Thumbnail(const Arguments& args) {
     long sizeValue = kDefaultSize;
     if (const std::string* v = args.Value("size"); v && !ParseInteger(*v, 1, kMaxSize, sizeValue))
@@ -154,6 +158,8 @@ int Thumbnail(const Arguments& args) {
         return Usage(ThumbnailCommand().table, problem);
     const std::string& input = args.operands[0];
     const std::string& output = args.operands[1];
+    if (std::string same = SameAsInput({output}, {input}); !same.empty())
+        return Unusable(same, "is the command's input; choose another output name");
 
     // Told by the first bytes, as the file types are declared to the desktop.
     auto type = SniffFile(input);
@@ -161,7 +167,7 @@ int Thumbnail(const Arguments& args) {
     if (type.Value() != FileType::Md2 && type.Value() != FileType::Light) {
         auto picture = ReadSkinImage(input);
         if (!picture) return Refused(FileKind::Skin, picture.Why(), input);
-        return WriteOutput(output, PictureThumbnail(*picture.Value(), size)) ? kExitOk : kExitRefused;
+        return WriteOutput(output, PictureThumbnail(*picture.Value(), size), kThumbnailWrite) ? kExitOk : kExitRefused;
     }
 
     // Everything the drawing needs is read before the context is made, so a
@@ -211,7 +217,9 @@ int Thumbnail(const Arguments& args) {
     else
         FitView(view.camera, doc.models, size, size);
     renderer.Render(SceneOf(doc, view), nullptr);
-    return notes.Finish(WriteOutput(output, EncodePng(size, size, context->ReadPixelsRgba(), 4)) ? kExitOk : kExitRefused);
+    return notes.Finish(WriteOutput(output, EncodePng(size, size, context->ReadPixelsRgba(), 4), kThumbnailWrite)
+                            ? kExitOk
+                            : kExitRefused);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <tiny_gltf.h>
 
 #include <algorithm>
+#include <cctype>
 #include <limits>
 #include <sstream>
 
@@ -122,7 +123,7 @@ uint64_t BufferBytes(const Md2Model& model, const CornerWeld& mesh, const GltfEx
     const uint64_t vertices = mesh.modelVertex.size(), frames = model.frames.size();
     uint64_t bytes = mesh.indices.size() * uint64_t{4} + vertices * 32 + (frames - 1) * vertices * 24;
     for (const Md2Animation& a : options.animations)
-        bytes += static_cast<uint64_t>(a.FrameCount()) * (1 + (frames - 1)) * 4;
+        bytes += static_cast<uint64_t>(a.FrameCount() + 1) * (1 + (frames - 1)) * 4;
     if (options.texture)
         bytes += static_cast<uint64_t>(options.texture->width) * static_cast<uint64_t>(options.texture->height) * 3;
     return bytes;
@@ -158,15 +159,19 @@ void AddTexture(tg::Model& gltf, BufferBuilder& buffer, const SkinImage& skin, b
     gltf.materials[0].pbrMetallicRoughness.baseColorTexture.index = 0;
 }
 
-void AddAnimation(tg::Model& gltf, BufferBuilder& buffer, const Md2Animation& a, size_t targets, double fps) {
+void AddAnimation(tg::Model& gltf, BufferBuilder& buffer, const Md2Animation& a, size_t targets, double fps,
+                  bool closeLoop) {
     // Keyframe i shows frame first + i: all weights 0 for frame 0, otherwise
     // weight 1 on that frame's target. Linear interpolation then blends
-    // neighbouring frames as the viewer does during playback.
-    const size_t keys = static_cast<size_t>(a.FrameCount());
+    // neighbouring frames as the viewer does during playback. A looping clip
+    // ends on a key back at its first frame, one frame's time after its last,
+    // so players that loop it blend round and a clip of N frames lasts N/fps.
+    const size_t frames = static_cast<size_t>(a.FrameCount());
+    const size_t keys = frames + (closeLoop && frames > 1 ? 1 : 0);
     std::vector<float> times(keys), weights(keys * targets, 0.0f);
     for (size_t i = 0; i < keys; ++i) {
         times[i] = static_cast<float>(static_cast<double>(i) / fps);
-        const size_t frame = static_cast<size_t>(a.first) + i;
+        const size_t frame = static_cast<size_t>(a.first) + i % frames;
         if (frame > 0) weights[i * targets + frame - 1] = 1.0f;
     }
     tg::AnimationSampler sampler;
@@ -186,6 +191,17 @@ void AddAnimation(tg::Model& gltf, BufferBuilder& buffer, const Md2Animation& a,
 }
 
 }  // namespace
+
+std::vector<std::string> DefaultOneShots(const Md2Model& model) {
+    std::vector<std::string> names;
+    for (const Md2Animation& a : model.animations) {
+        std::string lower = a.name;
+        for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (lower.starts_with("death") || lower.starts_with("crdeath") || lower.starts_with("crdeth"))
+            names.push_back(a.name);
+    }
+    return names;
+}
 
 Result<std::vector<uint8_t>> ExportGltf(const Md2Model& model, const GltfExportOptions& options) {
     const auto refuse = [](std::string why) { return Failure{ErrorKind::CannotExport, std::move(why)}; };
@@ -263,7 +279,8 @@ Result<std::vector<uint8_t>> ExportGltf(const Md2Model& model, const GltfExportO
 
     if (targets > 0)
         for (const Md2Animation& a : options.animations)
-            AddAnimation(gltf, buffer, a, targets, options.framesPerSecond);
+            AddAnimation(gltf, buffer, a, targets, options.framesPerSecond,
+                         std::find(options.oneShots.begin(), options.oneShots.end(), a.name) == options.oneShots.end());
 
     // The binary chunk is padded to four bytes; the buffer says so itself.
     gltf.buffers[0].data.resize((gltf.buffers[0].data.size() + 3) & ~size_t{3}, 0);

@@ -24,8 +24,15 @@ struct GltfExportOptions {
     // The animations written, in this order (FindAnimations gives them all).
     // A model with one frame gets none, having nothing to move between.
     std::vector<Md2Animation> animations;
+    // Animations (by name) that play once, such as a death: every other clip
+    // ends on a key back at its first frame, for players that loop clips.
+    std::vector<std::string> oneShots;
     const SkinImage* texture = nullptr;  // embedded as PNG with a material that uses it
 };
+
+// The animations of a model that play once in the game: its deaths ("death",
+// "death1", ... and the crouched "crdeath", "crdeth" of player models).
+std::vector<std::string> DefaultOneShots(const Md2Model& model);
 
 // The file's bytes, or CannotExport with the reason: a model without
 // frames or triangles, positions that are not finite, or a file beyond

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 #include <map>
+#include <string_view>
 
 #include "export/export_mesh.h"
 #include "formats/name_text.h"
@@ -28,6 +29,37 @@ void AppendLine(std::string& out, const char* tag, std::initializer_list<float> 
     out += '\n';
 }
 
+// A name as one OBJ/MTL token: blanks and control characters would split it
+// or start a line of their own.
+std::string Token(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7F) c = '_';
+    return out.empty() ? "model" : out;
+}
+
+// Text for a comment: anything that could end the line is shown, not kept.
+std::string CommentText(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F) {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02x", b);
+            out += hex;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+bool HasControl(std::string_view text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
+    return false;
+}
+
 }  // namespace
 
 Result<ObjFiles> ExportObj(const Md2Model& model, const ObjExportOptions& options) {
@@ -39,11 +71,15 @@ Result<ObjFiles> ExportObj(const Md2Model& model, const ObjExportOptions& option
     if (Status finite = CheckExportablePositions(model, options.frame, options.frame, options.scale); !finite)
         return finite.Why();
     const Md2Frame& frame = model.frames[static_cast<size_t>(options.frame)];
+    // The files are named by whoever exports; a name the .obj or .mtl cannot hold is refused, not mangled.
+    for (const std::string* name : {&options.materialFile, &options.textureFile})
+        if (HasControl(*name)) return Failure{ErrorKind::CannotExport, "a file name holds a control character"};
 
-    const std::string material = FileStem(model.name);
+    const std::string material = Token(FileStem(model.name));
     ObjFiles files;
     std::string& obj = files.obj;
-    obj = "# " + model.name + ", frame " + std::to_string(options.frame) + " (" + NameToUtf8(frame.name) +
+    obj = "# " + CommentText(model.name) + ", frame " + std::to_string(options.frame) + " (" +
+          CommentText(NameToUtf8(frame.name)) +
           "), written by Meshara: Y up, front facing +Z, metres (scale " + Number(static_cast<float>(options.scale)) +
           ")\n";
     obj += "mtllib " + options.materialFile + "\no " + material + "\n";
@@ -75,7 +111,7 @@ Result<ObjFiles> ExportObj(const Md2Model& model, const ObjExportOptions& option
     }
     obj += "usemtl " + material + "\ns 1\n" + faces;
 
-    files.mtl = "# written by Meshara for " + model.name + "\nnewmtl " + material +
+    files.mtl = "# written by Meshara for " + CommentText(model.name) + "\nnewmtl " + material +
                 "\nKa 0 0 0\nKd 1 1 1\nKs 0 0 0\nd 1\nillum 1\n";
     if (!options.textureFile.empty()) files.mtl += "map_Kd " + options.textureFile + "\n";
     return files;

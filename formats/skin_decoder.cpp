@@ -2,27 +2,26 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstdio>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "io/byte_reader.h"
 #include "io/file_bytes.h"
 #include "io/file_name.h"
+#include "formats/picture_decoders.h"
 #include "formats/sniff.h"
 #include "formats/path_input.h"
 
 namespace meshara {
 
-namespace {
+namespace pictures {
 
-using SkinResult = Result<SkinImage>;
-using Palette = std::array<std::array<uint8_t, 3>, 256>;
-
-Failure NotSkin(std::string detail) { return Failure{ErrorKind::NotSkin, std::move(detail)}; }
-
-// Refuses sizes we will not allocate. The side limit keeps width * height * 3
-// far inside size_t; the pixel limit keeps a small file from asking for
-// gigabytes (a run-length BMP of a kilobyte can claim 16384 x 16384).
+// The side limit keeps width * height * 3 far inside size_t; the pixel limit
+// keeps a small file from asking for gigabytes (a run-length BMP of a
+// kilobyte can claim 16384 x 16384).
 Status SizeProblem(int64_t width, int64_t height) {
     const std::string size = std::to_string(width) + " x " + std::to_string(height);
     if (width <= 0 || height <= 0) return NotSkin("picture size " + size + " is empty");
@@ -42,6 +41,16 @@ SkinImage MakePicture(int32_t width, int32_t height) {
     image.pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
     return image;
 }
+
+}  // namespace pictures
+
+namespace {
+
+using namespace pictures;
+using SkinResult = Result<SkinImage>;
+using Palette = std::array<std::array<uint8_t, 3>, 256>;
+
+constexpr const char* kNotAPicture = "not a picture of a kind Meshara reads (PCX, BMP, PNG, JPEG or TGA)";
 
 // ---- PCX -------------------------------------------------------------------
 
@@ -138,16 +147,59 @@ SkinResult DecodePcx(std::span<const uint8_t> bytes) {
 
 constexpr size_t kBmpFileHeaderSize = 14;
 constexpr uint32_t kBmpMinInfoHeaderSize = 40;
+constexpr size_t kBmpMasksAt = 54;  // after a 40-byte header, or inside a longer one: the same place
+constexpr uint32_t kBmpRle8 = 1, kBmpBitFields = 3;
+
+// One colour channel of a 16- or 32-bit pixel: the bits of its mask, as a byte.
+struct BmpChannel {
+    uint32_t mask = 0, max = 0;
+    int shift = 0;
+    std::vector<uint8_t> byteOf;  // by field value, for fields of up to 16 bits
+
+    uint8_t Of(uint32_t pixel) const {
+        const uint32_t field = (pixel & mask) >> shift;
+        return field < byteOf.size() ? byteOf[field] : ScaleToByte(field, max);
+    }
+};
 
 struct BmpInfo {
-    uint32_t pixelOffset;
-    uint32_t infoHeaderSize;
-    int32_t width;
-    int32_t height;
-    uint16_t bitCount;
-    uint32_t compression;
-    uint32_t coloursUsed;
+    uint32_t pixelOffset = 0;
+    uint32_t infoHeaderSize = 0;
+    int32_t width = 0;
+    int64_t height = 0;  // rows, whichever their order
+    bool topDown = false;
+    uint16_t bitCount = 0;
+    uint32_t compression = 0;
+    uint32_t coloursUsed = 0;
+    std::array<uint32_t, 3> masks{};  // red, green, blue of 16- and 32-bit pixels
 };
+
+std::string Hex(uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%X", value);
+    return text;
+}
+
+// A mask is one run of bits inside the pixel; an empty one gives a channel of 0.
+Status CheckMask(uint32_t mask, uint16_t bitCount) {
+    if (mask == 0) return {};
+    if (bitCount < 32 && (mask >> bitCount) != 0)
+        return NotSkin("BMP colour mask " + Hex(mask) + " has bits beyond its " + std::to_string(bitCount) + "-bit pixels");
+    const uint32_t run = mask >> std::countr_zero(mask);
+    if ((run & (run + 1)) != 0) return NotSkin("BMP colour mask " + Hex(mask) + " is not one run of bits");
+    return {};
+}
+
+BmpChannel ChannelOf(uint32_t mask) {
+    BmpChannel c;
+    if (mask == 0) return c;
+    c.mask = mask;
+    c.shift = std::countr_zero(mask);
+    c.max = mask >> c.shift;
+    if (c.max <= 0xFFFF)
+        for (uint32_t v = 0; v <= c.max; ++v) c.byteOf.push_back(ScaleToByte(v, c.max));
+    return c;
+}
 
 // Indices at or beyond the colours the file gives read as black.
 Status ReadBmpPalette(std::span<const uint8_t> bytes, const BmpInfo& info, Palette& palette) {
@@ -162,7 +214,15 @@ Status ReadBmpPalette(std::span<const uint8_t> bytes, const BmpInfo& info, Palet
     return {};
 }
 
-SkinResult DecodeBmpUncompressed(std::span<const uint8_t> bytes, const BmpInfo& info, const Palette* palette) {
+// Every uncompressed depth: 8-bit indices, 24-bit BGR, 16- and 32-bit pixels
+// through their masks (5-5-5 and 8-8-8 when the file gives none).
+SkinResult DecodeBmpUncompressed(std::span<const uint8_t> bytes, const BmpInfo& info) {
+    Palette palette;
+    if (info.bitCount == 8)
+        if (Status read = ReadBmpPalette(bytes, info, palette); !read) return read.Why();
+    std::array<BmpChannel, 3> channels;
+    if (info.bitCount == 16 || info.bitCount == 32)
+        for (size_t c = 0; c < 3; ++c) channels[c] = ChannelOf(info.masks[c]);
     const size_t bytesPerPixel = info.bitCount / 8;
     const size_t rowBytes = static_cast<size_t>(info.width) * bytesPerPixel;
     const size_t stride = (rowBytes + 3) & ~size_t{3};
@@ -171,19 +231,29 @@ SkinResult DecodeBmpUncompressed(std::span<const uint8_t> bytes, const BmpInfo& 
     if (info.pixelOffset > bytes.size() || bytes.size() - info.pixelOffset < area)
         return NotSkin("BMP pixel rows lie outside the file");
 
-    SkinImage image = MakePicture(info.width, info.height);
+    SkinImage image = MakePicture(info.width, static_cast<int32_t>(info.height));
     const size_t outRow = static_cast<size_t>(info.width) * 3;
-    for (int32_t fileRow = 0; fileRow < info.height; ++fileRow) {
+    for (int64_t fileRow = 0; fileRow < info.height; ++fileRow) {
         const uint8_t* in = bytes.data() + info.pixelOffset + stride * static_cast<size_t>(fileRow);
-        uint8_t* out = image.pixels.data() + outRow * static_cast<size_t>(info.height - 1 - fileRow);  // bottom-up
-        if (palette) {
-            for (int32_t x = 0; x < info.width; ++x, out += 3) std::memcpy(out, (*palette)[in[x]].data(), 3);
-        } else {
-            for (int32_t x = 0; x < info.width; ++x, in += 3, out += 3) {
-                out[0] = in[2];
-                out[1] = in[1];
-                out[2] = in[0];
-            }
+        const int64_t row = info.topDown ? fileRow : info.height - 1 - fileRow;
+        uint8_t* out = image.pixels.data() + outRow * static_cast<size_t>(row);
+        switch (info.bitCount) {
+            case 8:
+                for (int32_t x = 0; x < info.width; ++x, out += 3) std::memcpy(out, palette[in[x]].data(), 3);
+                break;
+            case 24:
+                for (int32_t x = 0; x < info.width; ++x, in += 3, out += 3) {
+                    out[0] = in[2];
+                    out[1] = in[1];
+                    out[2] = in[0];
+                }
+                break;
+            default:
+                for (int32_t x = 0; x < info.width; ++x, in += bytesPerPixel, out += 3) {
+                    uint32_t pixel = in[0] | uint32_t{in[1]} << 8;
+                    if (bytesPerPixel == 4) pixel |= uint32_t{in[2]} << 16 | uint32_t{in[3]} << 24;
+                    for (size_t c = 0; c < 3; ++c) out[c] = channels[c].Of(pixel);
+                }
         }
     }
     return image;
@@ -196,7 +266,7 @@ SkinResult DecodeBmpRle8(std::span<const uint8_t> bytes, const BmpInfo& info, co
     if (info.pixelOffset >= bytes.size()) return NotSkin("BMP pixel data lies outside the file");
     const std::span<const uint8_t> data = bytes.subspan(info.pixelOffset);
 
-    SkinImage image = MakePicture(info.width, info.height);
+    SkinImage image = MakePicture(info.width, static_cast<int32_t>(info.height));
     const int64_t width = info.width, height = info.height;
     for (size_t i = 0; i < image.pixels.size(); i += 3) std::memcpy(&image.pixels[i], palette[0].data(), 3);
     int64_t x = 0, y = 0;  // y counts file rows, from the bottom of the picture
@@ -237,7 +307,7 @@ SkinResult DecodeBmpRle8(std::span<const uint8_t> bytes, const BmpInfo& info, co
     return image;
 }
 
-// The two headers, checked before the palette or any pixel is read.
+// The two headers (and a BMP's masks), checked before the palette or any pixel is read.
 Status ReadBmpHeader(std::span<const uint8_t> bytes, BmpInfo& info) {
     if (bytes.size() < kBmpFileHeaderSize + kBmpMinInfoHeaderSize)
         return NotSkin("BMP file of " + std::to_string(bytes.size()) + " bytes cannot hold its headers");
@@ -246,7 +316,9 @@ Status ReadBmpHeader(std::span<const uint8_t> bytes, BmpInfo& info) {
     info.pixelOffset = r.U32();
     info.infoHeaderSize = r.U32();
     info.width = r.S32();
-    info.height = r.S32();
+    const int32_t height = r.S32();
+    info.topDown = height < 0;
+    info.height = info.topDown ? -int64_t{height} : height;
     r.Skip(2);  // planes
     info.bitCount = r.U16();
     info.compression = r.U32();
@@ -255,21 +327,35 @@ Status ReadBmpHeader(std::span<const uint8_t> bytes, BmpInfo& info) {
 
     if (info.infoHeaderSize < kBmpMinInfoHeaderSize)
         return NotSkin("BMP information header of " + std::to_string(info.infoHeaderSize) + " bytes is not supported");
-    if (info.bitCount != 8 && info.bitCount != 24)
+    if (info.bitCount != 8 && info.bitCount != 16 && info.bitCount != 24 && info.bitCount != 32)
         return Failure{ErrorKind::UnsupportedBmpDepth, "BMP of " + std::to_string(info.bitCount) + " bits per pixel"};
-    const bool rle = info.compression == 1 && info.bitCount == 8;
-    if (info.compression != 0 && !rle)
-        return NotSkin("BMP compression " + std::to_string(info.compression) + " is not supported");
+    const bool rle = info.compression == kBmpRle8 && info.bitCount == 8;
+    const bool bitFields = info.compression == kBmpBitFields && (info.bitCount == 16 || info.bitCount == 32);
+    if (info.compression != 0 && !rle && !bitFields)
+        return NotSkin("BMP compression " + std::to_string(info.compression) + " with " +
+                       std::to_string(info.bitCount) + " bits per pixel is not supported");
+    if (rle && info.topDown) return NotSkin("top-down run-length BMP is not supported");
+    if (bitFields) {
+        r.Seek(kBmpMasksAt);
+        info.masks = {r.U32(), r.U32(), r.U32()};
+        if (r.Truncated()) return NotSkin("BMP colour masks lie outside the file");
+        for (uint32_t mask : info.masks)
+            if (Status valid = CheckMask(mask, info.bitCount); !valid) return valid;
+    } else if (info.bitCount == 16) {
+        info.masks = {0x7C00, 0x03E0, 0x001F};
+    } else if (info.bitCount == 32) {
+        info.masks = {0xFF0000, 0xFF00, 0xFF};
+    }
     return SizeProblem(info.width, info.height);
 }
 
 SkinResult DecodeBmp(std::span<const uint8_t> bytes) {
     BmpInfo info{};
     if (Status header = ReadBmpHeader(bytes, info); !header) return header.Why();
-    if (info.bitCount == 24) return DecodeBmpUncompressed(bytes, info, nullptr);
+    if (info.compression != kBmpRle8) return DecodeBmpUncompressed(bytes, info);
     Palette palette;
     if (Status read = ReadBmpPalette(bytes, info, palette); !read) return read.Why();
-    return info.compression == 1 ? DecodeBmpRle8(bytes, info, palette) : DecodeBmpUncompressed(bytes, info, &palette);
+    return DecodeBmpRle8(bytes, info, palette);
 }
 
 }  // namespace
@@ -278,7 +364,10 @@ Result<SkinImage> DecodeSkinImage(std::span<const uint8_t> bytes) {
     switch (SniffFileType(bytes)) {
         case FileType::Pcx: return DecodePcx(bytes);
         case FileType::Bmp: return DecodeBmp(bytes);
-        default: return NotSkin("neither a version 5 PCX nor a BMP");
+        case FileType::Png: return DecodePng(bytes);
+        case FileType::Jpeg: return DecodeJpeg(bytes);
+        case FileType::Tga: return DecodeTga(bytes);
+        default: return NotSkin(kNotAPicture);
     }
 }
 
@@ -292,7 +381,10 @@ Status CheckSkinHeader(std::span<const uint8_t> head) {
             BmpInfo info{};
             return ReadBmpHeader(head, info);
         }
-        default: return NotSkin("neither a version 5 PCX nor a BMP");
+        case FileType::Png: return CheckPngHeader(head);
+        case FileType::Jpeg: return CheckJpegHeader(head);
+        case FileType::Tga: return CheckTgaHeader(head);
+        default: return NotSkin(kNotAPicture);
     }
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// PCX and BMP skin pictures into top-down RGB. The format is told by the
-// first bytes, never by the file name.
+// Skin pictures (PCX, BMP, PNG, JPEG, TGA) into top-down RGB. The format is
+// told by the first bytes, never by the file name.
 
 #include <cstdint>
 #include <memory>
@@ -17,12 +17,19 @@ namespace meshara {
 constexpr int32_t kMaxSkinSide = 16384;
 constexpr int64_t kMaxSkinPixels = int64_t{8192} * 8192;
 
-// Bytes of a file that hold every header field CheckSkinHeader looks at.
-constexpr size_t kSkinHeaderBytes = 128;
+// Bytes of a file that hold every header field CheckSkinHeader looks at; a
+// JPEG's frame header usually follows its tables within the first kilobyte
+// (when it does not, the decoder checks it before allocating).
+constexpr size_t kSkinHeaderBytes = 1024;
 
 // Decodes PCX (version 5, one plane of 8-bit indices, run-length coded,
-// 256-colour palette at the end) and BMP (8-bit uncompressed or run-length,
-// 24-bit uncompressed). Fills pixels, width and height; fileName stays
+// 256-colour palette at the end), BMP (8-bit uncompressed or run-length;
+// 16, 24 and 32-bit uncompressed, 16 and 32-bit with colour masks; rows
+// bottom-up or, uncompressed, top-down), PNG (every colour type and depth,
+// interlaced or not), JPEG (Huffman-coded baseline, extended or progressive;
+// greyscale or colour) and TGA (colour-mapped, true-colour or greyscale,
+// plain or run-length). Samples of 16 bits keep their high byte; alpha is
+// dropped, never blended. Fills pixels, width and height; fileName stays
 // empty. Refusals: NotSkin or SkinTooLarge (the user is told),
 // UnsupportedBmpDepth (refused silently).
 Result<SkinImage> DecodeSkinImage(std::span<const uint8_t> bytes);

@@ -10,14 +10,18 @@
 
 namespace meshara {
 
-enum class FileType { Md2, Light, Pcx, Bmp, Unknown };
+enum class FileType { Md2, Light, Pcx, Bmp, Png, Jpeg, Tga, Unknown };
 
-// Bytes of a file's start that are enough to tell every type apart.
-constexpr size_t kSniffBytes = 4;
+// Bytes of a file's start that are enough to tell every type apart: TGA has
+// no magic, only its 18-byte header to judge by.
+constexpr size_t kSniffBytes = 18;
 
 FileType SniffFileType(std::span<const uint8_t> head);
 
-inline bool IsPicture(FileType type) { return type == FileType::Pcx || type == FileType::Bmp; }
+inline bool IsPicture(FileType type) {
+    return type == FileType::Pcx || type == FileType::Bmp || type == FileType::Png || type == FileType::Jpeg ||
+           type == FileType::Tga;
+}
 
 // The type of the file at path from its first bytes; CannotOpen when it
 // cannot be read.

@@ -1,6 +1,9 @@
-// The skin decoder on arbitrary bytes: refuse or decode, never crash; a
-// decoded picture must hold exactly width x height RGB pixels.
+// The skin decoder on arbitrary bytes, every format: refuse or decode, never
+// crash; a decoded picture must hold exactly width x height RGB pixels, and
+// what the header check refuses the decoder refuses too (for the same
+// reason when the file is longer than the header ReadSkinImage checks).
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <span>
@@ -8,7 +11,10 @@
 #include "formats/skin_decoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    auto result = meshara::DecodeSkinImage(std::span<const uint8_t>(data, size));
+    const std::span<const uint8_t> bytes(data, size);
+    const meshara::Status header = meshara::CheckSkinHeader(bytes.first(std::min(size, meshara::kSkinHeaderBytes)));
+    auto result = meshara::DecodeSkinImage(bytes);
+    if (!header && (result || (size > meshara::kSkinHeaderBytes && result.Error() != header.Error()))) std::abort();
     if (!result) return 0;
     const meshara::SkinImage& image = result.Value();
     if (image.width <= 0 || image.height <= 0 || image.width > meshara::kMaxSkinSide ||

@@ -1,5 +1,6 @@
 #pragma once
-// Little-endian reads over a byte span that never leave it. A read past the
+// Little-endian reads (and big-endian ones, for the formats that store their
+// numbers that way) over a byte span that never leave it. A read past the
 // end returns 0 and sets a sticky flag, so a decoder can read a whole block
 // and check once whether any of it was missing.
 
@@ -66,6 +67,21 @@ public:
     }
 
     int32_t S32() { return static_cast<int32_t>(U32()); }
+
+    uint16_t U16Be() {
+        if (Remaining() < 2) return Fail<uint16_t>();
+        uint16_t v = static_cast<uint16_t>((bytes_[pos_] << 8) | bytes_[pos_ + 1]);
+        pos_ += 2;
+        return v;
+    }
+
+    uint32_t U32Be() {
+        if (Remaining() < 4) return Fail<uint32_t>();
+        uint32_t v = (static_cast<uint32_t>(bytes_[pos_]) << 24) | (static_cast<uint32_t>(bytes_[pos_ + 1]) << 16) |
+                     (static_cast<uint32_t>(bytes_[pos_ + 2]) << 8) | static_cast<uint32_t>(bytes_[pos_ + 3]);
+        pos_ += 4;
+        return v;
+    }
 
     float F32() {
         uint32_t bits = U32();

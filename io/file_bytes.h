@@ -63,12 +63,34 @@ std::optional<PathThroughFile> SplitAtFile(const std::string& path);
 // CannotOpen with the reason.
 Result<std::vector<uint8_t>> ReadFileBytes(const std::string& path);
 
+enum class WriteMode {
+    Replace,            // a new file renamed over the old one
+    InPlaceWhenExists,  // an existing file is written into: whoever holds it open reads the new bytes
+};
+
 // Writes bytes to path. A symbolic link is followed and its target written.
 // An existing regular file is replaced through a temporary file beside it
 // that takes its mode, owner and group, so a failure leaves it whole; a file
-// with several hard links, or in a folder that takes no new file, is
-// written in place; a FIFO or device is written straight into. CannotCreate
-// on any failure; no temporary file is left.
-Status WriteFileBytes(const std::string& path, std::span<const uint8_t> bytes);
+// with several hard links, in a folder that takes no new file, or asked for
+// InPlaceWhenExists is written in place, its room reserved first so a full
+// disk fails before the old bytes are touched; a FIFO or device is written
+// straight into. CannotCreate on any failure. No temporary file is left,
+// also when SIGINT, SIGTERM or SIGHUP ends the program during the write.
+Status WriteFileBytes(const std::string& path, std::span<const uint8_t> bytes, WriteMode mode = WriteMode::Replace);
+
+struct FileToWrite {
+    std::string path;
+    std::span<const uint8_t> bytes;
+    WriteMode mode = WriteMode::Replace;
+};
+
+// Writes several files as one: each is first written whole beside its
+// target, and only once all are written do they take their places, so a
+// failure before then (a full disk, a folder that takes no file) replaces
+// none of them. The failure's detail names the file it was about.
+Status WriteFileSet(std::span<const FileToWrite> files);
+
+// Whether both paths, links followed, name one existing file.
+bool IsSameFile(const std::string& a, const std::string& b);
 
 }  // namespace meshara

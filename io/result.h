@@ -16,7 +16,7 @@ enum class ErrorKind {
     NotMd2,               // no "IDP2" magic
     DamagedMd2,           // starts as an MD2 but its tables do not fit
     NotSkin,              // not a picture we can decode
-    UnsupportedBmpDepth,  // a BMP whose bit count is neither 8 nor 24 (refused silently)
+    UnsupportedBmpDepth,  // a BMP of 1, 4 or another bit count not 8, 16, 24 or 32 (refused silently)
     SkinTooLarge,         // picture dimensions beyond what we accept
     NotLight,             // no "LGT0" magic, or too short to hold a light
     CannotCreate,         // an output file could not be written

@@ -21,9 +21,12 @@ namespace {
 // Filters as the file dialogs take them; the order of the skin filters
 // matters, since the third one decides the default extension.
 constexpr const char* kModelFilter = "Quake2 Model (*.md2)|*.md2|All Files (*.*)|*.*";
+// The pictures read since (PNG, JPEG, TGA) come as a fifth filter after the
+// four the dialog has always had, which keep their places and texts.
 constexpr const char* kSkinFilter =
     "Supported Formats (*.pcx;*.bmp)|*.pcx;*.bmp|DeluxePaint PCX (*.pcx)|*.pcx|"
-    "Microsoft Bitmap (*.bmp)|*.bmp|All Files (*.*)|*.*";
+    "Microsoft Bitmap (*.bmp)|*.bmp|All Files (*.*)|*.*|"
+    "Every Picture (*.png;*.jpg;*.jpeg;*.tga;*.pcx;*.bmp)|*.png;*.jpg;*.jpeg;*.tga;*.pcx;*.bmp";
 constexpr const char* kLightFilter = "MSR Light (*.lgt)|*.lgt|All Files (*.*)|*.*";
 constexpr int kBitmapFilterIndex = 2;
 

@@ -7,7 +7,7 @@ execute_process(COMMAND ${SOURCE}/scripts/install-deps --list
   OUTPUT_VARIABLE runSet COMMAND_ERROR_IS_FATAL ANY)
 string(REGEX MATCHALL "[^\n]+" runSet "${runSet}")
 foreach(package IN LISTS runSet)
-  if(package MATCHES "gtest|gmock|benchmark|clang|stb|xvfb|lintian|appstream|rsvg")
+  if(package MATCHES "gtest|gmock|benchmark|clang|stb|xvfb|lintian|appstream|rsvg|python3-pil|numpy")
     message(FATAL_ERROR "the run set installs ${package}, which only testing needs")
   endif()
 endforeach()

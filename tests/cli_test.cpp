@@ -10,10 +10,12 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 #include "model/md2_model.h"
 #include "model/normals.h"
@@ -116,7 +118,7 @@ TEST_F(Cli, RenderSampleIsTexturedWhenLitAndBlackWithoutALight) {
 
 TEST_F(Cli, RefusalsExitOneUsageErrorsExitTwoAndNothingIsWritten) {
     auto deep = fixtures::WriteBmp24(fixtures::RgbPicture{1, 1, {1, 2, 3}});
-    fixtures::PatchU16(deep, 28, 16);
+    fixtures::PatchU16(deep, 28, 4);
     auto frameless = testing::SmallQuad();
     frameless.frames.clear();
     frameless.vertexCount = 4;  // four vertices, no frame to draw them in
@@ -124,7 +126,7 @@ TEST_F(Cli, RefusalsExitOneUsageErrorsExitTwoAndNothingIsWritten) {
                       damaged = Quote(dir.Write("short.md2", {'I', 'D', 'P', '2', 8, 0})),
                       empty = Quote(dir.Write("empty.md2", fixtures::WriteMd2(frameless))),
                       notSkin = Quote(dir.Write("bad.bmp", {'X', 'Y', 1, 2, 3})),
-                      sixteen = Quote(dir.Write("deep.bmp", deep)),
+                      fourBits = Quote(dir.Write("deep.bmp", deep)),
                       notLight = Quote(dir.Write("bad.lgt", {'L', 'G', 'T', '1'})),
                       shortLight = Quote(dir.Write("l.lgt", {'L', 'G', 'T', '0', 1})),
                       skin = Quote(dir.Write("skin.pcx", fixtures::WritePcx({2, 1, {0, 1}, {{1, 2, 3}, {4, 5, 6}}}))),
@@ -145,7 +147,7 @@ TEST_F(Cli, RefusalsExitOneUsageErrorsExitTwoAndNothingIsWritten) {
         {"info " + notMd2, "This is not an MD2!"}, {"info " + damaged, "This MD2 file is damaged or incomplete!"},
         {"info " + missing, "There was an error loading the specified file!"},
         {"decode " + notSkin + out("o"), "This file does not appear to be a valid skin"},
-        {"decode " + sixteen + out("o"), "unsupported BMP bit depth"},
+        {"decode " + fourBits + out("o"), "unsupported BMP bit depth"},
         {"decode " + missing + out("o"), "cannot be opened"},
         {"light " + notLight, "This file does not appear to be a Light format file!"},
         {"light " + missing, "Unable to open the file specified!"},
@@ -255,8 +257,9 @@ TEST_F(Cli, CommunityShapedModelsOpenGroupTheirAnimationsAndDrawTheSkinChosen) {
         m.frames.push_back({.name = name, .vertices = {{0, 0, 0, 0}, {40, 0, 0, 0}, {40, 0, 40, 0}, {0, 0, 40, 0}}});
     const auto solid = [](uint8_t r, uint8_t g, uint8_t b) { return fixtures::IndexedPicture{1, 1, {0}, {{r, g, b}}}; };
     const std::string model = Quote(dir.Write("baseq2/players/ogro/tris.md2", fixtures::WriteMd2(m)));
-    dir.Write("baseq2/players/ogro/OGRO.PCX", fixtures::WritePcx(solid(255, 0, 0)));
-    dir.Write("baseq2/players/ogro/gib.bmp", fixtures::WriteBmp8(solid(0, 255, 0)));
+    // The .pcx names found as the PNG and JPEG that replaced them, one in another letter case.
+    dir.Write("baseq2/players/ogro/OGRO.png", fixtures::WritePng(fixtures::ToRgb(solid(255, 0, 0))));
+    dir.Write("baseq2/players/ogro/gib.jpg", fixtures::WriteJpeg(fixtures::ToRgb(solid(0, 255, 0))));
 
     CliRun r = RunCli("info " + model);
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -294,6 +297,69 @@ TEST_F(Cli, CommunityShapedModelsOpenGroupTheirAnimationsAndDrawTheSkinChosen) {
     }
     const Bytes gltf = testing::ReadAll(dir.Path() / "o.gltf");
     EXPECT_NE(std::string(gltf.begin(), gltf.end()).find("\"ca\xC3\xAD" "da\""), std::string::npos) << "named as text";
+}
+
+// Runs a shell line and gives back the exit status of the meshara-cli in it (written to CODE) and its stderr.
+std::pair<int, std::string> Shell(const testing::TempDir& dir, const std::string& line) {
+    const fs::path code = dir.Path() / "code", err = dir.Path() / "err";
+    std::string command = line;
+    for (const auto& [from, to] : {std::pair<std::string, std::string>{"CLI", MESHARA_CLI},
+                                   {"CODE", Quote(code)}, {"ERR", Quote(err)}})
+        for (size_t at; (at = command.find(from)) != std::string::npos;) command.replace(at, from.size(), to);
+    if (std::system(command.c_str()) == -1) return {-1, ""};
+    const Bytes c = testing::ReadAll(code), e = testing::ReadAll(err);
+    return {std::atoi(std::string(c.begin(), c.end()).c_str()), std::string(e.begin(), e.end())};
+}
+
+// What could lose a user's files or reach their terminal: outputs that are inputs, pictures the OBJ export did
+// not write, names that carry line breaks or escape sequences, a reader that leaves, a memory limit, a file
+// manager that holds the thumbnail open.
+TEST_F(Cli, NoCommandDestroysAnInputOrAPictureOfTheUsersOrLetsANameOutUnescaped) {
+    auto source = testing::SmallQuad();
+    source.frames[0].name = "a\nv 9 9 9";
+    source.frames[1].name = "\x1b[31mred";
+    const std::string model = Quote(dir.Write("m.md2", fixtures::WriteMd2(source)));
+    const fs::path skin = dir.Write("s.pcx", fixtures::WritePcx({1, 1, {0}, {{1, 2, 3}}}));
+    fs::create_symlink(dir.Path() / "m.md2", dir.Path() / "link.glb");
+    const Bytes mine = {'m', 'i', 'n', 'e'};
+    dir.Write("out-skin.png", mine);
+    const auto before = testing::ReadAll(dir.Path() / "m.md2");
+    const struct { std::string args; int exitCode; const char* says; } runs[] = {
+        {"export " + model + " -o " + Quote(dir.Path() / "link.glb"), 1, "is one of the command's inputs"},
+        {"thumbnail " + Quote(skin) + " " + Quote(skin), 1, "is the command's input"},
+        {"export " + model + " -t " + Quote(skin) + " -o " + Quote(dir.Path() / "out.obj"), 1,
+         "the texture would replace this file"},
+        {"info " + model + " -f 1", 0, "\\x1b[31mred"}, };
+    for (const auto& r : runs) {
+        const CliRun run = RunCli(r.args);
+        EXPECT_EQ(run.exitCode, r.exitCode) << r.args << ": " << run.err;
+        EXPECT_NE((run.err + run.out).find(r.says), std::string::npos) << r.args << ": " << run.err << run.out;
+        EXPECT_EQ(run.out.find('\x1b'), std::string::npos) << r.args;
+    }
+    EXPECT_EQ(testing::ReadAll(dir.Path() / "m.md2"), before);
+    EXPECT_EQ(testing::ReadAll(dir.Path() / "out-skin.png"), mine);
+    EXPECT_FALSE(fs::exists(dir.Path() / "out.obj") || fs::exists(dir.Path() / "out.mtl")) << "all or nothing";
+    // An OBJ's comments keep a frame's line break from becoming a vertex.
+    ASSERT_EQ(RunCli("export " + model + " -o " + Quote(dir.Path() / "plain.obj")).exitCode, 0);
+    const Bytes obj = testing::ReadAll(dir.Path() / "plain.obj");
+    EXPECT_EQ(std::string(obj.begin(), obj.end()).find("\nv 9 9 9"), std::string::npos);
+    // A reader that leaves early: a refusal, not a silent death by SIGPIPE.
+    auto [code, err] = Shell(dir, "(CLI render " + knot + " -s 1024x1024 -o - 2>ERR; echo $? >CODE) | true");
+    EXPECT_EQ(code, 1) << err;
+    EXPECT_NE(err.find("Broken pipe"), std::string::npos) << err;
+    // A file manager's thumbnail file, held open across the command, shows the picture through its handle.
+    const fs::path thumb = dir.Write("held.png", {});
+    std::tie(code, err) = Shell(dir, "exec 3<" + Quote(thumb) + "; CLI thumbnail -s 16 " + knot + " " + Quote(thumb) +
+                                         " 2>ERR; echo $? >CODE; head -c 4 <&3 | grep -q PNG || echo 9 >CODE");
+    EXPECT_EQ(code, 0) << err;
+#ifndef __SANITIZE_ADDRESS__
+    // Out of memory: said, and exit 1, not an abort (exit 134).
+    const std::string huge = Quote(dir.Write("huge.md2", fixtures::WriteOverlappingTables(1, 12000)));
+    std::tie(code, err) = Shell(dir, "(ulimit -v 400000; CLI export " + huge + " -o " + Quote(dir.Path() / "h.glb") +
+                                         " 2>ERR; echo $? >CODE)");
+    EXPECT_EQ(code, 1) << err;
+    EXPECT_NE(err.find("not enough memory"), std::string::npos) << err;
+#endif
 }
 
 // Runs meshara-cli and returns its peak resident memory in KiB (-1 when it did not run).

@@ -206,10 +206,11 @@ TEST_F(CommandsTest, SelectionsResolveOrClearAndCommandsWithoutOneDoNothing) {
 
 TEST_F(CommandsTest, ChosenFilesGetTheDefaultExtensionAndRefusedOrCancelledOnesChangeNothing) {
     const bool dotted = dir.Path().string().find('.') != std::string::npos;  // then nothing is ever added
-    auto sixteenBits = fixtures::WriteBmp24(fixtures::ToRgb(kPicture));
-    sixteenBits[28] = 16;  // bit count of the information header
+    auto fourBits = fixtures::WriteBmp24(fixtures::ToRgb(kPicture));
+    fourBits[28] = 4;  // bit count of the information header
     const Bytes hello{'h', 'e', 'l', 'l', 'o'}, idp3{'I', 'D', 'P', '3', 0, 0, 0, 0}, idp2{'I', 'D', 'P', '2'};
-    const char *const kMissing = "No such file or directory", *const kNoSkin = "neither a version 5 PCX nor a BMP";
+    const char *const kMissing = "No such file or directory",
+               *const kNoSkin = "not a picture of a kind Meshara reads (PCX, BMP, PNG, JPEG or TGA)";
     // The dialog's answer (none: Cancel) and filter; what is added to it, only without any dot, even in
     // a folder name (the third skin filter is the bitmap one); what the file read holds (none: neither
     // it nor its folder exists); the message (none: cancelled) with the file read and why. A picture the
@@ -225,7 +226,7 @@ TEST_F(CommandsTest, ChosenFilesGetTheDefaultExtensionAndRefusedOrCancelledOnesC
         {ids::kTextureMapLoad, "s/skin", 2, ".bmp", hello, msg::kNotSkin, kNoSkin},
         {ids::kTextureMapLoad, "s/skin", 3, ".pcx", hello, msg::kNotSkin, kNoSkin},
         {ids::kTextureMapLoad, "s.d/skin", 2, "", hello, msg::kNotSkin, kNoSkin},
-        {ids::kTextureMapLoad, "c.bmp", 0, "", sixteenBits, msg::kNotSkin, "BMP of 16 bits per pixel"},
+        {ids::kTextureMapLoad, "c.bmp", 0, "", fourBits, msg::kNotSkin, "BMP of 4 bits per pixel"},
         {ids::kTextureMapLoad, "t/skin", 0, ".pcx", std::nullopt, msg::kCannotLoadFile, kMissing},
         {ids::kImportLight, "l/rim", 0, ".lgt", std::nullopt, msg::kCannotOpenLight, kMissing},
         {ids::kImportLight, "l.d/rim", 0, "", std::nullopt, msg::kCannotOpenLight, kMissing},
@@ -428,7 +429,8 @@ TEST_F(CommandsTest, ExtrasFrameSaveTheViewOpenFilesByContentAndFindTheNamedSkin
     commands.OpenFiles({picture}, MapKind::Glow);  // dropped on the glow row
     commands.OpenFiles({junk}, MapKind::Glow);     // refused as a picture there, keeping the map
     EXPECT_EQ(MapName(MapKind::Glow) + ' ' + ui.log.back(),
-              "skin.lgt " + Message(msg::kNotSkin, junk + ": neither a version 5 PCX nor a BMP"));
+              "skin.lgt " + Message(msg::kNotSkin, junk + ": not a picture of a kind Meshara reads (PCX, BMP, PNG, "
+                                                          "JPEG or TGA)"));
     EXPECT_EQ(commands.LastFolder(), fs::path(junk).parent_path().string());
     commands.ImportLight();  // cancelled
     EXPECT_EQ(ui.fileDialogs.back().folder, commands.LastFolder()) << "dialogs open where the last file was";

@@ -112,9 +112,10 @@ void ExpectFrame(const aiMesh& mesh, const Pose& pose, const Md2Model& model, in
 }
 
 // Reads an export back: one mesh welded as the viewer draws it, a morph target
-// per frame after the first, the animations asked for with their timing.
+// per frame after the first, the animations asked for with their timing, each
+// but the one-shots closing its loop with a key back at its first frame.
 void ExpectExport(const fs::path& file, const Md2Model& model, int32_t frame, const std::vector<Md2Animation>& clips,
-                  double scale, double fps, const SkinImage* skin) {
+                  double scale, double fps, const SkinImage* skin, const std::vector<std::string>& oneShots) {
     Assimp::Importer importer;
     const aiScene* scene = importer.ReadFile(file.string(), 0);
     ASSERT_NE(scene, nullptr) << importer.GetErrorString();
@@ -135,14 +136,16 @@ void ExpectExport(const fs::path& file, const Md2Model& model, int32_t frame, co
         EXPECT_EQ(std::string(got.mName.C_Str()), clips[a].name);
         ASSERT_EQ(got.mNumMorphMeshChannels, 1u) << clips[a].name;
         const aiMeshMorphAnim& channel = *got.mMorphMeshChannels[0];
-        ASSERT_EQ(channel.mNumKeys, static_cast<unsigned>(clips[a].FrameCount())) << clips[a].name;
+        const bool loops = clips[a].FrameCount() > 1 && std::ranges::find(oneShots, clips[a].name) == oneShots.end();
+        ASSERT_EQ(channel.mNumKeys, static_cast<unsigned>(clips[a].FrameCount() + loops)) << clips[a].name;
         for (unsigned key = 0; key < channel.mNumKeys; ++key) {
             const aiMeshMorphKey& k = channel.mKeys[key];
             EXPECT_NEAR(k.mTime / got.mTicksPerSecond, key / fps, 1e-6) << clips[a].name << " key " << key;
             std::vector<std::pair<unsigned, float>> weights;
             for (unsigned j = 0; j < k.mNumValuesAndWeights; ++j)
                 if (k.mWeights[j] != 0) weights.emplace_back(k.mValues[j], static_cast<float>(k.mWeights[j]));
-            ExpectFrame(mesh, PoseOf(mesh, weights), model, clips[a].first + int32_t(key), scale, clips[a].name);
+            ExpectFrame(mesh, PoseOf(mesh, weights), model, clips[a].first + int32_t(key) % clips[a].FrameCount(), scale,
+                        clips[a].name);
         }
     }
 }
@@ -171,9 +174,9 @@ TEST(ExportCorpus, GltfPlaysEveryFrameOfEveryAnimationAndObjHoldsAFrameEachWithT
             const testing::CliRun r = RunCli(args);
             ASSERT_EQ(r.exitCode, 0) << r.err;
             if (obj) {
-                EXPECT_EQ(fs::exists(dir.Path() / "out.png"), skin != nullptr);
+                EXPECT_EQ(fs::exists(dir.Path() / "out-skin.png"), skin != nullptr);
             }
-            ExpectExport(out, *model, frame, model->animations, 1.0 / 32, 10, skin.get());
+            ExpectExport(out, *model, frame, model->animations, 1.0 / 32, 10, skin.get(), {"death", "crdeath", "crdeth"});
         }
 }
 
@@ -194,15 +197,19 @@ TEST(Export, OptionsChooseAnimationsTimingAndScale) {
     testing::TempDir dir;
     const fs::path clips = dir.Write("a.md2", animated({"stand01", "stand02", "wave1", "run1", "run2"}));
     const fs::path still = dir.Write("still.md2", animated({"pose"}));
+    const fs::path deaths = dir.Write("d.md2", animated({"stand1", "stand2", "death1", "death2", "crdeath1", "crdeath2"}));
     const struct {
         fs::path model;
         std::string options;
         std::vector<std::string> animations;  // expected, in order
         double fps, scale;
+        std::vector<std::string> oneShots = {};
     } cases[] = {
         {clips, "", {"stand", "wave", "run"}, 10, 1.0 / 32},
         {clips, " --animation run --animation stand", {"run", "stand"}, 10, 1.0 / 32},
-        {clips, " --fps 4 --scale 1", {"stand", "wave", "run"}, 4, 1},
+        {clips, " --fps 4 --scale 1 --one-shot run", {"stand", "wave", "run"}, 4, 1, {"run"}},
+        {deaths, "", {"stand", "death", "crdeath"}, 10, 1.0 / 32, {"death", "crdeath"}},
+        {deaths, " --loop-all", {"stand", "death", "crdeath"}, 10, 1.0 / 32},
         {still, "", {}, 10, 1.0 / 32},  // one frame: no morph targets, nothing to animate
     };
     for (const auto& c : cases)
@@ -217,7 +224,7 @@ TEST(Export, OptionsChooseAnimationsTimingAndScale) {
             for (const std::string& name : c.animations)
                 for (const Md2Animation& a : model->animations)
                     if (a.name == name) want.push_back(a);
-            ExpectExport(out, *model, 0, want, c.scale, c.fps, nullptr);
+            ExpectExport(out, *model, 0, want, c.scale, c.fps, nullptr, c.oneShots);
         }
 }
 

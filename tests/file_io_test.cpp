@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <array>
@@ -151,6 +152,34 @@ TEST_F(FileIo, WriterWritesIntoFifosAndDevicesFollowsNoPlantedLinkAndAFailureLea
     }), 0);
     EXPECT_EQ(testing::ReadAll(At("light.lgt")), Text("new light"));
     EXPECT_EQ(FileNames(dir.Path()), names);
+    // Written in place (a hard-linked file, or asked for), the room is reserved before the old bytes go: a disk
+    // too full for the new ones leaves the old file whole. A handle opened before reads the new bytes after.
+    fs::create_hard_link(At("light.lgt"), At("linked.lgt"));
+    for (WriteMode mode : {WriteMode::Replace, WriteMode::InPlaceWhenExists}) {
+        EXPECT_EQ(InChild([&] {
+            const rlimit limit{100, 100};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            return !WriteFileBytes(At("light.lgt"), Bytes(1000, 1), mode).Ok();
+        }), 0);
+        EXPECT_EQ(testing::ReadAll(At("linked.lgt")), Text("new light"));
+    }
+    const int held = ::open(dir.Write("thumb.png", Text("created by the caller")).c_str(), O_RDONLY);
+    ASSERT_TRUE(WriteFileBytes(At("thumb.png"), Text("picture"), WriteMode::InPlaceWhenExists));
+    char seen[16] = {};
+    EXPECT_EQ(std::string(seen, static_cast<size_t>(::pread(held, seen, sizeof seen, 0))), "picture");
+    ::close(held);
+    // Ended by a signal in the middle of a long write, the writer leaves no temporary file behind.
+    const auto before = FileNames(dir.Path());
+    const Bytes big(size_t{512} << 20, 7);  // made before the child, so the child starts writing at once
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(WriteFileBytes(At("big.glb"), big).Ok() ? 0 : 1);
+    ::usleep(100000);
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    auto after = FileNames(dir.Path());
+    after.erase("big.glb");  // when the write finished first
+    EXPECT_EQ(after, before);
 }
 
 TEST_F(FileIo, PermissionsDecideAsTheyWouldForAnOrdinaryWrite) {

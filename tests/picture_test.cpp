@@ -6,12 +6,15 @@
 #include <functional>
 #include <sstream>
 
+#include "formats/png_writer.h"
 #include "formats/skin_decoder.h"
 #include "formats/skin_scale.h"
+#include "formats/sniff.h"
 #include "session/messages.h"
 #include "session/skin_search.h"
 #include "tests/test_support.h"
 #include "tools/writers/byte_writer.h"
+#include "tools/writers/lgt_writer.h"
 #include "tools/writers/picture_writers.h"
 
 namespace meshara {
@@ -62,6 +65,25 @@ Damage S32(size_t at, int32_t v) { return [=](Bytes& b) { fixtures::PatchS32(b, 
 Bytes Damaged(Bytes b, const Damage& damage) {
     if (damage) damage(b);
     return b;
+}
+
+// The formats with no writer here, made by hand: a TGA header, its map entries and pixel data after it; a
+// JPEG frame of components with the given sampling factors and one scan of filler bytes.
+Bytes Tga(uint8_t type, uint8_t depth, uint16_t w, uint16_t h, Bytes data = {}, uint16_t mapLength = 0) {
+    Bytes b = {0, mapLength > 0, type, 0, 0, uint8_t(mapLength), uint8_t(mapLength >> 8), 24, 0, 0, 0, 0,
+               uint8_t(w), uint8_t(w >> 8), uint8_t(h), uint8_t(h >> 8), depth, 0};
+    return b.insert(b.end(), data.begin(), data.end()), b;
+}
+Bytes Jpeg(uint8_t frameType, uint16_t w, uint16_t h, Bytes sampling, size_t scanBytes) {
+    Bytes b = {0xFF, 0xD8, 0xFF, uint8_t(0xC0 + frameType), 0, uint8_t(8 + 3 * sampling.size()), 8, uint8_t(h >> 8),
+               uint8_t(h), uint8_t(w >> 8), uint8_t(w), uint8_t(sampling.size())};
+    for (size_t c = 0; c < sampling.size(); ++c) b.insert(b.end(), {uint8_t(c + 1), sampling[c], 0});
+    b.insert(b.end(), {0xFF, 0xDA, 0, 8, 1, 1, 0, 0, 63, 0});
+    b.insert(b.end(), scanBytes, 0x55);
+    return b.insert(b.end(), {0xFF, 0xD9}), b;
+}
+Damage Be32(size_t at, uint32_t v) {
+    return [=](Bytes& b) { for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (24 - 8 * i)); };
 }
 
 TEST(SkinDecode, LayoutsOfRealWritersGiveTheMeantPixels) {
@@ -124,6 +146,15 @@ TEST(SkinDecode, LayoutsOfRealWritersGiveTheMeantPixels) {
     early.insert(early.end(), 2 * 9, 0);
     p.indices.assign(p.indices.size(), 0);
     ExpectPicture(early, ToRgb(p), "rows ended early");
+    // Top-down rows; the masks of 16-bit pixels (5-6-5 here, an empty one reads 0) at 54, where 24-bit pixels were.
+    ExpectPicture(WriteBmp8(Pattern(37, 9), {.topDown = true}), ToRgb(Pattern(37, 9)), "top-down");
+    Bytes masked = WriteBmp24(RgbPattern(2, 1));
+    masked.resize(66);
+    for (const auto& d : {U16s({{28, 16}}), S32(30, 3), S32(10, 66), S32(54, 0xF800), S32(58, 0x07E0), S32(62, 0)}) d(masked);
+    masked.insert(masked.end(), {0x9F, 0xFB, 0x00, 0x80});  // (31, 28, 31) and (16, 0, 0)
+    ExpectPicture(masked, {2, 1, {255, 113, 0, 132, 0, 0}}, "5-6-5 masks, and none for blue");
+    // A TGA index past its map is black; a packet past the last pixel is cut.
+    ExpectPicture(Tga(9, 8, 3, 1, {30, 20, 10, 0x00, 1, 0x83, 0}, 1), {3, 1, {0, 0, 0, 10, 20, 30, 10, 20, 30}}, "TGA");
 }
 
 
@@ -141,10 +172,9 @@ TEST(SkinRefusal, EachMalformedHeaderOrStreamIsRefused) {
     for (const auto& c : pcx) ExpectRefused(Damaged(WritePcx(Pattern(9, 4), c.o), c.damage), c.expected, c.why);
     const struct { const char* why; Damage damage; ErrorKind expected; } bmp[] = {
         {"1 bit", U16s({{28, 1}}), UnsupportedBmpDepth}, {"4 bits", U16s({{28, 4}}), UnsupportedBmpDepth},
-        {"16 bits", U16s({{28, 16}}), UnsupportedBmpDepth}, {"32 bits", U16s({{28, 32}}), UnsupportedBmpDepth},
         {"compression 2", S32(30, 2), NotSkin}, {"bit fields", S32(30, 3), NotSkin},
         {"zero width", S32(18, 0), NotSkin}, {"negative width", S32(18, -8), NotSkin},
-        {"zero height", S32(22, 0), NotSkin}, {"top-down", S32(22, -4), NotSkin},
+        {"zero height", S32(22, 0), NotSkin}, {"-2^31 rows", S32(22, INT32_MIN), SkinTooLarge},
         {"16384 wide passes the limit, its rows are missing", S32(18, 16384), NotSkin},
         {"wider than 16384", S32(18, 16385), SkinTooLarge}, {"higher than 16384", S32(22, 16385), SkinTooLarge},
         {"16384 x 4097 pixels, a side within the limit", [](Bytes& b) { S32(18, 16384)(b), S32(22, 4097)(b); },
@@ -164,6 +194,65 @@ TEST(SkinRefusal, EachMalformedHeaderOrStreamIsRefused) {
     const Bytes bytes = WriteBmp8(Pattern(11, 5), {.rle8 = true});
     for (size_t n = 0; n + 2 < bytes.size(); ++n)
         ExpectRefused(Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n)), NotSkin, std::to_string(n));
+}
+
+TEST(SkinRefusal, PngJpegTgaAndBmpMasksRefuseWhatTheyCannotDecodeAndTheHeaderTellsFirst) {
+    const auto patched = [](Bytes b, std::initializer_list<Damage> damages) { for (auto& d : damages) d(b); return b; };
+    const Bytes png = EncodePng(5, 3, RgbPattern(5, 3).pixels, 3);
+    const Bytes bmp16 = patched(WriteBmp24(RgbPattern(4, 4)), {U16s({{28, 16}, {30, 3}}), S32(54, 0xF800), S32(58, 0x7E0), S32(62, 0x1F)});
+    // header: what the first kSkinHeaderBytes already show; the rest only the whole file can.
+    const struct { const char* why; Bytes bytes; ErrorKind expected; const char* detail; bool header; } cases[] = {
+        {"PNG 16385 wide", patched(png, {Be32(16, 16385)}), SkinTooLarge, "16384 pixels a side", true},
+        {"PNG 8192 x 8193", patched(png, {Be32(16, 8192), Be32(20, 8193)}), SkinTooLarge, "more than", true},
+        {"PNG 8192 x 8192 from a few bytes", patched(png, {Be32(16, 8192), Be32(20, 8192)}), NotSkin, "too short", false},
+        {"PNG palette of 16-bit samples", patched(png, {U16s({{24, 0x0310}})}), NotSkin, "does not exist", true},
+        {"PNG image data damaged", patched(png, {[](Bytes& b) { b[b.size() - 20] ^= 1; }}), NotSkin, "PNG: ", false},
+        {"JPEG CMYK", Jpeg(0, 8, 8, {0x11, 0x11, 0x11, 0x11}, 8), NotSkin, "CMYK JPEG is not supported", true},
+        {"JPEG arithmetic coding", Jpeg(9, 8, 8, {0x11}, 8), NotSkin, "SOF9", true},
+        {"JPEG two components", Jpeg(0, 8, 8, {0x11, 0x11}, 8), NotSkin, "2 colour components", true},
+        {"JPEG sampling factor 0", Jpeg(0, 8, 8, {0x10}, 8), NotSkin, "sampling factors", true},
+        {"JPEG 16385 wide", Jpeg(2, 16385, 8, {0x11}, 8), SkinTooLarge, "16384 pixels a side", true},
+        {"JPEG 8192 x 8192 from a few bytes", Jpeg(2, 8192, 8192, {0x11}, 1000), NotSkin, "too short", false},
+        {"JPEG without tables (libjpeg's error)", Jpeg(0, 8, 8, {0x11}, 8), NotSkin, "JPEG: ", false},
+        {"JPEG with no frame", {0xFF, 0xD8, 0xFF, 0xD9}, NotSkin, "no frame header", false},
+        {"TGA 16-bit indices", Tga(1, 16, 4, 4, Bytes(64), 2), NotSkin, "16-bit indices", true},
+        {"TGA 16385 wide", Tga(2, 24, 16385, 1), SkinTooLarge, "16384 pixels a side", true},
+        {"TGA 8192 x 8192 run-length", Tga(10, 24, 8192, 8192, Bytes(4096, 0xFF)), NotSkin, "too short", false},
+        {"TGA 8192 x 8192 from a few bytes", Tga(2, 24, 8192, 8192, Bytes(4096)), NotSkin, "too short", false},
+        {"TGA colour map past the end", Tga(1, 8, 4, 4, Bytes(40), 200), NotSkin, "colour map of 200", false},
+        {"TGA raw packet past the data", Tga(10, 24, 4, 1, {0x03, 1, 2, 3, 4, 5, 6, 7}), NotSkin, "inside a packet", false},
+        {"TGA runs end early", Tga(10, 24, 200, 1, {0xFF, 1, 2, 3, 0x8A, 1, 2, 3}), NotSkin, "ends before", false},
+        {"BMP top-down run-length", WriteBmp8(Pattern(8, 4), {.topDown = true, .rle8 = true}), NotSkin, "top-down", true},
+        {"BMP 24-bit with masks", patched(WriteBmp24(RgbPattern(4, 4)), {S32(30, 3)}), NotSkin, "compression 3", true},
+        {"BMP mask past 16 bits", patched(bmp16, {S32(54, 0x1F800)}), NotSkin, "0x1F800 has bits beyond", true},
+        {"BMP mask in two runs", patched(bmp16, {S32(58, 0x0F0F)}), NotSkin, "0xF0F is not one run", true},
+        {"BMP masks past the end", Bytes(bmp16.begin(), bmp16.begin() + 60), NotSkin, "masks lie outside", true}, };
+    for (const auto& c : cases) {
+        ExpectRefused(c.bytes, c.expected, c.why);
+        const std::string detail = DecodeSkinImage(c.bytes).Detail();
+        EXPECT_NE(detail.find(c.detail), std::string::npos) << c.why << ": " << detail;
+        const Status head = CheckSkinHeader(std::span(c.bytes).first(std::min(c.bytes.size(), kSkinHeaderBytes)));
+        EXPECT_EQ(head ? std::optional<ErrorKind>() : head.Error(), c.header ? std::optional(c.expected) : std::nullopt) << c.why;
+    }
+    // Every cut of a PNG is refused up to the end marker, which holds no pixels and is not read.
+    for (size_t n = 0; n + 12 < png.size(); ++n)
+        ExpectRefused(Bytes(png.begin(), png.begin() + std::ptrdiff_t(n)), NotSkin, "PNG cut at " + std::to_string(n));
+    ExpectPicture(Bytes(png.begin(), png.end() - 12), RgbPattern(5, 3), "PNG without its end marker");
+}
+
+TEST(SkinSniff, EachFormatIsToldByItsContentAndTgaClaimsNoOtherFormatsFile) {
+    const std::string text = "A plain text, long enough for a header";
+    const std::pair<Bytes, FileType> cases[] = {
+        {fixtures::WriteMd2(testing::SmallQuad()), FileType::Md2}, {fixtures::WriteLgt({}), FileType::Light},
+        {WritePcx(Pattern(3, 2)), FileType::Pcx}, {WriteBmp24(RgbPattern(3, 2)), FileType::Bmp},
+        {EncodePng(3, 2, RgbPattern(3, 2).pixels, 3), FileType::Png}, {Jpeg(0, 8, 8, {0x11}, 8), FileType::Jpeg},
+        {Tga(2, 24, 1, 1, {1, 2, 3}), FileType::Tga}, {Tga(11, 16, 1, 1), FileType::Tga},
+        {Tga(9, 8, 1, 1, {}, 1), FileType::Tga},
+        {Bytes(18, 0), FileType::Unknown}, {Bytes(text.begin(), text.end()), FileType::Unknown},
+        {Tga(4, 24, 1, 1), FileType::Unknown}, {Tga(2, 12, 1, 1), FileType::Unknown}, {Tga(2, 24, 0, 1), FileType::Unknown},
+        {Tga(1, 8, 1, 1), FileType::Unknown}, {Tga(3, 24, 1, 1), FileType::Unknown},
+        {[] { Bytes b = Tga(2, 24, 1, 1); return b.pop_back(), b; }(), FileType::Unknown}, };
+    for (const auto& [bytes, type] : cases) EXPECT_EQ(SniffFileType(bytes), type) << int(type) << ", " << bytes.size() << " bytes";
 }
 
 TEST(SkinFile, FormatComesFromTheContentNotTheNameAndTheNamedSkinIsFound) {

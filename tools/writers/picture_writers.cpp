@@ -1,6 +1,13 @@
 #include "tools/writers/picture_writers.h"
 
+#include <cstdio>
+#include <cstdlib>
+
+#include <jpeglib.h>
+#include <png.h>
+
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "tools/writers/byte_writer.h"
@@ -204,11 +211,97 @@ std::vector<uint8_t> WriteBmp24(const RgbPicture& p, const BmpOptions& o) {
     return std::move(w.Bytes());
 }
 
+std::vector<uint8_t> WriteTga(const IndexedPicture& p, const TgaOptions& o) {
+    ByteWriter w;
+    const bool mapped = o.colourMapped;
+    w.U8(0);  // no identification field
+    w.U8(mapped ? 1 : 0);
+    w.U8(static_cast<uint8_t>((mapped ? 1 : 2) | (o.runLength ? 8 : 0)));
+    w.U16(0);
+    w.U16(mapped ? static_cast<uint16_t>(p.palette.size()) : 0);
+    w.U8(mapped ? 24 : 0);
+    w.Zeros(4);  // origin
+    w.U16(static_cast<uint16_t>(p.width));
+    w.U16(static_cast<uint16_t>(p.height));
+    w.U8(mapped ? 8 : 24);
+    w.U8(0);  // bottom-up, left to right, no alpha
+    if (mapped)
+        for (const Rgb& c : p.palette) w.Bytes().insert(w.Bytes().end(), {c[2], c[1], c[0]});
+    // The file's pixels, bottom row first, each as the bytes it takes.
+    const size_t size = mapped ? 1 : 3, count = p.indices.size();
+    std::vector<uint8_t> pixels;
+    pixels.reserve(count * size);
+    for (int32_t fileRow = 0; fileRow < p.height; ++fileRow)
+        for (int32_t x = 0; x < p.width; ++x) {
+            const uint8_t i = p.indices[static_cast<size_t>(p.height - 1 - fileRow) * p.width + x];
+            const Rgb c = i < p.palette.size() ? p.palette[i] : Rgb{0, 0, 0};
+            if (mapped)
+                pixels.push_back(i);
+            else
+                pixels.insert(pixels.end(), {c[2], c[1], c[0]});
+        }
+    if (!o.runLength) return w.Append(pixels), std::move(w.Bytes());
+    const auto same = [&](size_t a, size_t b) { return std::memcmp(&pixels[a * size], &pixels[b * size], size) == 0; };
+    for (size_t at = 0; at < count;) {
+        size_t run = 1;
+        while (at + run < count && run < 128 && same(at + run, at)) ++run;
+        size_t length = run;
+        if (run == 1)  // raw, up to where the next run starts
+            while (at + length < count && length < 128 && (at + length + 1 >= count || !same(at + length, at + length + 1)))
+                ++length;
+        w.U8(static_cast<uint8_t>((run > 1 ? 0x80 : 0) | (length - 1)));
+        const auto from = pixels.begin() + static_cast<std::ptrdiff_t>(at * size);
+        w.Bytes().insert(w.Bytes().end(), from, from + static_cast<std::ptrdiff_t>((run > 1 ? 1 : length) * size));
+        at += length;
+    }
+    return std::move(w.Bytes());
+}
+
 std::vector<uint8_t> WritePpm(const RgbPicture& p) {
     ByteWriter w;
     w.Text("P6\n" + std::to_string(p.width) + " " + std::to_string(p.height) + "\n255\n");
     w.Bytes().insert(w.Bytes().end(), p.pixels.begin(), p.pixels.end());
     return std::move(w.Bytes());
+}
+
+std::vector<uint8_t> WritePng(const RgbPicture& picture) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(picture.width);
+    image.height = static_cast<png_uint_32>(picture.height);
+    image.format = PNG_FORMAT_RGB;
+    png_alloc_size_t size = 0;
+    if (!png_image_write_to_memory(&image, nullptr, &size, 0, picture.pixels.data(), 0, nullptr)) return {};
+    std::vector<uint8_t> out(size);
+    if (!png_image_write_to_memory(&image, out.data(), &size, 0, picture.pixels.data(), 0, nullptr)) return {};
+    out.resize(size);
+    return out;
+}
+
+std::vector<uint8_t> WriteJpeg(const RgbPicture& picture, int quality) {
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr errors{};
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = static_cast<JDIMENSION>(picture.width);
+    cinfo.image_height = static_cast<JDIMENSION>(picture.height);
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, quality, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    for (int y = 0; y < picture.height; ++y) {
+        JSAMPROW row = const_cast<JSAMPROW>(&picture.pixels[static_cast<size_t>(y) * picture.width * 3]);
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    std::vector<uint8_t> out(buffer, buffer + size);
+    jpeg_destroy_compress(&cinfo);
+    std::free(buffer);
+    return out;
 }
 
 }  // namespace meshara::fixtures

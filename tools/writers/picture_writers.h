@@ -1,7 +1,7 @@
 #pragma once
-// Builds PCX and BMP pictures from plain pixels, with knobs for the layouts
-// real writers produce (line padding, information header sizes, short
-// palettes, bottom-up or top-down rows, run-length coding).
+// Builds PCX, BMP and TGA pictures from plain pixels, with knobs for the
+// layouts real writers produce (line padding, information header sizes,
+// short palettes, bottom-up or top-down rows, run-length coding).
 
 #include <array>
 #include <cstddef>
@@ -55,6 +55,17 @@ struct BmpOptions {
 };
 std::vector<uint8_t> WriteBmp8(const IndexedPicture& picture, const BmpOptions& options = {});
 std::vector<uint8_t> WriteBmp24(const RgbPicture& picture, const BmpOptions& options = {});
+
+struct TgaOptions {
+    bool colourMapped = false;  // 8-bit indices into a 24-bit map, or 24-bit BGR pixels
+    bool runLength = false;     // packets over the whole picture, running on across row ends
+};
+std::vector<uint8_t> WriteTga(const IndexedPicture& picture, const TgaOptions& options = {});
+
+// The picture as an 8-bit RGB PNG, and as a baseline JPEG of that quality
+// (lossy: decoders give it back within a few levels).
+std::vector<uint8_t> WritePng(const RgbPicture& picture);
+std::vector<uint8_t> WriteJpeg(const RgbPicture& picture, int quality = 95);
 
 // A binary PPM (P6) of the picture.
 std::vector<uint8_t> WritePpm(const RgbPicture& picture);

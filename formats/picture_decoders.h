@@ -1,0 +1,41 @@
+#pragma once
+// The decoders behind DecodeSkinImage, one per format, and what they share:
+// the size limits, the refusal with its detail, and the one way a colour
+// field of a few bits becomes a byte. Only the formats layer includes this.
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "formats/skin_image.h"
+#include "io/result.h"
+
+namespace meshara::pictures {
+
+inline Failure NotSkin(std::string detail) { return Failure{ErrorKind::NotSkin, std::move(detail)}; }
+
+// Refuses sizes we will not allocate (kMaxSkinSide, kMaxSkinPixels); every
+// decoder asks before it allocates the picture.
+Status SizeProblem(int64_t width, int64_t height);
+
+// A picture of that size, every pixel black.
+SkinImage MakePicture(int32_t width, int32_t height);
+
+// A field of up to 32 bits whose largest value is max, as a byte, rounded to
+// the nearest: 31 and 63 become 255, 16 of 31 becomes 132. The 5-bit
+// channels of TGA and BMP and the masks of a BMP all go through here.
+inline uint8_t ScaleToByte(uint32_t value, uint32_t max) {
+    if (max == 0) return 0;
+    return static_cast<uint8_t>((uint64_t{value} * 510 + max) / (uint64_t{max} * 2));
+}
+
+// Each takes the whole file and returns the picture or why not; each Check
+// takes the first bytes only and refuses what they already show.
+Result<SkinImage> DecodePng(std::span<const uint8_t> bytes);
+Status CheckPngHeader(std::span<const uint8_t> head);
+Result<SkinImage> DecodeJpeg(std::span<const uint8_t> bytes);
+Status CheckJpegHeader(std::span<const uint8_t> head);
+Result<SkinImage> DecodeTga(std::span<const uint8_t> bytes);
+Status CheckTgaHeader(std::span<const uint8_t> head);
+
+}  // namespace meshara::pictures
