@@ -35,6 +35,7 @@ const Subcommand& LightCommand();
 const Subcommand& RenderCommand();
 const Subcommand& ExportCommand();
 const Subcommand& ThumbnailCommand();
+const Subcommand& ListCommand();
 
 // Text as it may reach a terminal: control characters (C0, DEL, C1) and
 // bytes that are not UTF-8 become \xHH, so a name can neither start an

@@ -17,7 +17,8 @@ namespace {
 
 const Subcommand* const* Commands() {
     static const Subcommand* const kCommands[] = {&InfoCommand(),   &DecodeCommand(), &LightCommand(),
-                                                  &RenderCommand(), &ExportCommand(), &ThumbnailCommand(), nullptr};
+                                                  &RenderCommand(), &ExportCommand(), &ThumbnailCommand(), &ListCommand(),
+                                                  nullptr};
     return kCommands;
 }
 

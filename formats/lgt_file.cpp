@@ -4,6 +4,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "formats/path_input.h"
 #include "io/byte_reader.h"
 #include "io/file_bytes.h"
 
@@ -66,7 +67,7 @@ LightResult ParseLight(std::span<const uint8_t> bytes) {
 }
 
 LightResult LoadLightFile(const std::string& path) {
-    auto file = InputFile::Open(path);
+    auto file = OpenPathInput(path);
     if (!file) return file.Why();
     // The magic and the name length first; then no more than the light they
     // announce, whatever follows it or however large the file is.

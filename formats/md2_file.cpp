@@ -5,6 +5,7 @@
 #include <new>
 #include <string>
 
+#include "formats/path_input.h"
 #include "io/byte_reader.h"
 #include "io/file_bytes.h"
 
@@ -171,9 +172,9 @@ uint64_t Md2BytesNeeded(std::span<const uint8_t> header, uint64_t fileSize) {
 }
 
 Result<Md2File> ReadMd2File(const std::string& path) {
-    auto file = InputFile::Open(path);
+    auto file = OpenPathInput(path, kMaxModelEntryBytes);
     if (!file) return file.Why();
-    InputFile& f = file.Value();
+    auto& f = file.Value();
     std::vector<uint8_t> bytes;
     // The magic and the header first: a file that is no model costs only
     // those bytes, and a model is read no further than its last table.

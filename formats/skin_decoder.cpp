@@ -13,6 +13,7 @@
 #include "io/file_name.h"
 #include "formats/picture_decoders.h"
 #include "formats/sniff.h"
+#include "formats/path_input.h"
 
 namespace meshara {
 
@@ -388,9 +389,9 @@ Status CheckSkinHeader(std::span<const uint8_t> head) {
 }
 
 Result<std::shared_ptr<const SkinImage>> ReadSkinImage(const std::string& path) {
-    auto file = InputFile::Open(path);
+    auto file = OpenPathInput(path, kMaxPictureEntryBytes);
     if (!file) return file.Why();
-    InputFile& f = file.Value();
+    auto& f = file.Value();
     std::vector<uint8_t> bytes;
     // What the header says is checked before the rest of the file is read.
     if (Status read = f.ReadMore(bytes, kSkinHeaderBytes); !read) return read.Why();

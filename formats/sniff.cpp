@@ -5,6 +5,7 @@
 
 #include "formats/lgt_file.h"
 #include "formats/md2_file.h"
+#include "formats/path_input.h"
 #include "io/file_bytes.h"
 
 namespace meshara {
@@ -52,7 +53,7 @@ FileType SniffFileType(std::span<const uint8_t> head) {
 }
 
 Result<FileType> SniffFile(const std::string& path) {
-    auto file = InputFile::Open(path);
+    auto file = OpenPathInput(path);
     if (!file) return file.Why();
     std::vector<uint8_t> head;
     if (Status read = file.Value().ReadMore(head, kSniffBytes); !read) return read.Why();

@@ -5,12 +5,14 @@
 
 #include "formats/name_text.h"
 #include "gui/accessibility.h"
+#include "gui/archive_chooser.h"
 #include "gui/art.h"
 #include "gui/dialogs.h"
 #include "gui/gl_wnd.h"
 #include "gui/options_bar.h"
 #include "gui/toolkit_ids.h"
 #include "gui/viewer_app.h"
+#include "io/file_name.h"
 #include "session/command_ids.h"
 #include "session/messages.h"
 #include "session/status_line.h"
@@ -403,6 +405,12 @@ bool MainWnd::ChooseFile(const FileDialogRequest& request, std::string& path, in
     path = dialog.GetPath().utf8_string();
     filterIndex = dialog.GetFilterIndex();
     return true;
+}
+
+std::vector<size_t> MainWnd::ChooseArchiveModels(const std::string& archivePath, const std::vector<std::string>& models) {
+    ArchiveChooserDialog dialog(this, FileNameOfPath(archivePath), models);
+    if (dialog.ShowModal() != wxID_OK) return {};
+    return dialog.Chosen();
 }
 
 void MainWnd::ShowMessage(const std::string& text, const std::string& detail) {

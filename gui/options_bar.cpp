@@ -86,6 +86,10 @@ OptionsBar::OptionsBar(wxWindow* parent, SelectionHandlers handlers)
     created_ = true;
 }
 
+namespace {
+constexpr const char* kModelListTip = "The open models: the one chosen here is the current model";
+}  // namespace
+
 void OptionsBar::DescribeControls() {
     struct Row {
         wxWindow* list;
@@ -95,7 +99,7 @@ void OptionsBar::DescribeControls() {
     };
     const auto edit = [&](MapKind kind) { return mapEdits[static_cast<size_t>(kind)]; };
     const Row rows[7] = {
-        {modelList, "Models", "The open models: the one chosen here is the current model",
+        {modelList, "Models", kModelListTip,
          {{"Add model", "Open an MD2 model"}, {"Remove model", "Close the current model"},
           {"Show or hide model", "Show or hide the current model (* while shown)"}}},
         {modelLights, "Model lights", "The lights that light the current model (the first eight count)",
@@ -197,6 +201,9 @@ void OptionsBar::Refresh(const Document& doc) {
     for (const auto& m : doc.models.models) modelList->Append(wxString::FromUTF8(m->Name()));
     SelectIn(modelList, doc.models.currentModel);
     const ModelSlot* model = doc.models.CurrentModel();
+    // The list shows file names; the tip says where the current model came from.
+    const wxString tip = wxString(kModelListTip) + (model && !model->path.empty() ? "\n" + wxString::FromUTF8(model->path) : "");
+    if (modelList->GetToolTipText() != tip) modelList->SetToolTip(tip);
     SetCaption(Button(ids::kModelToggle), model && model->visible);
 
     globalLights->Clear();

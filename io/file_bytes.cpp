@@ -87,6 +87,39 @@ Status InputFile::ReadMore(std::vector<uint8_t>& out, uint64_t count) {
     return {};
 }
 
+Result<size_t> InputFile::ReadAt(uint64_t offset, std::span<uint8_t> out) const {
+    const uint64_t wanted = std::min<uint64_t>(out.size(), size_ - std::min(size_, offset));
+    size_t got = 0;
+    while (got < wanted) {
+        const ssize_t n = ::pread(fd_, out.data() + got, static_cast<size_t>(wanted) - got,
+                                  static_cast<off_t>(offset + got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return Failure{ErrorKind::CannotOpen, ErrnoText(errno)};
+        if (n == 0) break;  // the file shrank since it was opened
+        got += static_cast<size_t>(n);
+    }
+    return got;
+}
+
+std::optional<PathThroughFile> SplitAtFile(const std::string& path) {
+    struct stat st {};
+    // Only "not a directory" says a leading part is something else than a folder.
+    if (::stat(path.c_str(), &st) == 0 || errno != ENOTDIR) return std::nullopt;
+    // From the right: the file is usually the last part but a few.
+    for (size_t cut = path.find_last_of('/'); cut != std::string::npos && cut > 0; cut = path.find_last_of('/', cut - 1)) {
+        const std::string head = path.substr(0, cut);
+        if (::stat(head.c_str(), &st) != 0) {
+            if (errno == ENOTDIR) continue;
+            return std::nullopt;
+        }
+        if (!S_ISREG(st.st_mode)) return std::nullopt;
+        size_t from = cut;
+        while (from < path.size() && path[from] == '/') ++from;
+        return PathThroughFile{head, path.substr(from)};
+    }
+    return std::nullopt;
+}
+
 Result<std::vector<uint8_t>> ReadFileBytes(const std::string& path) {
     auto file = InputFile::Open(path);
     if (!file) return file.Why();

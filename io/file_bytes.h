@@ -5,6 +5,7 @@
 // leave a half-written file where a whole one was.
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -36,12 +37,27 @@ public:
     // CannotOpen on a read error or when the memory for them cannot be had.
     Status ReadMore(std::vector<uint8_t>& out, uint64_t count);
 
+    // Fills out from offset, leaving Position alone: for files read in
+    // pieces out of order (an archive's directory, then one of its entries).
+    // Fewer bytes than out holds only at the end of the file; the count read.
+    Result<size_t> ReadAt(uint64_t offset, std::span<uint8_t> out) const;
+
 private:
     InputFile() = default;
     int fd_ = -1;
     uint64_t size_ = 0;
     uint64_t position_ = 0;
 };
+
+// When path names nothing because one of its leading parts is a regular
+// file ("game/pak0.pak/models/x.md2"), that file ("game/pak0.pak") and the
+// rest of the path after it ("models/x.md2"); otherwise nothing. Only the
+// folders on the way are looked at, nothing is opened.
+struct PathThroughFile {
+    std::string file;
+    std::string rest;
+};
+std::optional<PathThroughFile> SplitAtFile(const std::string& path);
 
 // The whole of a regular file (as much as it held when opened), or
 // CannotOpen with the reason.

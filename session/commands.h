@@ -39,8 +39,11 @@ public:
 
     // ---- Models ----
     void OpenModel();
-    // Opens a model from a path without a dialog (command line); false when refused
-    // (the refusal has been shown).
+    // Opens a model from a path without a file dialog (command line); false
+    // when refused (the refusal has been shown). A model inside an archive
+    // comes with the skin it names as its texture map when the game's search
+    // path has it; a path to an archive itself asks which of its models to
+    // open (UiPort::ChooseArchiveModels).
     bool OpenModelPath(std::string path);
     void RemoveModel();
     void ToggleModelVisible();
@@ -95,8 +98,9 @@ public:
     void ChooseSkin(const SkinChoice& choice);
     // Files from a drop or the command line, told apart by their content:
     // models open, light files are imported, pictures load into row (the
-    // texture map when none is given) of the current model. Anything else
-    // is refused as a model, or as a picture when dropped on a map row.
+    // texture map when none is given) of the current model; archives ask
+    // which of their models to open. Anything else is refused as a model,
+    // or as a picture when dropped on a map row.
     // Models go first, so a picture dropped with its model lands on it.
     // Each model opened is lit (LightOpened), and the view then fits them
     // all; the files refused are told in one message.
@@ -141,6 +145,7 @@ private:
     const Md2Animation* AnimationAt(int32_t frame) const;
     int32_t NextInLoop(int32_t frame) const;
     void StepAnimation(int direction);
+    bool OpenArchiveModels(const std::string& path);
 
     Document& doc_;
     ViewState& view_;

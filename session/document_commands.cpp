@@ -5,8 +5,11 @@
 #include <string>
 #include <utility>
 
+#include "formats/archive.h"
 #include "formats/lgt_file.h"
+#include "formats/path_input.h"
 #include "formats/sniff.h"
+#include "io/file_bytes.h"
 #include "session/commands.h"
 #include "session/messages.h"
 #include "session/scene_setup.h"
@@ -42,6 +45,14 @@ std::string RefusalLine(const Failure& failure, const std::string& path) {
 
 bool ValidIndex(int32_t index, size_t count) { return index >= 0 && static_cast<size_t>(index) < count; }
 
+// A model from inside an archive names its skins by game path, where the
+// game finds them: it comes dressed in the first that is there.
+void DressInNamedSkin(ModelSlot& slot) {
+    FoundSkin found = FindNamedSkin(slot);
+    for (const std::string& note : found.notes) std::fprintf(stderr, "meshara: %s\n", note.c_str());
+    if (found.picture) slot.Map(MapKind::Texture) = std::move(found.picture);
+}
+
 }  // namespace
 
 std::string WithDefaultExtension(std::string path, const char* extension) {
@@ -68,7 +79,10 @@ bool Commands::Choose(FileDialogRequest request, std::string& path, int& filterI
     return true;
 }
 
-void Commands::Remember(const std::string& path) {
+void Commands::Remember(const std::string& given) {
+    // Inside an archive, the folder the archive is in.
+    const auto inside = SplitAtFile(given);
+    const std::string& path = inside ? inside->file : given;
     const size_t cut = path.find_last_of('/');
     if (cut != std::string::npos) lastFolder_ = path.substr(0, cut == 0 ? 1 : cut);
 }
@@ -81,13 +95,47 @@ void Commands::OpenModel() {
 }
 
 bool Commands::OpenModelPath(std::string path) {
+    if (IsArchiveFile(path)) return OpenArchiveModels(path);
     auto opened = OpenModelFile(doc_.models, path);
     if (!opened) {
         Refuse(FileKind::Model, opened.Why(), path);
         return false;
     }
+    if (ThroughArchive(path)) DressInNamedSkin(*opened.Value());
     Changed();
     return true;
+}
+
+bool Commands::OpenArchiveModels(const std::string& path) {
+    auto archive = Archive::Open(path);
+    if (!archive) {
+        Refuse(FileKind::Model, archive.Why(), path);
+        return false;
+    }
+    std::vector<std::string> models;
+    for (size_t i = 0; i < archive.Value().Count(); ++i)
+        if (ArchiveEntry entry = archive.Value().Entry(i); NamesModel(entry.name)) models.emplace_back(entry.name);
+    if (models.empty()) {
+        ui_.ShowMessage(msg::kNoModelsInArchive, path);
+        return false;
+    }
+    std::vector<size_t> chosen = ui_.ChooseArchiveModels(path, models);
+    std::sort(chosen.begin(), chosen.end());
+    chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
+    bool opened = false;
+    for (size_t index : chosen) {
+        if (index >= models.size()) continue;
+        const std::string model = path + "/" + models[index];
+        auto slot = OpenModelFile(doc_.models, model);
+        if (!slot) {
+            Refuse(FileKind::Model, slot.Why(), model);
+            continue;
+        }
+        DressInNamedSkin(*slot.Value());
+        opened = true;
+    }
+    if (opened) Changed();
+    return opened;
 }
 
 void Commands::RemoveModel() {
@@ -291,7 +339,9 @@ Content ContentOf(const std::string& path) {
     if (!type) return Content::Other;
     if (type.Value() == FileType::Md2) return Content::Model;
     if (type.Value() == FileType::Light) return Content::Light;
-    return IsPicture(type.Value()) ? Content::Picture : Content::Other;
+    if (IsPicture(type.Value())) return Content::Picture;
+    // An archive's models open, so it goes with the models.
+    return IsArchiveFile(path) ? Content::Model : Content::Other;
 }
 
 }  // namespace
@@ -307,7 +357,9 @@ void Commands::OpenFiles(const std::vector<std::string>& paths, std::optional<Ma
     for (const auto& [content, path] : files) {
         Remember(path);
         const bool asModel = content == Content::Model || (content == Content::Other && !row);
-        if (asModel && OpenModelPath(path)) opened.push_back(doc_.models.CurrentModel());
+        const int32_t before = doc_.models.Count();  // an archive may bring several
+        if (asModel && OpenModelPath(path))
+            for (int32_t i = before; i < doc_.models.Count(); ++i) opened.push_back(doc_.models.models[i].get());
         if (content == Content::Light && ImportLightPath(path) && !imported)
             imported = doc_.lights.lights.back().get();
         if (content == Content::Picture || (content == Content::Other && row))
@@ -343,7 +395,7 @@ void Commands::OpenModelAndShow() {
     const int32_t before = doc_.models.Count();
     OpenModel();
     if (doc_.models.Count() == before) return;
-    LightOpened(*doc_.models.CurrentModel());
+    for (int32_t i = before; i < doc_.models.Count(); ++i) LightOpened(*doc_.models.models[i]);
     FitModels();
     Changed();
 }

@@ -25,6 +25,7 @@ inline constexpr const char* kEnterNumber = "Please enter a number.";
 inline constexpr const char* kNoNamedSkin = "None of the skins this model names could be found.";
 inline constexpr const char* kNamesNoSkin = "This model names no skin.";
 inline constexpr const char* kFilesRefused = "Some of the files could not be opened.";
+inline constexpr const char* kNoModelsInArchive = "This archive holds no MD2 models.";
 inline constexpr const char* kNameOutsideSet =
     "The Name can hold only characters of the Windows-1252 (Western European) set.";
 }  // namespace msg

@@ -5,9 +5,12 @@
 #include <set>
 #include <system_error>
 
+#include "formats/archive.h"
 #include "formats/name_text.h"
+#include "formats/path_input.h"
 #include "formats/skin_decoder.h"
 #include "formats/sniff.h"
+#include "io/file_name.h"
 #include "session/messages.h"
 #include "view/framing.h"
 
@@ -17,6 +20,31 @@ namespace fs = std::filesystem;
 
 namespace {
 constexpr size_t kMaxFolderEntries = 4096;
+
+// The pictures in the archive's folder that holds the model (its entries
+// directly there, told by their first bytes), as paths, in name order.
+std::vector<std::string> PicturesBesideInArchive(const ArchivePath& model) {
+    auto archive = Archive::Open(model.archive);
+    if (!archive) return {};
+    const size_t cut = model.entry.find_last_of("/\\");
+    const std::string folder = cut == std::string::npos ? std::string() : model.entry.substr(0, cut + 1);
+    std::vector<std::pair<std::string, size_t>> beside;
+    for (size_t i = 0; i < archive.Value().Count(); ++i) {
+        std::string name(archive.Value().Entry(i).name);
+        if (name.size() > folder.size() && SameEntryName(std::string_view(name).substr(0, folder.size()), folder) &&
+            name.find_first_of("/\\", folder.size()) == std::string::npos)
+            beside.emplace_back(std::move(name), i);
+    }
+    std::sort(beside.begin(), beside.end());
+    std::vector<std::string> pictures;
+    for (size_t k = 0; k < beside.size() && k < kMaxFolderEntries; ++k) {
+        auto entry = archive.Value().OpenEntry(beside[k].second, kAnyEntrySize);
+        std::vector<uint8_t> head;
+        if (entry && entry.Value()->ReadMore(head, kSniffBytes) && IsPicture(SniffFileType(head)))
+            pictures.push_back(model.archive + "/" + beside[k].first);
+    }
+    return pictures;
+}
 }  // namespace
 
 Result<ModelSlot*> OpenModelFile(ModelList& list, const std::string& path) {
@@ -78,6 +106,13 @@ std::vector<SkinChoice> SkinChoices(const ModelSlot& slot) {
         named.insert(candidates.begin(), candidates.end());
     }
     if (slot.path.empty()) return choices;
+    if (auto inside = ThroughArchive(slot.path)) {
+        for (const std::string& picture : PicturesBesideInArchive(*inside)) {
+            if (choices.size() >= kMaxSkinChoices) break;
+            if (!named.count(picture)) choices.push_back({FileNameOfPath(picture), picture, std::nullopt});
+        }
+        return choices;
+    }
     // Other pictures beside the model, told by their content as a drop tells them.
     std::error_code ec;
     const fs::path folder = fs::absolute(fs::path(slot.path), ec).lexically_normal().parent_path();
@@ -98,7 +133,8 @@ bool IsCurrentSkin(const ModelSlot& slot, const SkinChoice& choice) {
     const auto& texture = slot.Map(MapKind::Texture);
     if (!texture || texture->path.empty() || choice.path.empty()) return false;
     std::error_code ec;
-    return fs::equivalent(texture->path, choice.path, ec);
+    // Entries of archives are no files of their own: they are the same when their paths are.
+    return fs::equivalent(texture->path, choice.path, ec) || (ec && texture->path == choice.path);
 }
 
 Status LoadSkinChoice(ModelSlot& slot, const SkinChoice& choice) {

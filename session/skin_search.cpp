@@ -10,6 +10,8 @@
 
 #include <sys/stat.h>
 
+#include "formats/archive.h"
+#include "formats/path_input.h"
 #include "formats/skin_decoder.h"
 #include "session/messages.h"
 
@@ -90,13 +92,105 @@ size_t ExtensionStart(const std::string& fileName) {
     return dot == std::string::npos || dot == 0 ? fileName.size() : dot;
 }
 
+// The file's own name first, then the same stem with each picture extension.
+std::vector<std::string> NameVariants(const std::string& file) {
+    const size_t dot = ExtensionStart(file);
+    const std::string stem = file.substr(0, dot);
+    const std::string own = file.substr(dot);
+    std::vector<std::string> names{file};
+    for (const char* extension : kSkinExtensions)
+        if (!SameIgnoringCase(own, extension)) names.push_back(stem + extension);
+    return names;
+}
+
+bool EndsWithIgnoringCase(std::string_view text, std::string_view tail) {
+    return text.size() >= tail.size() && SameIgnoringCase(text.substr(text.size() - tail.size()), tail);
+}
+
+// N of a "pakN.pak" file name (any letter case), as the engines number them.
+std::optional<unsigned long> PakNumber(std::string_view name) {
+    if (name.size() < 8 || !SameIgnoringCase(name.substr(0, 3), "pak") || !EndsWithIgnoringCase(name, ".pak"))
+        return std::nullopt;
+    const std::string_view digits = name.substr(3, name.size() - 7);
+    if (digits.size() > 9 || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    return std::stoul(std::string(digits));
+}
+
+// The archives read during one search, each opened once; a file that is no
+// usable archive is passed over.
+class OpenArchives {
+public:
+    const Archive* Of(const std::string& path) {
+        auto [it, added] = archives_.try_emplace(path);
+        if (added)
+            if (auto archive = Archive::Open(path)) it->second = archive.Take();
+        return it->second ? &*it->second : nullptr;
+    }
+
+private:
+    std::map<std::string, std::optional<Archive>> archives_;
+};
+
+// A place inside an archive: the archive, and the folder within it ("" for its top).
+struct ArchiveFolder {
+    std::string archive, folder;
+};
+std::optional<ArchiveFolder> InArchive(const std::string& place) {
+    struct stat st {};
+    if (::stat(place.c_str(), &st) == 0)
+        return S_ISREG(st.st_mode) ? std::optional(ArchiveFolder{place, ""}) : std::nullopt;
+    auto inside = ThroughArchive(place);
+    if (!inside) return std::nullopt;
+    return ArchiveFolder{inside->archive, inside->entry};
+}
+
 }  // namespace
+
+std::vector<std::string> GameArchives(const std::string& folder) {
+    struct Found {
+        std::optional<unsigned long> pak;
+        std::string name;
+    };
+    std::vector<Found> found;
+    std::error_code ec;
+    for (fs::directory_iterator d(folder.empty() ? "." : folder, ec), end; !ec && d != end; d.increment(ec)) {
+        const std::string name = d->path().filename().string();
+        std::error_code kind;
+        if ((EndsWithIgnoringCase(name, ".pak") || EndsWithIgnoringCase(name, ".pk3") ||
+             EndsWithIgnoringCase(name, ".zip")) && d->is_regular_file(kind))
+            found.push_back({PakNumber(name), name});
+    }
+    // Numbered paks, the highest first; then the rest, later names first,
+    // as a later archive overrides an earlier one.
+    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+        if (a.pak.has_value() != b.pak.has_value()) return a.pak.has_value();
+        if (a.pak && *a.pak != *b.pak) return *a.pak > *b.pak;
+        return a.name > b.name;
+    });
+    std::vector<std::string> out;
+    for (size_t i = 0; i < found.size() && i < kMaxGameArchives; ++i) out.push_back((fs::path(folder) / found[i].name).string());
+    return out;
+}
 
 std::vector<SkinPlace> SkinPlaces(const std::string& modelPath, const std::string& skinName) {
     std::vector<SkinPlace> places;
     std::vector<std::string> components = Components(skinName);
     if (components.empty()) return places;
     std::error_code ec;
+    if (auto inside = ThroughArchive(modelPath)) {
+        // A game path, looked for along the game's search path and nowhere above it.
+        fs::path archive = fs::absolute(fs::path(inside->archive), ec).lexically_normal();
+        if (ec) archive = fs::path(inside->archive);
+        const std::string game = archive.parent_path().string();
+        for (const std::string& other : GameArchives(game)) places.push_back({other, components});
+        places.push_back({game, components});
+        const size_t cut = inside->entry.find_last_of("/\\");
+        const std::string inner = cut == std::string::npos ? std::string() : inside->entry.substr(0, cut);
+        if (components.size() > 1 || !inner.empty())
+            places.push_back({inner.empty() ? archive.string() : archive.string() + "/" + inner, {components.back()}});
+        return places;
+    }
     fs::path modelFolder = fs::absolute(fs::path(modelPath), ec).lexically_normal().parent_path();
     if (ec) modelFolder = fs::path(modelPath).parent_path();
     if (!skinName.empty() && skinName.front() == '/') {
@@ -115,9 +209,23 @@ std::vector<SkinPlace> SkinPlaces(const std::string& modelPath, const std::strin
 std::vector<std::string> SkinCandidates(const std::string& modelPath, const std::string& skinName) {
     std::vector<std::string> out;
     std::set<FileId> seen;
+    std::set<std::pair<std::string, size_t>> seenEntries;
     FolderNames folders;
+    OpenArchives archives;
     struct stat st {};
     for (const SkinPlace& place : SkinPlaces(modelPath, skinName)) {
+        if (auto inside = InArchive(place.folder)) {
+            const Archive* archive = archives.Of(inside->archive);
+            if (!archive) continue;
+            std::string folder = inside->folder.empty() ? "" : inside->folder + "/";
+            for (size_t i = 0; i + 1 < place.components.size(); ++i) folder += place.components[i] + "/";
+            for (const std::string& name : NameVariants(place.components.back())) {
+                const auto index = archive->Find(folder + name);
+                if (index && seenEntries.insert({inside->archive, *index}).second)
+                    out.push_back(inside->archive + "/" + std::string(archive->Entry(*index).name));
+            }
+            continue;
+        }
         fs::path folder = place.folder.empty() ? fs::path(".") : fs::path(place.folder);
         bool reached = true;
         for (size_t i = 0; i + 1 < place.components.size() && reached; ++i) {
@@ -126,14 +234,7 @@ std::vector<std::string> SkinCandidates(const std::string& modelPath, const std:
             reached = next.has_value();
         }
         if (!reached) continue;
-        const std::string& file = place.components.back();
-        const size_t dot = ExtensionStart(file);
-        const std::string stem = file.substr(0, dot);
-        const std::string own = file.substr(dot);
-        std::vector<std::string> names{file};
-        for (const char* extension : kSkinExtensions)
-            if (!SameIgnoringCase(own, extension)) names.push_back(stem + extension);
-        for (const std::string& name : names) {
+        for (const std::string& name : NameVariants(place.components.back())) {
             auto found = Match(folders, folder, name, false, st);
             if (found && seen.insert({st.st_dev, st.st_ino}).second) out.push_back(found->string());
         }

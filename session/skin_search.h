@@ -10,6 +10,13 @@
 // relative to the model's folder and to each folder above it, then its file
 // name alone beside the model (SkinPlaces). At each place the name's own
 // extension first, then .png, .tga, .jpg, .pcx and .bmp.
+//
+// A model inside a game archive ("baseq2/pak0.pak/players/male/tris.md2")
+// names its skins by game path, and they are looked for along the search
+// path the engines build for the archive's folder: its archives (pakN.pak
+// by number, highest first, then the other .pak, .pk3 and .zip files,
+// later names first), then the loose files in the folder, then the file
+// name alone beside the model in its own archive.
 
 #include <memory>
 #include <string>
@@ -19,7 +26,8 @@
 
 namespace meshara {
 
-// Where a name is looked for: a folder and the name's components below it.
+// Where a name is looked for: a folder (or an archive, or a folder inside
+// one) and the name's components below it.
 struct SkinPlace {
     std::string folder;
     std::vector<std::string> components;  // at least one; the last is the file
@@ -29,7 +37,13 @@ struct SkinPlace {
 // The one place that decides how far a name may reach.
 std::vector<SkinPlace> SkinPlaces(const std::string& modelPath, const std::string& skinName);
 
-// Every regular file the name may mean, in the order they are tried, each once.
+// The archives of a game folder in the order the engines search them, as
+// paths; at most kMaxGameArchives of them.
+inline constexpr size_t kMaxGameArchives = 64;
+std::vector<std::string> GameArchives(const std::string& folder);
+
+// Every regular file or archive entry the name may mean, in the order they
+// are tried, each once.
 std::vector<std::string> SkinCandidates(const std::string& modelPath, const std::string& skinName);
 
 struct FoundSkin {

@@ -38,7 +38,7 @@ std::string StatusLine(const Document& doc, const ViewState& view) {
     line += kSeparator + std::string(view.playback.playing ? "playing at " : "stopped at ") + SpeedText(view.playbackSpeed);
     if (const ModelSlot* slot = list.CurrentModel()) {
         const Md2Model& m = *slot->model;
-        line += kSeparator + slot->Name() + ": " + std::to_string(m.vertexCount) + " vertices, " +
+        line += kSeparator + (slot->path.empty() ? slot->Name() : slot->path) + ": " + std::to_string(m.vertexCount) + " vertices, " +
                 std::to_string(m.TriangleCount()) + " triangles";
         if (!IsLit(*slot))
             line += kSeparator + "no light reaches it: + in the Model Lights row gives it the selected light";

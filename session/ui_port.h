@@ -38,6 +38,11 @@ public:
 
     // The chosen path and the 0-based index of the filter in use; false when cancelled.
     virtual bool ChooseFile(const FileDialogRequest& request, std::string& path, int& filterIndex) = 0;
+    // The models inside the archive at archivePath (their names as stored),
+    // to choose among: the indices of those chosen, in the list's order;
+    // none when cancelled.
+    virtual std::vector<size_t> ChooseArchiveModels(const std::string& archivePath,
+                                                    const std::vector<std::string>& models) = 0;
     // An OK-only message box with the program's name as caption; detail,
     // when not empty, is its secondary text (which file, and why).
     virtual void ShowMessage(const std::string& text, const std::string& detail) = 0;

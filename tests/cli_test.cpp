@@ -8,9 +8,11 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <set>
 #include <sstream>
 #include <tuple>
@@ -18,7 +20,9 @@
 #include "model/md2_model.h"
 #include "model/normals.h"
 #include "tests/cli_support.h"
+#include "tests/hostile_archives.h"
 #include "tests/test_support.h"
+#include "tools/writers/archive_writers.h"
 #include "tools/writers/byte_writer.h"
 #include "tools/writers/lgt_writer.h"
 #include "tools/writers/picture_writers.h"
@@ -384,6 +388,114 @@ TEST_F(Cli, A300MegabyteFileThatIsNoneOfOursCostsLittleMemory) {
         const long peak = PeakMemoryKiB(std::string(f.command) + " " + Quote(path) + out);
         EXPECT_GT(peak, 0) << f.name;
         EXPECT_LT(peak, 64 * 1024) << f.name << ": peak " << peak << " KiB";
+    }
+}
+
+// The sample packed as a game ships it: the model in pak0, its skin (named models/knot/knot.pcx) in pak1.pk3.
+TEST_F(Cli, ArchivesAreFoldersToEveryCommandAndListTellsWhatTheyHold) {
+    const fs::path samples = testing::SamplesDir();
+    const auto read = [&](const char* name) { return testing::ReadAll(samples / name); };
+    const std::string pak0 = dir.Write("baseq2/pak0.pak", fixtures::WritePak({{"models/knot/tris.md2", read("knot.md2")},
+                                                                               {"lights/warm.lgt", read("warm-key.lgt")}})),
+                      pak1 = dir.Write("baseq2/pak1.pk3", fixtures::WriteZip({{"models/knot/knot.pcx", read("knot.pcx")},
+                                                                              {"README", {'h', 'i'}}}));
+    const std::string model = Quote(pak0 + "/Models/Knot/TRIS.md2"), png = Quote(dir.Path() / "o.png");
+    const std::string tail = " --new-light --size 64x48 -o " + png;
+    const auto pngBytes = [&] { return testing::ReadAll(dir.Path() / "o.png"); };
+    const struct { std::string args, out; } lists[] = {
+        {"list " + Quote(pak0), "       30084  models/knot/tris.md2\n"},
+        {"list --all " + Quote(pak1), "       15324  models/knot/knot.pcx\n           2  README\n"}, };
+    for (const auto& c : lists) {
+        const CliRun r = RunCli(c.args);
+        EXPECT_EQ(std::tuple(r.exitCode, r.out, r.err), std::tuple(0, c.out, std::string())) << c.args;
+    }
+    // The same picture as of the loose files, the skin found in the later archive and the light read in the first.
+    ASSERT_EQ(RunCli("render " + knot + " --texture " + Quote(samples / "knot.pcx") + tail).exitCode, 0);
+    const Bytes loose = pngBytes();
+    for (const std::string& args : {"render " + model + " --header-skin" + tail,
+                                    "render " + model + " --texture " + Quote(pak1 + "/MODELS/KNOT/KNOT.PCX") + tail}) {
+        const CliRun r = RunCli(args);
+        EXPECT_EQ(std::tuple(r.exitCode, r.err, pngBytes() == loose), std::tuple(0, std::string(), true)) << args;
+    }
+    for (const std::string& args : {"info " + model, "light " + Quote(pak0 + "/lights/warm.lgt"),
+                                    "decode " + Quote(pak1 + "/models/knot/knot.pcx") + " -o -",
+                                    "export " + model + " --header-skin -o " + Quote(dir.Path() / "o.glb"),
+                                    "thumbnail -s 32 " + model + " " + png}) {
+        const CliRun r = RunCli(args);
+        EXPECT_EQ(std::pair(r.exitCode, r.err), std::pair(0, std::string())) << args;
+    }
+    EXPECT_EQ(RunCli("info " + model).out.substr(0, 15), "name: TRIS.md2\n");
+    // Refusals and usage as for every command.
+    EXPECT_EQ(RunCli("list " + knot).exitCode, 1);
+    EXPECT_NE(RunCli("list " + knot).err.find("not a PAK or zip archive"), std::string::npos);
+    EXPECT_EQ(RunCli("info " + Quote(pak0 + "/models/none.md2")).exitCode, 1);
+    for (const std::string& args : {std::string("list"), "list " + Quote(pak0) + " " + Quote(pak1), std::string("list --bogus x")})
+        EXPECT_EQ(RunCli(args).exitCode, 2) << args;
+    EXPECT_EQ(RunCli("list --help").out.substr(0, 31), "usage: meshara-cli list ARCHIVE");
+}
+
+// The hostile archives, written by a child process, and the model each holds: a command's peak memory counts
+// that of the process that started it, which building them would swell.
+std::vector<std::pair<fs::path, std::string>> WriteHostileArchives(const fs::path& dir) {
+    const fs::path manifest = dir / "hostile";
+    if (const pid_t pid = ::fork(); pid == 0) {
+        {
+            std::ofstream names(manifest);
+            for (const testing::HostileArchive& h : testing::HostileArchives()) {
+                std::ofstream(dir / h.name, std::ios::binary).write(reinterpret_cast<const char*>(h.bytes.data()),
+                                                                   static_cast<std::streamsize>(h.bytes.size()));
+                names << h.name << '\t' << h.entry << '\n';
+            }
+        }  // closed before _exit, which runs no destructors
+        ::_exit(0);
+    } else {
+        ::waitpid(pid, nullptr, 0);
+    }
+    std::vector<std::pair<fs::path, std::string>> out;
+    std::ifstream names(manifest);
+    for (std::string name, entry; std::getline(names, name, '\t') && std::getline(names, entry);)
+        out.emplace_back(dir / name, entry);
+    return out;
+}
+
+TEST_F(Cli, EveryCommandOnAHostileArchiveEndsSoonInLittleMemory) {
+    const auto archives = WriteHostileArchives(dir.Path());
+    ASSERT_FALSE(archives.empty()) << "the child wrote them";
+    for (const auto& [path, entry] : archives) {
+        ASSERT_GT(fs::file_size(path), 0u) << path;
+        const std::string archive = path.string();
+        for (const std::string& args : {"list --all " + Quote(archive), "info " + Quote(archive + "/" + entry),
+                                        "export " + Quote(archive + "/" + entry) + " -o " + Quote(dir.Path() / "t.glb")}) {
+            const auto start = std::chrono::steady_clock::now();
+            const long peak = PeakMemoryKiB(args);
+            const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            EXPECT_GT(peak, 0) << args;
+            EXPECT_LT(peak, 64 * 1024) << args << ": peak " << peak << " KiB";
+            EXPECT_LT(seconds, 5) << args;
+        }
+    }
+}
+
+// The real files, packed into a PAK and a PK3: each model draws as it does from its loose file, with its skin.
+TEST_F(Cli, TheCorpusDrawsFromInsideArchivesAsFromLooseFiles) {
+    MESHARA_REQUIRE_CORPUS();
+    const fs::path corpus = testing::CorpusDir() / "md2";
+    std::vector<fixtures::ArchiveFile> files;
+    for (const auto& e : fs::directory_iterator(corpus))
+        files.push_back({"models/" + e.path().filename().string(), testing::ReadAll(e.path())});
+    const std::string png = Quote(dir.Path() / "o.png");
+    const std::string tail = " --header-skin --new-light --fit --size 64x64 -o " + png;
+    for (const std::string& archive : {dir.Write("pak0.pak", fixtures::WritePak(files)).string(),
+                                      dir.Write("pak0.pk3", fixtures::WriteZip(files)).string()}) {
+        const std::string listed = RunCli("list " + Quote(archive)).out;
+        EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 6) << listed;
+        for (const char* name : {"dolphin.md2", "faerie.md2", "flag.md2", "horse.md2", "sydney.md2"}) {
+            ASSERT_EQ(RunCli("render " + Quote(corpus / name) + tail).exitCode, 0) << name;
+            const Bytes loose = testing::ReadAll(dir.Path() / "o.png");
+            const CliRun r = RunCli("render " + Quote(archive + "/models/" + name) + tail);
+            EXPECT_EQ(std::pair(r.exitCode, testing::ReadAll(dir.Path() / "o.png") == loose), std::pair(0, true))
+                << archive << " " << name << ": " << r.err;
+        }
     }
 }
 

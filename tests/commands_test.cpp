@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <functional>
 #include <optional>
 #include <sstream>
 
@@ -16,7 +17,10 @@
 #include "session/map_table.h"
 #include "session/messages.h"
 #include "tests/fake_ui_port.h"
+#include "session/status_line.h"
 #include "tests/test_support.h"
+#include "tools/writers/archive_writers.h"
+#include "tools/writers/byte_writer.h"
 #include "tools/writers/lgt_writer.h"
 #include "tools/writers/picture_writers.h"
 
@@ -456,6 +460,53 @@ TEST_F(CommandsTest, ExtrasFrameSaveTheViewOpenFilesByContentAndFindTheNamedSkin
     EXPECT_EQ(testing::ReadAll(PathOf("shot.png")), EncodePng(2, 1, ui.viewPixels, 3));
     commands.SaveView();
     EXPECT_EQ(ui.log.back(), Message(msg::kCannotCreate, PathOf("missing/shot.png") + ": No such file or directory"));
+}
+
+TEST_F(CommandsTest, AnArchiveAsksWhichModelsToOpenAndEachComesInTheSkinTheGameFinds) {
+    auto quad = testing::SmallQuad();
+    quad.skins = {"players/ogro/skin.pcx"};
+    const Bytes model = fixtures::WriteMd2(quad);
+    const std::string pak0 = Write("baseq2/pak0.pak", fixtures::WritePak({{"players/ogro/tris.md2", model},
+                                                                          {"readme.txt", {'h', 'i'}},
+                                                                          {"players/ogro/weapon.md2", ModelBytes(2)}}));
+    Write("baseq2/pak1.pk3", fixtures::WriteZip({{"players/ogro/skin.pcx", fixtures::WritePcx(kPicture)}}));
+    const std::string names = "archive:" + pak0 + ": players/ogro/tris.md2, players/ogro/weapon.md2";
+    const std::string picture = Write("skin.bmp", fixtures::WriteBmp8(kPicture));
+    // What each way in asks first, the models it opens and the texture of the last; the ways from outside light them.
+    const struct { std::vector<size_t> answer; std::function<void()> open; Log asked; std::string models, texture, lights; } cases[] = {
+        {{0, 1}, [&] { commands.OpenModelPath(pak0); }, {names}, "1 0: tris.md2 weapon.md2", "-", "-1: | -1: | -1:"},
+        {{}, [&] { commands.OpenModelPath(pak0); }, {names}, "-1 0:", "-", "-1:"},  // cancelled
+        {{1, 0}, [&] { ui.AnswerFile(pak0); commands.OpenModel(); }, {"choose:*.md2", names},  // in list order
+         "1 0: tris.md2 weapon.md2", "-", "-1: | -1: | -1:"},
+        {{1, 0}, [&] { ui.AnswerFile(pak0); commands.OpenModelAndShow(); }, {"choose:*.md2", names},
+         "1 0: tris.md2 weapon.md2", "-", "0: Key | 0: Key1 | 0: Key1"},
+        // Dropped with a picture: the models open first, and the picture lands on the last one.
+        {{0}, [&] { commands.OpenFiles({picture, pak0}); }, {names}, "0 0: tris.md2", "skin.bmp", "0: Key | 0: Key1"},
+        // The viewer's command line, with a path inside.
+        {{}, [&] { commands.OpenFiles({pak0 + "/Players/Ogro/Tris.md2"}); }, {"redraw"}, "0 0: Tris.md2", "skin.pcx",
+         "0: Key | 0: Key1"},
+    };
+    for (const auto& c : cases) {
+        Reset();
+        ui.archiveChooser = [&](const std::vector<std::string>&) { return c.answer; };
+        c.open();
+        EXPECT_EQ(Models() + " / " + MapName(MapKind::Texture) + " / " + Lights(), c.models + " / " + c.texture + " / " + c.lights);
+        EXPECT_EQ(Log(ui.log.begin(), ui.log.begin() + std::min(ui.log.size(), c.asked.size())), c.asked) << c.models;
+    }
+    // The skin from the later archive dresses the first model chosen; the status line gives the whole path.
+    EXPECT_EQ(doc.models.models[0]->Map(MapKind::Texture)->path, fs::path(pak0).parent_path() / "pak1.pk3/players/ogro/skin.pcx");
+    EXPECT_NE(StatusLine(doc, view).find(pak0 + "/Players/Ogro/Tris.md2: 4 vertices"), std::string::npos);
+    EXPECT_EQ(commands.LastFolder(), fs::path(pak0).parent_path().string()) << "the folder holding the archive";
+    // An archive without models, and one that cannot be read, say so and change nothing.
+    const std::string empty = Write("empty.pk3", fixtures::WriteZip({{"readme.txt", {'h', 'i'}}}));
+    Bytes broken = fixtures::WritePak({{"a.md2", model}});
+    fixtures::PatchS32(broken, fixtures::pakfield::kDirectoryOffset, -1);
+    const std::string damaged = Write("broken.pak", broken);
+    Reset();
+    for (const std::string& path : {empty, damaged}) commands.OpenModelPath(path);
+    EXPECT_EQ(Models(), "-1 0:");
+    EXPECT_EQ(ui.log, (Log{Message(msg::kNoModelsInArchive, empty),
+                           Message(msg::kCannotLoadFile, damaged + ": the PAK directory has a negative offset (-1) or length (64)")}));
 }
 
 TEST_F(CommandsTest, ModelsFromOutsideAreLitAndFramedRefusalsComeAsOneAndAnimationsAreChosenByNameAndSpeed) {

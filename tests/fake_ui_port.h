@@ -21,6 +21,8 @@ public:
     std::function<bool(LightRecord& light, const std::function<void()>& apply)> lightDialog;
     PixelSize viewSize{320, 240};
     std::vector<uint8_t> viewPixels;  // what the view shows; empty: no view
+    // Answers the archive chooser (logged as "archive:<path>: <names>"); without it, Cancel.
+    std::function<std::vector<size_t>(const std::vector<std::string>& models)> archiveChooser;
 
     // The file dialog's answers, in order; once they run out it is cancelled.
     void AnswerFile(std::string path, int filterIndex = 0) { answers_.emplace_back(std::move(path), filterIndex); }
@@ -42,6 +44,13 @@ public:
         std::tie(path, filterIndex) = answers_.front();
         answers_.pop_front();
         return true;
+    }
+    std::vector<size_t> ChooseArchiveModels(const std::string& archivePath,
+                                            const std::vector<std::string>& models) override {
+        std::string names;
+        for (const std::string& m : models) names += (names.empty() ? "" : ", ") + m;
+        log.push_back("archive:" + archivePath + ": " + names);
+        return archiveChooser ? archiveChooser(models) : std::vector<size_t>{};
     }
     bool RunBackgroundColorDialog(float rgb[3], const std::function<void(const float*)>& apply) override {
         log.emplace_back("background-dialog");

@@ -17,6 +17,7 @@
 
 #include "formats/lgt_file.h"
 #include "gui/accessibility.h"
+#include "gui/archive_chooser.h"
 #include "gui/dialogs.h"
 #include "gui/gl_wnd.h"
 #include "gui/main_wnd.h"
@@ -28,6 +29,7 @@
 #include "session/messages.h"
 #include "session/scene_setup.h"
 #include "tests/test_support.h"
+#include "tools/writers/archive_writers.h"
 #include "tools/writers/md2_writer.h"
 #include "tools/writers/picture_writers.h"
 
@@ -38,7 +40,10 @@ namespace {
 struct AnswerDialogs : wxModalDialogHook {
     std::vector<std::string> shown;  // what each said: a box its text and details, a file dialog its kind and filter
     std::vector<std::string> paths;  // what real file dialogs answer, in order; none left cancels
+    std::function<void(wxDialog&)> act;  // what a test does in the next other dialog before it is answered
     int Enter(wxDialog* dialog) override {
+        if (act && !dynamic_cast<wxMessageDialog*>(dialog) && !dynamic_cast<wxFileDialog*>(dialog))
+            std::exchange(act, {})(*dialog);
         auto* box = dynamic_cast<wxMessageDialog*>(dialog);
         auto* files = dynamic_cast<wxFileDialog*>(dialog);
         const wxString detail = box ? box->GetExtendedMessage() : "";
@@ -487,8 +492,8 @@ TEST_F(Viewer, FileSkinOffersTheNamedSkinsThenThePicturesBesideAndTheStatusLineT
     dir.Write("models/x/notes.txt", {'h', 'i'});
     frame->Cmd().OpenFiles({model});
     EXPECT_NE(frame->GetStatusBar()->GetStatusText().utf8_string().find(
-                  "tris.md2: 4 vertices, 2 triangles \u00b7 1 triangle corner names a texture coordinate the model does "
-                  "not have; it uses the picture's corner (0, 0)"),
+                  model + ": 4 vertices, 2 triangles \u00b7 1 triangle corner names a texture coordinate the model "
+                  "does not have; it uses the picture's corner (0, 0)"),
               std::string::npos);
     wxMenu& skins = *frame->SkinMenu();
     // What the menu shows as the File menu opens: each entry's label, greyed (-) and checked (*).
@@ -514,6 +519,48 @@ TEST_F(Viewer, FileSkinOffersTheNamedSkinsThenThePicturesBesideAndTheStatusLineT
     Click(ids::kModelRemove);
     EXPECT_EQ(menu() + frame->GetStatusBar()->GetStatusText().utf8_string(), "") << "no model, nothing to say";
     EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(Viewer, AnArchiveOpensWhatIsChosenInItsChooserAndTheStatusLineAndTipSayWhereFrom) {
+    testing::TempDir dir;
+    auto quad = testing::SmallQuad();
+    quad.skins = {"players/ogro/skin.pcx"};
+    const std::vector<uint8_t> model = fixtures::WriteMd2(quad);
+    const std::string pak0 = dir.Write("baseq2/pak0.pak", fixtures::WritePak({{"players/male/tris.md2", model},
+                                                                            {"players/ogro/tris.md2", model},
+                                                                            {"players/ogro/weapon.md2", model}}));
+    dir.Write("baseq2/pak1.pak", fixtures::WritePak({{"players/ogro/skin.pcx", fixtures::WritePcx({1, 1, {0}, {{9, 9, 9}}})}}));
+    std::vector<std::string> rows;  // what the chooser listed: all, filtered, all again
+    g_dialogs.act = [&](wxDialog& dialog) {
+        auto& chooser = dynamic_cast<ArchiveChooserDialog&>(dialog);
+        const auto listed = [&] {
+            std::string out;
+            for (unsigned i = 0; i < chooser.list->GetCount(); ++i)
+                out += (chooser.list->IsSelected(static_cast<int>(i)) ? "*" : "") + chooser.list->GetString(i).utf8_string() + "|";
+            rows.push_back(out);
+        };
+        listed();
+        chooser.filter->SetValue("OGRO/T");  // typing filters, whatever the case
+        listed();
+        chooser.list->SetSelection(0);
+        wxCommandEvent picked(wxEVT_LISTBOX, chooser.list->GetId());
+        picked.SetEventObject(chooser.list);
+        chooser.list->GetEventHandler()->ProcessEvent(picked);
+        chooser.filter->SetValue("");  // the choice outlives the filter
+        listed();
+    };
+    frame->Cmd().OpenFiles({pak0});  // as a drop
+    Pump();
+    EXPECT_EQ(rows, (std::vector<std::string>{"players/male/tris.md2|players/ogro/tris.md2|players/ogro/weapon.md2|",
+                                              "players/ogro/tris.md2|",
+                                              "players/male/tris.md2|*players/ogro/tris.md2|players/ogro/weapon.md2|"}));
+    EXPECT_EQ(Messages(), std::vector<std::string>{"dialog:Models in pak0.pak"});
+    const std::string path = pak0 + "/players/ogro/tris.md2";
+    EXPECT_EQ(std::tuple(Bar().modelList->GetString(0).utf8_string(), Bar().mapEdits[0]->GetValue().utf8_string(),
+                         Bar().modelList->GetToolTipText().utf8_string()),
+              std::tuple(std::string("tris.md2"), std::string("skin.pcx"),
+                         "The open models: the one chosen here is the current model\n" + path));
+    EXPECT_NE(frame->GetStatusBar()->GetStatusText().utf8_string().find(path + ": 4 vertices"), std::string::npos);
 }
 
 TEST_F(Viewer, AModelFromOutsideOpensLitAndFramedAndTheKeyboardStatusLineAndAnimationMenuDriveIt) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "io/file_bytes.h"
+#include "tools/writers/archive_writers.h"
 #include "tools/writers/byte_writer.h"
 #include "tools/writers/lgt_writer.h"
 #include "tools/writers/md2_writer.h"
@@ -92,5 +93,29 @@ int main(int argc, char** argv) {
     LgtSource empty;
     empty.name.clear();
     ok = Put(lgt, "empty-name.lgt", WriteLgt(empty)) && ok;
+
+    // Archives: a model and its picture, a folder entry, a name in capitals.
+    const std::vector<ArchiveFile> files = {{"models/t/tris.md2", WriteMd2(Tetrahedron(2))},
+                                            {"models/t/skin.pcx", WritePcx(p)},
+                                            {"models/", {}},
+                                            {"SOUND/T.WAV", {1, 2, 3}}};
+    const fs::path pak = fs::path(argv[1]) / "corpus" / "pak";
+    ok = Put(pak, "four-entries.pak", WritePak(files)) && ok;
+    ok = Put(pak, "empty.pak", WritePak({})) && ok;
+    auto climbing = WritePak({{"models/../x.md2", {1}}});
+    ok = Put(pak, "climbing-name.pak", climbing) && ok;
+    auto past = WritePak(files);
+    PatchS32(past, pakfield::RecordAt(past, 1) + 60, 1 << 20);
+    ok = Put(pak, "entry-past-end.pak", past) && ok;
+    const fs::path zip = fs::path(argv[1]) / "corpus" / "zip";
+    ok = Put(zip, "deflated.zip", WriteZip(files)) && ok;
+    ok = Put(zip, "stored.zip", WriteZip(files, {.deflate = false})) && ok;
+    ok = Put(zip, "zip64-end.zip", WriteZip(files, {.zip64End = true})) && ok;
+    ok = Put(zip, "empty.zip", WriteZip({})) && ok;
+    std::vector<ArchiveFile> wrong = files;
+    wrong[0].badChecksum = true;
+    wrong[1].claimedSize = 5;
+    ok = Put(zip, "wrong-checksum-and-size.zip", WriteZip(wrong)) && ok;
+    ok = Put(zip, "claims-more.zip", WriteZip(files, {.claimedEntries = 7})) && ok;
     return ok ? 0 : 1;
 }

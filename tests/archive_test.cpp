@@ -1,0 +1,174 @@
+// Game archives: what a PAK or zip holds reads back byte for byte through a path that runs through it,
+// whatever the letter case; hostile archives are refused with their reason; a model inside an archive
+// finds its skins along the game's search path.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+
+#include "formats/archive.h"
+#include "formats/lgt_file.h"
+#include "formats/path_input.h"
+#include "formats/sniff.h"
+#include "model/md2_model.h"
+#include "session/scene_setup.h"
+#include "tests/hostile_archives.h"
+#include "tests/test_support.h"
+#include "tools/writers/archive_writers.h"
+#include "tools/writers/picture_writers.h"
+
+namespace meshara {
+namespace {
+
+namespace fs = std::filesystem;
+using fixtures::ArchiveFile;
+using Bytes = std::vector<uint8_t>;
+
+struct Kind {
+    const char* file;
+    std::function<Bytes(const std::vector<ArchiveFile>&)> write;
+};
+const Kind kKinds[] = {
+    {"pak0.pak", [](const auto& files) { return fixtures::WritePak(files); }},
+    {"pak0.pk3", [](const auto& files) { return fixtures::WriteZip(files); }},
+    {"stored.zip", [](const auto& files) { return fixtures::WriteZip(files, {.deflate = false}); }},
+};
+
+// The name in capitals with backslashes, as a model may give it.
+std::string Shouted(std::string name) {
+    for (char& c : name) c = c == '/' ? '\\' : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return name;
+}
+
+Bytes ReadThrough(const std::string& path) {
+    auto input = OpenPathInput(path);
+    Bytes bytes;
+    if (!input || !input.Value().ReadMore(bytes, input.Value().Size())) return {'?'};
+    return bytes;
+}
+
+TEST(Archives, WhatTheyHoldReadsBackThroughPathsInAnyLetterCase) {
+    testing::TempDir dir;
+    const fs::path samples = testing::SamplesDir();
+    std::vector<ArchiveFile> files = {{"models/knot/tris.md2", testing::ReadAll(samples / "knot.md2")},
+                                      {"models/knot/knot.pcx", testing::ReadAll(samples / "knot.pcx")},
+                                      {"models/knot/glow.bmp", testing::ReadAll(samples / "knot.bmp")},
+                                      {"lights/warm.lgt", testing::ReadAll(samples / "warm-key.lgt")}};
+    // The real files too when they are there.
+    if (const fs::path corpus = testing::CorpusDir(); !corpus.empty())
+        for (const char* folder : {"md2", "skins"})
+            for (const auto& e : fs::directory_iterator(corpus / folder))
+                files.push_back({std::string(folder) + "/" + e.path().filename().string(), testing::ReadAll(e.path())});
+    for (const Kind& kind : kKinds) {
+        const std::string archive = dir.Write(std::string("game/") + kind.file, kind.write(files)).string();
+        auto opened = Archive::Open(archive);
+        ASSERT_TRUE(opened) << kind.file << ": " << opened.Detail();
+        ASSERT_EQ(opened.Value().Count(), files.size()) << kind.file;
+        for (size_t i = 0; i < files.size(); ++i) {
+            const ArchiveEntry entry = opened.Value().Entry(i);
+            EXPECT_EQ(std::pair(std::string(entry.name), entry.size), std::pair(files[i].name, uint64_t{files[i].bytes.size()}));
+            EXPECT_EQ(ReadThrough(archive + "/" + Shouted(files[i].name)), files[i].bytes) << kind.file << " " << entry.name;
+        }
+        // Every reader that takes a path reads inside, and names what it read after the path it was given.
+        const std::string inside = archive + "/Models/Knot/";
+        auto model = LoadMd2Model(inside + "TRIS.md2");
+        auto skin = ReadSkinImage(inside + "knot.PCX");
+        auto loose = ReadSkinImage((samples / "knot.pcx").string());
+        ASSERT_TRUE(model && skin && LoadLightFile(archive + "/lights/WARM.lgt")) << kind.file;
+        EXPECT_EQ(std::tuple(model.Value()->name, model.Value()->FrameCount(), skin.Value()->path, skin.Value()->pixels),
+                  std::tuple(std::string("TRIS.md2"), 12, inside + "knot.PCX", loose.Value()->pixels));
+        EXPECT_EQ(SniffFile(inside + "tris.md2").Value(), FileType::Md2);
+        // What is not there: an entry, and a path through a file that is no archive.
+        for (const auto& [path, why] : {std::pair{archive + "/models/none.md2", "no entry models/none.md2 in " + archive},
+                                        {(samples / "knot.md2/tris.md2").string(), std::string("Not a directory")}}) {
+            auto refused = LoadMd2Model(path);
+            EXPECT_EQ(std::pair(refused.Error(), refused.Detail()), std::pair(ErrorKind::CannotOpen, why)) << path;
+        }
+    }
+}
+
+TEST(Archives, HostileOnesAreRefusedWithTheirReason) {
+    testing::TempDir dir;
+    for (const testing::HostileArchive& h : testing::HostileArchives()) {
+        // The archive, or else the entry read whole.
+        std::string detail;
+        if (auto archive = Archive::Read(h.bytes); !archive) {
+            detail = archive.Detail();
+        } else if (const auto index = archive.Value().Find(h.entry); !index) {
+            detail = "no entry " + h.entry;
+        } else if (auto entry = archive.Value().OpenEntry(*index, kMaxModelEntryBytes); !entry) {
+            detail = entry.Detail();
+        } else {
+            Bytes bytes;
+            detail = entry.Value()->ReadMore(bytes, entry.Value()->Size()).Detail();
+            EXPECT_LE(bytes.size(), entry.Value()->Size()) << h.name;
+        }
+        EXPECT_NE(detail.find(h.reason), std::string::npos) << h.name << ": " << detail;
+    }
+    // Through a path, the detail names the archive first.
+    const testing::HostileArchive h = testing::HostileArchives().front();
+    const std::string path = dir.Write(h.name, h.bytes).string();
+    auto model = LoadMd2Model(path + "/" + h.entry);
+    EXPECT_EQ(model.Error(), ErrorKind::CannotOpen);
+    EXPECT_EQ(model.Detail().rfind(path + ": the PAK directory", 0), 0u) << model.Detail();
+}
+
+TEST(Archives, AModelInsideFindsItsSkinAlongTheGameSearchPath) {
+    // Each holder of "players/x/skin.pcx" has a colour of its own; "loose" is the game folder itself.
+    // The model is always in pak0.pak, beside a picture and a text; pak0 holds the skin only when it is a holder.
+    const struct { std::vector<std::string> holders; const char* winner; } cases[] = {
+        {{"pak0.pak", "pak1.pak"}, "pak1.pak"},                // a later pak overrides pak0
+        {{"pak0.pak", "pak10.pak", "pak2.pak"}, "pak10.pak"},  // by number, not by name
+        {{"pak0.pak", "zz.pk3"}, "pak0.pak"},                   // the numbered paks before the other archives
+        {{"a.pk3", "b.zip"}, "b.zip"},                          // then the others, later names first
+        {{"loose", "a.pk3"}, "a.pk3"},                          // then the loose files
+        {{"loose"}, "loose"},
+        {{}, nullptr},
+    };
+    const Bytes model = [] {
+        auto quad = testing::SmallQuad();
+        quad.skins = {"Players\\X\\Skin.pcx"};
+        return fixtures::WriteMd2(quad);
+    }();
+    for (const auto& c : cases) {
+        testing::TempDir dir;
+        const auto skin = [](size_t holder) {
+            return fixtures::WritePcx({1, 1, {0}, {{static_cast<uint8_t>(10 * holder + 10), 0, 0}}});
+        };
+        std::map<std::string, std::vector<ArchiveFile>> archives = {
+            {"pak0.pak", {{"players/x/tris.md2", model}, {"players/x/notes.txt", {'h', 'i'}},
+                          {"players/x/other.bmp", fixtures::WriteBmp8({1, 1, {0}, {{1, 2, 3}}})}}}};
+        for (size_t h = 0; h < c.holders.size(); ++h) {
+            if (c.holders[h] == "loose")
+                dir.Write("game/players/x/skin.pcx", skin(h));
+            else
+                archives[c.holders[h]].push_back({"players/x/skin.pcx", skin(h)});
+        }
+        for (const auto& [name, files] : archives)
+            dir.Write("game/" + name, name.ends_with(".pak") ? fixtures::WritePak(files) : fixtures::WriteZip(files));
+        ModelList list;
+        auto opened = OpenModelFile(list, (dir.Path() / "game/pak0.pak/players/x/tris.md2").string());
+        ASSERT_TRUE(opened) << opened.Detail();
+        const FoundSkin found = FindNamedSkin(*opened.Value());
+        const std::string label = c.winner ? c.winner : "none";
+        if (!c.winner) {
+            EXPECT_FALSE(found.picture) << found.path;
+            continue;
+        }
+        const size_t holder = std::find(c.holders.begin(), c.holders.end(), c.winner) - c.holders.begin();
+        const fs::path where = dir.Path() / "game" / (label == "loose" ? "" : label) / "players/x/skin.pcx";
+        ASSERT_TRUE(found.picture) << label;
+        EXPECT_EQ(std::pair(found.path, int{found.picture->pixels[0]}), std::pair(where.lexically_normal().string(),
+                                                                              int(10 * holder + 10)));
+        // File > Skin offers it, checked once it is the texture, then the pictures beside the model in its archive.
+        opened.Value()->Map(MapKind::Texture) = found.picture;
+        const std::vector<SkinChoice> choices = SkinChoices(*opened.Value());
+        ASSERT_EQ(choices.size(), 2u) << label;
+        EXPECT_EQ(std::tuple(choices[0].path, choices[1].label, IsCurrentSkin(*opened.Value(), choices[0])),
+                  std::tuple(found.path, std::string("other.bmp"), true)) << label;
+    }
+}
+
+}  // namespace
+}  // namespace meshara
