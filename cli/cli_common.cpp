@@ -89,8 +89,8 @@ std::string CheckSkinNumber(const Md2Model& model, std::optional<int32_t> skin) 
 }
 
 std::shared_ptr<const SkinImage> NamedSkinWithNotes(const ModelSlot& slot, std::optional<int32_t> skin,
-                                                    const char* instead, Notes& notes) {
-    FoundSkin found = FindNamedSkin(slot, skin);
+                                                    const char* instead, Notes& notes, int64_t maxPixels) {
+    FoundSkin found = FindNamedSkin(slot, skin, maxPixels);
     for (std::string& note : found.notes) notes.Add(std::move(note));
     if (!found.picture) notes.Add(slot.path + ": " + MissingSkinText(*slot.model, skin) + "; " + instead);
     return std::move(found.picture);

@@ -14,6 +14,7 @@
 #include "cli/args.h"
 #include "io/file_bytes.h"
 #include "io/result.h"
+#include "formats/skin_decoder.h"
 #include "session/document.h"
 #include "session/messages.h"
 
@@ -80,7 +81,8 @@ std::string CheckSkinNumber(const Md2Model& model, std::optional<int32_t> skin);
 // but could not be used and, when nothing was usable, that it was not and
 // what the command does instead ("it is drawn untextured").
 std::shared_ptr<const SkinImage> NamedSkinWithNotes(const ModelSlot& slot, std::optional<int32_t> skin,
-                                                    const char* instead, Notes& notes);
+                                                    const char* instead, Notes& notes,
+                                                    int64_t maxPixels = kMaxSkinPixels);
 
 // Notes what the model's file needed mending (session/messages.h).
 void NoteModel(Notes& notes, const std::string& path, const Md2Model& model);

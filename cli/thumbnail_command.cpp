@@ -3,7 +3,11 @@
 // with the skin it names, a picture is shown as it is, and a light file as
 // a sphere it lights; the background is transparent.
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <csignal>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -14,6 +18,7 @@
 
 #include "cli/cli_common.h"
 #include "formats/lgt_file.h"
+#include "formats/md2_file.h"
 #include "formats/png_writer.h"
 #include "formats/skin_decoder.h"
 #include "formats/skin_scale.h"
@@ -30,7 +35,57 @@ namespace meshara::cli {
 namespace {
 
 constexpr long kDefaultSize = 256;
-constexpr long kMaxSize = 4096;
+// Twice the largest size desktops ask for (1024): a square of 4096 alone
+// needs more memory than a thumbnail may take.
+constexpr long kMaxSize = 2048;
+
+// Thumbnailers run on every file a user downloads, so whatever the file,
+// the command ends within these: models up to four times what the game
+// loads (its limits: 2048 vertices, 4096 triangles, 512 frames, 32 skins),
+// skins up to 2048 x 2048, and the process itself bounded in processor time
+// and memory so that a path nobody foresaw ends in a refusal, not a stall.
+constexpr Md2Counts kMostDrawn{8192, 16384, 2048, 128};
+constexpr int64_t kMostSkinPixels = int64_t{2048} * 2048;
+constexpr rlim_t kCpuSeconds = 2;
+constexpr rlim_t kDataBytes = rlim_t{256} << 20;
+
+extern "C" void OutOfProcessorTime(int) {
+    static const char kMessage[] = "meshara-cli: thumbnail: refused: the file took more than 2 s of processor time\n";
+    [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+    RemovePendingTemporaries();
+    ::_exit(kExitRefused);
+}
+
+void Limit(int resource, rlim_t most) {
+    rlimit now{};
+    if (::getrlimit(resource, &now) != 0) return;
+    now.rlim_cur = std::min(now.rlim_cur, most);
+    ::setrlimit(resource, &now);
+}
+
+void BoundThisProcess() {
+    struct sigaction onLimit {};
+    onLimit.sa_handler = OutOfProcessorTime;
+    sigemptyset(&onLimit.sa_mask);
+    ::sigaction(SIGXCPU, &onLimit, nullptr);
+    Limit(RLIMIT_CPU, kCpuSeconds);
+#if !defined(__SANITIZE_ADDRESS__)
+    // A sanitizer reserves terabytes of shadow memory up front.
+    Limit(RLIMIT_DATA, kDataBytes);
+#endif
+}
+
+// Why the model is more than a thumbnail draws, or empty.
+std::string BeyondThumbnail(const Md2Counts& counts) {
+    const struct { const char* what; int32_t has, most; } checks[] = {
+        {"vertices", counts.vertices, kMostDrawn.vertices}, {"triangles", counts.triangles, kMostDrawn.triangles},
+        {"frames", counts.frames, kMostDrawn.frames}, {"skin names", counts.skins, kMostDrawn.skins}};
+    for (const auto& c : checks)
+        if (c.has > c.most)
+            return "the model has " + std::to_string(c.has) + " " + c.what + ", more than the " +
+                   std::to_string(c.most) + " a thumbnail draws";
+    return {};
+}
 
 // A unit sphere as a model, smooth and closed, for showing a light on.
 // Corners go round clockwise seen from outside in the model's axes, the
@@ -158,6 +213,7 @@ int Thumbnail(const Arguments& args) {
         return Usage(ThumbnailCommand().table, problem);
     const std::string& input = args.operands[0];
     const std::string& output = args.operands[1];
+    BoundThisProcess();
     if (std::string same = SameAsInput({output}, {input}); !same.empty())
         return Unusable(same, "is the command's input; choose another output name");
 
@@ -177,6 +233,9 @@ int Thumbnail(const Arguments& args) {
     std::unique_ptr<LightRecord> light;
     std::shared_ptr<const SkinImage> skin;
     if (type.Value() == FileType::Md2) {
+        auto counts = ReadMd2Counts(input);
+        if (!counts) return Refused(FileKind::Model, counts.Why(), input);
+        if (std::string beyond = BeyondThumbnail(counts.Value()); !beyond.empty()) return Unusable(input, beyond);
         auto opened = OpenModelFile(doc.models, input);
         if (!opened) return Refused(FileKind::Model, opened.Why(), input);
         if (opened.Value()->model->FrameCount() == 0)
@@ -186,7 +245,7 @@ int Thumbnail(const Arguments& args) {
             return Usage(ThumbnailCommand().table, problem);
         NoteModel(notes, input, model);
         // The skin only dresses the picture: without one the model is drawn plain.
-        skin = NamedSkinWithNotes(*opened.Value(), skinNumber, "it is drawn untextured", notes);
+        skin = NamedSkinWithNotes(*opened.Value(), skinNumber, "it is drawn untextured", notes, kMostSkinPixels);
         light = ThumbnailLight();
     } else {
         auto read = LoadLightFile(input);

@@ -191,10 +191,12 @@ bool ReadRows(JpegContext& context, std::span<const uint8_t> bytes, const JpegFr
 
 }  // namespace
 
-Status CheckJpegHeader(std::span<const uint8_t> head) {
+Status CheckJpegHeader(std::span<const uint8_t> head, int64_t maxPixels) {
     const JpegLayout layout = WalkSegments(head);
     // The frame header may lie past the first bytes; then the decoder checks it.
-    return layout.frame.found ? CheckFrame(layout.frame) : Status{};
+    if (!layout.frame.found) return {};
+    if (Status frame = CheckFrame(layout.frame); !frame) return frame;
+    return SizeProblem(layout.frame.width, layout.frame.height, maxPixels);
 }
 
 Result<SkinImage> DecodeJpeg(std::span<const uint8_t> bytes) {

@@ -32,15 +32,16 @@ std::string FixedText(std::span<const uint8_t> field) {
 
 Failure Damaged(std::string detail) { return Failure{ErrorKind::DamagedMd2, std::move(detail)}; }
 
-std::string TableMessage(const char* table, int64_t offset, int64_t count, int64_t entrySize, size_t fileSize) {
+std::string TableMessage(const char* table, int64_t offset, int64_t count, int64_t entrySize, uint64_t fileSize) {
     return std::string(table) + " table (" + std::to_string(count) + " x " + std::to_string(entrySize) +
            " bytes at offset " + std::to_string(offset) + ") does not fit in the " + std::to_string(fileSize) +
            "-byte file";
 }
 
-}  // namespace
-
-Result<Md2File> ParseMd2(std::span<const uint8_t> bytes) {
+// The header, read and checked against a file of fileSize bytes: every
+// table the model needs must lie inside it. Needs only the header's bytes,
+// so a file that cannot hold its own tables is refused unread.
+Result<Md2Header> CheckHeader(std::span<const uint8_t> bytes, uint64_t fileSize) {
     if (bytes.size() < 4 || !std::equal(kMd2Magic.begin(), kMd2Magic.end(), bytes.begin()))
         return Failure{ErrorKind::NotMd2, "the file does not start with \"IDP2\""};
     if (bytes.size() < kMd2HeaderSize)
@@ -68,18 +69,48 @@ Result<Md2File> ParseMd2(std::span<const uint8_t> bytes) {
     // Every table must lie inside the file before anything is allocated, so
     // a header claiming billions of entries costs nothing.
     const int64_t frameBytes = kFrameHeadSize + kVertexEntrySize * int64_t{h.vertexCount};
-    if (!TableInside(bytes.size(), h.texCoordOffset, h.texCoordCount, kTexCoordEntrySize))
+    const size_t size = static_cast<size_t>(std::min<uint64_t>(fileSize, SIZE_MAX));
+    if (!TableInside(size, h.texCoordOffset, h.texCoordCount, kTexCoordEntrySize))
         return Damaged(TableMessage("texture-coordinate", h.texCoordOffset, h.texCoordCount, kTexCoordEntrySize,
-                                    bytes.size()));
-    if (!TableInside(bytes.size(), h.trianglesOffset, h.triangleCount, kTriangleEntrySize))
-        return Damaged(
-            TableMessage("triangle", h.trianglesOffset, h.triangleCount, kTriangleEntrySize, bytes.size()));
-    if (!TableInside(bytes.size(), h.framesOffset, h.frameCount, frameBytes))
-        return Damaged(TableMessage("frame", h.framesOffset, h.frameCount, frameBytes, bytes.size()));
+                                    fileSize));
+    if (!TableInside(size, h.trianglesOffset, h.triangleCount, kTriangleEntrySize))
+        return Damaged(TableMessage("triangle", h.trianglesOffset, h.triangleCount, kTriangleEntrySize, fileSize));
+    if (!TableInside(size, h.framesOffset, h.frameCount, frameBytes))
+        return Damaged(TableMessage("frame", h.framesOffset, h.frameCount, frameBytes, fileSize));
     // Only a zero size cannot scale coordinates; a negative one mirrors them.
     if (h.triangleCount > 0 && (h.skinWidth == 0 || h.skinHeight == 0))
         return Damaged("skin size " + std::to_string(h.skinWidth) + " x " + std::to_string(h.skinHeight) +
                        " cannot scale texture coordinates");
+    return h;
+}
+
+// How far into the file its tables reach; the header checked them all.
+uint64_t BytesNeeded(const Md2Header& h, uint64_t fileSize) {
+    const int64_t frameBytes = kFrameHeadSize + kVertexEntrySize * int64_t{h.vertexCount};
+    struct Table {
+        int64_t offset, count, entrySize;
+    };
+    const Table tables[4] = {{h.texCoordOffset, h.texCoordCount, kTexCoordEntrySize},
+                             {h.trianglesOffset, h.triangleCount, kTriangleEntrySize},
+                             {h.framesOffset, h.frameCount, frameBytes},
+                             {h.skinsOffset, h.skinCount, kSkinNameSize}};
+    uint64_t needed = kMd2HeaderSize;
+    const size_t size = static_cast<size_t>(std::min<uint64_t>(fileSize, SIZE_MAX));
+    for (const Table& t : tables) {
+        // Skin names are optional: a table past the end is skipped, not read for.
+        if (t.count <= 0 || !TableInside(size, t.offset, t.count, t.entrySize)) continue;
+        needed = std::max(needed, static_cast<uint64_t>(t.offset) + static_cast<uint64_t>(t.count * t.entrySize));
+    }
+    return std::min(needed, fileSize);
+}
+
+}  // namespace
+
+Result<Md2File> ParseMd2(std::span<const uint8_t> bytes) {
+    auto header = CheckHeader(bytes, bytes.size());
+    if (!header) return header.Why();
+    const Md2Header& h = header.Value();
+    ByteReader r(bytes);
 
     Md2File model;
     model.vertexCount = h.vertexCount;
@@ -143,32 +174,15 @@ Result<Md2File> ParseMd2(std::span<const uint8_t> bytes) {
     return model;
 }
 
-uint64_t Md2BytesNeeded(std::span<const uint8_t> header, uint64_t fileSize) {
-    if (header.size() < kMd2HeaderSize) return fileSize;
-    ByteReader r(header);
-    auto field = [&](size_t offset) {
-        r.Seek(offset);
-        return int64_t{r.S32()};
-    };
-    const int64_t vertexCount = std::max<int64_t>(0, field(24));
-    struct Table {
-        int64_t offset, count, entrySize;
-    };
-    const Table tables[4] = {{field(48), field(28), kTexCoordEntrySize},
-                             {field(52), field(32), kTriangleEntrySize},
-                             {field(56), field(40), kFrameHeadSize + kVertexEntrySize * vertexCount},
-                             {field(44), field(20), kSkinNameSize}};
-    uint64_t needed = kMd2HeaderSize;
-    for (const Table& t : tables) {
-        if (t.count <= 0) continue;
-        // Skin names are optional: a table past the end is skipped, not read for.
-        if (&t == &tables[3] && !TableInside(fileSize, t.offset, t.count, t.entrySize)) continue;
-        // A table the file cannot hold is refused by the parser; reading the
-        // whole file lets its message name the file's real size.
-        if (!TableInside(fileSize, t.offset, t.count, t.entrySize)) return fileSize;
-        needed = std::max(needed, static_cast<uint64_t>(t.offset) + static_cast<uint64_t>(t.count * t.entrySize));
-    }
-    return std::min(needed, fileSize);
+Result<Md2Counts> ReadMd2Counts(const std::string& path) {
+    auto file = OpenPathInput(path, kMaxModelEntryBytes);
+    if (!file) return file.Why();
+    std::vector<uint8_t> bytes;
+    if (Status read = file.Value().ReadMore(bytes, kMd2HeaderSize); !read) return read.Why();
+    auto header = CheckHeader(bytes, file.Value().Size());
+    if (!header) return header.Why();
+    const Md2Header& h = header.Value();
+    return Md2Counts{h.vertexCount, h.triangleCount, h.frameCount, std::max(h.skinCount, 0)};
 }
 
 Result<Md2File> ReadMd2File(const std::string& path) {
@@ -179,8 +193,9 @@ Result<Md2File> ReadMd2File(const std::string& path) {
     // The magic and the header first: a file that is no model costs only
     // those bytes, and a model is read no further than its last table.
     if (Status read = f.ReadMore(bytes, kMd2HeaderSize); !read) return read.Why();
-    if (bytes.size() >= 4 && std::equal(kMd2Magic.begin(), kMd2Magic.end(), bytes.begin()))
-        if (Status read = f.ReadMore(bytes, Md2BytesNeeded(bytes, f.Size()) - bytes.size()); !read) return read.Why();
+    auto header = CheckHeader(bytes, f.Size());
+    if (!header) return header.Why();
+    if (Status read = f.ReadMore(bytes, BytesNeeded(header.Value(), f.Size()) - bytes.size()); !read) return read.Why();
     try {
         return ParseMd2(bytes);
     } catch (const std::bad_alloc&) {

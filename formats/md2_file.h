@@ -55,13 +55,18 @@ struct Md2File {
 // inside the bytes or a triangle names a vertex outside its range.
 Result<Md2File> ParseMd2(std::span<const uint8_t> bytes);
 
-// How many bytes from the start of a file of fileSize bytes the parser
-// needs, given its first bytes: the end of its furthest table, or the whole
-// file when the header is short or a table does not fit.
-uint64_t Md2BytesNeeded(std::span<const uint8_t> header, uint64_t fileSize);
+// What a model's header says it holds.
+struct Md2Counts {
+    int32_t vertices = 0, triangles = 0, frames = 0, skins = 0;
+};
 
-// Reads the file at path, only as far as its tables reach, and parses it.
-// Only a regular file is read.
+// The counts of the model at path, its header checked as ReadMd2File checks
+// it; nothing past the header is read.
+Result<Md2Counts> ReadMd2Counts(const std::string& path);
+
+// Reads the file at path, only as far as its tables reach, and parses it;
+// a header whose tables the file cannot hold is refused before anything
+// past it is read. Only a regular file is read.
 Result<Md2File> ReadMd2File(const std::string& path);
 
 }  // namespace meshara

@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 
+#include "formats/skin_decoder.h"
 #include "formats/skin_image.h"
 #include "io/result.h"
 
@@ -14,9 +15,9 @@ namespace meshara::pictures {
 
 inline Failure NotSkin(std::string detail) { return Failure{ErrorKind::NotSkin, std::move(detail)}; }
 
-// Refuses sizes we will not allocate (kMaxSkinSide, kMaxSkinPixels); every
-// decoder asks before it allocates the picture.
-Status SizeProblem(int64_t width, int64_t height);
+// Refuses sizes we will not allocate (kMaxSkinSide, and maxPixels, at most
+// kMaxSkinPixels); every decoder asks before it allocates the picture.
+Status SizeProblem(int64_t width, int64_t height, int64_t maxPixels = kMaxSkinPixels);
 
 // A picture of that size, every pixel black.
 SkinImage MakePicture(int32_t width, int32_t height);
@@ -30,12 +31,13 @@ inline uint8_t ScaleToByte(uint32_t value, uint32_t max) {
 }
 
 // Each takes the whole file and returns the picture or why not; each Check
-// takes the first bytes only and refuses what they already show.
+// takes the first bytes only and refuses what they already show, a picture
+// of more than maxPixels included.
 Result<SkinImage> DecodePng(std::span<const uint8_t> bytes);
-Status CheckPngHeader(std::span<const uint8_t> head);
+Status CheckPngHeader(std::span<const uint8_t> head, int64_t maxPixels);
 Result<SkinImage> DecodeJpeg(std::span<const uint8_t> bytes);
-Status CheckJpegHeader(std::span<const uint8_t> head);
+Status CheckJpegHeader(std::span<const uint8_t> head, int64_t maxPixels);
 Result<SkinImage> DecodeTga(std::span<const uint8_t> bytes);
-Status CheckTgaHeader(std::span<const uint8_t> head);
+Status CheckTgaHeader(std::span<const uint8_t> head, int64_t maxPixels);
 
 }  // namespace meshara::pictures

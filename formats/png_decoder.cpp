@@ -139,9 +139,10 @@ bool ReadRows(PngSource& source, const PngHeader& header, png_bytep* rows) {
 
 }  // namespace
 
-Status CheckPngHeader(std::span<const uint8_t> head) {
+Status CheckPngHeader(std::span<const uint8_t> head, int64_t maxPixels) {
     PngHeader h;
-    return ReadPngHeader(head, h);
+    if (Status header = ReadPngHeader(head, h); !header) return header;
+    return SizeProblem(h.width, h.height, maxPixels);
 }
 
 Result<SkinImage> DecodePng(std::span<const uint8_t> bytes) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -22,15 +23,19 @@ namespace pictures {
 // The side limit keeps width * height * 3 far inside size_t; the pixel limit
 // keeps a small file from asking for gigabytes (a run-length BMP of a
 // kilobyte can claim 16384 x 16384).
-Status SizeProblem(int64_t width, int64_t height) {
+Status SizeProblem(int64_t width, int64_t height, int64_t maxPixels) {
     const std::string size = std::to_string(width) + " x " + std::to_string(height);
     if (width <= 0 || height <= 0) return NotSkin("picture size " + size + " is empty");
     if (width > kMaxSkinSide || height > kMaxSkinSide)
         return Failure{ErrorKind::SkinTooLarge,
                        "picture size " + size + " exceeds " + std::to_string(kMaxSkinSide) + " pixels a side"};
-    if (width * height > kMaxSkinPixels)
-        return Failure{ErrorKind::SkinTooLarge, "picture size " + size + " has more than " +
-                                                    std::to_string(kMaxSkinPixels) + " pixels (8192 x 8192)"};
+    if (width * height > maxPixels) {
+        const auto side = static_cast<int64_t>(std::sqrt(static_cast<double>(maxPixels)));
+        const std::string square =
+            side * side == maxPixels ? " (" + std::to_string(side) + " x " + std::to_string(side) + ")" : "";
+        return Failure{ErrorKind::SkinTooLarge,
+                       "picture size " + size + " has more than " + std::to_string(maxPixels) + " pixels" + square};
+    }
     return {};
 }
 
@@ -371,33 +376,38 @@ Result<SkinImage> DecodeSkinImage(std::span<const uint8_t> bytes) {
     }
 }
 
-Status CheckSkinHeader(std::span<const uint8_t> head) {
+Status CheckSkinHeader(std::span<const uint8_t> head, int64_t maxPixels) {
     switch (SniffFileType(head)) {
         case FileType::Pcx: {
             PcxHeader h;
-            return ReadPcxHeader(head, h);
+            if (Status header = ReadPcxHeader(head, h); !header) return header;
+            return SizeProblem(h.width, h.height, maxPixels);
         }
         case FileType::Bmp: {
             BmpInfo info{};
-            return ReadBmpHeader(head, info);
+            if (Status header = ReadBmpHeader(head, info); !header) return header;
+            return SizeProblem(info.width, info.height, maxPixels);
         }
-        case FileType::Png: return CheckPngHeader(head);
-        case FileType::Jpeg: return CheckJpegHeader(head);
-        case FileType::Tga: return CheckTgaHeader(head);
+        case FileType::Png: return CheckPngHeader(head, maxPixels);
+        case FileType::Jpeg: return CheckJpegHeader(head, maxPixels);
+        case FileType::Tga: return CheckTgaHeader(head, maxPixels);
         default: return NotSkin(kNotAPicture);
     }
 }
 
-Result<std::shared_ptr<const SkinImage>> ReadSkinImage(const std::string& path) {
+Result<std::shared_ptr<const SkinImage>> ReadSkinImage(const std::string& path, int64_t maxPixels) {
     auto file = OpenPathInput(path, kMaxPictureEntryBytes);
     if (!file) return file.Why();
     auto& f = file.Value();
     std::vector<uint8_t> bytes;
     // What the header says is checked before the rest of the file is read.
     if (Status read = f.ReadMore(bytes, kSkinHeaderBytes); !read) return read.Why();
+    if (Status header = CheckSkinHeader(bytes, maxPixels); !header) return header.Why();
     if (f.Size() > bytes.size()) {
-        if (Status header = CheckSkinHeader(bytes); !header) return header.Why();
         if (Status read = f.ReadMore(bytes, f.Size() - bytes.size()); !read) return read.Why();
+        // A JPEG's frame header may lie past the first bytes.
+        if (maxPixels < kMaxSkinPixels)
+            if (Status header = CheckSkinHeader(bytes, maxPixels); !header) return header.Why();
     }
     try {
         auto decoded = DecodeSkinImage(bytes);

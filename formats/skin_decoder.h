@@ -35,13 +35,16 @@ constexpr size_t kSkinHeaderBytes = 1024;
 Result<SkinImage> DecodeSkinImage(std::span<const uint8_t> bytes);
 
 // What the first bytes of a picture file say: fine when the format, depth
-// and size are ones DecodeSkinImage takes, otherwise its refusal. head holds
-// the first kSkinHeaderBytes of the file (or the whole of a shorter one).
-Status CheckSkinHeader(std::span<const uint8_t> head);
+// and size are ones DecodeSkinImage takes and the picture has at most
+// maxPixels, otherwise its refusal. head holds the first kSkinHeaderBytes of
+// the file (or the whole of a shorter one).
+Status CheckSkinHeader(std::span<const uint8_t> head, int64_t maxPixels = kMaxSkinPixels);
 
 // Reads and decodes the file at path and names the picture after it; the
-// header is checked before the pixel data is read. CannotOpen when the file
-// cannot be read (refused silently).
-Result<std::shared_ptr<const SkinImage>> ReadSkinImage(const std::string& path);
+// header is checked before the pixel data is read, and a picture of more
+// than maxPixels is refused (SkinTooLarge) before it is decoded. CannotOpen
+// when the file cannot be read (refused silently).
+Result<std::shared_ptr<const SkinImage>> ReadSkinImage(const std::string& path,
+                                                       int64_t maxPixels = kMaxSkinPixels);
 
 }  // namespace meshara

@@ -158,9 +158,10 @@ Status DecodeRunLength(std::span<const uint8_t> data, const TgaHeader& h, const 
 
 }  // namespace
 
-Status CheckTgaHeader(std::span<const uint8_t> head) {
+Status CheckTgaHeader(std::span<const uint8_t> head, int64_t maxPixels) {
     TgaHeader h;
-    return ReadTgaHeader(head, h);
+    if (Status header = ReadTgaHeader(head, h); !header) return header;
+    return SizeProblem(h.width, h.height, maxPixels);
 }
 
 Result<SkinImage> DecodeTga(std::span<const uint8_t> bytes) {

@@ -195,9 +195,13 @@ constexpr int kPendingSlots = 4;
 char g_pending[kPendingSlots][4096];
 volatile std::sig_atomic_t g_pendingUsed[kPendingSlots] = {};
 
-extern "C" void RemovePendingTemporariesAndEnd(int signal) {
+void UnlinkPending() noexcept {
     for (int i = 0; i < kPendingSlots; ++i)
         if (g_pendingUsed[i]) ::unlink(g_pending[i]);
+}
+
+extern "C" void RemovePendingTemporariesAndEnd(int signal) {
+    UnlinkPending();
     std::signal(signal, SIG_DFL);
     std::raise(signal);
 }
@@ -381,6 +385,8 @@ Status WriteFileSet(std::span<const FileToWrite> files) {
         if (!Commit(pending[i], why)) return fail(files[i].path);
     return {};
 }
+
+void RemovePendingTemporaries() noexcept { UnlinkPending(); }
 
 bool IsSameFile(const std::string& a, const std::string& b) {
     struct stat sa {}, sb {};

@@ -90,6 +90,11 @@ struct FileToWrite {
 // none of them. The failure's detail names the file it was about.
 Status WriteFileSet(std::span<const FileToWrite> files);
 
+// Removes the temporary files of writes not yet finished. Safe in a signal
+// handler: for one that ends the program another way than the signals the
+// writes guard against.
+void RemovePendingTemporaries() noexcept;
+
 // Whether both paths, links followed, name one existing file.
 bool IsSameFile(const std::string& a, const std::string& b);
 

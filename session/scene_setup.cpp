@@ -89,10 +89,10 @@ LightRecord& AddLightTo(Document& doc, ModelSlot& slot, std::unique_ptr<LightRec
     return added;
 }
 
-FoundSkin FindNamedSkin(const ModelSlot& slot, std::optional<int32_t> skinIndex) {
+FoundSkin FindNamedSkin(const ModelSlot& slot, std::optional<int32_t> skinIndex, int64_t maxPixels) {
     const std::vector<std::string>& names = slot.model->skinNames;
-    if (!skinIndex) return FindSkin(slot.path, names);
-    return FindSkin(slot.path, names.at(static_cast<size_t>(*skinIndex)));
+    if (!skinIndex) return FindSkin(slot.path, names, maxPixels);
+    return FindSkin(slot.path, names.at(static_cast<size_t>(*skinIndex)), maxPixels);
 }
 
 std::vector<SkinChoice> SkinChoices(const ModelSlot& slot) {

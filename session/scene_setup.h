@@ -40,7 +40,8 @@ LightRecord& AddLightTo(Document& doc, ModelSlot& slot, std::unique_ptr<LightRec
 // above the model (session/skin_search.h): the first of its names that
 // gives a usable picture, or only name skinIndex (the game's skin number,
 // which must be below the count of names) when one is given.
-FoundSkin FindNamedSkin(const ModelSlot& slot, std::optional<int32_t> skinIndex = {});
+FoundSkin FindNamedSkin(const ModelSlot& slot, std::optional<int32_t> skinIndex = {},
+                        int64_t maxPixels = kMaxSkinPixels);
 
 // A skin the user may choose for the slot's model: each name it gives, then
 // the other pictures beside it.

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 
 #include "formats/archive.h"
+#include "formats/name_text.h"
 #include "formats/path_input.h"
 #include "formats/skin_decoder.h"
 #include "session/messages.h"
@@ -31,19 +32,31 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
 }
 
+bool EndsWithIgnoringCase(std::string_view text, std::string_view tail) {
+    return text.size() >= tail.size() && SameIgnoringCase(text.substr(text.size() - tail.size()), tail);
+}
+
+// The name's components; "." ones say nothing and go.
 std::vector<std::string> Components(const std::string& name) {
     std::vector<std::string> out;
     std::string part;
-    for (char c : name) {
+    for (char c : name + '/') {
         if (c == '/' || c == '\\') {
-            if (!part.empty()) out.push_back(std::move(part));
+            if (!part.empty() && part != ".") out.push_back(std::move(part));
             part.clear();
         } else {
             part += c;
         }
     }
-    if (!part.empty()) out.push_back(std::move(part));
     return out;
+}
+
+// Whether a picture file may have this name: the formats are told by their
+// bytes, but only a file named as a picture is ever opened for one.
+bool NamesPicture(const std::string& file) {
+    static constexpr const char* kPictureExtensions[] = {".pcx", ".bmp", ".png", ".tga", ".jpg", ".jpeg"};
+    return std::any_of(std::begin(kPictureExtensions), std::end(kPictureExtensions),
+                       [&](const char* e) { return EndsWithIgnoringCase(file, e); });
 }
 
 // The names in each folder looked into, read once per search: a name is
@@ -92,20 +105,19 @@ size_t ExtensionStart(const std::string& fileName) {
     return dot == std::string::npos || dot == 0 ? fileName.size() : dot;
 }
 
-// The file's own name first, then the same stem with each picture extension.
+// The file's own name first when it names a picture, then the same stem
+// with each picture extension.
 std::vector<std::string> NameVariants(const std::string& file) {
     const size_t dot = ExtensionStart(file);
     const std::string stem = file.substr(0, dot);
     const std::string own = file.substr(dot);
-    std::vector<std::string> names{file};
+    std::vector<std::string> names;
+    if (NamesPicture(file)) names.push_back(file);
     for (const char* extension : kSkinExtensions)
         if (!SameIgnoringCase(own, extension)) names.push_back(stem + extension);
     return names;
 }
 
-bool EndsWithIgnoringCase(std::string_view text, std::string_view tail) {
-    return text.size() >= tail.size() && SameIgnoringCase(text.substr(text.size() - tail.size()), tail);
-}
 
 // N of a "pakN.pak" file name (any letter case), as the engines number them.
 std::optional<unsigned long> PakNumber(std::string_view name) {
@@ -173,36 +185,53 @@ std::vector<std::string> GameArchives(const std::string& folder) {
     return out;
 }
 
+bool SkinNameIsGamePath(const std::string& skinName) {
+    if (skinName.empty() || skinName.front() == '/' || skinName.front() == '\\') return false;
+    const std::vector<std::string> components = Components(skinName);
+    // "C:" starts a Windows path, the author's own disk.
+    if (!components.empty() && components.front().back() == ':') return false;
+    return std::none_of(components.begin(), components.end(), [](const std::string& c) { return c == ".."; });
+}
+
 std::vector<SkinPlace> SkinPlaces(const std::string& modelPath, const std::string& skinName) {
     std::vector<SkinPlace> places;
     std::vector<std::string> components = Components(skinName);
     if (components.empty()) return places;
+    // A name that is no game path is never followed: its file name alone is
+    // looked for beside the model.
+    const bool gamePath = SkinNameIsGamePath(skinName);
+    if (!gamePath) components.erase(components.begin(), components.end() - 1);
     std::error_code ec;
     if (auto inside = ThroughArchive(modelPath)) {
         // A game path, looked for along the game's search path and nowhere above it.
         fs::path archive = fs::absolute(fs::path(inside->archive), ec).lexically_normal();
         if (ec) archive = fs::path(inside->archive);
+        const size_t cut = inside->entry.find_last_of("/\\");
+        const std::string inner = cut == std::string::npos ? std::string() : inside->entry.substr(0, cut);
+        const std::string beside = inner.empty() ? archive.string() : archive.string() + "/" + inner;
+        if (!gamePath) return {{beside, components}};
         const std::string game = archive.parent_path().string();
         for (const std::string& other : GameArchives(game)) places.push_back({other, components});
         places.push_back({game, components});
-        const size_t cut = inside->entry.find_last_of("/\\");
-        const std::string inner = cut == std::string::npos ? std::string() : inside->entry.substr(0, cut);
-        if (components.size() > 1 || !inner.empty())
-            places.push_back({inner.empty() ? archive.string() : archive.string() + "/" + inner, {components.back()}});
+        if (components.size() > 1 || !inner.empty()) places.push_back({beside, {components.back()}});
         return places;
     }
     fs::path modelFolder = fs::absolute(fs::path(modelPath), ec).lexically_normal().parent_path();
     if (ec) modelFolder = fs::path(modelPath).parent_path();
-    if (!skinName.empty() && skinName.front() == '/') {
-        places.push_back({"/", components});
-    } else {
-        for (fs::path folder = modelFolder;; folder = folder.parent_path()) {
-            places.push_back({folder.string(), components});
-            if (folder.empty() || folder == folder.parent_path()) break;
-        }
+    places.push_back({modelFolder.string(), components});
+    // A game path is relative to the game's folder, which holds the name's
+    // first folder: the search climbs to a folder above the model only when
+    // the model lies below that first folder (a model in
+    // .../baseq2/players/ogro naming players/ogro/x.pcx reaches .../baseq2),
+    // and never higher.
+    std::vector<fs::path> above;
+    for (fs::path folder = modelFolder; folder.has_relative_path(); folder = folder.parent_path())
+        above.push_back(folder);
+    for (size_t up = 1; up < components.size() && up <= above.size(); ++up) {
+        if (SameIgnoringCase(above[up - 1].filename().string(), components.front()))
+            places.push_back({above[up - 1].parent_path().string(), components});
     }
-    if (components.size() > 1 || places.front().folder != modelFolder.string())
-        places.push_back({modelFolder.string(), {components.back()}});
+    if (components.size() > 1) places.push_back({modelFolder.string(), {components.back()}});
     return places;
 }
 
@@ -242,10 +271,13 @@ std::vector<std::string> SkinCandidates(const std::string& modelPath, const std:
     return out;
 }
 
-FoundSkin FindSkin(const std::string& modelPath, const std::string& skinName) {
+FoundSkin FindSkin(const std::string& modelPath, const std::string& skinName, int64_t maxPixels) {
     FoundSkin found;
+    if (!SkinNameIsGamePath(skinName) && !Components(skinName).empty())
+        found.notes.push_back("the skin name \"" + NameToUtf8(skinName) +
+                              "\" is a path outside the game's folders; only its file name is looked for beside the model");
     for (const std::string& candidate : SkinCandidates(modelPath, skinName)) {
-        auto picture = ReadSkinImage(candidate);
+        auto picture = ReadSkinImage(candidate, maxPixels);
         if (picture) {
             found.path = candidate;
             found.picture = picture.Take();
@@ -256,10 +288,13 @@ FoundSkin FindSkin(const std::string& modelPath, const std::string& skinName) {
     return found;
 }
 
-FoundSkin FindSkin(const std::string& modelPath, const std::vector<std::string>& skinNames) {
+FoundSkin FindSkin(const std::string& modelPath, const std::vector<std::string>& skinNames, int64_t maxPixels) {
     FoundSkin found;
-    for (const std::string& name : skinNames) {
-        FoundSkin one = FindSkin(modelPath, name);
+    if (skinNames.size() > kMaxSkinNamesSearched)
+        found.notes.push_back("only the first " + std::to_string(kMaxSkinNamesSearched) + " of the " +
+                              std::to_string(skinNames.size()) + " skin names are looked for");
+    for (size_t i = 0; i < skinNames.size() && i < kMaxSkinNamesSearched; ++i) {
+        FoundSkin one = FindSkin(modelPath, skinNames[i], maxPixels);
         found.notes.insert(found.notes.end(), one.notes.begin(), one.notes.end());
         if (one.picture) {
             found.path = std::move(one.path);

@@ -7,9 +7,14 @@
 //
 // For each name: backslashes are separators and every path component
 // matches case-insensitively. The places tried, in order: the name as given
-// relative to the model's folder and to each folder above it, then its file
-// name alone beside the model (SkinPlaces). At each place the name's own
-// extension first, then .png, .tga, .jpg, .pcx and .bmp.
+// relative to the model's folder, then relative to the game's folder when
+// the model lies inside the name's first folder (a model in
+// .../baseq2/players/ogro naming players/ogro/x.pcx looks in .../baseq2,
+// never higher), then its file name alone beside the model (SkinPlaces). An
+// absolute name, one climbing with "..", or a Windows drive path is the
+// author's own disk: only its file name is looked for beside the model. At
+// each place the name's own extension first (when it names a picture), then
+// .png, .tga, .jpg, .pcx and .bmp; only regular files are read.
 //
 // A model inside a game archive ("baseq2/pak0.pak/players/male/tris.md2")
 // names its skins by game path, and they are looked for along the search
@@ -22,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/skin_decoder.h"
 #include "formats/skin_image.h"
 
 namespace meshara {
@@ -32,6 +38,10 @@ struct SkinPlace {
     std::string folder;
     std::vector<std::string> components;  // at least one; the last is the file
 };
+
+// Whether a skin name is a path inside the game's folders: not absolute, no
+// drive, no ".." component.
+bool SkinNameIsGamePath(const std::string& skinName);
 
 // The places a skin name is looked for from a model at modelPath, in order.
 // The one place that decides how far a name may reach.
@@ -52,10 +62,14 @@ struct FoundSkin {
     std::vector<std::string> notes;            // files that were there but could not be read, and why
 };
 
-// The first candidate of the name that decodes.
-FoundSkin FindSkin(const std::string& modelPath, const std::string& skinName);
+// The first candidate of the name that decodes into at most maxPixels.
+FoundSkin FindSkin(const std::string& modelPath, const std::string& skinName, int64_t maxPixels = kMaxSkinPixels);
 
-// The first name, in the model's order, with a candidate that decodes.
-FoundSkin FindSkin(const std::string& modelPath, const std::vector<std::string>& skinNames);
+// The first name, in the model's order, with a candidate that decodes; only
+// the first kMaxSkinNamesSearched names are tried (four times the skins the
+// game loads), so a file naming half a million costs no more.
+inline constexpr size_t kMaxSkinNamesSearched = 128;
+FoundSkin FindSkin(const std::string& modelPath, const std::vector<std::string>& skinNames,
+                   int64_t maxPixels = kMaxSkinPixels);
 
 }  // namespace meshara

@@ -276,16 +276,20 @@ TEST(SkinSearch, NamesFindTheirPictureInAnyCaseAndExtensionAboveOrBesideTheModel
         {"baseq2/models/m/WEAPON.PCX", &pcx}, {"baseq2/models/m/skin.pcx", &pcx}, {"baseq2/models/m/other.BMP", &bmp},
         {"baseq2/models/m/red.png", &bmp},    {"baseq2/models/m/red.bmp", &pcx},  {"baseq2/models/m/green.PCX", &junk},
         {"baseq2/models/m/green.bmp", &bmp},  {"baseq2/models/m/junk.pcx", &junk}, {"baseq2/models/m/dup.pcx", &pcx},
-        {"baseq2/models/m/DUP.pcx", &bmp},    {"baseq2/Pics/ColorMap.pcx", &pcx}, };
+        {"baseq2/models/m/DUP.pcx", &bmp},    {"baseq2/Pics/ColorMap.pcx", &pcx}, {"baseq2/models/n/cross.pcx", &pcx},
+        {"baseq2/models/m/notes.txt", &pcx},  {"secret.pcx", &pcx}, };
     for (const auto& [name, bytes] : files) dir.Write(name, *bytes);
     const std::string model = (dir.Path() / "baseq2/models/m/tris.md2").string();
     struct Case { std::vector<std::string> names; const char* found; size_t notes = 0; };
     const Case cases[] = {
         {{"weapon.pcx"}, "models/m/WEAPON.PCX"},            // another letter case beside the model
         {{"Models\\M\\Skin.pcx"}, "models/m/skin.pcx"},      // every folder too, backslashes as separators
-        {{"pics/colormap.pcx"}, "Pics/ColorMap.pcx"},       // relative to a folder above the model
-        {{"C:\\quake2\\baseq2\\models\\m\\skin.pcx"}, "models/m/skin.pcx"},  // the author's path: its file name
-        {{"/elsewhere/other.bmp"}, "models/m/other.BMP"},
+        {{"models/n/cross.pcx"}, "models/n/cross.pcx"},     // the game's folder: the one holding the name's first folder
+        {{"pics/colormap.pcx"}, nullptr},                   // the model is not below pics/: nothing above it is searched
+        {{"C:\\quake2\\baseq2\\models\\m\\skin.pcx"}, "models/m/skin.pcx", 1},  // the author's path: its file name, noted
+        {{"/elsewhere/other.bmp"}, "models/m/other.BMP", 1},
+        {{"../../../secret.pcx"}, nullptr, 1}, {{"models/../../secret.pcx"}, nullptr, 1},  // never out of the game
+        {{(dir.Path() / "secret.pcx").string()}, nullptr, 1}, {{"notes.txt"}, nullptr},     // only pictures are opened
         {{"red.pcx"}, "models/m/red.png"},                  // .png before .bmp, and the content decides the format
         {{"green.pcx"}, "models/m/green.bmp", 1},           // green.PCX is no picture: noted, and the next one read
         {{"dup.pcx"}, "models/m/dup.pcx"},                  // the exact spelling first
@@ -304,6 +308,10 @@ TEST(SkinSearch, NamesFindTheirPictureInAnyCaseAndExtensionAboveOrBesideTheModel
         EXPECT_EQ(fs::path(found.path), dir.Path() / "baseq2" / c.found) << why;
         EXPECT_EQ(found.picture->path, found.path) << why;
     }
+    // Only so many names are tried, so half a million cost no more.
+    std::vector<std::string> many(kMaxSkinNamesSearched, "missing.pcx");
+    many.push_back("skin.pcx");
+    EXPECT_EQ(std::pair(FindSkin(model, many).picture, FindSkin(model, many).notes.size()), std::pair(std::shared_ptr<const SkinImage>(), size_t{1}));
     // Every file a name may mean, each once: the same file reached from two places counts once.
     EXPECT_EQ(SkinCandidates(model, "models/m/red.tga").size(), 2u);
 }
