@@ -1,7 +1,8 @@
 /* Counts the pictures a program presents. Preloaded into it, it passes
  * every glXSwapBuffers and eglSwapBuffers on and adds one to a counter kept
- * in the file named by SWAP_COUNT_FILE (8 bytes, native order), which a
- * script reads while the program runs:
+ * in the file named by SWAP_COUNT_FILE (8 bytes, native order), followed by
+ * the time of the first (CLOCK_REALTIME, in nanoseconds, as `date +%s%N`
+ * gives it), which a script reads while the program runs:
  *   SWAP_COUNT_FILE=/tmp/n LD_PRELOAD=build/bench/libswap_count.so PROGRAM */
 #define _GNU_SOURCE
 #include <dlfcn.h>
@@ -9,6 +10,7 @@
 #include <stdint.h>
 #include <stdlib.h>
 #include <sys/mman.h>
+#include <time.h>
 #include <unistd.h>
 
 static volatile uint64_t* counter(void) {
@@ -18,8 +20,8 @@ static volatile uint64_t* counter(void) {
         tried = 1;
         const char* path = getenv("SWAP_COUNT_FILE");
         int fd = path ? open(path, O_RDWR | O_CREAT, 0644) : -1;
-        if (fd >= 0 && ftruncate(fd, sizeof(uint64_t)) == 0) {
-            void* p = mmap(NULL, sizeof(uint64_t), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+        if (fd >= 0 && ftruncate(fd, 2 * sizeof(uint64_t)) == 0) {
+            void* p = mmap(NULL, 2 * sizeof(uint64_t), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
             if (p != MAP_FAILED) mapped = p;
         }
         if (fd >= 0) close(fd);
@@ -29,7 +31,13 @@ static volatile uint64_t* counter(void) {
 
 static void count(void) {
     volatile uint64_t* c = counter();
-    if (c) __atomic_add_fetch(c, 1, __ATOMIC_RELAXED);
+    if (!c) return;
+    if (c[1] == 0) {
+        struct timespec now;
+        clock_gettime(CLOCK_REALTIME, &now);
+        c[1] = (uint64_t)now.tv_sec * 1000000000u + (uint64_t)now.tv_nsec;
+    }
+    __atomic_add_fetch(c, 1, __ATOMIC_RELAXED);
 }
 
 void glXSwapBuffers(void* display, unsigned long drawable) {
