@@ -22,9 +22,9 @@ namespace {
 namespace tg = tinygltf;
 
 // Everything goes into buffer 0, each array in a view of its own that starts
-// on a 4-byte boundary, so every accessor is aligned for its components. The
-// bytes are appended to bytes as each array is made, so no array is held
-// twice.
+// on a 4-byte boundary, so every accessor is aligned for its components.
+// Each array goes into the one byte vector as it is made and is not kept
+// anywhere else.
 class BufferBuilder {
 public:
     BufferBuilder(tg::Model& model, std::vector<unsigned char>& bytes) : model_(model), bytes_(bytes) {}
