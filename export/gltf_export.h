@@ -2,8 +2,11 @@
 // A model as one glTF 2.0 asset: one mesh holding the triangles, texture
 // coordinates and the first frame, one morph target per further frame, and
 // one animation per animation of the model whose weights step through its
-// frames, blending linearly between neighbours. Axes and units as in
-// export/export_mesh.h. Serialised by tinygltf.
+// frames, blending linearly between neighbours. The weights are sparse (a
+// key stores only the one weight that is not zero), so the file grows with
+// the frames, not their square. Axes and units as in export/export_mesh.h.
+// Serialised by tinygltf, but for the accessors and the binary file's
+// framing, written here straight into the one vector the file is made in.
 
 #include <cstdint>
 #include <string>
@@ -35,12 +38,11 @@ struct GltfExportOptions {
 std::vector<std::string> DefaultOneShots(const Md2Model& model);
 
 // The file's bytes, or CannotExport with the reason: a model without
-// frames or triangles, positions that are not finite, or a file beyond
-// kMaxGltfBuffer.
+// frames or triangles, positions that are not finite, an animation whose
+// weights could not be counted in 32 bits, or a file beyond kMaxGltfBuffer.
 Result<std::vector<uint8_t>> ExportGltf(const Md2Model& model, const GltfExportOptions& options);
 
-// Largest buffer written. A glb counts its length in 32 bits, and a model
-// with thousands of frames would need frames x frames weights.
+// Largest buffer written. A glb counts its length in 32 bits.
 constexpr uint64_t kMaxGltfBuffer = uint64_t{1} << 30;
 
 }  // namespace meshara

@@ -385,6 +385,13 @@ void MainWnd::RequestRedraw() {
     SyncMenuStates();
 }
 
+void MainWnd::RedrawView() {
+    // Only the view: repainting the frame would repaint every widget of the
+    // options bar and, through it, present the view a second time.
+    if (view) view->RepaintNow();
+    UpdateStatus();
+}
+
 void MainWnd::RefreshOptionsBar() {
     if (optionsBar) optionsBar->Refresh(app_.Doc());
     UpdateStatus();

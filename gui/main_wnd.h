@@ -36,6 +36,7 @@ public:
 
     // UiPort
     void RequestRedraw() override;
+    void RedrawView() override;
     void RefreshOptionsBar() override;
     void SpinStep() override;
     bool ChooseFile(const FileDialogRequest& request, std::string& path, int& filterIndex) override;

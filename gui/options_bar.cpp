@@ -40,6 +40,7 @@ OptionsBar::OptionsBar(wxWindow* parent, SelectionHandlers handlers)
     : wxPanel(parent, ToolkitId(ids::kOptionsBar), wxDefaultPosition, wxSize(kWidth, 384),
               wxTAB_TRAVERSAL | wxCLIP_CHILDREN),
       handlers_(std::move(handlers)) {
+    captions_.fill(-1);
     SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE));
     modelList = new wxChoice(this, ToolkitId(ids::kModelList), wxPoint(0, 1), wxSize(kColumnWidth, -1));
     rowHeight_ = modelList->GetSize().y;
@@ -182,51 +183,88 @@ void OptionsBar::OnGlobalLightsSelect(wxCommandEvent&) {
 }
 
 void OptionsBar::SetCaption(wxButton* button, bool on) {
-    button->SetLabel(on ? "*" : "");
-    // The caption is a bare star: a screen reader hears the state in the name.
-    for (size_t i = 0; i < buttons.size(); ++i)
-        if (buttons[i] == button) SetAccessibleName(button, (buttonNames_[i] + (on ? ": on" : ": off")).c_str());
+    // Each state is set once: a label set again repaints the button.
+    for (size_t i = 0; i < buttons.size(); ++i) {
+        if (buttons[i] != button || captions_[i] == int8_t{on}) continue;
+        captions_[i] = on;
+        button->SetLabel(on ? "*" : "");
+        // The caption is a bare star: a screen reader hears the state in the name.
+        SetAccessibleName(button, (buttonNames_[i] + (on ? ": on" : ": off")).c_str());
+    }
 }
 
 namespace {
 
-void SelectIn(wxChoice* choice, int32_t index) {
-    choice->SetSelection(index >= 0 && static_cast<unsigned>(index) < choice->GetCount() ? index : wxNOT_FOUND);
+// What one list should show: its items and the one selected (wxNOT_FOUND for none).
+struct ListContent {
+    wxArrayString items;
+    int selection = wxNOT_FOUND;
+};
+
+int Selection(const wxArrayString& items, int32_t index) {
+    return index >= 0 && static_cast<size_t>(index) < items.size() ? index : wxNOT_FOUND;
+}
+
+bool Shows(const wxItemContainer* list, const ListContent& content) {
+    if (list->GetCount() != content.items.size() || list->GetSelection() != content.selection) return false;
+    for (unsigned i = 0; i < list->GetCount(); ++i)
+        if (list->GetString(i) != content.items[i]) return false;
+    return true;
+}
+
+void ShowIn(wxItemContainer* list, const ListContent& content) {
+    if (Shows(list, content)) return;
+    list->Clear();
+    if (!content.items.empty()) list->Append(content.items);
+    list->SetSelection(content.selection);
 }
 }  // namespace
 
 void OptionsBar::Refresh(const Document& doc) {
-    Freeze();
-    modelList->Clear();
-    for (const auto& m : doc.models.models) modelList->Append(wxString::FromUTF8(m->Name()));
-    SelectIn(modelList, doc.models.currentModel);
+    // Compared with what the controls show (the user may have changed a
+    // selection since), so nothing is touched, and nothing repainted, when
+    // the document changed in a way the bar does not show.
+    ListContent models, globals, modelLightList;
+    for (const auto& m : doc.models.models) models.items.Add(wxString::FromUTF8(m->Name()));
+    models.selection = Selection(models.items, doc.models.currentModel);
     const ModelSlot* model = doc.models.CurrentModel();
     // The list shows file names; the tip says where the current model came from.
     const wxString tip = wxString(kModelListTip) + (model && !model->path.empty() ? "\n" + wxString::FromUTF8(model->path) : "");
     if (modelList->GetToolTipText() != tip) modelList->SetToolTip(tip);
-    SetCaption(Button(ids::kModelToggle), model && model->visible);
 
-    globalLights->Clear();
-    for (const auto& l : doc.lights.lights) globalLights->Append(wxString::FromUTF8(NameToUtf8(l->name)));
+    for (const auto& l : doc.lights.lights) globals.items.Add(wxString::FromUTF8(NameToUtf8(l->name)));
     const LightRecord* selected = doc.lights.SelectedLight();
-    globalLights->SetSelection(selected ? doc.lights.selectedGlobalLight : wxNOT_FOUND);
-    SetCaption(Button(ids::kGlobalLightToggle), selected && selected->on);
+    globals.selection = selected ? doc.lights.selectedGlobalLight : wxNOT_FOUND;
 
-    modelLights->Clear();
+    bool modelLightOn = false;
     if (model) {
-        for (const auto& e : model->lights) modelLights->Append(wxString::FromUTF8(NameToUtf8(e.light->name)));
-        SelectIn(modelLights, model->currentLight);
+        for (const auto& e : model->lights) modelLightList.items.Add(wxString::FromUTF8(NameToUtf8(e.light->name)));
+        modelLightList.selection = Selection(modelLightList.items, model->currentLight);
         const bool entry = model->currentLight >= 0 && model->currentLight < static_cast<int32_t>(model->lights.size());
-        SetCaption(Button(ids::kModelLightToggle), entry && model->lights[static_cast<size_t>(model->currentLight)].enabled);
-    } else {
-        SetCaption(Button(ids::kModelLightToggle), false);
+        modelLightOn = entry && model->lights[static_cast<size_t>(model->currentLight)].enabled;
     }
+    std::array<wxString, kMapKinds> mapNames;
+    std::array<bool, kMapKinds> mapOn{};
     for (const MapRowInfo& row : kMapRows) {
         const SkinImage* map = model ? model->Map(row.kind).get() : nullptr;
-        mapEdits[static_cast<size_t>(row.kind)]->ChangeValue(map ? wxString::FromUTF8(map->fileName) : wxString());
-        SetCaption(Button(row.loadCommand + 2), map && model->MapOn(row.kind));
+        const size_t k = static_cast<size_t>(row.kind);
+        if (map) mapNames[k] = wxString::FromUTF8(map->fileName);
+        mapOn[k] = map && model->MapOn(row.kind);
     }
-    Thaw();
+
+    bool same = Shows(modelList, models) && Shows(globalLights, globals) && Shows(modelLights, modelLightList);
+    for (size_t k = 0; same && k < mapNames.size(); ++k) same = mapEdits[k]->GetValue() == mapNames[k];
+    if (!same) Freeze();
+    ShowIn(modelList, models);
+    ShowIn(globalLights, globals);
+    ShowIn(modelLights, modelLightList);
+    for (size_t k = 0; k < mapNames.size(); ++k)
+        if (mapEdits[k]->GetValue() != mapNames[k]) mapEdits[k]->ChangeValue(mapNames[k]);
+    SetCaption(Button(ids::kModelToggle), model && model->visible);
+    SetCaption(Button(ids::kGlobalLightToggle), selected && selected->on);
+    SetCaption(Button(ids::kModelLightToggle), modelLightOn);
+    for (const MapRowInfo& row : kMapRows) SetCaption(Button(row.loadCommand + 2), mapOn[static_cast<size_t>(row.kind)]);
+    if (!same) Thaw();
 }
 
 }  // namespace meshara

@@ -5,6 +5,7 @@
 #include <wx/wx.h>
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -55,6 +56,7 @@ private:
 
     SelectionHandlers handlers_;
     std::array<std::string, 22> buttonNames_;  // what a screen reader says, by button
+    std::array<int8_t, 22> captions_;          // the state each toggle's caption shows; -1 before the first
     int rowHeight_ = 0;
     bool created_ = false;
     wxDECLARE_EVENT_TABLE();

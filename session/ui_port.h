@@ -31,6 +31,9 @@ public:
 
     // Repaints the main window and its children before returning.
     virtual void RequestRedraw() = 0;
+    // Repaints the view alone, and the status line if its text changed,
+    // before returning: a playback tick moves the picture and nothing else.
+    virtual void RedrawView() = 0;
     // Rebuilds the options bar from the document; never fires a selection handler.
     virtual void RefreshOptionsBar() = 0;
     // Turns the models by the view's spin step and repaints the view.

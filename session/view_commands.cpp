@@ -83,7 +83,7 @@ void Commands::AdvancePlayback(double seconds) {
     ModelList& list = doc_.models;
     for (; p.phase >= 1; p.phase -= 1) list.currentFrame = NextInLoop(list.currentFrame);
     p.next = NextInLoop(list.currentFrame);
-    ui_.RequestRedraw();
+    ui_.RedrawView();
 }
 
 void Commands::StepAnimation(int direction) {

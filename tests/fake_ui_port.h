@@ -12,7 +12,7 @@ namespace meshara::testing {
 
 class FakeUiPort : public UiPort {
 public:
-    // Every call, in order: "redraw", "refresh", "spin", "choose:<initial name>", "message:<text> | <detail>",
+    // Every call, in order: "redraw", "view", "refresh", "spin", "choose:<initial name>", "message:<text> | <detail>",
     // "background-dialog", "light-dialog", "about", "timer:on", "timer:off", "read-view".
     std::vector<std::string> log;
     std::vector<FileDialogRequest> fileDialogs;
@@ -29,6 +29,7 @@ public:
     std::vector<std::string> TakeLog() { return std::exchange(log, {}); }  // the log so far, which starts afresh
 
     void RequestRedraw() override { log.emplace_back("redraw"); }
+    void RedrawView() override { log.emplace_back("view"); }
     void RefreshOptionsBar() override { log.emplace_back("refresh"); }
     void SpinStep() override { log.emplace_back("spin"); }
     void ShowAbout() override { log.emplace_back("about"); }
