@@ -27,7 +27,7 @@ wxBEGIN_EVENT_TABLE(MainWnd, wxFrame)
     EVT_MENU_RANGE(ToolkitId(ids::kFirstAnimationChoice), ToolkitId(ids::kLastPlaybackSpeed), MainWnd::OnCommand)
     EVT_UPDATE_UI_RANGE(ToolkitId(ids::kFirstPlaybackSpeed), ToolkitId(ids::kLastPlaybackSpeed), MainWnd::OnUpdateUI)
     EVT_MENU_RANGE(ToolkitId(ids::kFirstLaterExtra), ToolkitId(ids::kLastLaterExtra), MainWnd::OnCommand)
-    EVT_UPDATE_UI_RANGE(ToolkitId(ids::kShowNormals), ToolkitId(ids::kShowFloorGrid), MainWnd::OnUpdateUI)
+    EVT_UPDATE_UI_RANGE(ToolkitId(ids::kFirstLaterExtra), ToolkitId(ids::kLastLaterExtra), MainWnd::OnUpdateUI)
     EVT_MENU_OPEN(MainWnd::OnMenuOpen)
     EVT_CHAR_HOOK(MainWnd::OnCharHook)
     EVT_TIMER(wxID_ANY, MainWnd::OnPlaybackTick)
@@ -280,8 +280,8 @@ void MainWnd::SyncMenuStates() {
     // Rules that a screen reader would otherwise see stale until the menu opens.
     for (int id : {ids::kTextureNearest, ids::kTextureLinear, ids::kTextureNearMip, ids::kTextureBiMip,
                    ids::kTextureTriMip, ids::kMultiPassFast, ids::kMultiPassSafe, ids::kWireframe,
-                   ids::kEnvironmentMap, ids::kPlayAnimation, ids::kShowNormals, ids::kShowBoundingBox,
-                   ids::kShowFloorGrid}) {
+                   ids::kEnvironmentMap, ids::kPlayAnimation, ids::kSaveAnimation, ids::kShowNormals,
+                   ids::kShowBoundingBox, ids::kShowFloorGrid}) {
         wxMenuItem* item = bar->FindItem(ToolkitId(id));
         if (!item) continue;
         const Commands::ItemState state = commands_->StateOf(id);

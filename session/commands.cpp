@@ -113,7 +113,7 @@ bool Commands::HasUpdateRule(int id) {
     return (id >= ids::kTextureNearest && id <= ids::kMultiPassSafe) || id == ids::kWireframe ||
            id == ids::kEnvironmentMap || id == ids::kPlayAnimation ||
            (id >= ids::kFirstPlaybackSpeed && id <= ids::kLastPlaybackSpeed) ||
-           (id >= ids::kShowNormals && id <= ids::kShowFloorGrid);
+           (id >= ids::kSaveAnimation && id <= ids::kShowFloorGrid);
 }
 
 Commands::ItemState Commands::UpdateRule(int id) {
@@ -137,6 +137,11 @@ Commands::ItemState Commands::StateOf(int id) const {
     } else if (id == ids::kShowNormals || id == ids::kShowBoundingBox || id == ids::kShowFloorGrid) {
         const ShowItems& show = view_.show;
         state.checked = id == ids::kShowNormals ? show.normals : id == ids::kShowBoundingBox ? show.box : show.grid;
+    } else if (id == ids::kSaveAnimation) {
+        // Greyed while no animation holds the shared frame: there is nothing to save.
+        const Md2Model* model = AnimationModel();
+        state.enabled = model && AnimationHolding(*model, doc_.models.currentFrame);
+        state.setCheck = false;
     } else if (id == ids::kEnvironmentMap) {
         const ModelSlot* model = doc_.models.CurrentModel();
         state.enabled = model != nullptr;
