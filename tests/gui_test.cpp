@@ -588,6 +588,37 @@ TEST_F(Viewer, AModelFromOutsideOpensLitAndFramedAndTheKeyboardStatusLineAndAnim
     EXPECT_EQ(AccessibleName(about.picture), "Torvane's Meshara");
 }
 
+TEST_F(Viewer, ShowEntriesDrawOverTheViewAndSaveAnimationWritesEveryFrameWithProgress) {
+    frame->SetClientSize(520, 300);
+    Pump();
+    AddSample();
+    Press(*frame, ids::kFitModels, wxEVT_MENU);
+    wxMenuBar* bar = frame->GetMenuBar();
+    int width = 0, height = 0;
+    std::vector<uint8_t> plain, shown;
+    ASSERT_TRUE(frame->view->ReadPixels(width, height, plain));
+    for (int id : {ids::kShowNormals, ids::kShowBoundingBox, ids::kShowFloorGrid}) {
+        Press(*frame, id, wxEVT_MENU);
+        bar->GetMenu(1)->UpdateUI(frame);
+        EXPECT_TRUE(bar->IsChecked(ToolkitId(id))) << id;
+        ASSERT_TRUE(frame->view->ReadPixels(width, height, shown));
+        EXPECT_NE(shown, plain) << id;
+        plain = shown;
+    }
+    Save(CaptureFrame(*frame), "show-items.png");
+    // The sample's "pulse", twelve frames, as the view shows it.
+    const std::string saved = (std::filesystem::temp_directory_path() / "meshara-gui-pulse.gif").string();
+    g_dialogs.paths = {saved};
+    Press(*frame, ids::kSaveAnimation, wxEVT_MENU);
+    EXPECT_EQ(Messages(), std::vector<std::string>{
+                              "save:GIF animation (*.gif)|*.gif|WebP animation (*.webp)|*.webp|All Files (*.*)|*.*"});
+    EXPECT_EQ(wxImage::GetImageCount(saved, wxBITMAP_TYPE_GIF), 12);
+    const wxImage first(saved, wxBITMAP_TYPE_GIF, 0);
+    EXPECT_TRUE(first.IsOk() && first.GetWidth() == width && first.GetHeight() == height);
+    std::filesystem::remove(saved);
+    EXPECT_EQ(Doc().models.currentFrame, 0) << "the view's own frame is left alone";
+}
+
 TEST_F(Viewer, ScreenshotOfTheSampleWithSkinAndLightThenClosingLeavesNothing) {
     frame->SetSize(720, 520);
     Pump();
