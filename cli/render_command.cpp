@@ -151,19 +151,21 @@ std::string Read(const Arguments& args, RenderOptions& o) {
 std::optional<std::vector<uint8_t>> RecordShots(const RenderOptions& o, const Scene& base,
                                                 const std::vector<Shot>& shots, Renderer& renderer,
                                                 const OffscreenContext& context) {
-    TerminalProgress line("drawing " + o.output, "pictures");
-    auto recorded = RecordAnimation(
-        base, shots, *o.animated,
-        [&](const Scene& scene, PixelSize& size, std::vector<uint8_t>& rgb) {
-            renderer.Render(scene, nullptr);
-            size = {o.width, o.height};
-            rgb = context.ReadPixels();
-            return true;
-        },
-        [&](int32_t done, int32_t total) {
-            line.Show(done, total);
-            return true;
-        });
+    auto recorded = [&] {
+        TerminalProgress line("drawing " + o.output, "pictures");  // wiped before any message
+        return RecordAnimation(
+            base, shots, *o.animated,
+            [&](const Scene& scene, PixelSize& size, std::vector<uint8_t>& rgb) {
+                renderer.Render(scene, nullptr);
+                size = {o.width, o.height};
+                rgb = context.ReadPixels();
+                return true;
+            },
+            [&](int32_t done, int32_t total) {
+                line.Show(done, total);
+                return true;
+            });
+    }();
     if (!recorded) {
         Refused(FileKind::Output, recorded.Why(), o.output);
         return std::nullopt;
