@@ -25,10 +25,10 @@ constexpr int kQuantiserSpeed = 10;
 // Each pixel to the palette entry nearest to it. Neighbouring colours share
 // the answer found for the first of them met in a cell of 4 x 4 x 4 levels,
 // so each cell is searched once: the flat colours (background, unlit parts)
-// map exactly, the rest within two levels of their nearest entry. Without
-// dithering: error diffusion crawls from picture to picture, each with its
-// own palette, and libimagequant's own remapping would cost more than its
-// quantising.
+// map exactly, the rest to the entry nearest a colour at most three levels
+// from theirs in each channel. Without dithering: error diffusion crawls
+// from picture to picture, each with its own palette, and libimagequant's
+// own dithered remapping costs about as much again as its quantising.
 class NearestEntry {
 public:
     void Remap(const liq_palette& palette, std::span<const uint8_t> rgb, std::vector<uint8_t>& indices) {
