@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <dlfcn.h>
+#include <unistd.h>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -388,7 +389,9 @@ TEST_F(Viewer, HiDpiFitThenSaveViewWritesWhatTheCommandLineDrawsAtThePhysicalSiz
     Press(*frame, ids::kFitModels, wxEVT_MENU);
     const wxSize logical = frame->view->GetClientSize(), pixels = frame->view->PixelSize();
     EXPECT_EQ(pixels, wxSize(std::lround(logical.x * scale), std::lround(logical.y * scale)));
-    const std::string view = (std::filesystem::temp_directory_path() / "meshara-gui-view").string();
+    // Named after the process: the scaled run of this test may be running beside it.
+    const std::string view =
+        (std::filesystem::temp_directory_path() / ("meshara-gui-view-" + std::to_string(getpid()))).string();
     g_dialogs.paths = {view};  // no dot: ".png" is added
     Press(*frame, ids::kSaveView, wxEVT_MENU);
     EXPECT_EQ(Messages(), std::vector{kPngFiles});
@@ -607,7 +610,8 @@ TEST_F(Viewer, ShowEntriesDrawOverTheViewAndSaveAnimationWritesEveryFrameWithPro
     }
     Save(CaptureFrame(*frame), "show-items.png");
     // The sample's "pulse", twelve frames, as the view shows it.
-    const std::string saved = (std::filesystem::temp_directory_path() / "meshara-gui-pulse.gif").string();
+    const std::string saved =
+        (std::filesystem::temp_directory_path() / ("meshara-gui-pulse-" + std::to_string(getpid()) + ".gif")).string();
     g_dialogs.paths = {saved};
     Press(*frame, ids::kSaveAnimation, wxEVT_MENU);
     EXPECT_EQ(Messages(), std::vector<std::string>{
