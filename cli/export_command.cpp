@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "cli/cli_common.h"
+#include "cli/progress.h"
 #include "export/export_mesh.h"
 #include "export/gltf_export.h"
 #include "export/obj_export.h"
@@ -192,7 +193,7 @@ int Export(const Arguments& args) {
         for (const Md2Animation& a : model.animations)
             if (NameToUtf8(a.name) == name) options.oneShots.push_back(a.name);
     options.texture = texture.get();
-    auto bytes = ExportGltf(model, options);
+    auto bytes = WithElapsedLine("exporting " + o.output, [&] { return ExportGltf(model, options); });
     if (!bytes) return Unusable(o.model, "cannot export: " + bytes.Detail());
     return notes.Finish(WriteOutput(o.output, bytes.Value()) ? kExitOk : kExitRefused);
 }

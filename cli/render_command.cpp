@@ -1,5 +1,6 @@
 // meshara-cli render: one picture of a model, drawn offscreen by the same
-// renderer as the viewer, from the camera's start state.
+// renderer as the viewer, from the camera's start state; or an animated GIF
+// or WebP of an animation or a turntable (session/animated_picture.h).
 
 #include <cerrno>
 #include <climits>
@@ -9,11 +10,14 @@
 #include <optional>
 
 #include "cli/cli_common.h"
+#include "cli/progress.h"
+#include "formats/animated_writer.h"
 #include "formats/lgt_file.h"
 #include "formats/png_writer.h"
 #include "render/gl_view.h"
 #include "render/offscreen.h"
 #include "render/renderer.h"
+#include "session/animated_picture.h"
 #include "session/map_table.h"
 #include "session/scene_setup.h"
 
@@ -65,14 +69,33 @@ struct RenderOptions {
     bool fit = false;
     bool headerSkin = false;
     std::optional<int32_t> skin;
+    ShowItems show;
+    std::optional<AnimatedFormat> animated;  // told by the output's name
+    int32_t turntable = 0;                   // pictures of a turn; 0 for none
+    double fps = kFramesPerSecond;
 };
+
+// "normals,box,grid", any of them in any order.
+bool ParseShow(std::string_view text, ShowItems& show) {
+    while (true) {
+        const size_t cut = text.find(',');
+        const std::string_view item = text.substr(0, cut);
+        if (item == "normals") show.normals = true;
+        else if (item == "box") show.box = true;
+        else if (item == "grid") show.grid = true;
+        else return false;
+        if (cut == std::string_view::npos) return true;
+        text.remove_prefix(cut + 1);
+    }
+}
 
 // Returns an empty string when the arguments are good, else the problem.
 std::string Read(const Arguments& args, RenderOptions& o) {
     o.model = args.operands[0];
     const std::string* output = args.Value("output");
-    if (!output) return "render needs -o OUT.png";
+    if (!output) return "render needs -o OUT.png (or OUT.gif, OUT.webp)";
     o.output = *output;
+    if (o.output != "-") o.animated = AnimatedFormatOf(o.output);
     for (const MapRowInfo& row : kMapRows)
         if (const std::string* path = args.Value(row.name)) o.maps[static_cast<size_t>(row.kind)] = *path;
     for (const Arguments::Given& g : args.given) {
@@ -108,7 +131,46 @@ std::string Read(const Arguments& args, RenderOptions& o) {
             return "--drag needs DX,DY in pixels, each -" + std::to_string(kMaxSide) + " to " + std::to_string(kMaxSide);
         o.drag = Point{static_cast<int32_t>(dx), static_cast<int32_t>(dy)};
     }
+    if (const std::string* v = args.Value("show"); v && !ParseShow(*v, o.show))
+        return "--show needs one or more of normals, box, grid, separated by commas";
+    if (const std::string* v = args.Value("turntable")) {
+        long n;
+        if (!ParseInteger(*v, 1, kMaxTurntablePictures, n))
+            return "--turntable needs a number of pictures, 1 to " + std::to_string(kMaxTurntablePictures);
+        o.turntable = static_cast<int32_t>(n);
+    }
+    if (const std::string* v = args.Value("fps"); v && (!ParsePositive(*v, kMaxPictureRate, o.fps) || o.fps < kMinPictureRate))
+        return "--fps needs pictures a second, 0.1 to 50";
+    if ((o.turntable > 0 || args.Has("fps")) && !o.animated)
+        return "--turntable and --fps make an animated picture: -o OUT.gif or OUT.webp";
     return {};
+}
+
+// The animated picture: every shot drawn offscreen, encoded as it comes,
+// with a line on the terminal telling how far it is.
+std::optional<std::vector<uint8_t>> RecordShots(const RenderOptions& o, const Scene& base,
+                                                const std::vector<Shot>& shots, Renderer& renderer,
+                                                const OffscreenContext& context) {
+    auto recorded = [&] {
+        TerminalProgress line("drawing " + o.output, "pictures");  // wiped before any message
+        return RecordAnimation(
+            base, shots, *o.animated,
+            [&](const Scene& scene, PixelSize& size, std::vector<uint8_t>& rgb) {
+                renderer.Render(scene, nullptr);
+                size = {o.width, o.height};
+                rgb = context.ReadPixels();
+                return true;
+            },
+            [&](int32_t done, int32_t total) {
+                line.Show(done, total);
+                return true;
+            });
+    }();
+    if (!recorded) {
+        Refused(FileKind::Output, recorded.Why(), o.output);
+        return std::nullopt;
+    }
+    return std::move(recorded.Value().bytes);
 }
 
 int Render(const Arguments& args) {
@@ -169,19 +231,29 @@ int Render(const Arguments& args) {
 
     ViewState view;
     view.wireframe = o.wireframe;
+    view.show = o.show;
     if (o.fit) FitView(view.camera, doc.models, o.width, o.height);
     if (o.drag) {
         const Point centre{o.width / 2, o.height / 2};
         TurnByDrag(view.camera, centre, {centre.x + o.drag->x, centre.y + o.drag->y}, {o.width, o.height});
     }
-    renderer.Render(SceneOf(doc, view), nullptr);
-
-    const std::vector<uint8_t> png = EncodePng(o.width, o.height, context->ReadPixels(), 3);
     std::vector<std::string> inputs(o.lights);
     inputs.insert(inputs.end(), {o.model, slot.Map(MapKind::Texture) ? slot.Map(MapKind::Texture)->path : ""});
     inputs.insert(inputs.end(), std::begin(o.maps), std::end(o.maps));
     if (std::string same = SameAsInput({o.output}, inputs); !same.empty())
         return Unusable(same, "is one of the command's inputs; choose another output name");
+
+    if (o.animated) {
+        const Md2Animation* animation = o.animation.empty() ? nullptr : AnimationHolding(model, frame);
+        const std::vector<Shot> shots = o.turntable > 0 ? TurntableShots(frame, animation, o.turntable, o.fps)
+                                        : animation     ? AnimationShots(*animation, o.fps)
+                                                        : std::vector<Shot>{{frame, 0, 1000 / o.fps}};
+        const auto bytes = RecordShots(o, SceneOf(doc, view), shots, renderer, *context);
+        if (!bytes) return kExitRefused;
+        return notes.Finish(WriteOutput(o.output, *bytes) ? kExitOk : kExitRefused);
+    }
+    renderer.Render(SceneOf(doc, view), nullptr);
+    const std::vector<uint8_t> png = EncodePng(o.width, o.height, context->ReadPixels(), 3);
     return notes.Finish(WriteOutput(o.output, png) ? kExitOk : kExitRefused);
 }
 
@@ -189,10 +261,10 @@ int Render(const Arguments& args) {
 
 const Subcommand& RenderCommand() {
     static constexpr Option kOptions[] = {
-        {"output", 'o', "OUT.png", "the picture to write (\"-\" for standard output)"},
+        {"output", 'o', "OUT", "the picture to write: OUT.png (\"-\" for standard output), or an animated OUT.gif or OUT.webp"},
         {"size", 's', "WxH", "its size in pixels (512x384)"},
         {"frame", 'f', "K", "the frame drawn: its number or its name (0)"},
-        {"animation", 'a', "NAME", "the first frame of this animation"},
+        {"animation", 'a', "NAME", "the first frame of this animation; into a GIF or WebP, all its frames"},
         {"texture", 't', "F", "the texture map"},
         {"diffusion", 0, "F", "the diffusion map"},
         {"specularity", 0, "F", "the specularity map"},
@@ -208,8 +280,12 @@ const Subcommand& RenderCommand() {
         {"fit", 0, nullptr, "bring the model into view, as Fit Models does"},
         {"header-skin", 0, nullptr, "the skin the model names, found beside or above it, as the texture"},
         {"skin", 0, "N", "the model's skin N (from 0), found as --header-skin finds it, as the texture"},
+        {"show", 0, "ITEMS", "draw over the model: normals, box, grid, or several separated by commas"},
+        {"turntable", 0, "N", "N pictures turning once round the vertical (GIF or WebP)"},
+        {"fps", 0, "RATE", "pictures a second in a GIF or WebP (10, the games' rate)"},
     };
-    static constexpr CommandTable kTable{"render", "MODEL.md2", 1, 1, "draw the model offscreen into a PNG", kOptions};
+    static constexpr CommandTable kTable{"render", "MODEL.md2", 1, 1,
+                                       "draw the model offscreen into a PNG, or an animated GIF or WebP", kOptions};
     static constexpr Subcommand kCommand{kTable, Render};
     return kCommand;
 }

@@ -100,12 +100,17 @@ void GLWnd::OnPaint(wxPaintEvent&) {
 }
 
 bool GLWnd::ReadPixels(int& width, int& height, std::vector<uint8_t>& rgb) {
+    return ReadScenePixels(SceneOf(app_.Doc(), state_), width, height, rgb);
+}
+
+bool GLWnd::ReadScenePixels(const Scene& scene, int& width, int& height, std::vector<uint8_t>& rgb) {
     if (!EnsureGl()) return false;
     const wxSize size = PixelSize();
-    if (size.x < 1 || size.y < 1) return false;
-    // The picture the view shows, drawn again into the back buffer and read
-    // from there, so nothing on top of the window can get into it.
-    Draw(nullptr);
+    if (size.x < 1 || size.y < 1 || !renderer_) return false;
+    // The picture drawn again into the back buffer and read from there, so
+    // nothing on top of the window can get into it.
+    if (size != glSize_ && ApplyViewportAndProjection(size.x, size.y)) glSize_ = size;
+    renderer_->Render(scene, nullptr);
     width = size.x;
     height = size.y;
     rgb = ReadBackBuffer(width, height);

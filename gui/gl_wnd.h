@@ -50,6 +50,8 @@ public:
     // Draws the document as it is now and reads the picture back, RGB, top
     // row first, at the physical size; false without a GL context.
     bool ReadPixels(int& width, int& height, std::vector<uint8_t>& rgb);
+    // The same for a scene of the caller's instead of the document's.
+    bool ReadScenePixels(const Scene& scene, int& width, int& height, std::vector<uint8_t>& rgb);
 
     // CameraHost
     bool HasCapture() const override;

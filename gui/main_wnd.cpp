@@ -2,6 +2,7 @@
 
 #include <wx/dnd.h>
 #include <wx/filedlg.h>
+#include <wx/progdlg.h>
 
 #include "formats/name_text.h"
 #include "gui/accessibility.h"
@@ -27,6 +28,8 @@ wxBEGIN_EVENT_TABLE(MainWnd, wxFrame)
     EVT_MENU_RANGE(ToolkitId(ids::kSkinNone), ToolkitId(ids::kSkinElsewhere), MainWnd::OnSkinChosen)
     EVT_MENU_RANGE(ToolkitId(ids::kFirstAnimationChoice), ToolkitId(ids::kLastPlaybackSpeed), MainWnd::OnCommand)
     EVT_UPDATE_UI_RANGE(ToolkitId(ids::kFirstPlaybackSpeed), ToolkitId(ids::kLastPlaybackSpeed), MainWnd::OnUpdateUI)
+    EVT_MENU_RANGE(ToolkitId(ids::kFirstLaterExtra), ToolkitId(ids::kLastLaterExtra), MainWnd::OnCommand)
+    EVT_UPDATE_UI_RANGE(ToolkitId(ids::kFirstLaterExtra), ToolkitId(ids::kLastLaterExtra), MainWnd::OnUpdateUI)
     EVT_MENU_OPEN(MainWnd::OnMenuOpen)
     EVT_CHAR_HOOK(MainWnd::OnCharHook)
     EVT_TIMER(wxID_ANY, MainWnd::OnPlaybackTick)
@@ -139,6 +142,7 @@ void MainWnd::BuildMenus() {
     fileMenu_ = file;
     skinMenu_ = new wxMenu;
     skinItem_ = file->AppendSubMenu(skinMenu_, "Skin");
+    file->Append(ToolkitId(ids::kSaveAnimation), "Save Animation...");
 
     auto* texture = new wxMenu;
     texture->AppendCheckItem(ToolkitId(ids::kTextureNearest), "&Nearest");
@@ -164,6 +168,11 @@ void MainWnd::BuildMenus() {
     animationMenu_->Append(ToolkitId(ids::kNextAnimation), "Next Animation");
     animationMenu_->Append(ToolkitId(ids::kPreviousAnimation), "Previous Animation");
     rendering->AppendSubMenu(animationMenu_, "Animation");
+    auto* show = new wxMenu;
+    show->AppendCheckItem(ToolkitId(ids::kShowNormals), "Normals");
+    show->AppendCheckItem(ToolkitId(ids::kShowBoundingBox), "Bounding Box");
+    show->AppendCheckItem(ToolkitId(ids::kShowFloorGrid), "Floor Grid");
+    rendering->AppendSubMenu(show, "Show");
 
     auto* help = new wxMenu;
     help->Append(ToolkitId(ids::kAbout), "&About Torvane's Meshara");
@@ -273,7 +282,8 @@ void MainWnd::SyncMenuStates() {
     // Rules that a screen reader would otherwise see stale until the menu opens.
     for (int id : {ids::kTextureNearest, ids::kTextureLinear, ids::kTextureNearMip, ids::kTextureBiMip,
                    ids::kTextureTriMip, ids::kMultiPassFast, ids::kMultiPassSafe, ids::kWireframe,
-                   ids::kEnvironmentMap, ids::kPlayAnimation}) {
+                   ids::kEnvironmentMap, ids::kPlayAnimation, ids::kSaveAnimation, ids::kShowNormals,
+                   ids::kShowBoundingBox, ids::kShowFloorGrid}) {
         wxMenuItem* item = bar->FindItem(ToolkitId(id));
         if (!item) continue;
         const Commands::ItemState state = commands_->StateOf(id);
@@ -471,5 +481,19 @@ PixelSize MainWnd::ViewSize() const {
 bool MainWnd::ReadViewPixels(PixelSize& size, std::vector<uint8_t>& rgb) {
     return view && view->ReadPixels(size.width, size.height, rgb);
 }
+
+bool MainWnd::ReadScenePixels(const Scene& scene, PixelSize& size, std::vector<uint8_t>& rgb) {
+    return view && view->ReadScenePixels(scene, size.width, size.height, rgb);
+}
+
+void MainWnd::BeginProgress(const std::string& title, const std::string& text, int total) {
+    progress_ = std::make_unique<wxProgressDialog>(
+        wxString::FromUTF8(title), wxString::FromUTF8(text), std::max(total, 1), this,
+        wxPD_APP_MODAL | wxPD_CAN_ABORT | wxPD_AUTO_HIDE | wxPD_ELAPSED_TIME | wxPD_REMAINING_TIME);
+}
+
+bool MainWnd::StepProgress(int done) { return !progress_ || progress_->Update(std::min(done, progress_->GetRange())); }
+
+void MainWnd::EndProgress() { progress_.reset(); }
 
 }  // namespace meshara

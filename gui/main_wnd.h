@@ -2,6 +2,7 @@
 // The main window: menus, accelerators, the view at the left and the
 // options bar in a fixed column at the right. Every command arrives here.
 
+#include <wx/progdlg.h>
 #include <wx/wx.h>
 
 #include <memory>
@@ -48,6 +49,10 @@ public:
     void SetPlaybackTimer(bool running) override;
     PixelSize ViewSize() const override;
     bool ReadViewPixels(PixelSize& size, std::vector<uint8_t>& rgb) override;
+    bool ReadScenePixels(const Scene& scene, PixelSize& size, std::vector<uint8_t>& rgb) override;
+    void BeginProgress(const std::string& title, const std::string& text, int total) override;
+    bool StepProgress(int done) override;
+    void EndProgress() override;
 
     // Lays out the two children for the current client size.
     void LayoutChildren();
@@ -102,6 +107,7 @@ private:
     wxMenu* animationMenu_ = nullptr;
     wxMenuItem* skinItem_ = nullptr;
     std::vector<SkinChoice> skinChoices_;  // as File > Skin shows them
+    std::unique_ptr<wxProgressDialog> progress_;  // while a long task runs
     wxDECLARE_EVENT_TABLE();
 };
 

@@ -4,6 +4,7 @@
 
 #include "render/gl_view.h"
 #include "render/lighting.h"
+#include "render/overlays.h"
 
 namespace meshara {
 
@@ -179,6 +180,7 @@ void Renderer::Render(const Scene& scene, const std::function<void()>& present) 
         if (!drawn.model || !drawn.model->HasFrame(scene.frame)) continue;
         DrawModel(drawn, pose, scene);
     }
+    DrawShowItems(scene, arrays_, path_);
     glFinish();
     if (present) present();
     inProgress_ = false;

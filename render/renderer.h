@@ -1,7 +1,8 @@
 #pragma once
 // One complete picture: clear, camera, then every model in up to four
 // blended passes (base texture or white, lit diffusion, lit specularity,
-// unlit glow). A renderer belongs to one GL context and owns what it makes
+// unlit glow), then what the scene asks to show over them
+// (render/overlays.h). A renderer belongs to one GL context and owns what it makes
 // there: the textures of the pictures it draws and the arrays of the
 // models, each kept while anyone holds that picture or model.
 

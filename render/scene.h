@@ -31,6 +31,15 @@ struct RenderSettings {
     int32_t multiPassMode = 0;  // 0 Fast (later passes on equal depth), 1 Safe (offset, less-or-equal)
 };
 
+// What is drawn over the models on request (Rendering > Show), after their
+// passes: all off, the picture is exactly what it is without them.
+struct ShowItems {
+    bool normals = false;  // a short line from each vertex along the normal its lighting uses
+    bool box = false;      // the frame's box, and the box of its whole animation
+    bool grid = false;     // a floor under the lowest point of the animations
+    bool Any() const { return normals || box || grid; }
+};
+
 struct DrawnModel {
     std::shared_ptr<const Md2Model> model;
     // The maps drawn, by MapKind: null where the model has none or it is switched off.
@@ -53,6 +62,7 @@ struct Scene {
     RenderSettings settings;
     Camera camera;
     bool wireframe = false;
+    ShowItems show;
 };
 
 }  // namespace meshara

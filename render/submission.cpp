@@ -177,4 +177,38 @@ void Submitter::PrepareAllFrames() {
     for (int32_t f = 0; f < model_.FrameCount(); ++f) ArraysOf(f);
 }
 
+void Submitter::Posed(FramePose pose, std::vector<Vec3d>& positions, std::vector<Vec3d>& normals) {
+    positions.clear();
+    normals.clear();
+    if (!Drawable(model_, pose.frame)) return;
+    pose = PoseFor(model_, pose);
+    const Md2Frame& f = model_.frames[static_cast<size_t>(pose.frame)];
+    const std::vector<Vec3d>& n = NormalsOf(pose.frame);
+    if (pose.next < 0) {
+        positions = FramePositions(model_, pose.frame);
+        normals = n;
+        return;
+    }
+    const Md2Frame& g = model_.frames[static_cast<size_t>(pose.next)];
+    const std::vector<Vec3d>& m = NormalsOf(pose.next);
+    positions.reserve(f.vertices.size());
+    normals.reserve(f.vertices.size());
+    for (size_t v = 0; v < f.vertices.size(); ++v) {
+        positions.push_back(Mix(VertexPosition(f, v), VertexPosition(g, v), pose.t));
+        normals.push_back(MixNormal(n[v], m[v], pose.t));
+    }
+}
+
+const Bounds& Submitter::AnimationBox(int32_t frame) {
+    ModelArrays& c = arrays_;
+    const Md2Animation* a = AnimationHolding(model_, frame);
+    const int32_t first = a ? a->first : frame, last = a ? a->last : frame;
+    if (c.boxFirst != first || c.boxLast != last) {
+        c.animationBox = FrameBounds(model_, first, last);
+        c.boxFirst = first;
+        c.boxLast = last;
+    }
+    return c.animationBox;
+}
+
 }  // namespace meshara

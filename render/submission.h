@@ -43,6 +43,9 @@ struct ModelArrays {
     Frame blend;
     int32_t blendFrom = -1, blendTo = -1;
     float blendT = -1;
+    // The box of the animation last asked for (Submitter::AnimationBox), in the model's axes.
+    Bounds animationBox;
+    int32_t boxFirst = -1, boxLast = -1;
 };
 
 // The arrays of every model drawn, kept while anyone holds the model.
@@ -73,6 +76,12 @@ public:
     void LitTextured(FramePose pose);  // normals, texture coordinates, positions
     // Builds the arrays of every frame now instead of on first use.
     void PrepareAllFrames();
+    // Each model vertex where the pose puts it and the normal the lit passes
+    // light it with, in the model's axes; both empty where nothing is drawn.
+    void Posed(FramePose pose, std::vector<Vec3d>& positions, std::vector<Vec3d>& normals);
+    // The box of the animation holding frame over all its frames (the frame's
+    // own box for a frame in no animation); empty for a frame out of range.
+    const Bounds& AnimationBox(int32_t frame);
 
 private:
     template <bool kNormals, bool kTexCoords>

@@ -49,6 +49,10 @@ bool Commands::Run(int id) {
         case ids::kNextAnimation: NextAnimation(); return true;
         case ids::kPreviousAnimation: PreviousAnimation(); return true;
         case ids::kOpenModelAndShow: OpenModelAndShow(); return true;
+        case ids::kSaveAnimation: SaveAnimation(); return true;
+        case ids::kShowNormals: ToggleShow(&ShowItems::normals); return true;
+        case ids::kShowBoundingBox: ToggleShow(&ShowItems::box); return true;
+        case ids::kShowFloorGrid: ToggleShow(&ShowItems::grid); return true;
         default: break;
     }
     if (id >= ids::kFirstAnimationChoice && id <= ids::kLastAnimationChoice) {
@@ -108,7 +112,8 @@ void Commands::ShowAbout() { ui_.ShowAbout(); }
 bool Commands::HasUpdateRule(int id) {
     return (id >= ids::kTextureNearest && id <= ids::kMultiPassSafe) || id == ids::kWireframe ||
            id == ids::kEnvironmentMap || id == ids::kPlayAnimation ||
-           (id >= ids::kFirstPlaybackSpeed && id <= ids::kLastPlaybackSpeed);
+           (id >= ids::kFirstPlaybackSpeed && id <= ids::kLastPlaybackSpeed) ||
+           (id >= ids::kSaveAnimation && id <= ids::kShowFloorGrid);
 }
 
 Commands::ItemState Commands::UpdateRule(int id) {
@@ -129,6 +134,14 @@ Commands::ItemState Commands::StateOf(int id) const {
         state.checked = view_.wireframe;
     } else if (id == ids::kPlayAnimation) {
         state.checked = view_.playback.playing;
+    } else if (id == ids::kShowNormals || id == ids::kShowBoundingBox || id == ids::kShowFloorGrid) {
+        const ShowItems& show = view_.show;
+        state.checked = id == ids::kShowNormals ? show.normals : id == ids::kShowBoundingBox ? show.box : show.grid;
+    } else if (id == ids::kSaveAnimation) {
+        // Greyed while no animation holds the shared frame: there is nothing to save.
+        const Md2Model* model = AnimationModel();
+        state.enabled = model && AnimationHolding(*model, doc_.models.currentFrame);
+        state.setCheck = false;
     } else if (id == ids::kEnvironmentMap) {
         const ModelSlot* model = doc_.models.CurrentModel();
         state.enabled = model != nullptr;

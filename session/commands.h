@@ -93,6 +93,13 @@ public:
     void FitModels();   // every visible model in view, start orientation
     void ResetView();   // the start camera exactly
     void SaveView();    // the view's pixels as a PNG file
+    // File > Save Animation...: the animation holding the shared frame, a
+    // picture a frame at the playback speed's rate, drawn by the view as it
+    // is (camera, maps, lights, show items) into a looping GIF or WebP,
+    // with progress and a way to cancel; nothing is written when cancelled.
+    void SaveAnimation();
+    // Rendering > Show: one item on or off; repaints only.
+    void ToggleShow(bool ShowItems::*item);
     void LoadSkinFromModel();  // the first skin the current model names that can be found, as its texture map
     // One of SkinChoices(current model) as its texture map (File > Skin).
     void ChooseSkin(const SkinChoice& choice);

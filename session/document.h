@@ -86,6 +86,7 @@ struct ViewState {
     bool wireframe = false;
     Playback playback;
     double playbackSpeed = 1;  // times the file's rate; kept while playback stops and starts
+    ShowItems show;            // Rendering > Show
 };
 
 // Takes ownership and appends; returns the new index. Selection unchanged.

@@ -173,6 +173,7 @@ Scene SceneOf(const Document& doc, const ViewState& view) {
     scene.settings = doc.settings;
     scene.camera = view.camera;
     scene.wireframe = view.wireframe;
+    scene.show = view.show;
     for (const auto& slot : doc.models.models) {
         if (!slot->visible) continue;
         DrawnModel& drawn = scene.models.emplace_back();

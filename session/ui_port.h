@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "formats/light_record.h"
+#include "render/scene.h"
 
 namespace meshara {
 
@@ -67,6 +68,16 @@ public:
     // The view's picture at its full (physical) pixel size, RGB, top row
     // first, drawn from the document as it is now; false without a view.
     virtual bool ReadViewPixels(PixelSize& size, std::vector<uint8_t>& rgb) = 0;
+    // The same for a scene of the caller's (the document and the view's
+    // own state are left as they are); false without a view.
+    virtual bool ReadScenePixels(const Scene& scene, PixelSize& size, std::vector<uint8_t>& rgb) = 0;
+
+    // A long task's progress, with a way to cancel it: Begin shows it for
+    // total steps, Step tells how many are done and returns false once the
+    // user has cancelled, End takes it away.
+    virtual void BeginProgress(const std::string& title, const std::string& text, int total) = 0;
+    virtual bool StepProgress(int done) = 0;
+    virtual void EndProgress() = 0;
 };
 
 }  // namespace meshara

@@ -109,6 +109,12 @@ TEST_F(Cli, RenderSampleIsTexturedWhenLitAndBlackWithoutALight) {
     EXPECT_LT(colouredDark, 40) << "without a light the model is black (edges may blend)";
     EXPECT_GT(blackDark, 500);
     EXPECT_NE(r.err.find("note: no light reaches"), std::string::npos) << r.err;
+    // Over the black model, what --show asks for in colour.
+    r = RunCli("render " + knot + " --show grid,normals --show box" + common);
+    EXPECT_EQ(r.exitCode, 2) << "--show once, its items together";
+    r = RunCli("render " + knot + " --show grid,normals,box" + common);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_GT(ColouredAndBlack(out).first, 1000);
     // The skin the model names, found beside it by its file name.
     r = RunCli("render " + knot + " --header-skin --new-light" + common);
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -173,7 +179,10 @@ TEST_F(Cli, RefusalsExitOneUsageErrorsExitTwoAndNothingIsWritten) {
         "light --name x a.lgt", "render " + knot, "render" + out("o"), "render " + knot + out("o") + " --size 0x5",
         "render " + knot + out("o") + " --filter 5", "render " + knot + out("o") + " --frame 12",  // it has 12
         "render " + knot + out("o") + " --background 1,2", "render " + knot + out("o") + " --drag 3",
-        "render " + knot + out("o") + " --skin 1", "thumbnail --skin -1 " + knot + thumb,
+        "render " + knot + out("o") + " --skin 1", "render " + knot + out("o") + " --show box,",
+        "render " + knot + out("o") + " --show floor", "render " + knot + out("o.gif") + " --turntable 0",
+        "render " + knot + out("o.webp") + " --fps 0", "render " + knot + out("o.png") + " --turntable 4",
+        "render " + knot + out("o.gif") + " --animation nosuch", "thumbnail --skin -1 " + knot + thumb,
         "export", "export " + quad, "export " + quad + out("o.png"), "export " + quad + " -o -",
         "export " + quad + out("o.glb") + " --frame 1", "export " + quad + out("o.obj") + " --animation frame",
         "export " + quad + out("o.obj") + " --fps 5", "export " + quad + out("o.obj") + " --frame 2",

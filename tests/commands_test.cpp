@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstring>
 #include <functional>
 #include <optional>
 #include <sstream>
@@ -572,6 +573,58 @@ TEST_F(CommandsTest, RenderingMenuItemsRepaintEachAsItShouldAndRunKnowsOnlyHandl
         EXPECT_FALSE(commands.Run(id)) << id;
     EXPECT_EQ(ui.log, (Log{"redraw", "redraw", "redraw", "background-dialog", "redraw", "refresh", "redraw",
                            "background-dialog", "redraw", "redraw", "refresh", "about"}));
+}
+
+TEST_F(CommandsTest, ShowItemsToggleAndSaveAnimationRecordsTheCurrentAnimationOrNothing) {
+    // Rendering > Show: each item on and off again, repainting only.
+    for (int id : {ids::kShowNormals, ids::kShowBoundingBox, ids::kShowFloorGrid})
+        for (bool on : {true, false}) {
+            EXPECT_TRUE(commands.Run(id));
+            EXPECT_EQ(std::pair(commands.UpdateRule(id).checked, ui.TakeLog()), std::pair(on, Log{"redraw"})) << id;
+        }
+    // Greyed, and inert, without an animation holding the frame.
+    EXPECT_FALSE(commands.StateOf(ids::kSaveAnimation).enabled);
+    commands.Run(ids::kSaveAnimation);
+    EXPECT_TRUE(ui.fileDialogs.empty() && ui.TakeLog().empty());
+
+    Open("q/quad.md2", 4, {"stand1", "stand2", "run1", "run2"});
+    doc.models.currentFrame = 3;
+    view.show.box = true;
+    view.playbackSpeed = 2;
+    ui.viewSize = {2, 1};
+    ui.viewPixels = {1, 2, 3, 4, 5, 6};
+    EXPECT_TRUE(commands.StateOf(ids::kSaveAnimation).enabled);
+    // Each picture a frame of "run" in order, with the view's show items; the format from the name, else the filter.
+    for (auto [answer, filter, written, magic] : {std::tuple{"run", 0, "run.gif", "GIF89a"}, {"run.gif", 1, "run.gif", "GIF89a"},
+                                                 {"run", 1, "run.webp", "RIFF"}}) {
+        ui.AnswerFile(PathOf(answer), filter);
+        ui.scenes.clear();
+        ui.progressSteps.clear();
+        commands.Run(ids::kSaveAnimation);
+        const Bytes bytes = testing::ReadAll(PathOf(written));
+        EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + std::min<size_t>(bytes.size(), strlen(magic))), magic) << answer;
+        std::vector<int32_t> frames;
+        for (const Scene& scene : ui.scenes) frames.push_back(scene.show.box ? scene.frame : -1);
+        EXPECT_EQ(frames, (std::vector<int32_t>{2, 3}));
+        EXPECT_EQ(ui.progressSteps, (std::vector{1, 2}));
+        EXPECT_EQ(ui.TakeLog(), (Log{"choose:quad-run.gif", "progress:Save Animation | Drawing run into " + PathOf(written) + " | 2", "progress:end"}));
+        fs::remove(PathOf(written));
+    }
+    // Cancelled: nothing written, nothing said. Unwritable, or no picture: a message.
+    ui.cancelAtStep = 1;
+    ui.AnswerFile(PathOf("cancelled.gif"));
+    commands.Run(ids::kSaveAnimation);
+    EXPECT_FALSE(fs::exists(PathOf("cancelled.gif")));
+    EXPECT_EQ(ui.TakeLog().back(), "progress:end");
+    ui.cancelAtStep = -1;
+    ui.AnswerFile(PathOf("missing/run.gif"));
+    commands.Run(ids::kSaveAnimation);
+    EXPECT_EQ(ui.TakeLog().back(), Message(msg::kCannotCreate, PathOf("missing/run.gif") + ": No such file or directory"));
+    ui.viewPixels.clear();
+    ui.AnswerFile(PathOf("blind.gif"));
+    commands.Run(ids::kSaveAnimation);
+    EXPECT_EQ(ui.TakeLog().back(), Message(msg::kCannotCreate, PathOf("blind.gif") + ": the view has no picture"));
+    EXPECT_FALSE(fs::exists(PathOf("blind.gif")));
 }
 
 }  // namespace

@@ -13,7 +13,8 @@ namespace meshara::testing {
 class FakeUiPort : public UiPort {
 public:
     // Every call, in order: "redraw", "view", "refresh", "spin", "choose:<initial name>", "message:<text> | <detail>",
-    // "background-dialog", "light-dialog", "about", "timer:on", "timer:off", "read-view".
+    // "background-dialog", "light-dialog", "about", "timer:on", "timer:off", "read-view",
+    // "progress:<title> | <text> | <total>", "progress:end". Scenes drawn go to scenes, steps to progressSteps.
     std::vector<std::string> log;
     std::vector<FileDialogRequest> fileDialogs;
     // Without a script both dialogs end with Cancel and touch nothing.
@@ -23,6 +24,9 @@ public:
     std::vector<uint8_t> viewPixels;  // what the view shows; empty: no view
     // Answers the archive chooser (logged as "archive:<path>: <names>"); without it, Cancel.
     std::function<std::vector<size_t>(const std::vector<std::string>& models)> archiveChooser;
+    std::vector<Scene> scenes;        // every scene ReadScenePixels drew, in order
+    std::vector<int> progressSteps;
+    int cancelAtStep = -1;            // StepProgress answers "cancelled" from this step on
 
     // The file dialog's answers, in order; once they run out it is cancelled.
     void AnswerFile(std::string path, int filterIndex = 0) { answers_.emplace_back(std::move(path), filterIndex); }
@@ -65,6 +69,19 @@ public:
         log.emplace_back("read-view");
         return !viewPixels.empty() && (size = viewSize, rgb = viewPixels, true);
     }
+
+    bool ReadScenePixels(const Scene& scene, PixelSize& size, std::vector<uint8_t>& rgb) override {
+        scenes.push_back(scene);
+        return !viewPixels.empty() && (size = viewSize, rgb = viewPixels, true);
+    }
+    void BeginProgress(const std::string& title, const std::string& text, int total) override {
+        log.push_back("progress:" + title + " | " + text + " | " + std::to_string(total));
+    }
+    bool StepProgress(int done) override {
+        progressSteps.push_back(done);
+        return cancelAtStep < 0 || done < cancelAtStep;
+    }
+    void EndProgress() override { log.emplace_back("progress:end"); }
 
 private:
     std::deque<std::pair<std::string, int>> answers_;

@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <dlfcn.h>
+#include <unistd.h>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -137,8 +138,8 @@ TEST_F(Viewer, StartsEmptyWithTheDefaultSettingsAndMenus) {
     EXPECT_EQ(labels, "Torvane's Meshara|Torvane|&File&Rendering&Help|Export to LGT|Import from LGT|E&xit|&Nearest|"
                       "&Linear|Near-&MIP|&Bi-MIP|&Tri-MIP|&Fast|&Safe|Background Color...|Wireframe|Environment Map|"
                       "&About Torvane's Meshara|Light Transfer|-|Exit|-|Open Model...|Save View as PNG...|"
-                      "Load Skin from Model|Skin|Texture|Multi-Pass|Background Color...|Wireframe|Environment Map|-|"
-                      "Play Animation|Fit Models|Reset View|Animation|");
+                      "Load Skin from Model|Skin|Save Animation...|Texture|Multi-Pass|Background Color...|Wireframe|"
+                      "Environment Map|-|Play Animation|Fit Models|Reset View|Animation|Show|");
     for (int id = ids::kFirstExtra; id <= ids::kLastExtra; ++id) EXPECT_TRUE(bar->FindItem(ToolkitId(id))) << id;
     // One check per group; the environment map is greyed without a current model. Then Nearest, with a model.
     for (int filter : {4, 0}) {
@@ -393,7 +394,9 @@ TEST_F(Viewer, HiDpiFitThenSaveViewWritesWhatTheCommandLineDrawsAtThePhysicalSiz
     Press(*frame, ids::kFitModels, wxEVT_MENU);
     const wxSize logical = frame->view->GetClientSize(), pixels = frame->view->PixelSize();
     EXPECT_EQ(pixels, wxSize(std::lround(logical.x * scale), std::lround(logical.y * scale)));
-    const std::string view = (std::filesystem::temp_directory_path() / "meshara-gui-view").string();
+    // Named after the process: the scaled run of this test may be running beside it.
+    const std::string view =
+        (std::filesystem::temp_directory_path() / ("meshara-gui-view-" + std::to_string(getpid()))).string();
     g_dialogs.paths = {view};  // no dot: ".png" is added
     Press(*frame, ids::kSaveView, wxEVT_MENU);
     EXPECT_EQ(Messages(), std::vector{kPngFiles});
@@ -633,6 +636,38 @@ TEST_F(Viewer, AModelFromOutsideOpensLitAndFramedAndTheKeyboardStatusLineAndAnim
     // The About box's picture tells what it shows.
     AboutDialog about(frame);
     EXPECT_EQ(AccessibleName(about.picture), "Torvane's Meshara");
+}
+
+TEST_F(Viewer, ShowEntriesDrawOverTheViewAndSaveAnimationWritesEveryFrameWithProgress) {
+    frame->SetClientSize(520, 300);
+    Pump();
+    AddSample();
+    Press(*frame, ids::kFitModels, wxEVT_MENU);
+    wxMenuBar* bar = frame->GetMenuBar();
+    int width = 0, height = 0;
+    std::vector<uint8_t> plain, shown;
+    ASSERT_TRUE(frame->view->ReadPixels(width, height, plain));
+    for (int id : {ids::kShowNormals, ids::kShowBoundingBox, ids::kShowFloorGrid}) {
+        Press(*frame, id, wxEVT_MENU);
+        bar->GetMenu(1)->UpdateUI(frame);
+        EXPECT_TRUE(bar->IsChecked(ToolkitId(id))) << id;
+        ASSERT_TRUE(frame->view->ReadPixels(width, height, shown));
+        EXPECT_NE(shown, plain) << id;
+        plain = shown;
+    }
+    Save(CaptureFrame(*frame), "show-items.png");
+    // The sample's "pulse", twelve frames, as the view shows it.
+    const std::string saved =
+        (std::filesystem::temp_directory_path() / ("meshara-gui-pulse-" + std::to_string(getpid()) + ".gif")).string();
+    g_dialogs.paths = {saved};
+    Press(*frame, ids::kSaveAnimation, wxEVT_MENU);
+    EXPECT_EQ(Messages(), std::vector<std::string>{
+                              "save:GIF animation (*.gif)|*.gif|WebP animation (*.webp)|*.webp|All Files (*.*)|*.*"});
+    EXPECT_EQ(wxImage::GetImageCount(saved, wxBITMAP_TYPE_GIF), 12);
+    const wxImage first(saved, wxBITMAP_TYPE_GIF, 0);
+    EXPECT_TRUE(first.IsOk() && first.GetWidth() == width && first.GetHeight() == height);
+    std::filesystem::remove(saved);
+    EXPECT_EQ(Doc().models.currentFrame, 0) << "the view's own frame is left alone";
 }
 
 TEST_F(Viewer, ScreenshotOfTheSampleWithSkinAndLightThenClosingLeavesNothing) {

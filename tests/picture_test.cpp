@@ -6,10 +6,12 @@
 #include <functional>
 #include <sstream>
 
+#include "formats/animated_writer.h"
 #include "formats/png_writer.h"
 #include "formats/skin_decoder.h"
 #include "formats/skin_scale.h"
 #include "formats/sniff.h"
+#include "session/animated_picture.h"
 #include "session/messages.h"
 #include "session/skin_search.h"
 #include "tests/test_support.h"
@@ -378,6 +380,40 @@ TEST(SkinScale, PowerOfTwoFollowsTheTopTwoBitsAndResamplingKeepsColoursRowsAndEd
     const Bytes in = {0, 0, 0, 100, 100, 100, 200, 200, 200, 255, 255, 255};
     EXPECT_EQ(ScaleRgb(in, 4, 1, 2, 1), (Bytes{50, 50, 50, 228, 228, 228}));
     EXPECT_EQ(ScaleRgb(in, 4, 1, 4, 1), in);
+}
+
+// Animated pictures refuse sizes and pictures they cannot hold and an empty
+// animation, whole and cleanly; a picture of one colour still makes a GIF.
+TEST(AnimatedWriter, BadSizesPicturesAndEmptyAnimationsAreRefusedAndOneColourIsAPicture) {
+    for (AnimatedFormat format : {AnimatedFormat::Gif, AnimatedFormat::Webp}) {
+        for (auto [w, h] : {std::pair{0, 4}, {4, -1}, {kMaxAnimatedSide + 1, 4}})
+            EXPECT_FALSE(AnimatedWriter::Start(format, w, h)) << w << "x" << h;
+        auto writer = AnimatedWriter::Start(format, 3, 2);
+        ASSERT_TRUE(writer);
+        EXPECT_EQ(writer.Value()->Finish().Detail(), "an animation needs at least one picture");
+        writer = AnimatedWriter::Start(format, 3, 2);
+        EXPECT_EQ(writer.Value()->Add(Bytes(3 * 2 * 3 - 1), 100).Detail(), "a picture of another size than the first");
+        ASSERT_TRUE(writer.Value()->Add(Bytes(3 * 2 * 3, 200), 100));
+        auto bytes = writer.Value()->Finish();
+        ASSERT_TRUE(bytes);
+        const std::string magic = format == AnimatedFormat::Gif ? "GIF89a" : "RIFF";
+        EXPECT_EQ(std::string(bytes.Value().begin(), bytes.Value().begin() + magic.size()), magic);
+        EXPECT_FALSE(writer.Value()->Finish()) << "once";
+    }
+    EXPECT_EQ((std::vector{AnimatedFormatOf("a.GIF"), AnimatedFormatOf("b.webp"), AnimatedFormatOf("gif"),
+                           AnimatedFormatOf("c.gif/d"), AnimatedFormatOf("e.png")}),
+              (std::vector<std::optional<AnimatedFormat>>{AnimatedFormat::Gif, AnimatedFormat::Webp, std::nullopt,
+                                                          std::nullopt, std::nullopt}));
+}
+
+// A turntable turns once in even steps; playing an animation, it loops it when the turn outlasts it.
+TEST(AnimatedPicture, TurntablesTurnOnceAndLoopTheirAnimation) {
+    const Md2Animation run{"run", 2, 4};
+    std::vector<std::tuple<int32_t, double, double>> got;
+    for (const Shot& s : TurntableShots(9, &run, 5, 4)) got.emplace_back(s.frame, s.turnDegrees, s.delayMs);
+    EXPECT_EQ(got, (std::vector<std::tuple<int32_t, double, double>>{
+                       {2, 0, 250}, {3, 72, 250}, {4, 144, 250}, {2, 216, 250}, {3, 288, 250}}));
+    for (const Shot& s : TurntableShots(9, nullptr, 3, 10)) EXPECT_EQ(s.frame, 9);
 }
 
 }  // namespace

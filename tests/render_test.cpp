@@ -13,6 +13,7 @@
 #include "render/gl_view.h"
 #include "render/lighting.h"
 #include "render/offscreen.h"
+#include "render/overlays.h"
 #include "render/renderer.h"
 #include "render/submission.h"
 #include "session/commands.h"
@@ -450,6 +451,81 @@ TEST_F(GlState, BothPathsHandGlTheSameCornersInXZYOrder) {
         EXPECT_EQ(Feedback(path, &Submitter::Plain, raw, FramePose(0, 2, 0.5f), GL_3D),
                   Feedback(path, &Submitter::Plain, raw, 0, GL_3D))
             << "a blend toward a frame the model lacks draws the frame itself";
+    }
+}
+
+// Where a point in GL's axes lands in the last picture drawn (top row first),
+// through the matrices GL drew it with.
+std::array<int, 2> Projected(const std::array<double, 3>& p) {
+    double modelview[16], projection[16];
+    GLint viewport[4];
+    glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    double eye[4], clip[4];
+    for (int r = 0; r < 4; ++r)
+        eye[r] = modelview[r] * p[0] + modelview[4 + r] * p[1] + modelview[8 + r] * p[2] + modelview[12 + r];
+    for (int r = 0; r < 4; ++r)
+        clip[r] = projection[r] * eye[0] + projection[4 + r] * eye[1] + projection[8 + r] * eye[2] + projection[12 + r] * eye[3];
+    const double x = viewport[0] + (clip[0] / clip[3] + 1) / 2 * viewport[2];
+    const double y = viewport[1] + (clip[1] / clip[3] + 1) / 2 * viewport[3];
+    return {static_cast<int>(std::floor(x)), viewport[3] - 1 - static_cast<int>(std::floor(y))};
+}
+
+// Each Show item on its own, on red unlit models seen from above and to the
+// side: its colour appears where the item's geometry projects, and with the
+// item off the same places show the model or the background.
+TEST_F(RenderTest, ShowItemsDrawWhereTheirGeometryProjectsAndNothingWhenOff) {
+    constexpr int kPicture = 160;
+    Resize(kPicture, kPicture);
+    const auto isLine = [](Rgb c, Rgb want) { return bool(IsColour(c, want, 40)); };
+    const auto isGrid = [](Rgb c, Rgb) { return c[0] > 60 && std::abs(c[0] - c[1]) < 8; };  // grey, faded over blue
+    const Rgb cyan{0, 255, 255}, yellow{255, 255, 0}, orange{255, 128, 0};
+    // Normals from a flat square: along +z, 5% of its side long. Boxes and
+    // floor from a sphere of radius 10 in an animation whose second frame
+    // has radius 14: the frame's box, the animation's box, the floor at -14.
+    const double length = NormalLength(Bounds{{-10, -10, 0}, {10, 10, 0}, false});
+    struct Case {
+        bool ShowItems::*item;
+        std::vector<std::vector<Triangle>> frames;
+        std::vector<std::array<double, 3>> at;  // where the colour shows
+        Rgb colour;
+        bool (*matches)(Rgb, Rgb);
+    };
+    const Case cases[] = {
+        {&ShowItems::normals, {Square(0, 0, 10)}, {{10, 10, 0.8 * length}, {-10, -10, 0.8 * length}}, cyan, +isLine},
+        {&ShowItems::box, {Sphere(10), Sphere(14)}, {{10, 10, 10}, {-10, 10, -10}, {10, -10, 10}}, yellow, +isLine},
+        {&ShowItems::box, {Sphere(10), Sphere(14)}, {{14, 14, 14}, {-14, 14, -14}, {14, -14, 14}}, orange, +isLine},
+        {&ShowItems::grid, {Sphere(10), Sphere(14)}, {{0, -14, 16}, {-8, -14, 8}, {32, -14, 0}}, {}, +isGrid},
+    };
+    Quat tilt, turn;
+    Vec3 xAxis{1, 0, 0}, yAxis{0, 1, 0};
+    AxisAngleToQuat(xAxis, -0.5f, tilt);
+    AxisAngleToQuat(yAxis, 0.6f, turn);
+    for (const Case& c : cases) {
+        doc_.models.models.clear();
+        Add(ModelOf(c.frames)).Map(MapKind::Glow) = SolidSkin(kRed);
+        view_.camera = Camera{};
+        ASSERT_TRUE(FitView(view_.camera, doc_.models, kPicture, kPicture));
+        ComposeQuats(tilt, turn, view_.camera.rotation);
+        view_.camera.zoom /= 1.6f;  // room for the floor around the model
+        const std::vector<uint8_t> off = Draw();
+        view_.show.*(c.item) = true;
+        const std::vector<uint8_t> on = Draw();
+        view_.show = {};
+        for (const auto& point : c.at) {
+            const auto [x, y] = Projected(point);
+            ASSERT_TRUE(x >= 1 && y >= 1 && x < kPicture - 1 && y < kPicture - 1) << x << "," << y;
+            // A line may fall a pixel to either side of the exact point.
+            bool shown = false, shownWhenOff = false;
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx) {
+                    shown |= c.matches(At(on, x + dx, y + dy), c.colour);
+                    shownWhenOff |= c.matches(At(off, x + dx, y + dy), c.colour);
+                }
+            EXPECT_TRUE(shown && !shownWhenOff) << point[0] << "," << point[1] << "," << point[2] << " at " << x << ","
+                                                << y << ": " << Str(At(on, x, y));
+        }
     }
 }
 
