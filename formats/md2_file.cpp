@@ -104,14 +104,10 @@ uint64_t BytesNeeded(const Md2Header& h, uint64_t fileSize) {
     return std::min(needed, fileSize);
 }
 
-}  // namespace
-
-Result<Md2File> ParseMd2(std::span<const uint8_t> bytes) {
-    auto header = CheckHeader(bytes, bytes.size());
-    if (!header) return header.Why();
-    const Md2Header& h = header.Value();
+// Texture coordinates, triangles and skin names, from bytes that hold
+// every one of those tables the file can hold (the frames need not be there).
+Result<Md2File> ParseTables(std::span<const uint8_t> bytes, const Md2Header& h) {
     ByteReader r(bytes);
-
     Md2File model;
     model.vertexCount = h.vertexCount;
 
@@ -151,17 +147,6 @@ Result<Md2File> ParseMd2(std::span<const uint8_t> bytes) {
             tri.texCoord[c][1] = st[2 * size_t{texCoord[from]} + 1];
         }
     }
-
-    model.frames.resize(static_cast<size_t>(h.frameCount));
-    r.Seek(static_cast<size_t>(h.frameCount > 0 ? h.framesOffset : 0));
-    for (Md2Frame& frame : model.frames) {
-        for (float& s : frame.scale) s = r.F32();
-        for (float& t : frame.translate) t = r.F32();
-        frame.name = FixedText(r.View(16));
-        frame.vertices.resize(static_cast<size_t>(h.vertexCount));
-        static_assert(sizeof(Md2PackedVertex) == kVertexEntrySize);
-        r.Bytes(frame.vertices.data(), frame.vertices.size() * sizeof(Md2PackedVertex));
-    }
     // The bounds were checked up front; a short read here would be a bug in those checks.
     if (r.Truncated()) return Damaged("the file ends inside a table");
 
@@ -171,6 +156,51 @@ Result<Md2File> ParseMd2(std::span<const uint8_t> bytes) {
         r.Seek(static_cast<size_t>(h.skinsOffset));
         for (int32_t i = 0; i < h.skinCount; ++i) model.skinNames.push_back(FixedText(r.View(kSkinNameSize)));
     }
+    return model;
+}
+
+int64_t FrameBytes(const Md2Header& h) { return kFrameHeadSize + kVertexEntrySize * int64_t{h.vertexCount}; }
+
+// One frame from its record: scale, translation, name, vertices.
+void ParseFrame(std::span<const uint8_t> record, int32_t vertexCount, Md2Frame& frame) {
+    ByteReader r(record);
+    for (float& s : frame.scale) s = r.F32();
+    for (float& t : frame.translate) t = r.F32();
+    frame.name = FixedText(r.View(16));
+    frame.vertices.resize(static_cast<size_t>(vertexCount));
+    static_assert(sizeof(Md2PackedVertex) == kVertexEntrySize);
+    r.Bytes(frame.vertices.data(), frame.vertices.size() * sizeof(Md2PackedVertex));
+}
+
+// Whether every other table the parser reads ends before the frames start,
+// so the frames can be read one at a time after them.
+bool FramesComeLast(const Md2Header& h, uint64_t fileSize) {
+    if (h.frameCount <= 0) return false;
+    const size_t size = static_cast<size_t>(std::min<uint64_t>(fileSize, SIZE_MAX));
+    const struct { int32_t offset, count; int64_t entrySize; } tables[] = {
+        {h.texCoordOffset, h.texCoordCount, kTexCoordEntrySize},
+        {h.trianglesOffset, h.triangleCount, kTriangleEntrySize},
+        {h.skinsOffset, h.skinCount, kSkinNameSize}};
+    for (const auto& t : tables) {
+        if (t.count <= 0 || !TableInside(size, t.offset, t.count, t.entrySize)) continue;
+        if (int64_t{t.offset} + int64_t{t.count} * t.entrySize > int64_t{h.framesOffset}) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+Result<Md2File> ParseMd2(std::span<const uint8_t> bytes) {
+    auto header = CheckHeader(bytes, bytes.size());
+    if (!header) return header.Why();
+    const Md2Header& h = header.Value();
+    auto model = ParseTables(bytes, h);
+    if (!model) return model;
+    model.Value().frames.resize(static_cast<size_t>(h.frameCount));
+    const auto frameBytes = static_cast<size_t>(FrameBytes(h));
+    for (size_t f = 0; f < model.Value().frames.size(); ++f)
+        ParseFrame(bytes.subspan(static_cast<size_t>(h.framesOffset) + f * frameBytes, frameBytes), h.vertexCount,
+                   model.Value().frames[f]);
     return model;
 }
 
@@ -195,9 +225,29 @@ Result<Md2File> ReadMd2File(const std::string& path) {
     if (Status read = f.ReadMore(bytes, kMd2HeaderSize); !read) return read.Why();
     auto header = CheckHeader(bytes, f.Size());
     if (!header) return header.Why();
-    if (Status read = f.ReadMore(bytes, BytesNeeded(header.Value(), f.Size()) - bytes.size()); !read) return read.Why();
+    const Md2Header& h = header.Value();
     try {
-        return ParseMd2(bytes);
+        if (!FramesComeLast(h, f.Size())) {
+            if (Status read = f.ReadMore(bytes, BytesNeeded(h, f.Size()) - bytes.size()); !read) return read.Why();
+            return ParseMd2(bytes);
+        }
+        // As most files lay them out, the frames last: read one at a time
+        // into the model, so the file's bytes and the frames are never held
+        // twice (a big model then costs about its size, not double).
+        if (Status read = f.ReadMore(bytes, static_cast<uint64_t>(h.framesOffset) - bytes.size()); !read)
+            return read.Why();
+        auto model = ParseTables(bytes, h);
+        if (!model) return model;
+        bytes = {};
+        model.Value().frames.resize(static_cast<size_t>(h.frameCount));
+        std::vector<uint8_t> record;
+        for (Md2Frame& frame : model.Value().frames) {
+            record.clear();
+            if (Status read = f.ReadMore(record, static_cast<uint64_t>(FrameBytes(h))); !read) return read.Why();
+            if (record.size() != static_cast<size_t>(FrameBytes(h))) return Damaged("the file ends inside a frame");
+            ParseFrame(record, h.vertexCount, frame);
+        }
+        return model;
     } catch (const std::bad_alloc&) {
         return Failure{ErrorKind::CannotOpen, "not enough memory to hold the model"};
     }
