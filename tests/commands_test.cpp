@@ -256,17 +256,22 @@ TEST_F(CommandsTest, ChosenFilesGetTheDefaultExtensionAndRefusedOrCancelledOnesC
 }
 
 TEST_F(CommandsTest, EachRowsButtonsLoadReplaceToggleAndClearThatRowOnly) {
-    const auto pcx = Write("a.pcx", fixtures::WritePcx(kPicture)), bmp = Write("b.bmp", fixtures::WriteBmp8(kPicture));
+    // Every format the rows take; each loads exactly the picture written.
+    const auto pcx = Write("a.pcx", fixtures::WritePcx(kPicture)),
+               png = Write("b.png", fixtures::WritePng(fixtures::ToRgb(kPicture))),
+               tga = Write("c.tga", fixtures::WriteTga(kPicture, {.colourMapped = true, .runLength = true}));
     for (const MapRowInfo& r : kMapRows) {
         SCOPED_TRACE(r.name);
         ModelSlot& model = Open("m.md2");  // a new one each time, and current
-        for (const auto& path : {pcx, bmp, pcx}) ui.AnswerFile(path);
+        for (const auto& path : {png, tga, pcx}) ui.AnswerFile(path);
         // Buttons load, clear, toggle: clear while empty, load, toggle, replace, clear, load. The switch
         // outlives the replace and the clear, so the row comes back as the user left it.
         std::vector<const SkinImage*> loaded;
         for (int button : {1, 0, 2, 0, 1, 0}) {
             EXPECT_TRUE(commands.Run(r.loadCommand + button));
-            if (button == 0) loaded.push_back(model.Map(r.kind).get());
+            if (button != 0) continue;
+            loaded.push_back(model.Map(r.kind).get());
+            EXPECT_EQ(model.Map(r.kind)->pixels, fixtures::ToRgb(kPicture).pixels) << model.Map(r.kind)->fileName;
         }
         EXPECT_EQ(ui.log, 3 * (kChanged + Log{"choose:*.pcx;*.bmp", "redraw", "refresh"}));
         EXPECT_EQ(MapName(r.kind) + std::to_string(model.MapOn(r.kind)), "a.pcx0");
@@ -420,7 +425,7 @@ TEST_F(CommandsTest, ExtrasFrameSaveTheViewOpenFilesByContentAndFindTheNamedSkin
     quad.skins = {"textures\\quad.bmp"};
     const auto model = Write("m/quad.bin", fixtures::WriteMd2(quad)), junk = Write("j/junk.md2", {'j', 'u', 'n', 'k'});
     const auto light = Write("l/key.md2", fixtures::WriteLgt({}));
-    const auto picture = Write("p/skin.lgt", fixtures::WritePcx(kPicture));
+    const auto picture = Write("p/skin.lgt", fixtures::WritePng(fixtures::ToRgb(kPicture)));
     commands.OpenFiles({picture, light, junk, model});
     // The model is lit by the light that came with it, then framed.
     EXPECT_EQ(Models() + " / " + Lights() + " / " + MapName(MapKind::Texture),
