@@ -642,6 +642,7 @@ TEST_F(Viewer, ShowEntriesDrawOverTheViewAndSaveAnimationWritesEveryFrameWithPro
     frame->SetClientSize(520, 300);
     Pump();
     AddSample();
+    frame->RefreshOptionsBar();  // the bar as a user sees it, for the screenshot
     Press(*frame, ids::kFitModels, wxEVT_MENU);
     wxMenuBar* bar = frame->GetMenuBar();
     int width = 0, height = 0;
