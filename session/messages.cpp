@@ -40,6 +40,8 @@ const char* ReasonText(ErrorKind error) {
         case ErrorKind::NotLight: return "not a light file";
         case ErrorKind::CannotCreate: return "the file cannot be created";
         case ErrorKind::CannotExport: return "the model cannot be exported";
+        case ErrorKind::NotReadableModel: return "not a glTF or OBJ model this program can read";
+        case ErrorKind::CannotConvert: return "the model cannot be written as MD2";
     }
     return "unknown error";
 }

@@ -1,0 +1,111 @@
+// meshara-cli convert: a glTF or OBJ model made into an MD2 file the game
+// engines load, through convert/.
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cli/cli_common.h"
+#include "cli/progress.h"
+#include "convert/md2_build.h"
+#include "convert/model_import.h"
+#include "formats/md2_writer.h"
+#include "io/file_bytes.h"
+
+namespace meshara::cli {
+
+namespace {
+
+enum class Input { Gltf, Obj };
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text;
+}
+
+// "WxH" with each side 1..32768.
+bool ParseSize(const std::string& text, int32_t& w, int32_t& h) {
+    const size_t x = text.find('x');
+    long a, b;
+    if (x == std::string::npos || !ParseInteger(text.substr(0, x), 1, 32768, a) || !ParseInteger(text.substr(x + 1), 1, 32768, b))
+        return false;
+    w = static_cast<int32_t>(a), h = static_cast<int32_t>(b);
+    return true;
+}
+
+int Convert(const Arguments& args) {
+    const CommandTable& table = ConvertCommand().table;
+    const std::string in = args.operands[0];
+    const std::string* output = args.Value("output");
+    if (!output) return Usage(table, "convert needs -o OUT.md2");
+    const std::string ext = Lower(std::filesystem::path(in).extension().string());
+    if (ext != ".glb" && ext != ".gltf" && ext != ".obj")
+        return Usage(table, "convert reads .glb, .gltf or .obj files, told by the name: " + in);
+    if (Lower(std::filesystem::path(*output).extension().string()) != ".md2")
+        return Usage(table, "convert writes .md2 files: " + *output);
+    const Input input = ext == ".obj" ? Input::Obj : Input::Gltf;
+
+    GltfReadOptions read;
+    read.animations = args.Values("animation");
+    if (const std::string* v = args.Value("fps"); v && !ParsePositive(*v, 1000, read.framesPerSecond))
+        return Usage(table, "--fps needs a number of frames a second, above 0 up to 1000");
+    if (const std::string* v = args.Value("mesh")) read.mesh = *v;
+    Md2BuildOptions build;
+    if (const std::string* v = args.Value("scale"); v && !ParsePositive(*v, 1e6, build.scale))
+        return Usage(table, "--scale needs a number above 0 (Quake units per metre)");
+    build.skinNames = args.Values("skin");
+    if (const std::string* v = args.Value("skin-size"); v && !ParseSize(*v, build.skinWidth, build.skinHeight))
+        return Usage(table, "--skin-size needs WxH, each from 1 to 32768");
+    build.ignoreEngineLimits = args.Has("ignore-engine-limits");
+    if (input == Input::Obj && (!read.animations.empty() || args.Has("fps") || args.Has("mesh")))
+        return Usage(table, "--animation, --fps and --mesh are for glTF: an OBJ file holds one frame");
+
+    if (std::string same = SameAsInput({*output}, {in}); !same.empty())
+        return Unusable(same, "is one of the command's inputs; choose another output name");
+    auto bytes = ReadFileBytes(in);
+    if (!bytes) return Unusable(in, "cannot read: " + bytes.Detail());
+    read.folder = std::filesystem::path(std::filesystem::absolute(in)).parent_path().string();
+    auto source = input == Input::Obj ? ReadObj(bytes.Value()) : ReadGltf(bytes.Value(), read);
+    if (!source) return Unusable(in, "cannot read: " + source.Detail());
+    bytes = std::vector<uint8_t>();
+    auto built = WithElapsedLine("converting " + *output, [&] { return BuildMd2(source.Value(), build); });
+    if (!built) return Unusable(in, "cannot convert: " + built.Detail());
+
+    Notes notes;
+    const Md2Built& b = built.Value();
+    char line[160];
+    std::snprintf(line, sizeof line, "%d vertices, %zu triangles, %zu frames; skin %dx%d; GL commands: %zu strips, %zu fans, %.2f triangles each on average",
+                  b.file.vertexCount, b.file.triangles.size(), b.file.frames.size(), b.file.skinWidth,
+                  b.file.skinHeight, b.strips, b.fans, b.AverageStripLength());
+    notes.Add(line);
+    if (build.skinWidth == 0 && source.Value().textureWidth == 0)
+        notes.Add("no texture tells the skin's size; texture coordinates are for " + std::to_string(kDefaultSkinSize) +
+                  "x" + std::to_string(kDefaultSkinSize) + " (--skin-size sets it)");
+    const std::vector<uint8_t> md2 = EncodeMd2(b.file);
+    return notes.Finish(WriteOutput(*output, md2) ? kExitOk : kExitRefused);
+}
+
+}  // namespace
+
+const Subcommand& ConvertCommand() {
+    static constexpr Option kOptions[] = {
+        {"output", 'o', "OUT", "OUT.md2, the model written"},
+        {"animation", 'a', "NAME", "only this animation, in this order (glTF; all by default)", true},
+        {"fps", 0, "N", "frames a second each animation is sampled at (10, the engine's; glTF)"},
+        {"scale", 0, "S", "Quake units per metre (32)"},
+        {"skin", 0, "GAMEPATH", "a skin name the model gives, such as models/x/skin.pcx", true},
+        {"skin-size", 0, "WxH", "the skin's size in pixels, when no texture in the file tells it (256x256)"},
+        {"mesh", 0, "NAME", "the mesh converted, by its name or its node's, when the file holds several (glTF)"},
+        {"ignore-engine-limits", 0, nullptr, "write a model beyond what the game engines load (2048 vertices, "
+                                             "4096 triangles, 512 frames, 32 skins)"},
+    };
+    static constexpr CommandTable kTable{"convert", "IN.glb|IN.gltf|IN.obj", 1, 1,
+                                       "a glTF or OBJ model as an MD2 file for the game engines", kOptions};
+    static constexpr Subcommand kCommand{kTable, Convert};
+    return kCommand;
+}
+
+}  // namespace meshara::cli
