@@ -54,7 +54,7 @@ std::vector<uint32_t> Weld(const std::vector<std::vector<Vec3d>>& frames, size_t
 
 // One frame fitted to bytes: the box of its positions is split into 255
 // steps an axis, and each position goes to its nearest step.
-Md2Frame Quantise(const std::vector<Vec3d>& positions, const std::vector<Vec3d>& normals, const std::string& name) {
+Md2Frame Quantise(const std::vector<Vec3d>& positions, const std::string& name) {
     Md2Frame frame;
     frame.name = name;
     for (int axis = 0; axis < 3; ++axis) {
@@ -76,7 +76,6 @@ Md2Frame Quantise(const std::vector<Vec3d>& positions, const std::vector<Vec3d>&
             const double step = s > 0 ? std::round((c[axis] - double{frame.translate[axis]}) / s) : 0;
             *out[axis] = static_cast<uint8_t>(std::clamp(step, 0.0, 255.0));
         }
-        frame.vertices[v].normalIndex = NearestMd2Normal(normals[v].x, normals[v].y, normals[v].z);
     }
     return frame;
 }
@@ -245,7 +244,18 @@ Result<Md2Built> BuildMd2(const SourceMesh& source, const Md2BuildOptions& optio
         std::vector<Vec3d> positions(vertexCount);
         for (size_t v = 0; v < count; ++v) positions[vertexOf[v]] = quake[f][v];
         quake[f] = {};
-        out.frames.push_back(Quantise(positions, SmoothNormals(positions, welded), source.frameNames[f]));
+        Md2Frame frame = Quantise(positions, source.frameNames[f]);
+        // Normals of the positions as stored, which is what a reader that
+        // computes its own sees: tiny faces turn when their corners snap.
+        for (size_t v = 0; v < vertexCount; ++v) {
+            const Md2PackedVertex& e = frame.vertices[v];
+            positions[v] = {e.x * double{frame.scale[0]} + frame.translate[0], e.y * double{frame.scale[1]} + frame.translate[1],
+                            e.z * double{frame.scale[2]} + frame.translate[2]};
+        }
+        const std::vector<Vec3d> normals = SmoothNormals(positions, welded);
+        for (size_t v = 0; v < vertexCount; ++v)
+            frame.vertices[v].normalIndex = NearestMd2Normal(normals[v].x, normals[v].y, normals[v].z);
+        out.frames.push_back(std::move(frame));
     }
 
     // GL commands, wound as the file's triangles are.
