@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <set>
 #include <sstream>
@@ -17,6 +18,7 @@
 #include "convert/model_import.h"
 #include "export/gltf_export.h"
 #include "formats/md2_writer.h"
+#include "model/animations.h"
 #include "model/md2_model.h"
 #include "model/normals.h"
 #include "tests/cli_support.h"
@@ -91,6 +93,220 @@ std::shared_ptr<Md2Model> Parse(const std::vector<uint8_t>& bytes) {
     auto model = ParseMd2Model(bytes, "converted.md2");
     EXPECT_TRUE(model) << model.Detail();
     return model ? model.Take() : nullptr;
+}
+
+
+// A glTF file made here: arrays go into one buffer, each in a view of its own.
+struct GltfFixture {
+    tg::Model m;
+    GltfFixture() {
+        m.asset.version = "2.0";
+        m.buffers.emplace_back();
+        m.scenes.emplace_back();
+        m.defaultScene = 0;
+    }
+    int Floats(const std::vector<float>& v, int type) {
+        auto& data = m.buffers[0].data;
+        tg::BufferView view;
+        view.buffer = 0;
+        view.byteOffset = data.size();
+        view.byteLength = v.size() * 4;
+        data.resize(data.size() + v.size() * 4);
+        std::memcpy(data.data() + view.byteOffset, v.data(), v.size() * 4);
+        m.bufferViews.push_back(view);
+        tg::Accessor a;
+        a.bufferView = static_cast<int>(m.bufferViews.size() - 1);
+        a.componentType = TINYGLTF_COMPONENT_TYPE_FLOAT;
+        a.type = type;
+        a.count = v.size() / static_cast<size_t>(tg::GetNumComponentsInType(static_cast<uint32_t>(type)));
+        if (type == TINYGLTF_TYPE_SCALAR) {  // key times carry their bounds
+            a.minValues = {*std::min_element(v.begin(), v.end())};
+            a.maxValues = {*std::max_element(v.begin(), v.end())};
+        }
+        m.accessors.push_back(a);
+        return static_cast<int>(m.accessors.size() - 1);
+    }
+    int Indices(const std::vector<float>& v) {
+        const int a = Floats(v, TINYGLTF_TYPE_SCALAR);
+        m.accessors[static_cast<size_t>(a)].minValues.clear();
+        m.accessors[static_cast<size_t>(a)].maxValues.clear();
+        return a;
+    }
+    void Animate(const std::string& name, int node, const std::string& path, const std::vector<float>& times,
+                 const std::vector<float>& values, int type) {
+        tg::Animation a;
+        a.name = name;
+        tg::AnimationSampler s;
+        s.input = Floats(times, TINYGLTF_TYPE_SCALAR);
+        s.output = Indices(values);
+        m.accessors[static_cast<size_t>(s.output)].type = type;
+        m.accessors[static_cast<size_t>(s.output)].count = values.size() / static_cast<size_t>(tg::GetNumComponentsInType(static_cast<uint32_t>(type)));
+        s.interpolation = "LINEAR";
+        a.samplers.push_back(s);
+        tg::AnimationChannel c;
+        c.sampler = 0;
+        c.target_node = node;
+        c.target_path = path;
+        a.channels.push_back(c);
+        m.animations.push_back(a);
+    }
+    std::string Text() {
+        std::ostringstream out;
+        tg::TinyGLTF().WriteGltfSceneToStream(&m, out, false, false);
+        return out.str();
+    }
+};
+
+// A tube along +Y from 0 to 2 in rings of eight vertices, wound outward.
+struct Tube {
+    static constexpr int kRings = 9, kSides = 8;
+    std::vector<float> positions, uvs, indices;
+    Tube() {
+        for (int r = 0; r < kRings; ++r)
+            for (int s = 0; s < kSides; ++s) {
+                const double a = 2 * M_PI * s / kSides;
+                positions.insert(positions.end(), {static_cast<float>(0.2 * std::cos(a)), 2.0f * r / (kRings - 1),
+                                                   static_cast<float>(-0.2 * std::sin(a))});
+                uvs.insert(uvs.end(), {static_cast<float>(s) / kSides, static_cast<float>(r) / kRings});
+            }
+        for (int r = 0; r + 1 < kRings; ++r)
+            for (int s = 0; s < kSides; ++s) {
+                const float a = static_cast<float>(r * kSides + s), b = static_cast<float>(r * kSides + (s + 1) % kSides);
+                indices.insert(indices.end(), {a, b, b + kSides, a, b + kSides, a + kSides});
+            }
+    }
+    Vec3d At(size_t v) const { return {positions[3 * v], positions[3 * v + 1], positions[3 * v + 2]}; }
+    size_t Count() const { return positions.size() / 3; }
+};
+
+int AddMesh(GltfFixture& g, const Tube& tube, std::map<std::string, int> extra = {}) {
+    tg::Primitive p;
+    p.mode = TINYGLTF_MODE_TRIANGLES;
+    p.attributes["POSITION"] = g.Floats(tube.positions, TINYGLTF_TYPE_VEC3);
+    p.attributes["TEXCOORD_0"] = g.Floats(tube.uvs, TINYGLTF_TYPE_VEC2);
+    for (const auto& [k, v] : extra) p.attributes[k] = v;
+    p.indices = g.Indices(tube.indices);
+    tg::Mesh mesh;
+    mesh.name = "tube";
+    mesh.primitives.push_back(p);
+    g.m.meshes.push_back(mesh);
+    return static_cast<int>(g.m.meshes.size() - 1);
+}
+
+// Each frame of the converted file against where the test puts every vertex
+// at that frame's time (glTF axes), within half a step of the frame's own.
+void ExpectFrames(const SourceMesh& source, const std::vector<std::pair<double, std::function<Vec3d(size_t, double)>>>& times) {
+    auto built = BuildMd2(source, {});
+    ASSERT_TRUE(built) << built.Detail();
+    const Md2Output& out = built.Value().file;
+    ASSERT_EQ(out.frames.size(), times.size());
+    for (size_t f = 0; f < times.size(); ++f) {
+        const Md2Frame& frame = out.frames[f];
+        for (size_t v = 0; v < frame.vertices.size(); ++v) {
+            const Vec3d g = times[f].second(v, times[f].first);
+            const double want[3] = {g.z * 32, g.x * 32, g.y * 32};
+            const uint8_t got[3] = {frame.vertices[v].x, frame.vertices[v].y, frame.vertices[v].z};
+            for (int axis = 0; axis < 3; ++axis)
+                ASSERT_NEAR(got[axis] * double{frame.scale[axis]} + frame.translate[axis], want[axis],
+                            frame.scale[axis] * 0.501 + 1e-4)
+                    << "frame " << f << " vertex " << v << " axis " << axis;
+        }
+    }
+}
+
+TEST(ConvertGltf, SkinnedTubeBendsAsLinearBlendSkinning) {
+    const Tube tube;
+    GltfFixture g;
+    std::vector<float> joints, weights;
+    for (size_t v = 0; v < tube.Count(); ++v) {
+        const float w1 = std::clamp(static_cast<float>(tube.At(v).y) - 0.5f, 0.0f, 1.0f);
+        joints.insert(joints.end(), {0, 1, 0, 0});
+        weights.insert(weights.end(), {1 - w1, w1, 0, 0});
+    }
+    const int jointsAccessor = g.Floats(joints, TINYGLTF_TYPE_VEC4);
+    const int mesh = AddMesh(g, tube, {{"JOINTS_0", jointsAccessor}, {"WEIGHTS_0", g.Floats(weights, TINYGLTF_TYPE_VEC4)}});
+    tg::Node root, tip, body;
+    root.children = {1};
+    tip.translation = {0, 1, 0};
+    body.mesh = mesh;
+    body.skin = 0;
+    g.m.nodes = {root, tip, body};
+    g.m.scenes[0].nodes = {0, 2};
+    tg::Skin skin;
+    skin.joints = {0, 1};
+    skin.inverseBindMatrices = g.Floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1,  //
+                                         1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, -1, 0, 1},
+                                        TINYGLTF_TYPE_MAT4);
+    g.m.skins.push_back(skin);
+    const float h = static_cast<float>(std::sqrt(0.5));
+    g.Animate("bend", 1, "rotation", {0, 1}, {0, 0, 0, 1, 0, 0, h, h}, TINYGLTF_TYPE_VEC4);
+    const std::string text = g.Text();
+    auto source = ReadGltf(Bytes(text), {});
+    ASSERT_TRUE(source) << source.Detail();
+    // Joint 1 turns a quarter about Z over the second, at an even pace.
+    const auto skinned = [&](size_t v, double t) {
+        const Vec3d p = tube.At(v);
+        const double w1 = std::clamp(p.y - 0.5, 0.0, 1.0), a = M_PI / 2 * t;
+        const Vec3d bent{std::cos(a) * p.x - std::sin(a) * (p.y - 1), std::sin(a) * p.x + std::cos(a) * (p.y - 1) + 1, p.z};
+        return Vec3d{(1 - w1) * p.x + w1 * bent.x, (1 - w1) * p.y + w1 * bent.y, (1 - w1) * p.z + w1 * bent.z};
+    };
+    std::vector<std::pair<double, std::function<Vec3d(size_t, double)>>> frames;
+    for (int i = 0; i <= 10; ++i) frames.emplace_back(i / 10.0, skinned);
+    ExpectFrames(source.Value(), frames);
+    EXPECT_EQ(source.Value().frameNames.front(), "bend01");
+    EXPECT_EQ(source.Value().frameNames.back(), "bend11");
+}
+
+TEST(ConvertGltf, MorphTargetsUnderAMovedNodeAndALoopThatClosesOnItsStart) {
+    const Tube tube;
+    GltfFixture g;
+    std::vector<float> bulge, lean;
+    for (size_t v = 0; v < tube.Count(); ++v) {
+        const Vec3d p = tube.At(v);
+        bulge.insert(bulge.end(), {static_cast<float>(p.x), 0, static_cast<float>(p.z)});
+        lean.insert(lean.end(), {static_cast<float>(0.3 * p.y), 0, 0});
+    }
+    const int mesh = AddMesh(g, tube);
+    g.m.meshes[0].primitives[0].targets = {{{"POSITION", g.Floats(bulge, TINYGLTF_TYPE_VEC3)}},
+                                           {{"POSITION", g.Floats(lean, TINYGLTF_TYPE_VEC3)}}};
+    g.m.meshes[0].weights = {0, 0};
+    tg::Node parent, body;
+    parent.children = {1};
+    parent.translation = {1, 2, 3};
+    parent.scale = {2, 2, 2};
+    body.mesh = mesh;
+    g.m.nodes = {parent, body};
+    g.m.scenes[0].nodes = {0};
+    g.Animate("sway", 1, "weights", {0, 0.5f, 1}, {0, 0, 1, 0, 0, 1}, TINYGLTF_TYPE_SCALAR);
+    g.Animate("pulse", 1, "weights", {0, 0.1f, 0.2f}, {0, 0, 1, 0, 0, 0}, TINYGLTF_TYPE_SCALAR);
+    const std::string text = g.Text();
+    auto source = ReadGltf(Bytes(text), {});
+    ASSERT_TRUE(source) << source.Detail();
+    const auto morphed = [&](double w0, double w1) {
+        return [&tube, w0, w1](size_t v, double) {
+            const Vec3d p = tube.At(v);
+            const Vec3d q{p.x + w0 * p.x + w1 * 0.3 * p.y, p.y, p.z + w0 * p.z};
+            return Vec3d{1 + 2 * q.x, 2 + 2 * q.y, 3 + 2 * q.z};
+        };
+    };
+    std::vector<std::pair<double, std::function<Vec3d(size_t, double)>>> frames;
+    for (int i = 0; i <= 10; ++i) {
+        const double t = i / 10.0;
+        frames.emplace_back(t, t <= 0.5 ? morphed(2 * t, 0) : morphed(2 - 2 * t, 2 * t - 1));
+    }
+    frames.emplace_back(0, morphed(0, 0));  // pulse: its closing key is not a frame of its own
+    frames.emplace_back(0, morphed(1, 0));
+    ExpectFrames(source.Value(), frames);
+    std::vector<std::string> names;
+    for (const std::string& n : source.Value().frameNames) names.push_back(FrameStem(n));
+    EXPECT_EQ(FindAnimations(names).size(), 2u);
+
+    GltfReadOptions only;
+    only.animations = {"pulse"};
+    only.framesPerSecond = 20;
+    auto pulse = ReadGltf(Bytes(text), only);
+    ASSERT_TRUE(pulse) << pulse.Detail();
+    EXPECT_EQ(pulse.Value().frameNames, (std::vector<std::string>{"pulse01", "pulse02", "pulse03", "pulse04"}));
 }
 
 TEST(ConvertCorpus, ExportThenConvertGivesBackEveryModelInPlace) {
