@@ -382,3 +382,110 @@ TEST(ConvertCorpus, ExportThenConvertGivesBackEveryModelInPlace) {
 
 }  // namespace
 }  // namespace meshara
+
+namespace meshara {
+namespace {
+
+TEST(ConvertObj, FacesFanIntoTrianglesAndSeamsWeld) {
+    const std::string square = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\n";
+    struct Case {
+        const char* faces;
+        size_t triangles, vertices, texCoords;
+    } cases[] = {
+        {"f 1/1 2/2 3/3 4/4\n", 2, 4, 4},
+        {"f -4/-4 -3/-3 -2/-2\n", 1, 3, 3},
+        {"g a\nusemtl m\nf 1/1/1 2/2/1 3/3/1\ns 1\nf 1/4 3/3 4/2\n", 2, 4, 4},  // 1 meets the seam in two places
+        {"f 1 2 3\n", 1, 3, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.faces);
+        auto source = ReadObj(Bytes(square + c.faces));
+        ASSERT_TRUE(source) << source.Detail();
+        auto built = BuildMd2(source.Value(), {});
+        ASSERT_TRUE(built) << built.Detail();
+        EXPECT_EQ(built.Value().file.triangles.size(), c.triangles);
+        EXPECT_EQ(built.Value().file.vertexCount, static_cast<int32_t>(c.vertices));
+        EXPECT_EQ(built.Value().file.texCoords.size(), c.texCoords);
+        const std::vector<uint8_t> bytes = EncodeMd2(built.Value().file);
+        EXPECT_EQ(GlTriangles(bytes), FileTriangles(bytes));
+        ASSERT_TRUE(Parse(bytes));
+    }
+    for (const char* bad : {"v 0 0 0\nf 1 1 2\n", "v 0 nan 0\nv 0 0 0\nv 1 1 1\nf 1 2 3\n", "v 0 0 0\n", "f 1/x 2 3\n"}) {
+        auto source = ReadObj(Bytes(bad));
+        EXPECT_FALSE(source) << bad;
+        EXPECT_FALSE(source.Detail().empty());
+    }
+}
+
+TEST(ConvertGltf, HostileFilesAreRefusedWithAReason) {
+    const Tube tube;
+    const auto base = [&tube] {
+        GltfFixture g;
+        AddMesh(g, tube);
+        g.m.nodes.emplace_back().mesh = 0;
+        g.m.scenes[0].nodes = {0};
+        return g;
+    };
+    struct Case {
+        const char* what;
+        std::function<void(GltfFixture&)> damage;
+        const char* reason;
+    } cases[] = {
+        {"cycle", [](GltfFixture& g) { g.m.nodes.emplace_back().children = {0}; g.m.nodes[0].children = {1}; }, "cycle"},
+        {"two parents", [](GltfFixture& g) { g.m.nodes.emplace_back().children = {0}; g.m.nodes.emplace_back().children = {0}; },
+         "more than one parent"},
+        {"past its buffer", [](GltfFixture& g) { g.m.accessors[0].count = 100000; }, "past the end"},
+        {"huge count", [](GltfFixture& g) { g.m.accessors[0].count = size_t{1} << 40; }, "too many"},
+        {"view past its buffer", [](GltfFixture& g) { g.m.bufferViews[1].byteLength = 1u << 30; }, "past the end"},
+        {"NaN weights", [](GltfFixture& g) {
+             g.m.meshes[0].primitives[0].targets = {{{"POSITION", 0}}};
+             g.Animate("a", 0, "weights", {0, 1}, {0, std::nanf("")}, TINYGLTF_TYPE_SCALAR);
+         }, "not finite"},
+        {"index past the vertices", [](GltfFixture& g) { g.m.meshes[0].primitives[0].indices = g.Indices({0, 1, 1000}); }, "vertex"},
+        {"two meshes", [](GltfFixture& g) { g.m.nodes.emplace_back().mesh = 0; }, "--mesh"},
+        {"keys backwards", [](GltfFixture& g) { g.Animate("a", 0, "translation", {1, 0}, {0, 0, 0, 1, 1, 1}, TINYGLTF_TYPE_VEC3); },
+         "backwards"},
+    };
+    for (const Case& c : cases) {
+        GltfFixture g = base();
+        c.damage(g);
+        const std::string text = g.Text();
+        auto source = ReadGltf(Bytes(text), {});
+        EXPECT_FALSE(source) << c.what;
+        EXPECT_NE(source.Detail().find(c.reason), std::string::npos) << c.what << ": " << source.Detail();
+    }
+    for (const char* text : {"", "glTF", "{\"asset\":{\"version\":\"2.0\"}}", "{\"asset\":{\"version\":\"2.0\"},\"buffers\":[{\"uri\":\"/etc/passwd\",\"byteLength\":4}]}"})
+        EXPECT_FALSE(ReadGltf(Bytes(text), {})) << text;
+}
+
+TEST(ConvertCli, LimitsSkinNamesAndUsage) {
+    testing::TempDir dir;
+    std::string faces = "v 0 0 0\nv 1 0 0\nv 0 1 0\n";
+    for (int i = 0; i < 4097; ++i) faces += "f 1 2 3\n";
+    const fs::path big = dir.Write("big.obj", std::vector<uint8_t>(faces.begin(), faces.end()));
+    const fs::path out = dir.Path() / "out.md2";
+    struct Case {
+        std::string args;
+        int exit;
+        const char* says;
+    } cases[] = {
+        {Quote(big) + " -o " + Quote(out), 1, "4096 (--ignore-engine-limits"},
+        {Quote(big) + " -o " + Quote(out) + " --ignore-engine-limits --skin models/a/skin.pcx --skin-size 64x32", 0, "4097 triangles"},
+        {Quote(big) + " -o " + Quote(out) + " --ignore-engine-limits --skin " + std::string(64, 'a'), 1, "at most 63"},
+        {Quote(big) + " -o " + Quote(dir.Path() / "out.obj"), 2, "writes .md2"},
+        {Quote(big) + " -o " + Quote(out) + " --fps 20", 2, "for glTF"},
+        {Quote(big) + " -o " + Quote(out) + " --skin-size 64", 2, "WxH"},
+        {Quote(dir.Path() / "missing.glb") + " -o " + Quote(out), 1, "cannot read"},
+    };
+    for (const Case& c : cases) {
+        const auto run = RunCli("convert " + c.args);
+        EXPECT_EQ(run.exitCode, c.exit) << c.args << "\n" << run.err;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << c.args << "\n" << run.err;
+    }
+    const auto info = RunCli("info " + Quote(out));
+    EXPECT_NE(info.out.find("triangles: 4097"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("models/a/skin.pcx"), std::string::npos) << info.out;
+}
+
+}  // namespace
+}  // namespace meshara
