@@ -386,7 +386,8 @@ private:
             const tg::Node& n = m_.nodes[i];
             if (n.mesh < 0) continue;
             const std::string& meshName = m_.meshes[static_cast<size_t>(n.mesh)].name;
-            names += (names.empty() ? "" : ", ") + (meshName.empty() ? n.name : meshName);
+            names += (names.empty() ? "" : ", ") +
+                     (!meshName.empty() ? meshName : !n.name.empty() ? n.name : "mesh " + std::to_string(n.mesh));
             if (o_.mesh.empty() || o_.mesh == meshName || o_.mesh == n.name) candidates.push_back(static_cast<int>(i));
         }
         if (names.empty()) return Bad("the file holds no mesh placed in a node");
