@@ -608,15 +608,17 @@ private:
             }
         }
         const Mat4 world = World(meshNode_, tracks, t, memo);
+        // Most weights are zero (an exported frame is one target at 1).
+        std::vector<std::pair<size_t, double>> active;
+        for (size_t k = 0; k < weights.size(); ++k)
+            if (weights[k] != 0) active.emplace_back(k, weights[k]);
         std::vector<Vec3d> out;
+        out.reserve(primitives.empty() ? 0 : primitives[0].positions.size());
         for (const Primitive& p : primitives)
             for (size_t v = 0; v < p.positions.size(); ++v) {
                 Vec3d q = p.positions[v];
-                for (size_t k = 0; k < p.targets.size() && k < weights.size(); ++k) {
-                    if (weights[k] == 0) continue;  // most are, one frame a key
-                    q = {q.x + weights[k] * p.targets[k][v].x, q.y + weights[k] * p.targets[k][v].y,
-                         q.z + weights[k] * p.targets[k][v].z};
-                }
+                for (const auto& [k, w] : active)
+                    if (k < p.targets.size()) q = {q.x + w * p.targets[k][v].x, q.y + w * p.targets[k][v].y, q.z + w * p.targets[k][v].z};
                 if (jointMatrices.empty()) {
                     out.push_back(Apply(world, q));
                     continue;
