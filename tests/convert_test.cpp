@@ -3,6 +3,8 @@
 // computed here, and against hostile files.
 
 #include <gtest/gtest.h>
+#include <assimp/Importer.hpp>
+#include <assimp/scene.h>
 #include <tiny_gltf.h>
 
 #include <array>
@@ -330,6 +332,12 @@ TEST(ConvertCorpus, ExportThenConvertGivesBackEveryModelInPlace) {
         const std::vector<uint8_t> bytes = EncodeMd2(built.Value().file);
         auto back = Parse(bytes);
         ASSERT_TRUE(back);
+
+        // An independent MD2 reader takes the file too: Assimp's, which reads frame 0.
+        Assimp::Importer assimp;
+        const aiScene* scene = assimp.ReadFileFromMemory(bytes.data(), bytes.size(), 0, "md2");
+        ASSERT_TRUE(scene && scene->mNumMeshes == 1) << assimp.GetErrorString();
+        EXPECT_EQ(scene->mMeshes[0]->mNumFaces, original->triangles.size());
 
         ASSERT_EQ(back->FrameCount(), original->FrameCount());
         ASSERT_EQ(back->animations.size(), original->animations.size());
