@@ -10,10 +10,7 @@
 
 #include "cli/cli_common.h"
 #include "cli/progress.h"
-#include "convert/md2_build.h"
-#include "convert/model_import.h"
-#include "formats/md2_writer.h"
-#include "io/file_bytes.h"
+#include "convert/convert_file.h"
 
 namespace meshara::cli {
 
@@ -65,27 +62,23 @@ int Convert(const Arguments& args) {
 
     if (std::string same = SameAsInput({*output}, {in}); !same.empty())
         return Unusable(same, "is one of the command's inputs; choose another output name");
-    auto bytes = ReadFileBytes(in);
-    if (!bytes) return Unusable(in, "cannot read: " + bytes.Detail());
-    read.folder = std::filesystem::path(std::filesystem::absolute(in)).parent_path().string();
-    auto source = input == Input::Obj ? ReadObj(bytes.Value()) : ReadGltf(bytes.Value(), read);
-    if (!source) return Unusable(in, "cannot read: " + source.Detail());
-    bytes = std::vector<uint8_t>();
-    auto built = WithElapsedLine("converting " + *output, [&] { return BuildMd2(source.Value(), build); });
-    if (!built) return Unusable(in, "cannot convert: " + built.Detail());
-
+    auto converted = WithElapsedLine("converting " + *output, [&] { return ConvertModelFile(in, read, build); });
+    if (!converted) {
+        if (converted.Error() == ErrorKind::CannotOpen) return Unusable(in, "cannot read: " + converted.Detail());
+        if (converted.Error() == ErrorKind::CannotConvert) return Unusable(in, "cannot convert: " + converted.Detail());
+        return Unusable(in, "cannot read: " + converted.Detail());
+    }
     Notes notes;
-    const Md2Built& b = built.Value();
+    const Md2Built& b = converted.Value().built;
     char line[160];
     std::snprintf(line, sizeof line, "%d vertices, %zu triangles, %zu frames; skin %dx%d; GL commands: %zu strips, %zu fans, %.2f triangles each on average",
                   b.file.vertexCount, b.file.triangles.size(), b.file.frames.size(), b.file.skinWidth,
                   b.file.skinHeight, b.strips, b.fans, b.AverageStripLength());
     notes.Add(line);
-    if (build.skinWidth == 0 && source.Value().textureWidth == 0)
+    if (converted.Value().skinSizeGuessed)
         notes.Add("no texture tells the skin's size; texture coordinates are for " + std::to_string(kDefaultSkinSize) +
                   "x" + std::to_string(kDefaultSkinSize) + " (--skin-size sets it)");
-    const std::vector<uint8_t> md2 = EncodeMd2(b.file);
-    return notes.Finish(WriteOutput(*output, md2) ? kExitOk : kExitRefused);
+    return notes.Finish(WriteOutput(*output, converted.Value().md2) ? kExitOk : kExitRefused);
 }
 
 }  // namespace

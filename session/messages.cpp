@@ -10,6 +10,8 @@ const char* UserMessage(FileKind kind, ErrorKind error) {
             switch (error) {
                 case ErrorKind::CannotOpen: return msg::kCannotLoadFile;
                 case ErrorKind::NotMd2: return msg::kNotMd2;
+                case ErrorKind::NotReadableModel:
+                case ErrorKind::CannotConvert: return msg::kCannotConvertModel;
                 default: return msg::kDamagedMd2;
             }
         case FileKind::Skin:

@@ -23,6 +23,9 @@
 #include "model/animations.h"
 #include "model/md2_model.h"
 #include "model/normals.h"
+#include "session/messages.h"
+#include "session/scene_setup.h"
+#include "session/status_line.h"
 #include "tests/cli_support.h"
 #include "tests/test_support.h"
 
@@ -490,6 +493,18 @@ TEST(ConvertCli, LimitsSkinNamesAndUsage) {
         EXPECT_EQ(run.exitCode, c.exit) << c.args << "\n" << run.err;
         EXPECT_NE(run.err.find(c.says), std::string::npos) << c.args << "\n" << run.err;
     }
+    // The viewer and every command open glTF and OBJ as the MD2 convert makes.
+    Document doc;
+    ASSERT_FALSE(OpenModelFile(doc.models, big.string()));  // as convert refuses it
+    const fs::path small = dir.Write("small.obj", std::vector<uint8_t>(faces.begin(), faces.begin() + 32));
+    ASSERT_TRUE(OpenModelFile(doc.models, small.string()));
+    EXPECT_NE(StatusLine(doc, ViewState{}).find("1 triangles \u00b7 shown as the MD2 meshara-cli convert makes"),
+              std::string::npos) << StatusLine(doc, ViewState{});
+    const fs::path broken = dir.Write("broken.gltf", {'{'});
+    auto refused = OpenModelFile(doc.models, broken.string());
+    ASSERT_FALSE(refused);
+    EXPECT_STREQ(UserMessage(FileKind::Model, refused.Error()), msg::kCannotConvertModel);
+    EXPECT_EQ(doc.models.Count(), 1);
     const auto info = RunCli("info " + Quote(out));
     EXPECT_NE(info.out.find("triangles: 4097"), std::string::npos) << info.out;
     EXPECT_NE(info.out.find("models/a/skin.pcx"), std::string::npos) << info.out;
