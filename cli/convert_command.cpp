@@ -5,12 +5,15 @@
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/cli_common.h"
 #include "cli/progress.h"
 #include "convert/convert_file.h"
+#include "formats/pcx_writer.h"
+#include "io/file_bytes.h"
 
 namespace meshara::cli {
 
@@ -60,7 +63,22 @@ int Convert(const Arguments& args) {
     if (input == Input::Obj && (!read.animations.empty() || args.Has("fps") || args.Has("mesh")))
         return Usage(table, "--animation, --fps and --mesh are for glTF: an OBJ file holds one frame");
 
-    if (std::string same = SameAsInput({*output}, {in}); !same.empty())
+    const std::string* writeSkin = args.Value("write-skin");
+    const std::string* paletteFile = args.Value("palette");
+    if (writeSkin && Lower(std::filesystem::path(*writeSkin).extension().string()) != ".pcx")
+        return Usage(table, "--write-skin writes a .pcx file: " + *writeSkin);
+    if (paletteFile && !writeSkin) return Usage(table, "--palette is for --write-skin");
+    std::optional<Palette> palette;
+    if (paletteFile) {
+        auto bytes = ReadFileBytes(*paletteFile);
+        if (!bytes) return Unusable(*paletteFile, "cannot read: " + bytes.Detail());
+        auto read = ReadPcxPalette(bytes.Value());
+        if (!read) return Unusable(*paletteFile, read.Detail());
+        palette = read.Value();
+    }
+    if (std::string same = SameAsInput({*output, writeSkin ? *writeSkin : std::string()},
+                                       {in, paletteFile ? *paletteFile : std::string()});
+        !same.empty())
         return Unusable(same, "is one of the command's inputs; choose another output name");
     auto converted = WithElapsedLine("converting " + *output, [&] { return ConvertModelFile(in, read, build); });
     if (!converted) {
@@ -78,7 +96,13 @@ int Convert(const Arguments& args) {
     if (converted.Value().skinSizeGuessed)
         notes.Add("no texture tells the skin's size; texture coordinates are for " + std::to_string(kDefaultSkinSize) +
                   "x" + std::to_string(kDefaultSkinSize) + " (--skin-size sets it)");
-    return notes.Finish(WriteOutput(*output, converted.Value().md2) ? kExitOk : kExitRefused);
+    if (!writeSkin) return notes.Finish(WriteOutput(*output, converted.Value().md2) ? kExitOk : kExitRefused);
+    if (!converted.Value().texture) return Unusable(in, "holds no texture to write as the skin");
+    auto pcx = EncodePcx8(*converted.Value().texture, palette ? &*palette : nullptr);
+    if (!pcx) return Unusable(in, "cannot write the skin: " + pcx.Detail());
+    const std::vector<FileToWrite> set = {{*writeSkin, pcx.Value()}, {*output, converted.Value().md2}};
+    if (Status written = WriteFileSet(set); !written) return Refused(FileKind::Output, written.Why(), *output);
+    return notes.Finish(kExitOk);
 }
 
 }  // namespace
@@ -92,6 +116,8 @@ const Subcommand& ConvertCommand() {
         {"skin", 0, "GAMEPATH", "a skin name the model gives, such as models/x/skin.pcx", true},
         {"skin-size", 0, "WxH", "the skin's size in pixels, when no texture in the file tells it (256x256)"},
         {"mesh", 0, "NAME", "the mesh converted, by its name or its node's, when the file holds several (glTF)"},
+        {"write-skin", 0, "OUT.pcx", "the glTF's texture as an 8-bit PCX skin with a palette of its own"},
+        {"palette", 0, "FILE.pcx", "map the skin to this PCX's palette instead (the game's own colormap)"},
         {"ignore-engine-limits", 0, nullptr, "write a model beyond what the game engines load (2048 vertices, "
                                              "4096 triangles, 512 frames, 32 skins)"},
     };

@@ -38,6 +38,7 @@ Result<ConvertedFile> ConvertModelFile(const std::string& path, GltfReadOptions 
     out.md2 = EncodeMd2(built.Value().file);
     out.built = std::move(built.Value());
     out.skinSizeGuessed = build.skinWidth == 0 && source.Value().textureWidth == 0;
+    out.texture = source.Value().texture;
     return out;
 }
 

@@ -18,6 +18,7 @@ struct ConvertedFile {
     std::vector<uint8_t> md2;
     Md2Built built;
     bool skinSizeGuessed = false;  // neither the file nor the options told it
+    std::shared_ptr<const SkinImage> texture;  // the picture the glTF's material shows, when it holds one
 };
 
 // Reads the file at path (a .gltf's external files from its folder) and

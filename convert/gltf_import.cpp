@@ -233,7 +233,7 @@ struct Clip {
 
 struct Primitive {
     std::vector<Vec3d> positions;
-    std::vector<std::vector<Vec3d>> targets;  // per morph target, per vertex
+    std::vector<std::vector<double>> targets;  // per morph target, x y z per vertex (none: moves nothing)
     std::vector<std::array<uint32_t, 4>> joints;
     std::vector<std::array<double, 4>> weights;
 };
@@ -245,6 +245,8 @@ bool LoadImage(tg::Image* image, const int, std::string*, std::string*, int, int
         if (auto skin = DecodeSkinImage(std::span<const uint8_t>(bytes, static_cast<size_t>(size)))) {
             image->width = skin.Value().width;
             image->height = skin.Value().height;
+            image->component = 3;
+            image->image = std::move(skin.Value().pixels);
         }
     }
     return true;
@@ -422,14 +424,14 @@ private:
             out.texCoords.resize(base + count, {0, 0});
         }
         for (const auto& target : p.targets) {
-            std::vector<Vec3d> offsets(count);
+            std::vector<double> offsets;
             if (const int tp = attribute(target, "POSITION"); tp >= 0) {
                 auto d = acc_.Read(tp, 3, "morph target POSITION");
                 if (!d) return d.Why();
                 if (d.Value().size() != 3 * count) return Bad("a morph target moves other vertices than its primitive has");
-                for (size_t v = 0; v < count; ++v) offsets[v] = {d.Value()[3 * v], d.Value()[3 * v + 1], d.Value()[3 * v + 2]};
+                offsets = std::move(d.Value());
             }
-            prim.targets.push_back(std::move(offsets));
+            prim.targets.push_back(std::move(offsets));  // empty: moves nothing
         }
         if (skinned) {
             const int j = attribute(p.attributes, "JOINTS_0"), w = attribute(p.attributes, "WEIGHTS_0");
@@ -487,6 +489,12 @@ private:
             const tg::Image& image = m_.images[static_cast<size_t>(source)];
             if (image.width > 0 && image.height > 0) {
                 out.textureWidth = image.width, out.textureHeight = image.height;
+                if (image.component == 3 && image.image.size() == 3 * static_cast<size_t>(image.width) * static_cast<size_t>(image.height)) {
+                    auto texture = std::make_shared<SkinImage>();
+                    texture->width = image.width, texture->height = image.height, texture->pixels = image.image;
+                    texture->fileName = image.name.empty() ? "texture" : image.name;
+                    out.texture = std::move(texture);
+                }
                 return;
             }
         }
@@ -618,7 +626,10 @@ private:
             for (size_t v = 0; v < p.positions.size(); ++v) {
                 Vec3d q = p.positions[v];
                 for (const auto& [k, w] : active)
-                    if (k < p.targets.size()) q = {q.x + w * p.targets[k][v].x, q.y + w * p.targets[k][v].y, q.z + w * p.targets[k][v].z};
+                    if (k < p.targets.size() && !p.targets[k].empty()) {
+                        const double* d = &p.targets[k][3 * v];
+                        q = {q.x + w * d[0], q.y + w * d[1], q.z + w * d[2]};
+                    }
                 if (jointMatrices.empty()) {
                     out.push_back(Apply(world, q));
                     continue;

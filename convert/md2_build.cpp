@@ -73,8 +73,8 @@ Md2Frame Quantise(const std::vector<Vec3d>& positions, const std::string& name) 
         uint8_t* out[3] = {&frame.vertices[v].x, &frame.vertices[v].y, &frame.vertices[v].z};
         for (int axis = 0; axis < 3; ++axis) {
             const double s = frame.scale[axis];
-            const double step = s > 0 ? std::round((c[axis] - double{frame.translate[axis]}) / s) : 0;
-            *out[axis] = static_cast<uint8_t>(std::clamp(step, 0.0, 255.0));
+            const double step = s > 0 ? (c[axis] - double{frame.translate[axis]}) / s + 0.5 : 0;
+            *out[axis] = static_cast<uint8_t>(std::clamp(step, 0.0, 255.0));  // truncated: rounded to nearest
         }
     }
     return frame;
@@ -181,13 +181,10 @@ Result<Md2Built> BuildMd2(const SourceMesh& source, const Md2BuildOptions& optio
         if (std::string p = beyond("characters in the skin name", name.size(), L::kSkinName, 63); !p.empty())
             return Refuse(p + ": " + name);
 
-    std::vector<std::vector<Vec3d>> quake(source.frames.size());
-    for (size_t f = 0; f < quake.size(); ++f) {
-        quake[f].reserve(count);
-        for (const Vec3d& p : source.frames[f]) quake[f].push_back(ToQuake(p, options.scale));
-    }
+    // Welded on the source's own numbers: the change of axes is the same
+    // for every vertex, so equal positions stay equal.
     size_t vertexCount = 0;
-    const std::vector<uint32_t> vertexOf = Weld(quake, count, vertexCount);
+    const std::vector<uint32_t> vertexOf = Weld(source.frames, count, vertexCount);
     if (std::string p = beyond("vertices", vertexCount, L::kVertices, 65536); !p.empty()) return Refuse(p);
 
     Md2Built built;
@@ -239,11 +236,10 @@ Result<Md2Built> BuildMd2(const SourceMesh& source, const Md2BuildOptions& optio
         }
     }
 
-    out.frames.reserve(quake.size());
-    for (size_t f = 0; f < quake.size(); ++f) {
-        std::vector<Vec3d> positions(vertexCount);
-        for (size_t v = 0; v < count; ++v) positions[vertexOf[v]] = quake[f][v];
-        quake[f] = {};
+    out.frames.reserve(source.frames.size());
+    std::vector<Vec3d> positions(vertexCount);
+    for (size_t f = 0; f < source.frames.size(); ++f) {
+        for (size_t v = 0; v < count; ++v) positions[vertexOf[v]] = ToQuake(source.frames[f][v], options.scale);
         Md2Frame frame = Quantise(positions, source.frameNames[f]);
         // Normals of the positions as stored, which is what a reader that
         // computes its own sees: tiny faces turn when their corners snap.

@@ -27,8 +27,9 @@ struct GltfReadOptions {
     std::string folder;                   // where a .gltf's external files lie; empty: none are read
 };
 
-// The most a model read may hold: vertices times frames.
-constexpr uint64_t kMaxSourcePositions = uint64_t{1} << 25;
+// The most a model read may hold: vertices times frames (400 MB of
+// positions; faerie's frames repeated 64 times need 12.7 million).
+constexpr uint64_t kMaxSourcePositions = uint64_t{1} << 24;
 
 Result<SourceMesh> ReadGltf(std::span<const uint8_t> bytes, const GltfReadOptions& options);
 

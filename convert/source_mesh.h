@@ -5,9 +5,11 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "formats/skin_image.h"
 #include "model/geometry.h"
 
 namespace meshara {
@@ -18,6 +20,7 @@ struct SourceMesh {
     std::vector<std::string> frameNames;         // one per frame
     std::vector<std::vector<Vec3d>> frames;      // each frame's position of every vertex
     int32_t textureWidth = 0, textureHeight = 0;  // of the picture the material shows; 0 when none tells
+    std::shared_ptr<const SkinImage> texture;     // that picture, when the file holds it and it decodes
     size_t VertexCount() const { return texCoords.size(); }
 };
 

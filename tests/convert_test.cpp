@@ -39,17 +39,34 @@ using testing::RunCli;
 
 std::span<const uint8_t> Bytes(const std::string& s) { return {reinterpret_cast<const uint8_t*>(s.data()), s.size()}; }
 
+// Directions spread evenly over the sphere.
+Vec3d Spiral(int i, int count) {
+    const double z = 1 - 2 * (i + 0.5) / count, r = std::sqrt(1 - z * z), phi = i * 2.399963229728653;
+    return {r * std::cos(phi), r * std::sin(phi), z};
+}
+
 // The cosine of the widest angle between a direction and its nearest in the
 // normal table (about 0.2 radians; measured over a fine sphere of directions).
 const double kTableResolution = [] {
     double worst = 1;
     for (int i = 0; i < 20000; ++i) {
-        const double z = 1 - 2 * (i + 0.5) / 20000, r = std::sqrt(1 - z * z), phi = i * 2.399963229728653;
-        const auto& n = kMd2Normals[NearestMd2Normal(r * std::cos(phi), r * std::sin(phi), z)];
-        worst = std::min(worst, n[0] * r * std::cos(phi) + n[1] * r * std::sin(phi) + n[2] * z);
+        const Vec3d d = Spiral(i, 20000);
+        const auto& n = kMd2Normals[NearestMd2Normal(d.x, d.y, d.z)];
+        worst = std::min(worst, n[0] * d.x + n[1] * d.y + n[2] * d.z);
     }
     return std::cos(std::acos(worst) + 0.01);  // the sampling's margin
 }();
+
+TEST(Md2Normals, TheQuickSearchFindsTheNearestOfAllTheTable) {
+    for (int i = 0; i < 200000; ++i) {
+        const Vec3d d = Spiral(i, 200000);
+        double best = -1;
+        for (const auto& n : kMd2Normals) best = std::max(best, n[0] * d.x + n[1] * d.y + n[2] * d.z);
+        const auto& n = kMd2Normals[NearestMd2Normal(3 * d.x, 3 * d.y, 3 * d.z)];
+        ASSERT_GT(n[0] * d.x + n[1] * d.y + n[2] * d.z, best - 1e-3) << i;
+    }
+    EXPECT_EQ(NearestMd2Normal(0, 0, 0), NearestMd2Normal(0, 0, 1));
+}
 
 uint32_t Word(const std::vector<uint8_t>& b, size_t at) {
     uint32_t v;
