@@ -446,7 +446,9 @@ private:
                 std::array<uint32_t, 4> jv{};
                 std::array<double, 4> wv{};
                 for (size_t c = 0; c < 4; ++c) {
-                    jv[c] = static_cast<uint32_t>(joints.Value()[4 * v + c]);
+                    const double j = joints.Value()[4 * v + c];
+                    if (!(j >= 0 && j < 65536)) return Bad("a vertex names a joint outside any skin");
+                    jv[c] = static_cast<uint32_t>(j);
                     wv[c] = weights.Value()[4 * v + c];
                     if (wv[c] < 0) return Bad("a joint weight is negative");
                 }
@@ -459,7 +461,8 @@ private:
             auto idx = acc_.Read(p.indices, 1, "indices");
             if (!idx) return idx.Why();
             for (double i : idx.Value()) {
-                if (i >= static_cast<double>(count)) return Bad("a triangle names a vertex its primitive does not have");
+                if (!(i >= 0 && i < static_cast<double>(count)))
+                    return Bad("a triangle names a vertex its primitive does not have");
                 order.push_back(static_cast<uint32_t>(i));
             }
         } else {

@@ -154,10 +154,11 @@ Result<Md2Built> BuildMd2(const SourceMesh& source, const Md2BuildOptions& optio
         if (i >= count) return Refuse("a triangle names a vertex the model does not have");
     for (const auto& f : source.frames) {
         if (f.size() != count) return Refuse("a frame does not place every vertex");
+        // A frame's scale and translation are floats; far beyond any model.
         for (const Vec3d& p : f)
-            if (!std::isfinite(p.x * options.scale) || !std::isfinite(p.y * options.scale) ||
-                !std::isfinite(p.z * options.scale))
-                return Refuse("a position is not a finite number");
+            if (!(std::abs(p.x * options.scale) < 1e30 && std::abs(p.y * options.scale) < 1e30 &&
+                  std::abs(p.z * options.scale) < 1e30))
+                return Refuse("a position is not a finite number a frame can hold");
     }
 
     // The limits: the engine's unless ignored; the format's always (16-bit
