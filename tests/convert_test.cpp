@@ -19,7 +19,10 @@
 #include "convert/md2_normals.h"
 #include "convert/model_import.h"
 #include "export/gltf_export.h"
+#include "formats/png_writer.h"
+#include "formats/skin_decoder.h"
 #include "formats/md2_writer.h"
+#include "formats/pcx_writer.h"
 #include "model/animations.h"
 #include "model/md2_model.h"
 #include "model/normals.h"
@@ -28,6 +31,7 @@
 #include "session/status_line.h"
 #include "tests/cli_support.h"
 #include "tests/test_support.h"
+#include "tools/writers/picture_writers.h"
 
 namespace meshara {
 namespace {
@@ -525,6 +529,71 @@ TEST(ConvertCli, LimitsSkinNamesAndUsage) {
     const auto info = RunCli("info " + Quote(out));
     EXPECT_NE(info.out.find("triangles: 4097"), std::string::npos) << info.out;
     EXPECT_NE(info.out.find("models/a/skin.pcx"), std::string::npos) << info.out;
+}
+
+}  // namespace
+}  // namespace meshara
+
+namespace meshara {
+namespace {
+
+TEST(ConvertCli, TheTextureBecomesAnEightBitSkinWithItsOwnPaletteOrTheGamesOne) {
+    // A 5 x 3 picture of three colours (odd width: PCX rows are padded).
+    std::vector<uint8_t> rgb;
+    const uint8_t colours[3][3] = {{200, 30, 30}, {20, 180, 60}, {250, 220, 40}};
+    for (int i = 0; i < 15; ++i) rgb.insert(rgb.end(), colours[i % 3], colours[i % 3] + 3);
+    const std::vector<uint8_t> png = EncodePng(5, 3, rgb, 3);
+    GltfFixture g;
+    const Tube tube;
+    AddMesh(g, tube);
+    g.m.nodes.emplace_back().mesh = 0;
+    g.m.scenes[0].nodes = {0};
+    auto& data = g.m.buffers[0].data;
+    tg::BufferView view;
+    view.buffer = 0, view.byteOffset = data.size(), view.byteLength = png.size();
+    data.insert(data.end(), png.begin(), png.end());
+    g.m.bufferViews.push_back(view);
+    tg::Image image;
+    image.bufferView = static_cast<int>(g.m.bufferViews.size() - 1);
+    image.mimeType = "image/png";
+    g.m.images.push_back(image);
+    g.m.textures.emplace_back().source = 0;
+    g.m.materials.emplace_back().pbrMetallicRoughness.baseColorTexture.index = 0;
+    g.m.meshes[0].primitives[0].material = 0;
+    const std::string text = g.Text();
+
+    testing::TempDir dir;
+    const fs::path in = dir.Write("tube.gltf", std::vector<uint8_t>(text.begin(), text.end()));
+    fixtures::IndexedPicture game;  // a game palette: grey ramp, with the three colours a little off
+    game.width = game.height = 1;
+    game.indices = {0};
+    for (int c = 0; c < 256; ++c) game.palette.push_back({static_cast<uint8_t>(c), static_cast<uint8_t>(c), static_cast<uint8_t>(c)});
+    game.palette[10] = {198, 32, 29}, game.palette[11] = {22, 177, 61}, game.palette[12] = {252, 221, 38};
+    const fs::path palette = dir.Write("colormap.pcx", fixtures::WritePcx(game));
+    struct Case {
+        std::string options;
+        std::array<std::array<uint8_t, 3>, 3> want;
+    } cases[] = {
+        {"", {{{200, 30, 30}, {20, 180, 60}, {250, 220, 40}}}},
+        {" --palette " + Quote(palette), {{{198, 32, 29}, {22, 177, 61}, {252, 221, 38}}}},
+    };
+    for (const Case& c : cases) {
+        const fs::path md2 = dir.Path() / "tube.md2", pcx = dir.Path() / "skin.pcx";
+        const auto run = RunCli("convert " + Quote(in) + " -o " + Quote(md2) + " --write-skin " + Quote(pcx) + c.options);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_NE(run.err.find("skin 5x3"), std::string::npos) << run.err;
+        const std::vector<uint8_t> bytes = testing::ReadAll(pcx);
+        ASSERT_TRUE(ReadPcxPalette(bytes));
+        auto skin = DecodeSkinImage(bytes);
+        ASSERT_TRUE(skin) << skin.Detail();
+        ASSERT_EQ(skin.Value().width, 5);
+        for (int i = 0; i < 15; ++i)
+            for (int k = 0; k < 3; ++k) EXPECT_EQ(skin.Value().pixels[3 * i + k], c.want[i % 3][k]) << c.options << " pixel " << i;
+    }
+    const auto obj = RunCli("convert " + Quote(dir.Write("t.obj", {'v', ' ', '0', ' ', '0', ' ', '0', '\n'})) + " -o " +
+                            Quote(dir.Path() / "t.md2") + " --write-skin " + Quote(dir.Path() / "t.pcx"));
+    EXPECT_EQ(obj.exitCode, 1);
+    EXPECT_FALSE(fs::exists(dir.Path() / "t.md2"));
 }
 
 }  // namespace
