@@ -58,6 +58,8 @@ Result<ModelSlot*> OpenModelFile(ModelList& list, const std::string& path) {
         if (!model) return model.Why();
         ModelSlot& slot = AddModel(list, model.Take(), path);
         slot.convertedFrom = true;
+        // Dressed in the glTF's own texture, as its skin will be.
+        if (converted.Value().texture) slot.Map(MapKind::Texture) = converted.Value().texture;
         return &slot;
     }
     auto loaded = LoadMd2Model(path);

@@ -590,6 +590,12 @@ TEST(ConvertCli, TheTextureBecomesAnEightBitSkinWithItsOwnPaletteOrTheGamesOne) 
         for (int i = 0; i < 15; ++i)
             for (int k = 0; k < 3; ++k) EXPECT_EQ(skin.Value().pixels[3 * i + k], c.want[i % 3][k]) << c.options << " pixel " << i;
     }
+    // Opened as a model, the glTF wears its texture.
+    Document doc;
+    auto slot = OpenModelFile(doc.models, in.string());
+    ASSERT_TRUE(slot);
+    ASSERT_TRUE(slot.Value()->Map(MapKind::Texture));
+    EXPECT_EQ(slot.Value()->Map(MapKind::Texture)->pixels, rgb);
     const auto obj = RunCli("convert " + Quote(dir.Write("t.obj", {'v', ' ', '0', ' ', '0', ' ', '0', '\n'})) + " -o " +
                             Quote(dir.Path() / "t.md2") + " --write-skin " + Quote(dir.Path() / "t.pcx"));
     EXPECT_EQ(obj.exitCode, 1);
