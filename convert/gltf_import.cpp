@@ -623,8 +623,11 @@ private:
         std::vector<std::pair<size_t, double>> active;
         for (size_t k = 0; k < weights.size(); ++k)
             if (weights[k] != 0) active.emplace_back(k, weights[k]);
+        const bool placed = world != kIdentity;
         std::vector<Vec3d> out;
-        out.reserve(primitives.empty() ? 0 : primitives[0].positions.size());
+        size_t total = 0;
+        for (const Primitive& p : primitives) total += p.positions.size();
+        out.reserve(total);
         for (const Primitive& p : primitives)
             for (size_t v = 0; v < p.positions.size(); ++v) {
                 Vec3d q = p.positions[v];
@@ -634,7 +637,7 @@ private:
                         q = {q.x + w * d[0], q.y + w * d[1], q.z + w * d[2]};
                     }
                 if (jointMatrices.empty()) {
-                    out.push_back(Apply(world, q));
+                    out.push_back(placed ? Apply(world, q) : q);
                     continue;
                 }
                 Vec3d s{};
