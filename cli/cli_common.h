@@ -35,6 +35,7 @@ const Subcommand& DecodeCommand();
 const Subcommand& LightCommand();
 const Subcommand& RenderCommand();
 const Subcommand& ExportCommand();
+const Subcommand& ConvertCommand();
 const Subcommand& ThumbnailCommand();
 const Subcommand& ListCommand();
 

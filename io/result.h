@@ -21,6 +21,8 @@ enum class ErrorKind {
     NotLight,             // no "LGT0" magic, or too short to hold a light
     CannotCreate,         // an output file could not be written
     CannotExport,         // the model cannot be written in the asked format
+    NotReadableModel,     // a glTF or OBJ file that cannot be read as one mesh
+    CannotConvert,        // the model does not fit in an MD2 file
 };
 
 struct Failure {

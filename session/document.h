@@ -34,6 +34,7 @@ struct ModelSlot {
     int32_t currentLight = -1;  // index into lights, -1 = none
     bool visible = true;
     bool environmentMapped = false;
+    bool convertedFrom = false;  // opened from glTF or OBJ, made into an MD2 in memory
 
     const std::string& Name() const { return model->name; }
     std::shared_ptr<const SkinImage>& Map(MapKind kind) { return maps[static_cast<size_t>(kind)]; }

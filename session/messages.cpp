@@ -10,6 +10,8 @@ const char* UserMessage(FileKind kind, ErrorKind error) {
             switch (error) {
                 case ErrorKind::CannotOpen: return msg::kCannotLoadFile;
                 case ErrorKind::NotMd2: return msg::kNotMd2;
+                case ErrorKind::NotReadableModel:
+                case ErrorKind::CannotConvert: return msg::kCannotConvertModel;
                 default: return msg::kDamagedMd2;
             }
         case FileKind::Skin:
@@ -40,6 +42,8 @@ const char* ReasonText(ErrorKind error) {
         case ErrorKind::NotLight: return "not a light file";
         case ErrorKind::CannotCreate: return "the file cannot be created";
         case ErrorKind::CannotExport: return "the model cannot be exported";
+        case ErrorKind::NotReadableModel: return "not a glTF or OBJ model this program can read";
+        case ErrorKind::CannotConvert: return "the model cannot be written as MD2";
     }
     return "unknown error";
 }

@@ -15,6 +15,7 @@ inline constexpr const char* kProgramName = "Torvane's Meshara";
 inline constexpr const char* kCannotLoadFile = "There was an error loading the specified file!";
 inline constexpr const char* kNotMd2 = "This is not an MD2!";
 inline constexpr const char* kDamagedMd2 = "This MD2 file is damaged or incomplete!";
+inline constexpr const char* kCannotConvertModel = "This glTF or OBJ model cannot be shown as an MD2.";
 inline constexpr const char* kNotSkin = "This file does not appear to be a valid skin";
 inline constexpr const char* kCannotCreate = "Unable to create the file specified!";
 inline constexpr const char* kCannotOpenLight = "Unable to open the file specified!";

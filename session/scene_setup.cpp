@@ -5,6 +5,7 @@
 #include <set>
 #include <system_error>
 
+#include "convert/convert_file.h"
 #include "formats/archive.h"
 #include "formats/name_text.h"
 #include "formats/path_input.h"
@@ -48,6 +49,19 @@ std::vector<std::string> PicturesBesideInArchive(const ArchivePath& model) {
 }  // namespace
 
 Result<ModelSlot*> OpenModelFile(ModelList& list, const std::string& path) {
+    // glTF and OBJ open as the MD2 that convert makes of them with its
+    // defaults, so what is seen is what the game will show.
+    if (IsConvertibleModelPath(path)) {
+        auto converted = ConvertModelFile(path, {}, {});
+        if (!converted) return converted.Why();
+        auto model = ParseMd2Model(converted.Value().md2, FileNameOfPath(path));
+        if (!model) return model.Why();
+        ModelSlot& slot = AddModel(list, model.Take(), path);
+        slot.convertedFrom = true;
+        // Dressed in the glTF's own texture, as its skin will be.
+        if (converted.Value().texture) slot.Map(MapKind::Texture) = converted.Value().texture;
+        return &slot;
+    }
     auto loaded = LoadMd2Model(path);
     if (!loaded) return loaded.Why();
     return &AddModel(list, loaded.Take(), path);

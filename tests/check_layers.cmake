@@ -1,14 +1,15 @@
 # The folders are layers, each using only those below it:
-#   io -> formats -> model -> view -> render, export -> session -> gui, cli
+#   io -> formats -> model -> view -> render, export, convert -> session -> gui, cli
 # Every project include must point to the file's own folder or one below it,
 # only render/ may include GL or EGL, and only gui/ may include wxWidgets.
-set(layers io formats model view render export session gui cli)
+set(layers io formats model view render export convert session gui cli)
 set(rank_io 0)
 set(rank_formats 1)
 set(rank_model 2)
 set(rank_view 3)
 set(rank_render 4)
 set(rank_export 4)
+set(rank_convert 4)
 set(rank_session 5)
 set(rank_gui 6)
 set(rank_cli 6)
