@@ -143,6 +143,7 @@ void MainWnd::BuildMenus() {
     skinMenu_ = new wxMenu;
     skinItem_ = file->AppendSubMenu(skinMenu_, "Skin");
     file->Append(ToolkitId(ids::kSaveAnimation), "Save Animation...");
+    file->Append(ToolkitId(ids::kSaveAsMd2), "Save As MD2...");
 
     auto* texture = new wxMenu;
     texture->AppendCheckItem(ToolkitId(ids::kTextureNearest), "&Nearest");
@@ -283,7 +284,7 @@ void MainWnd::SyncMenuStates() {
     for (int id : {ids::kTextureNearest, ids::kTextureLinear, ids::kTextureNearMip, ids::kTextureBiMip,
                    ids::kTextureTriMip, ids::kMultiPassFast, ids::kMultiPassSafe, ids::kWireframe,
                    ids::kEnvironmentMap, ids::kPlayAnimation, ids::kSaveAnimation, ids::kShowNormals,
-                   ids::kShowBoundingBox, ids::kShowFloorGrid}) {
+                   ids::kShowBoundingBox, ids::kShowFloorGrid, ids::kSaveAsMd2}) {
         wxMenuItem* item = bar->FindItem(ToolkitId(id));
         if (!item) continue;
         const Commands::ItemState state = commands_->StateOf(id);

@@ -72,13 +72,15 @@ constexpr int kLastAnimationChoice = 33455;
 constexpr int kFirstPlaybackSpeed = 33460;
 constexpr int kLastPlaybackSpeed = 33464;
 inline constexpr double kPlaybackSpeeds[] = {0.25, 0.5, 1, 2, 4};
-// File > Save Animation... and Rendering > Show, extras made after the ranges above.
+// File > Save Animation..., Rendering > Show and File > Save As MD2...,
+// extras made after the ranges above.
 constexpr int kSaveAnimation = 33500;
 constexpr int kShowNormals = 33501;
 constexpr int kShowBoundingBox = 33502;
 constexpr int kShowFloorGrid = 33503;
+constexpr int kSaveAsMd2 = 33504;
 constexpr int kFirstLaterExtra = kSaveAnimation;
-constexpr int kLastLaterExtra = kShowFloorGrid;
+constexpr int kLastLaterExtra = kSaveAsMd2;
 
 // Accelerators kept for their keys only; nothing handles them.
 constexpr int kNew = 57600;

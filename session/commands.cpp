@@ -53,6 +53,7 @@ bool Commands::Run(int id) {
         case ids::kShowNormals: ToggleShow(&ShowItems::normals); return true;
         case ids::kShowBoundingBox: ToggleShow(&ShowItems::box); return true;
         case ids::kShowFloorGrid: ToggleShow(&ShowItems::grid); return true;
+        case ids::kSaveAsMd2: SaveAsMd2(); return true;
         default: break;
     }
     if (id >= ids::kFirstAnimationChoice && id <= ids::kLastAnimationChoice) {
@@ -113,7 +114,7 @@ bool Commands::HasUpdateRule(int id) {
     return (id >= ids::kTextureNearest && id <= ids::kMultiPassSafe) || id == ids::kWireframe ||
            id == ids::kEnvironmentMap || id == ids::kPlayAnimation ||
            (id >= ids::kFirstPlaybackSpeed && id <= ids::kLastPlaybackSpeed) ||
-           (id >= ids::kSaveAnimation && id <= ids::kShowFloorGrid);
+           (id >= ids::kFirstLaterExtra && id <= ids::kLastLaterExtra);
 }
 
 Commands::ItemState Commands::UpdateRule(int id) {
@@ -141,6 +142,11 @@ Commands::ItemState Commands::StateOf(int id) const {
         // Greyed while no animation holds the shared frame: there is nothing to save.
         const Md2Model* model = AnimationModel();
         state.enabled = model && AnimationHolding(*model, doc_.models.currentFrame);
+        state.setCheck = false;
+    } else if (id == ids::kSaveAsMd2) {
+        // Only a model made from glTF or OBJ has an MD2 to write; any other is one already.
+        const ModelSlot* model = doc_.models.CurrentModel();
+        state.enabled = model && model->convertedMd2;
         state.setCheck = false;
     } else if (id == ids::kEnvironmentMap) {
         const ModelSlot* model = doc_.models.CurrentModel();

@@ -43,8 +43,9 @@ public:
     // when refused (the refusal has been shown). A model inside an archive
     // comes with the skin it names as its texture map when the game's search
     // path has it; a path to an archive itself asks which of its models to
-    // open (UiPort::ChooseArchiveModels).
-    bool OpenModelPath(std::string path);
+    // open (UiPort::ChooseArchiveModels). A glTF or OBJ file opens as an MD2
+    // made of it in memory, unless convertOthers is false.
+    bool OpenModelPath(std::string path, bool convertOthers = true);
     void RemoveModel();
     void ToggleModelVisible();
     void SelectModel(int index);  // from the Model List selection
@@ -90,6 +91,9 @@ public:
     // File > Open Model...: Open Model, then the model is lit and framed as
     // one opened from outside the options bar.
     void OpenModelAndShow();
+    // File > Save As MD2...: the MD2 the current model, opened from glTF or
+    // OBJ, was made into, written where the user chooses.
+    void SaveAsMd2();
     void FitModels();   // every visible model in view, start orientation
     void ResetView();   // the start camera exactly
     void SaveView();    // the view's pixels as a PNG file
@@ -138,6 +142,7 @@ public:
     const std::string& LastFolder() const { return lastFolder_; }
 
 private:
+    void ChooseAndOpenModel(bool convertOthers);
     void Changed();  // RequestRedraw, then RefreshOptionsBar
     // A refused file: told at once, or kept for one message while files from
     // outside are being opened.

@@ -34,7 +34,9 @@ struct ModelSlot {
     int32_t currentLight = -1;  // index into lights, -1 = none
     bool visible = true;
     bool environmentMapped = false;
-    bool convertedFrom = false;  // opened from glTF or OBJ, made into an MD2 in memory
+    // The MD2 a glTF or OBJ file was made into in memory when the model was
+    // opened from one; null for a model opened from an MD2.
+    std::shared_ptr<const std::vector<uint8_t>> convertedMd2;
 
     const std::string& Name() const { return model->name; }
     std::shared_ptr<const SkinImage>& Map(MapKind kind) { return maps[static_cast<size_t>(kind)]; }

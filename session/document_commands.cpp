@@ -87,16 +87,18 @@ void Commands::Remember(const std::string& given) {
     if (cut != std::string::npos) lastFolder_ = path.substr(0, cut == 0 ? 1 : cut);
 }
 
-void Commands::OpenModel() {
+void Commands::OpenModel() { ChooseAndOpenModel(false); }
+
+void Commands::ChooseAndOpenModel(bool convertOthers) {
     std::string path;
     int filterIndex = 0;
     if (!Choose({"", kModelFilter, "*.md2", false, {}}, path, filterIndex)) return;
-    OpenModelPath(WithDefaultExtension(std::move(path), ".md2"));
+    OpenModelPath(WithDefaultExtension(std::move(path), ".md2"), convertOthers);
 }
 
-bool Commands::OpenModelPath(std::string path) {
+bool Commands::OpenModelPath(std::string path, bool convertOthers) {
     if (IsArchiveFile(path)) return OpenArchiveModels(path);
-    auto opened = OpenModelFile(doc_.models, path);
+    auto opened = OpenModelFile(doc_.models, path, convertOthers);
     if (!opened) {
         Refuse(FileKind::Model, opened.Why(), path);
         return false;
@@ -393,11 +395,29 @@ void Commands::LightOpened(ModelSlot& slot, LightRecord* preferred) {
 
 void Commands::OpenModelAndShow() {
     const int32_t before = doc_.models.Count();
-    OpenModel();
+    // The extra entry also opens glTF and OBJ files, as drops do.
+    ChooseAndOpenModel(true);
     if (doc_.models.Count() == before) return;
     for (int32_t i = before; i < doc_.models.Count(); ++i) LightOpened(*doc_.models.models[i]);
     FitModels();
     Changed();
+}
+
+void Commands::SaveAsMd2() {
+    const ModelSlot* model = doc_.models.CurrentModel();
+    if (!model || !model->convertedMd2) return;
+    std::string name = model->Name();
+    if (const size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0) name.resize(dot);
+    std::string path;
+    int filterIndex = 0;
+    if (!Choose({"Save As MD2", kModelFilter, name + ".md2", true, {}}, path, filterIndex)) return;
+    path = WithDefaultExtension(std::move(path), ".md2");
+    Status written = IsSameFile(path, model->path)
+                         ? Status(Failure{ErrorKind::CannotCreate, "it is the file the model was opened from"})
+                         : WriteFileBytes(path, *model->convertedMd2);
+    if (written) return;
+    std::fprintf(stderr, "meshara: %s: %s\n", path.c_str(), written.Detail().c_str());
+    ui_.ShowMessage(UserMessage(FileKind::Output, ErrorKind::CannotCreate), path + ": " + written.Detail());
 }
 
 void Commands::LoadSkinFromModel() {

@@ -48,16 +48,16 @@ std::vector<std::string> PicturesBesideInArchive(const ArchivePath& model) {
 }
 }  // namespace
 
-Result<ModelSlot*> OpenModelFile(ModelList& list, const std::string& path) {
+Result<ModelSlot*> OpenModelFile(ModelList& list, const std::string& path, bool convertOthers) {
     // glTF and OBJ open as the MD2 that convert makes of them with its
     // defaults, so what is seen is what the game will show.
-    if (IsConvertibleModelPath(path)) {
+    if (convertOthers && IsConvertibleModelPath(path)) {
         auto converted = ConvertModelFile(path, {}, {});
         if (!converted) return converted.Why();
         auto model = ParseMd2Model(converted.Value().md2, FileNameOfPath(path));
         if (!model) return model.Why();
         ModelSlot& slot = AddModel(list, model.Take(), path);
-        slot.convertedFrom = true;
+        slot.convertedMd2 = std::make_shared<const std::vector<uint8_t>>(std::move(converted.Value().md2));
         // Dressed in the glTF's own texture, as its skin will be.
         if (converted.Value().texture) slot.Map(MapKind::Texture) = converted.Value().texture;
         return &slot;

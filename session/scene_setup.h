@@ -18,7 +18,9 @@ namespace meshara {
 
 // Opens the model at path into a new slot at the end of the list, which
 // becomes the current model; the list is unchanged when the file is refused.
-Result<ModelSlot*> OpenModelFile(ModelList& list, const std::string& path);
+// A glTF or OBJ file opens as the MD2 convert makes of it, unless
+// convertOthers is false (the options bar's "+" opens MD2 files only).
+Result<ModelSlot*> OpenModelFile(ModelList& list, const std::string& path, bool convertOthers = true);
 
 // The same for a model made in memory.
 ModelSlot& AddModel(ModelList& list, std::shared_ptr<const Md2Model> model, std::string path = {});

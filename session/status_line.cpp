@@ -40,7 +40,7 @@ std::string StatusLine(const Document& doc, const ViewState& view) {
         const Md2Model& m = *slot->model;
         line += kSeparator + (slot->path.empty() ? slot->Name() : slot->path) + ": " + std::to_string(m.vertexCount) + " vertices, " +
                 std::to_string(m.TriangleCount()) + " triangles";
-        if (slot->convertedFrom)
+        if (slot->convertedMd2)
             line += kSeparator + "shown as the MD2 meshara-cli convert makes of it (" +
                     std::to_string(m.FrameCount()) + " frames at 10 a second, 32 units a metre)";
         if (!IsLit(*slot))

@@ -580,6 +580,35 @@ TEST_F(CommandsTest, RenderingMenuItemsRepaintEachAsItShouldAndRunKnowsOnlyHandl
                            "background-dialog", "redraw", "redraw", "refresh", "about"}));
 }
 
+TEST_F(CommandsTest, GltfAndObjOpenFromOutsideNotByThePlusButtonAndSaveAsMd2WritesTheMd2TheyMade) {
+    const std::string obj = Write("tri.obj", [] {
+        const std::string text = "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 0 1\nf 1/1 2/2 3/3\n";
+        return Bytes(text.begin(), text.end());
+    }());
+    // The bar's "+" opens MD2 files only, as it always has.
+    ui.AnswerFile(obj);
+    commands.Run(ids::kModelOpen);
+    EXPECT_EQ(ui.log.back(), Message(msg::kNotMd2, obj + ": the file does not start with \"IDP2\""));
+    EXPECT_EQ(Models(), "-1 0:");
+    // Opened from outside, it is the MD2 it makes; only such a model has one to save.
+    Open("m.md2");
+    EXPECT_FALSE(commands.StateOf(ids::kSaveAsMd2).enabled);
+    commands.OpenFiles({obj});
+    ASSERT_EQ(Models(), "1 0: m.md2 tri.obj");
+    EXPECT_TRUE(commands.StateOf(ids::kSaveAsMd2).enabled);
+    ui.log.clear();
+    for (const char* answer : {"out", "tri.obj"}) ui.AnswerFile(PathOf(answer));
+    commands.Run(ids::kSaveAsMd2);
+    commands.Run(ids::kSaveAsMd2);  // onto the file it came from: refused, the file kept
+    EXPECT_EQ(testing::ReadAll(PathOf("out.md2")), *doc.models.CurrentModel()->convertedMd2);
+    EXPECT_EQ(ui.TakeLog(), (Log{"choose:tri.md2", "choose:tri.md2",
+                                 Message(UserMessage(FileKind::Output, ErrorKind::CannotCreate),
+                                         obj + ": it is the file the model was opened from")}));
+    const Bytes md2 = testing::ReadAll(PathOf("out.md2"));
+    EXPECT_EQ(std::string(md2.begin(), md2.begin() + 4), "IDP2");
+    EXPECT_EQ(testing::ReadAll(obj).front(), 'v');
+}
+
 TEST_F(CommandsTest, ShowItemsToggleAndSaveAnimationRecordsTheCurrentAnimationOrNothing) {
     // Rendering > Show: each item on and off again, repainting only.
     for (int id : {ids::kShowNormals, ids::kShowBoundingBox, ids::kShowFloorGrid})
