@@ -409,7 +409,8 @@ TEST_F(Cli, CraftedFilesCostLittleAndThumbnailsStayBounded) {
         many.skins.assign(500000, "models/x/missing.pcx");
         wide.triangles.assign(16385, wide.triangles.front());
         named.skins = {"huge.bmp"};
-        fixtures::Md2Source slow = wide;  // every triangle covers half the view, facing either way
+        fixtures::Md2Source slow = wide;  // upright: every triangle covers half the view, facing either way
+        for (auto& frame : slow.frames) frame.vertices = {{0, 0, 0, 0}, {255, 0, 0, 0}, {255, 0, 255, 0}, {0, 0, 255, 0}};
         slow.triangles.resize(16384);
         for (size_t i = 0; i < slow.triangles.size(); ++i)
             slow.triangles[i] = {{0, uint16_t(i % 2 ? 1 : 2), uint16_t(i % 2 ? 2 : 1)}, {0, 0, 0}};
