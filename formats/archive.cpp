@@ -177,6 +177,17 @@ NameMasks ScanName(const uint8_t* field) {
     return m;
 }
 
+// Room for wanted more bytes at the end of out, or a refusal (not an
+// exception) when there is no memory for them.
+Status MakeRoom(std::vector<uint8_t>& out, uint64_t wanted) {
+    try {
+        out.resize(out.size() + static_cast<size_t>(wanted));
+    } catch (const std::exception&) {
+        return Refused("not enough memory to read " + std::to_string(wanted) + " bytes");
+    }
+    return {};
+}
+
 class PakReader : public EntryReader {
 public:
     PakReader(std::shared_ptr<const ByteSource> source, uint64_t offset, uint64_t size)
@@ -186,11 +197,7 @@ public:
     Status ReadMore(std::vector<uint8_t>& out, uint64_t count) override {
         const uint64_t wanted = std::min(count, size_ - position_);
         const size_t start = out.size();
-        try {
-            out.resize(start + static_cast<size_t>(wanted));
-        } catch (const std::exception&) {
-            return Refused("not enough memory to read " + std::to_string(wanted) + " bytes");
-        }
+        if (Status room = MakeRoom(out, wanted); !room) return room;
         auto got = source_->ReadAt(offset_ + position_, std::span(out).subspan(start));
         if (!got) {
             out.resize(start);
@@ -483,11 +490,7 @@ public:
     Status ReadMore(std::vector<uint8_t>& out, uint64_t count) override {
         const uint64_t wanted = std::min(count, size_ - position_);
         const size_t start = out.size();
-        try {
-            out.resize(start + static_cast<size_t>(wanted));
-        } catch (const std::exception&) {
-            return Refused("not enough memory to read " + std::to_string(wanted) + " bytes");
-        }
+        if (Status room = MakeRoom(out, wanted); !room) return room;
         size_t got = 0;
         while (got < wanted) {
             const zip_int64_t n = zip_fread(file_, out.data() + start + got, wanted - got);

@@ -10,7 +10,7 @@
 namespace meshara {
 
 namespace {
-const std::string kSeparator = " \u00b7 ";
+constexpr const char kSeparator[] = " \u00b7 ";
 }  // namespace
 
 std::string SpeedText(double speed) {
@@ -41,10 +41,10 @@ std::string StatusLine(const Document& doc, const ViewState& view) {
         line += kSeparator + (slot->path.empty() ? slot->Name() : slot->path) + ": " + std::to_string(m.vertexCount) + " vertices, " +
                 std::to_string(m.TriangleCount()) + " triangles";
         if (slot->convertedMd2)
-            line += kSeparator + "shown as the MD2 meshara-cli convert makes of it (" +
+            line += std::string(kSeparator) + "shown as the MD2 meshara-cli convert makes of it (" +
                     std::to_string(m.FrameCount()) + " frames at 10 a second, 32 units a metre)";
         if (!IsLit(*slot))
-            line += kSeparator + "no light reaches it: + in the Model Lights row gives it the selected light";
+            line += std::string(kSeparator) + "no light reaches it: + in the Model Lights row gives it the selected light";
         for (const std::string& note : ModelNotes(m)) line += kSeparator + note;
     }
     return line;
