@@ -173,9 +173,9 @@ void ParseFrame(std::span<const uint8_t> record, int32_t vertexCount, Md2Frame& 
 }
 
 // Whether every other table the parser reads ends before the frames start,
-// so the frames can be read one at a time after them.
+// so the frames can be read in pieces after them.
 bool FramesComeLast(const Md2Header& h, uint64_t fileSize) {
-    if (h.frameCount <= 0) return false;
+    if (h.frameCount <= 0 || h.framesOffset < static_cast<int64_t>(kMd2HeaderSize)) return false;
     const size_t size = static_cast<size_t>(std::min<uint64_t>(fileSize, SIZE_MAX));
     const struct { int32_t offset, count; int64_t entrySize; } tables[] = {
         {h.texCoordOffset, h.texCoordCount, kTexCoordEntrySize},
@@ -231,9 +231,9 @@ Result<Md2File> ReadMd2File(const std::string& path) {
             if (Status read = f.ReadMore(bytes, BytesNeeded(h, f.Size()) - bytes.size()); !read) return read.Why();
             return ParseMd2(bytes);
         }
-        // As most files lay them out, the frames last: read one at a time
-        // into the model, so the file's bytes and the frames are never held
-        // twice (a big model then costs about its size, not double).
+        // As most files lay them out, the frames last: read in pieces
+        // straight into the model, so the file's bytes and the frames are
+        // never held twice (a big model then costs about its size, not double).
         if (Status read = f.ReadMore(bytes, static_cast<uint64_t>(h.framesOffset) - bytes.size()); !read)
             return read.Why();
         auto model = ParseTables(bytes, h);

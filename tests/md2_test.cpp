@@ -91,7 +91,12 @@ TEST(Md2Load, WhatTheLoaderDoesNotUseMayHoldAnythingAndEachDamageIsRefusedWithIt
         {"texcoord index 3 of 4", Index(10, 3)}, {"texcoord index 4 of 4", Index(10, 4), {}, 2, 2, 1},
         {"texcoord 65535 at every corner",
          [](Bytes& b) { for (size_t at : {6, 8, 10}) Index(at, 65535)(b); }, {}, 2, 2, 3},
-        {"vertex index 65535", Index(12, 65535), DamagedMd2}, };
+        {"vertex index 65535", Index(12, 65535), DamagedMd2},
+        // Layouts other than the usual: frames that overlap the header, or lie before the other tables.
+        {"frames overlapping the header", Set(kFramesOffset, 0)},
+        {"frames overlapping the header, no other table",
+         Set({{kFramesOffset, 0}, {kTriangleCount, 0}, {kTexCoordCount, 0}}), {}, 2, 0},
+        {"frames before the triangles", Set(kFramesOffset, 68)}, };
     // Negative counts, tables past the end or before the start, counts far beyond the file, more vertices than
     // the frames hold, a zero skin side that the triangles' coordinates would divide by.
     for (auto [at, v] : {std::pair<size_t, int32_t>{kVertexCount, -1}, {kTexCoordCount, -4}, {kTriangleCount, -2},
@@ -100,10 +105,22 @@ TEST(Md2Load, WhatTheLoaderDoesNotUseMayHoldAnythingAndEachDamageIsRefusedWithIt
                          {kVertexCount, 2000000000}, {kTriangleCount, 2000000000}, {kVertexCount, 5}, {kSkinWidth, 0},
                          {kSkinHeight, 0}})
         cases.push_back({"header field at " + std::to_string(at) + " = " + std::to_string(v), Set(at, v), DamagedMd2});
+    testing::TempDir dir;
     for (const auto& c : cases) {
         Bytes bytes = WriteMd2(testing::SmallQuad());
         c.change(bytes);
         auto r = Parse(bytes);
+        // Read from a file (the frames in pieces when they come last), the same model or the same refusal.
+        auto read = LoadMd2Model(dir.Write("m.md2", bytes));
+        EXPECT_EQ(read.Error(), r ? CannotOpen : r.Error()) << c.why;
+        if (r && read) {
+            for (int32_t f = 0; f < r.Value()->FrameCount(); ++f) {
+                const auto& a = r.Value()->frames[size_t(f)].vertices;
+                const auto& b = read.Value()->frames[size_t(f)].vertices;
+                EXPECT_TRUE(a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof a[0]) == 0)
+                    << c.why << ", frame " << f;
+            }
+        }
         if (c.refused) {
             // A loaded model's kind is CannotOpen, so the kind alone shows a refusal; its reason is given.
             EXPECT_EQ((std::pair{r.Error(), r.Detail().empty()}), (std::pair{*c.refused, false})) << c.why;
