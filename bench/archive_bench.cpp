@@ -127,15 +127,18 @@ void Evict(const std::string& path) {
     ::close(fd);
 }
 
+// Evict, outside the time measured.
+void EvictUntimed(benchmark::State& state, const std::string& path) {
+    state.PauseTiming();
+    Evict(path);
+    state.ResumeTiming();
+}
+
 // The floor of any listing: the header and the directory bytes, read.
 void BM_ReadDirectoryBytes(benchmark::State& state, bool cold) {
     const std::string path = TheFiles().big.string();
     for (auto _ : state) {
-        if (cold) {
-            state.PauseTiming();
-            Evict(path);
-            state.ResumeTiming();
-        }
+        if (cold) EvictUntimed(state, path);
         auto file = meshara::InputFile::Open(path);
         std::array<uint8_t, 12> header{};
         (void)file.Value().ReadAt(0, header);
@@ -153,11 +156,7 @@ void BM_ReadDirectoryBytes(benchmark::State& state, bool cold) {
 void BM_List(benchmark::State& state, bool cold) {
     const std::string path = TheFiles().big.string();
     for (auto _ : state) {
-        if (cold) {
-            state.PauseTiming();
-            Evict(path);
-            state.ResumeTiming();
-        }
+        if (cold) EvictUntimed(state, path);
         auto archive = meshara::Archive::Open(path);
         size_t models = 0;
         uint64_t bytes = 0;

@@ -188,29 +188,48 @@ Status MakeRoom(std::vector<uint8_t>& out, uint64_t wanted) {
     return {};
 }
 
-class PakReader : public EntryReader {
+// An entry read in order from its start, never past the size its
+// directory gives it; each kind says only how its next bytes are read.
+class SizedReader : public EntryReader {
 public:
-    PakReader(std::shared_ptr<const ByteSource> source, uint64_t offset, uint64_t size)
-        : source_(std::move(source)), offset_(offset), size_(size) {}
-    uint64_t Size() const override { return size_; }
-    uint64_t Position() const override { return position_; }
-    Status ReadMore(std::vector<uint8_t>& out, uint64_t count) override {
+    explicit SizedReader(uint64_t size) : size_(size) {}
+    uint64_t Size() const final { return size_; }
+    uint64_t Position() const final { return position_; }
+    Status ReadMore(std::vector<uint8_t>& out, uint64_t count) final {
         const uint64_t wanted = std::min(count, size_ - position_);
         const size_t start = out.size();
         if (Status room = MakeRoom(out, wanted); !room) return room;
-        auto got = source_->ReadAt(offset_ + position_, std::span(out).subspan(start));
+        auto got = Fill(std::span(out).subspan(start));
         if (!got) {
             out.resize(start);
             return got.Why();
         }
-        out.resize(start + got.Value());  // the archive shrank since it was opened
+        out.resize(start + got.Value());
         position_ += got.Value();
         return {};
     }
 
+protected:
+    // Reads the entry's next bytes, from Position() on, into `into`: how
+    // many, fewer only when they are not there.
+    virtual Result<size_t> Fill(std::span<uint8_t> into) = 0;
+    const uint64_t size_;
+
 private:
+    uint64_t position_ = 0;
+};
+
+class PakReader : public SizedReader {
+public:
+    PakReader(std::shared_ptr<const ByteSource> source, uint64_t offset, uint64_t size)
+        : SizedReader(size), source_(std::move(source)), offset_(offset) {}
+
+private:
+    // Fewer bytes than asked when the archive shrank since it was opened.
+    Result<size_t> Fill(std::span<uint8_t> into) override { return source_->ReadAt(offset_ + Position(), into); }
+
     std::shared_ptr<const ByteSource> source_;
-    uint64_t offset_, size_, position_ = 0;
+    uint64_t offset_;
 };
 
 class PakArchive : public Archive::Impl {
@@ -479,50 +498,40 @@ std::string ZipErrorText(zip_error_t& error) { return zip_error_strerror(&error)
 
 class ZipArchive;
 
-class ZipReader : public EntryReader {
+class ZipReader : public SizedReader {
 public:
     ZipReader(std::shared_ptr<const ZipArchive> zip, zip_file_t* file, std::string name, uint64_t size)
-        : zip_(std::move(zip)), file_(file), name_(std::move(name)), size_(size) {}
+        : SizedReader(size), zip_(std::move(zip)), file_(file), name_(std::move(name)) {}
     ~ZipReader() override { zip_fclose(file_); }
-    uint64_t Size() const override { return size_; }
-    uint64_t Position() const override { return position_; }
 
-    Status ReadMore(std::vector<uint8_t>& out, uint64_t count) override {
-        const uint64_t wanted = std::min(count, size_ - position_);
-        const size_t start = out.size();
-        if (Status room = MakeRoom(out, wanted); !room) return room;
+private:
+    Result<size_t> Fill(std::span<uint8_t> into) override {
         size_t got = 0;
-        while (got < wanted) {
-            const zip_int64_t n = zip_fread(file_, out.data() + start + got, wanted - got);
-            if (n < 0) return Damaged(out, start, zip_file_strerror(file_));
+        while (got < into.size()) {
+            const zip_int64_t n = zip_fread(file_, into.data() + got, into.size() - got);
+            if (n < 0) return Damaged(zip_file_strerror(file_));
             if (n == 0)
-                return Damaged(out, start, "it ends after " + std::to_string(position_ + got) + " of its " +
-                                               std::to_string(size_) + " bytes");
+                return Damaged("it ends after " + std::to_string(Position() + got) + " of its " +
+                               std::to_string(size_) + " bytes");
             got += static_cast<size_t>(n);
         }
-        position_ += got;
         // Once the whole entry is out, one more byte asked for makes libzip
         // check its checksum, and shows data past the size it was given.
-        if (position_ == size_ && !checked_) {
+        if (Position() + got == size_ && !checked_) {
             checked_ = true;
             uint8_t more = 0;
             const zip_int64_t n = zip_fread(file_, &more, 1);
-            if (n < 0) return Damaged(out, start, zip_file_strerror(file_));
-            if (n > 0) return Damaged(out, start, "it holds more than the " + std::to_string(size_) + " bytes it claims");
+            if (n < 0) return Damaged(zip_file_strerror(file_));
+            if (n > 0) return Damaged("it holds more than the " + std::to_string(size_) + " bytes it claims");
         }
-        return {};
+        return got;
     }
 
-private:
-    Failure Damaged(std::vector<uint8_t>& out, size_t start, const std::string& why) const {
-        out.resize(start);
-        return Refused("zip entry " + Quoted(name_) + " is damaged: " + why);
-    }
+    Failure Damaged(const std::string& why) const { return Refused("zip entry " + Quoted(name_) + " is damaged: " + why); }
 
     std::shared_ptr<const ZipArchive> zip_;  // the archive stays open while the entry is read
     zip_file_t* file_;
     std::string name_;
-    uint64_t size_, position_ = 0;
     bool checked_ = false;
 };
 
