@@ -160,13 +160,9 @@ void BM_List(benchmark::State& state, bool cold) {
         auto archive = meshara::Archive::Open(path);
         size_t models = 0;
         uint64_t bytes = 0;
-        const size_t count = archive.Value().Count();
-        for (size_t i = 0; i < count; ++i) {
-            const meshara::ArchiveEntry entry = archive.Value().Entry(i);
-            if (meshara::NamesModel(entry.name)) {
-                ++models;
-                bytes += entry.size;
-            }
+        for (const size_t i : archive.Value().Models()) {
+            ++models;
+            bytes += archive.Value().Entry(i).size;
         }
         benchmark::DoNotOptimize(models + bytes);
     }

@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "cli/cli_common.h"
 #include "formats/archive.h"
@@ -17,10 +18,10 @@ int List(const Arguments& args) {
     auto archive = Archive::Open(path);
     if (!archive) return Refused(FileKind::Model, archive.Why(), path);
     const bool all = args.Has("all");
-    const size_t count = archive.Value().Count();
-    for (size_t i = 0; i < count; ++i) {
-        const ArchiveEntry entry = archive.Value().Entry(i);
-        if (!all && !NamesModel(entry.name)) continue;
+    const std::vector<size_t> models = all ? std::vector<size_t>{} : archive.Value().Models();
+    const size_t listed = all ? archive.Value().Count() : models.size();
+    for (size_t k = 0; k < listed; ++k) {
+        const ArchiveEntry entry = archive.Value().Entry(all ? k : models[k]);
         // One line an entry, whatever a name holds.
         std::string name(entry.name);
         for (char& c : name)

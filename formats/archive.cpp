@@ -2,7 +2,9 @@
 
 #include <zip.h>
 
-#if defined(__SSE2__)
+#if defined(__x86_64__)
+#include <immintrin.h>
+#elif defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
@@ -147,7 +149,8 @@ uint32_t LoadU32(const uint8_t* p) {
 
 // Where a name field holds zeros and dots, a bit a byte: the name ends at
 // its first zero, and a folder ".." needs two dots in a row. Big
-// directories are mostly this, so it looks at the field 16 bytes at a time.
+// directories are mostly this, so it looks at the field 16 bytes at a time
+// (32 where the processor can).
 struct NameMasks {
     uint64_t zeros = 0, dots = 0;
 };
@@ -175,6 +178,73 @@ NameMasks ScanName(const uint8_t* field) {
     }
 #endif
     return m;
+}
+
+// Whether a record fits, given its name's masks: the name ends inside its
+// field and has no folder "..", and the data lies inside the file. Keeps
+// the name's length, with kPakModelFlag when the name says it is a model,
+// so a listing need not look at the name again. Builds no message.
+inline bool RecordFits(const uint8_t* record, NameMasks masks, uint64_t fileSize, uint8_t& lengthOut) {
+    const unsigned length = static_cast<unsigned>(std::countr_zero(masks.zeros));  // 64 without a zero
+    const uint32_t at = LoadU32(record + kPakNameSize), size = LoadU32(record + kPakNameSize + 4);
+    // Both are signed in the file: a top bit set is a negative number. An
+    // end short of 2 GiB and of the file's end says both at once.
+    const uint64_t end = uint64_t{at} + size;
+    const bool inside = end <= std::min<uint64_t>(fileSize, INT32_MAX) || (((at | size) >> 31) == 0 && end <= fileSize);
+    if (masks.zeros == 0 || !inside) return false;
+    // Only a name with two dots in a row can climb out; most have none.
+    // (The mask up to the first zero keeps the dots before it.)
+    const uint64_t dots = masks.dots & (masks.zeros ^ (masks.zeros - 1));
+    if ((dots & (dots >> 1)) != 0 && ClimbsOut(std::string_view(reinterpret_cast<const char*>(record), length)))
+        return false;
+    // The name's last four bytes (the field's first four for a shorter
+    // name, which then is no model): ".md2" with m and d in either case.
+    const uint32_t tail = LoadU32(record + (length < 4 ? 0 : length - 4));
+    const bool model = length > 4 && (tail | 0x00202000u) == 0x32646d2eu;
+    lengthOut = static_cast<uint8_t>(length | (model ? kPakModelFlag : 0));
+    return true;
+}
+
+// The first of count records that does not fit, or count when all do.
+// Listing a big PAK is mostly this loop; it works on local pointers, since
+// a byte store could otherwise alias anything it reads.
+size_t CheckRecords(const uint8_t* directory, size_t count, uint64_t fileSize, uint8_t* lengths) {
+    for (size_t i = 0; i < count; ++i)
+        if (!RecordFits(directory + i * kPakRecordSize, ScanName(directory + i * kPakRecordSize), fileSize, lengths[i]))
+            return i;
+    return count;
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// The same, 32 bytes at a time: half the instructions a record.
+__attribute__((target("avx2"))) NameMasks ScanNameAvx2(const uint8_t* field) {
+    const __m256i zero = _mm256_setzero_si256(), dot = _mm256_set1_epi8('.');
+    const auto scan = [&](const uint8_t* at, NameMasks& m, int shift) __attribute__((target("avx2"))) {
+        const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+        m.zeros |= uint64_t{static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, zero)))} << shift;
+        m.dots |= uint64_t{static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, dot)))} << shift;
+    };
+    NameMasks m;
+    scan(field, m, 0);
+    if (m.zeros == 0) scan(field + kPakNameSize - 32, m, kPakNameSize - 32);
+    return m;
+}
+
+__attribute__((target("avx2,bmi,bmi2"))) size_t CheckRecordsAvx2(const uint8_t* directory, size_t count, uint64_t fileSize,
+                                                        uint8_t* lengths) {
+    for (size_t i = 0; i < count; ++i)
+        if (!RecordFits(directory + i * kPakRecordSize, ScanNameAvx2(directory + i * kPakRecordSize), fileSize,
+                        lengths[i]))
+            return i;
+    return count;
+}
+#endif
+
+size_t FirstRecordNotFitting(const uint8_t* directory, size_t count, uint64_t fileSize, uint8_t* lengths) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (__builtin_cpu_supports("avx2")) return CheckRecordsAvx2(directory, count, fileSize, lengths);
+#endif
+    return CheckRecords(directory, count, fileSize, lengths);
 }
 
 // Room for wanted more bytes at the end of out, or a refusal (not an
@@ -263,11 +333,12 @@ public:
         if (!pak->directory_) return Refused("not enough memory for the PAK directory");
         pak->count = static_cast<size_t>(count);
         const std::span<uint8_t> directory(pak->directory_.get(), static_cast<size_t>(length));
+        pak->pakNameLengths.resize(pak->count);
         if (Status read = source->ReadWhole(static_cast<uint64_t>(offset), directory, "the PAK directory"); !read)
             return read.Why();
-        pak->pakNameLengths.resize(pak->count);
-        for (size_t i = 0; i < pak->count; ++i)
-            if (!pak->RecordFits(i, fileSize)) return pak->WhyRecordDoesNotFit(i, fileSize);
+        if (const size_t bad = FirstRecordNotFitting(directory.data(), pak->count, fileSize, pak->pakNameLengths.data());
+            bad < pak->count)
+            return pak->WhyRecordDoesNotFit(bad, fileSize);
         pak->pakRecords = pak->directory_.get();
         pak->source_ = std::move(source);
         return std::shared_ptr<const Archive::Impl>(std::move(pak));
@@ -277,7 +348,7 @@ public:
 
     Result<std::unique_ptr<EntryReader>> OpenEntry(size_t index, uint64_t largest) const override {
         const uint64_t size = LoadU32(Record(index) + kPakNameSize + 4);
-        const std::string_view name(reinterpret_cast<const char*>(Record(index)), pakNameLengths[index]);
+        const std::string_view name(reinterpret_cast<const char*>(Record(index)), pakNameLengths[index] & ~kPakModelFlag);
         if (size > largest) return Refused(TooLarge(name, size, largest));
         return std::unique_ptr<EntryReader>(
             std::make_unique<PakReader>(source_, LoadU32(Record(index) + kPakNameSize), size));
@@ -286,24 +357,6 @@ public:
 private:
     // Records were checked at open: offsets and sizes are inside the file.
     const uint8_t* Record(size_t i) const { return directory_.get() + i * kPakRecordSize; }
-
-    // Whether record i's name ends inside its field and has no folder "..",
-    // and its data lies inside the file; keeps the name's length. Big
-    // directories are mostly this, so it builds no message.
-    bool RecordFits(size_t i, uint64_t fileSize) {
-        const uint8_t* record = Record(i);
-        const NameMasks masks = ScanName(record);
-        const int length = std::countr_zero(masks.zeros);  // 64 when there is no zero
-        pakNameLengths[i] = static_cast<uint8_t>(length);
-        // Only a name with two dots in a row can climb out; most have none.
-        const uint64_t dots = masks.dots & ~(~uint64_t{0} << (length & 63));
-        const uint32_t at = LoadU32(record + kPakNameSize), size = LoadU32(record + kPakNameSize + 4);
-        // Both are signed in the file: a top bit set is a negative number.
-        const bool inside = ((at | size) >> 31) == 0 && uint64_t{at} + size <= fileSize;
-        if (masks.zeros == 0 || !inside) return false;
-        return (dots & (dots >> 1)) == 0 ||
-               !ClimbsOut(std::string_view(reinterpret_cast<const char*>(record), static_cast<size_t>(length)));
-    }
 
     Failure WhyRecordDoesNotFit(size_t i, uint64_t fileSize) const {
         const uint8_t* record = Record(i);
@@ -658,9 +711,30 @@ Archive::Archive(std::shared_ptr<const Impl> impl)
 
 ArchiveKind Archive::Kind() const { return impl_->kind; }
 
+std::vector<size_t> Archive::Models() const {
+    std::vector<size_t> models;
+    size_t i = 0;
+    if (pakRecords_) {
+#if defined(__SSE2__)
+        // The flags are the lengths' top bits: sixteen entries a test.
+        for (; i + 16 <= count_; i += 16) {
+            const __m128i lengths = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pakNameLengths_ + i));
+            for (unsigned flags = static_cast<unsigned>(_mm_movemask_epi8(lengths)); flags != 0; flags &= flags - 1)
+                models.push_back(i + static_cast<size_t>(std::countr_zero(flags)));
+        }
+#endif
+        for (; i < count_; ++i)
+            if (pakNameLengths_[i] & kPakModelFlag) models.push_back(i);
+    } else {
+        for (; i < count_; ++i)
+            if (NamesModel(entries_[i].name)) models.push_back(i);
+    }
+    return models;
+}
+
 std::optional<size_t> Archive::Find(std::string_view name) const {
     for (size_t i = 0; i < count_; ++i) {
-        if ((pakRecords_ ? pakNameLengths_[i] : entries_[i].name.size()) != name.size()) continue;
+        if ((pakRecords_ ? (pakNameLengths_[i] & ~kPakModelFlag) : entries_[i].name.size()) != name.size()) continue;
         if (SameEntryName(Entry(i).name, name)) return i;
     }
     return std::nullopt;

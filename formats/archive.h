@@ -63,6 +63,9 @@ public:
     virtual Status ReadMore(std::vector<uint8_t>& out, uint64_t count) = 0;
 };
 
+// Kept with a PAK name's length (at most 55) when the name says it is a model.
+constexpr uint8_t kPakModelFlag = 0x80;
+
 class Archive {
 public:
     // Opens the regular file at path and reads its directory. CannotOpen,
@@ -81,9 +84,14 @@ public:
     ArchiveEntry Entry(size_t index) const {
         if (!pakRecords_) return entries_[index];
         const uint8_t* record = pakRecords_ + 64 * index;
+        const uint8_t length = pakNameLengths_[index];
         const uint32_t size = record[60] | (record[61] << 8) | (record[62] << 16) | (uint32_t{record[63]} << 24);
-        return {std::string_view(reinterpret_cast<const char*>(record), pakNameLengths_[index]), size};
+        return {std::string_view(reinterpret_cast<const char*>(record), length & ~kPakModelFlag), size};
     }
+    // The entries whose names say they are models (NamesModel), in order:
+    // known since the archive was opened, so a listing of the models in a
+    // big PAK looks only at theirs.
+    std::vector<size_t> Models() const;
     // The first entry named name (SameEntryName), as the games take the
     // first of a name; none when there is no such entry.
     std::optional<size_t> Find(std::string_view name) const;
@@ -100,7 +108,7 @@ private:
     std::shared_ptr<const Impl> impl_;
     size_t count_ = 0;
     const uint8_t* pakRecords_ = nullptr;      // a PAK's directory, or null
-    const uint8_t* pakNameLengths_ = nullptr;  // and its names' lengths
+    const uint8_t* pakNameLengths_ = nullptr;  // and its names' lengths, with kPakModelFlag
     std::span<const ArchiveEntry> entries_;    // any other archive's entries
 };
 

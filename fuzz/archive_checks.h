@@ -20,6 +20,12 @@ inline void CheckArchive(std::span<const uint8_t> bytes) {
     if (!archive) return;
     const Archive& a = archive.Value();
     if (a.Count() > kMaxArchiveEntries) std::abort();
+    // The models are the entries whose names say so, in order.
+    const std::vector<size_t> models = a.Models();
+    size_t listed = 0;
+    for (size_t i = 0; i < a.Count(); ++i)
+        if (NamesModel(a.Entry(i).name) && (listed == models.size() || models[listed++] != i)) std::abort();
+    if (listed != models.size()) std::abort();
     for (size_t i = 0; i < a.Count() && i < kEntriesChecked; ++i) {
         const ArchiveEntry entry = a.Entry(i);
         const auto found = a.Find(entry.name);

@@ -115,8 +115,7 @@ bool Commands::OpenArchiveModels(const std::string& path) {
         return false;
     }
     std::vector<std::string> models;
-    for (size_t i = 0; i < archive.Value().Count(); ++i)
-        if (ArchiveEntry entry = archive.Value().Entry(i); NamesModel(entry.name)) models.emplace_back(entry.name);
+    for (const size_t i : archive.Value().Models()) models.emplace_back(archive.Value().Entry(i).name);
     if (models.empty()) {
         ui_.ShowMessage(msg::kNoModelsInArchive, path);
         return false;
