@@ -1,6 +1,9 @@
 #include "formats/path_input.h"
 
 #include <array>
+#include <filesystem>
+#include <string_view>
+#include <utility>
 
 namespace meshara {
 
@@ -18,7 +21,50 @@ bool IsArchiveFile(const std::string& path) {
     return got && got.Value() == head.size() && IsArchiveHead(head);
 }
 
+namespace {
+
+bool NamesArchive(std::string_view part) {
+    if (part.size() < 5 || part[part.size() - 4] != '.') return false;
+    std::string extension(part.substr(part.size() - 3));
+    for (char& c : extension) c = static_cast<char>(c | 0x20);
+    return extension == "pak" || extension == "pk3" || extension == "zip";
+}
+
+Result<PathInput> OpenEntry(const Archive& archive, const ArchivePath& inside, uint64_t largest) {
+    const auto index = archive.Find(inside.entry);
+    if (!index) return Failure{ErrorKind::CannotOpen, "no entry " + inside.entry + " in " + inside.archive};
+    auto entry = archive.OpenEntry(*index, largest);
+    if (!entry) return Failure{entry.Error(), inside.archive + ": " + entry.Detail()};
+    return PathInput(entry.Take());
+}
+
+// Reads path through the first leading part that names an archive by its
+// extension, the way nearly every path through an archive looks, without
+// trying the whole path and each shorter one in turn. A part that is a
+// folder so named is passed over; nothing when no part names an archive.
+std::optional<Result<PathInput>> OpenThroughNamedArchive(const std::string& path, uint64_t largest) {
+    for (size_t cut = path.find('/', 1); cut != std::string::npos; cut = path.find('/', cut + 1)) {
+        if (!NamesArchive(std::string_view(path).substr(0, cut))) continue;
+        size_t from = cut;
+        while (from < path.size() && path[from] == '/') ++from;
+        if (from == path.size()) return std::nullopt;
+        std::string head = path.substr(0, cut);
+        auto archive = Archive::Open(head);
+        if (archive) return OpenEntry(archive.Value(), {std::move(head), path.substr(from)}, largest);
+        if (std::filesystem::is_directory(head)) continue;
+        // Refused once is enough: a hostile archive is not read twice.
+        if (IsArchiveFile(head)) return Result<PathInput>(Failure{archive.Error(), head + ": " + archive.Detail()});
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 Result<PathInput> OpenPathInput(const std::string& path, uint64_t largest) {
+    // Where a part that names an archive is one, no other reading of the
+    // path is possible: the parts after a regular file lead nowhere else.
+    if (auto named = OpenThroughNamedArchive(path, largest)) return std::move(*named);
     auto file = InputFile::Open(path);
     if (file) return PathInput(file.Take());
     auto inside = SplitAtFile(path);
@@ -29,11 +75,7 @@ Result<PathInput> OpenPathInput(const std::string& path, uint64_t largest) {
         if (!IsArchiveFile(inside->file)) return file.Why();
         return Failure{archive.Error(), inside->file + ": " + archive.Detail()};
     }
-    const auto index = archive.Value().Find(inside->rest);
-    if (!index) return Failure{ErrorKind::CannotOpen, "no entry " + inside->rest + " in " + inside->file};
-    auto entry = archive.Value().OpenEntry(*index, largest);
-    if (!entry) return Failure{entry.Error(), inside->file + ": " + entry.Detail()};
-    return PathInput(entry.Take());
+    return OpenEntry(archive.Value(), {inside->file, inside->rest}, largest);
 }
 
 }  // namespace meshara

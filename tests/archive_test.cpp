@@ -55,16 +55,24 @@ TEST(Archives, WhatTheyHoldReadsBackThroughPathsInAnyLetterCase) {
                                       {"models/knot/knot.pcx", testing::ReadAll(samples / "knot.pcx")},
                                       {"models/knot/glow.bmp", testing::ReadAll(samples / "knot.bmp")},
                                       {"lights/warm.lgt", testing::ReadAll(samples / "warm-key.lgt")}};
+    // Names that are models or nearly, beyond sixteen entries (listings test sixteen at a time).
+    for (const char* name : {".md2", "a.MD2", "b.md2.pcx", "c.mD2", "d.md3", "e,md2", "f.nd2", "g.Md2"})
+        for (const char* folder : {"x/", "y/"}) files.push_back({std::string(folder) + name, {1, 2, 3}});
     // The real files too when they are there.
     if (const fs::path corpus = testing::CorpusDir(); !corpus.empty())
         for (const char* folder : {"md2", "skins"})
             for (const auto& e : fs::directory_iterator(corpus / folder))
                 files.push_back({std::string(folder) + "/" + e.path().filename().string(), testing::ReadAll(e.path())});
     for (const Kind& kind : kKinds) {
-        const std::string archive = dir.Write(std::string("game/") + kind.file, kind.write(files)).string();
+        // In a folder named like an archive, which paths pass through as a folder.
+        const std::string archive = dir.Write(std::string("game.pak/") + kind.file, kind.write(files)).string();
         auto opened = Archive::Open(archive);
         ASSERT_TRUE(opened) << kind.file << ": " << opened.Detail();
         ASSERT_EQ(opened.Value().Count(), files.size()) << kind.file;
+        std::vector<size_t> models;
+        for (size_t i = 0; i < files.size(); ++i)
+            if (NamesModel(files[i].name)) models.push_back(i);
+        EXPECT_EQ(opened.Value().Models(), models) << kind.file;
         for (size_t i = 0; i < files.size(); ++i) {
             const ArchiveEntry entry = opened.Value().Entry(i);
             EXPECT_EQ(std::pair(std::string(entry.name), entry.size), std::pair(files[i].name, uint64_t{files[i].bytes.size()}));
