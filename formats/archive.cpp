@@ -240,12 +240,20 @@ __attribute__((target("avx2,bmi,bmi2"))) size_t CheckRecordsAvx2(const uint8_t* 
 }
 #endif
 
-size_t FirstRecordNotFitting(const uint8_t* directory, size_t count, uint64_t fileSize, uint8_t* lengths) {
+}  // namespace
+
+size_t FirstPakRecordNotFitting(std::span<const uint8_t> directory, uint64_t fileSize, std::span<uint8_t> lengths,
+                                PakRecordCheck how) {
+    const size_t count = std::min(directory.size() / kPakRecordSize, lengths.size());
 #if defined(__x86_64__) && defined(__GNUC__)
-    if (__builtin_cpu_supports("avx2")) return CheckRecordsAvx2(directory, count, fileSize, lengths);
+    if (how == PakRecordCheck::Fastest && __builtin_cpu_supports("avx2"))
+        return CheckRecordsAvx2(directory.data(), count, fileSize, lengths.data());
 #endif
-    return CheckRecords(directory, count, fileSize, lengths);
+    (void)how;
+    return CheckRecords(directory.data(), count, fileSize, lengths.data());
 }
+
+namespace {
 
 // Room for wanted more bytes at the end of out, or a refusal (not an
 // exception) when there is no memory for them.
@@ -336,7 +344,7 @@ public:
         pak->pakNameLengths.resize(pak->count);
         if (Status read = source->ReadWhole(static_cast<uint64_t>(offset), directory, "the PAK directory"); !read)
             return read.Why();
-        if (const size_t bad = FirstRecordNotFitting(directory.data(), pak->count, fileSize, pak->pakNameLengths.data());
+        if (const size_t bad = FirstPakRecordNotFitting(directory, fileSize, pak->pakNameLengths);
             bad < pak->count)
             return pak->WhyRecordDoesNotFit(bad, fileSize);
         pak->pakRecords = pak->directory_.get();

@@ -66,6 +66,18 @@ public:
 // Kept with a PAK name's length (at most 55) when the name says it is a model.
 constexpr uint8_t kPakModelFlag = 0x80;
 
+// The check of a PAK directory's 64-byte records, most of the time taken to
+// open a big PAK: the first record whose name does not end inside its
+// 56-byte field or has a folder "..", or whose data does not lie inside a
+// file of fileSize bytes; the number of records when all fit. Each record
+// before it gets its name's length in lengths, with kPakModelFlag when the
+// name ends in ".md2". It looks at 32 name bytes at a time where the
+// processor has AVX2, else 16; Portable always takes 16, so the tests and
+// the fuzzer can hold one form to the other on any machine.
+enum class PakRecordCheck { Fastest, Portable };
+size_t FirstPakRecordNotFitting(std::span<const uint8_t> directory, uint64_t fileSize, std::span<uint8_t> lengths,
+                                PakRecordCheck how = PakRecordCheck::Fastest);
+
 class Archive {
 public:
     // Opens the regular file at path and reads its directory. CannotOpen,

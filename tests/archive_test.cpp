@@ -96,6 +96,68 @@ TEST(Archives, WhatTheyHoldReadsBackThroughPathsInAnyLetterCase) {
     }
 }
 
+TEST(Archives, PakRecordsAreCheckedAlikeInEitherForm) {
+    // Records a check can get wrong: names at the edges of a 16- or 32-byte
+    // scan, model names nearly so, folders "..", data at the file's end and
+    // past it, offsets and sizes past 2 GiB in a file larger than that.
+    const uint64_t fileSize = uint64_t{3} << 30;
+    const struct Record {
+        std::string name;  // up to 56 bytes, unterminated at 56
+        uint32_t at, size;
+        bool fits;
+        bool model;
+    } records[] = {
+        {"", 0, 0, true, false},
+        {"x.md2", 0, 0, true, true},
+        {".md2", 0, 0, true, false},
+        {"a/B.MD2", 0, 0, true, true},
+        {"a/b.mD2", 0, 0, true, true},
+        {"a/b.md3", 0, 0, true, false},
+        {"a/b.md2.pcx", 0, 0, true, false},
+        {std::string(15, 'f') + ".md2", 0, 0, true, true},  // ends across the first 16 bytes
+        {std::string(28, 'f') + ".md2", 0, 0, true, true},  // ends across the first 32
+        {std::string(51, 'f') + ".md2", 0, 0, true, true},  // 55 bytes, the longest
+        {std::string(56, 'f'), 0, 0, false, false},        // no zero
+        {std::string(40, 'f') + "/../x", 0, 0, false, false},
+        {"../x.md2", 0, 0, false, false},
+        {"a/..", 0, 0, false, false},
+        {"a/..b/...c/d..", 0, 0, true, false},
+        {std::string("a\0../..", 7), 0, 0, true, false},   // dots after the zero are not the name's
+        {std::string("ab\0x.md2", 8), 0, 0, true, false},  // nor is an ending
+        {"end", 0x7fffffff, 1, true, false},               // ends past 2 GiB, inside this file
+        {"last", 0x7fffffff, 0x40000001, true, false},     // ends at the file's end
+        {"over", 0x7fffffff, 0x40000002, false, false},    // a byte past it
+        {"past", 0x7fffffff, 0x7fffffff, false, false},
+        {"edge", 0xbfffffffu, 0, false, false},            // an offset with the top bit set is negative
+        {"neg", 0, 0x80000000u, false, false},
+    };
+    Bytes directory;
+    for (const Record& r : records) {
+        Bytes record(64, 0);
+        std::copy(r.name.begin(), r.name.end(), record.begin());
+        for (int k = 0; k < 4; ++k) {
+            record[56 + k] = static_cast<uint8_t>(r.at >> (8 * k));
+            record[60 + k] = static_cast<uint8_t>(r.size >> (8 * k));
+        }
+        directory.insert(directory.end(), record.begin(), record.end());
+    }
+    const size_t count = std::size(records);
+    // From every record on, so each is the first a check meets.
+    for (size_t from = 0; from < count; ++from) {
+        size_t expected = from;
+        while (expected < count && records[expected].fits) ++expected;
+        const std::span<const uint8_t> rest = std::span(directory).subspan(64 * from);
+        Bytes fastest(count - from, 0xff), portable(count - from, 0xff);
+        const size_t bad = FirstPakRecordNotFitting(rest, fileSize, fastest);
+        const size_t badPortable = FirstPakRecordNotFitting(rest, fileSize, portable, PakRecordCheck::Portable);
+        ASSERT_EQ(std::pair(bad + from, badPortable + from), std::pair(expected, expected)) << "from " << from;
+        for (size_t i = from; i < expected; ++i) {
+            const int want = static_cast<int>(strnlen(records[i].name.c_str(), 56)) | (records[i].model ? kPakModelFlag : 0);
+            EXPECT_EQ(std::pair(int{fastest[i - from]}, int{portable[i - from]}), std::pair(want, want)) << records[i].name;
+        }
+    }
+}
+
 TEST(Archives, HostileOnesAreRefusedWithTheirReason) {
     testing::TempDir dir;
     for (const testing::HostileArchive& h : testing::HostileArchives()) {
