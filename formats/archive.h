@@ -51,6 +51,17 @@ inline bool NamesModel(std::string_view entryName) {
            entryName[n - 1] == '2';
 }
 
+// Whether a file's name says it is an archive the games read: it ends in
+// ".pak", ".pk3" or ".zip", any case.
+inline bool NamesArchive(std::string_view fileName) {
+    const size_t n = fileName.size();
+    if (n < 4 || fileName[n - 4] != '.') return false;
+    const char a = static_cast<char>(fileName[n - 3] | 0x20), b = static_cast<char>(fileName[n - 2] | 0x20),
+               c = static_cast<char>(fileName[n - 1] | 0x20);
+    return (a == 'p' && b == 'a' && c == 'k') || (a == 'p' && b == 'k' && fileName[n - 1] == '3') ||
+           (a == 'z' && b == 'i' && c == 'p');
+}
+
 // Reads one entry: as a file is read, in pieces from the start.
 class EntryReader {
 public:

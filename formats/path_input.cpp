@@ -23,13 +23,6 @@ bool IsArchiveFile(const std::string& path) {
 
 namespace {
 
-bool NamesArchive(std::string_view part) {
-    if (part.size() < 5 || part[part.size() - 4] != '.') return false;
-    std::string extension(part.substr(part.size() - 3));
-    for (char& c : extension) c = static_cast<char>(c | 0x20);
-    return extension == "pak" || extension == "pk3" || extension == "zip";
-}
-
 Result<PathInput> OpenEntry(const Archive& archive, const ArchivePath& inside, uint64_t largest) {
     const auto index = archive.Find(inside.entry);
     if (!index) return Failure{ErrorKind::CannotOpen, "no entry " + inside.entry + " in " + inside.archive};

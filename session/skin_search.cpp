@@ -169,8 +169,7 @@ std::vector<std::string> GameArchives(const std::string& folder) {
     for (fs::directory_iterator d(folder.empty() ? "." : folder, ec), end; !ec && d != end; d.increment(ec)) {
         const std::string name = d->path().filename().string();
         std::error_code kind;
-        if ((EndsWithIgnoringCase(name, ".pak") || EndsWithIgnoringCase(name, ".pk3") ||
-             EndsWithIgnoringCase(name, ".zip")) && d->is_regular_file(kind))
+        if (NamesArchive(name) && d->is_regular_file(kind))
             found.push_back({PakNumber(name), name});
     }
     // Numbered paks, the highest first; then the rest, later names first,
