@@ -61,8 +61,8 @@ int Notes::Finish(int exitCode) const {
 }
 
 int Refused(FileKind kind, const Failure& failure, const std::string& path) {
-    const char* message = UserMessage(kind, failure.kind);
-    std::fprintf(stderr, "meshara-cli: %s: %s", Printable(path).c_str(), message ? message : ReasonText(failure.kind));
+    const char* message = UserMessage(kind, failure);
+    std::fprintf(stderr, "meshara-cli: %s: %s", Printable(path).c_str(), message ? message : ReasonText(failure).c_str());
     if (!failure.detail.empty()) std::fprintf(stderr, " (%s)", Printable(failure.detail).c_str());
     std::fputc('\n', stderr);
     return kExitRefused;

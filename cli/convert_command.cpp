@@ -83,7 +83,7 @@ int Convert(const Arguments& args) {
     auto converted = WithElapsedLine("converting " + *output, [&] { return ConvertModelFile(in, read, build); });
     if (!converted) {
         if (converted.Error() == ErrorKind::CannotOpen) return Unusable(in, "cannot read: " + converted.Detail());
-        if (converted.Error() == ErrorKind::CannotConvert) return Unusable(in, "cannot convert: " + converted.Detail());
+        if (converted.Error() == ErrorKind::DoesNotFit) return Unusable(in, "cannot convert: " + converted.Detail());
         return Unusable(in, "cannot read: " + converted.Detail());
     }
     Notes notes;

@@ -1,4 +1,5 @@
 #include <tiny_gltf.h>
+#include "formats/format_names.h"
 
 #include <algorithm>
 #include <array>
@@ -21,7 +22,7 @@ using Mat4 = std::array<double, 16>;  // column-major, as glTF stores them
 
 constexpr Mat4 kIdentity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
-Failure Bad(std::string why) { return Failure{ErrorKind::NotReadableModel, std::move(why)}; }
+Failure Bad(std::string why) { return Failure{ErrorKind::Damaged, std::move(why), format::kGltf}; }
 
 Mat4 Mul(const Mat4& a, const Mat4& b) {
     Mat4 r{};

@@ -1,4 +1,5 @@
 #include "convert/md2_build.h"
+#include "formats/format_names.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,7 +12,7 @@ namespace meshara {
 
 namespace {
 
-Failure Refuse(std::string why) { return Failure{ErrorKind::CannotConvert, std::move(why)}; }
+Failure Refuse(std::string why) { return Failure{ErrorKind::DoesNotFit, std::move(why), format::kMd2}; }
 
 // glTF's axes back to Quake's: the inverse of export/export_mesh.h's
 // ExportPosition, scaled to units.

@@ -38,7 +38,7 @@ struct Md2Built {
     }
 };
 
-// The MD2, or CannotConvert naming what does not fit: an engine limit (unless
+// The MD2, or DoesNotFit naming what does not fit: an engine limit (unless
 // ignored), the format's own limits, positions that are not finite.
 Result<Md2Built> BuildMd2(const SourceMesh& source, const Md2BuildOptions& options);
 

@@ -1,4 +1,5 @@
 #include <cmath>
+#include "formats/format_names.h"
 #include <charconv>
 #include <map>
 #include <string_view>
@@ -10,7 +11,7 @@ namespace meshara {
 namespace {
 
 Failure Bad(size_t line, std::string why) {
-    return Failure{ErrorKind::NotReadableModel, "line " + std::to_string(line) + ": " + std::move(why)};
+    return Failure{ErrorKind::Damaged, "line " + std::to_string(line) + ": " + std::move(why), format::kObj};
 }
 
 bool Number(std::string_view text, double& out) {
@@ -99,7 +100,7 @@ Result<SourceMesh> ReadObj(std::span<const uint8_t> bytes) {
         // Everything else (normals, groups, materials, smoothing) is left:
         // MD2 computes its own normals and has one skin.
     }
-    if (out.indices.empty()) return Failure{ErrorKind::NotReadableModel, "the file has no faces"};
+    if (out.indices.empty()) return Failure{ErrorKind::Damaged, "the file has no faces", format::kObj};
     out.frameNames = ClipFrameNames("frame", 1, "");
     return out;
 }

@@ -22,7 +22,7 @@ Status CheckExportablePositions(const Md2Model& model, int32_t first, int32_t la
         for (size_t v = 0; v < frame.vertices.size(); ++v)
             for (float c : ExportPosition(VertexPosition(frame, v), scale))
                 if (!std::isfinite(c))
-                    return Failure{ErrorKind::CannotExport,
+                    return Failure{ErrorKind::DoesNotFit,
                                    "frame " + std::to_string(f) + " (" + NameToUtf8(frame.name) +
                                        ") has a position that is not a finite number at this scale"};
     }

@@ -32,7 +32,7 @@ Float3 ExportPosition(const Vec3d& p, double scale);
 Float3 ExportNormal(const Vec3d& n);
 
 // Fine when every position of the frames first..last, scaled, is a finite
-// float; otherwise CannotExport saying which frame is not (formats cannot
+// float; otherwise DoesNotFit saying which frame is not (formats cannot
 // carry infinities).
 Status CheckExportablePositions(const Md2Model& model, int32_t first, int32_t last, double scale);
 

@@ -1,4 +1,5 @@
 #include "export/gltf_export.h"
+#include "formats/format_names.h"
 
 #include <tiny_gltf.h>
 
@@ -342,7 +343,7 @@ std::vector<std::string> DefaultOneShots(const Md2Model& model) {
 }
 
 Result<std::vector<uint8_t>> ExportGltf(const Md2Model& model, const GltfExportOptions& options) {
-    const auto refuse = [](std::string why) { return Failure{ErrorKind::CannotExport, std::move(why)}; };
+    const auto refuse = [](std::string why) { return Failure{ErrorKind::DoesNotFit, std::move(why), format::kGltf}; };
     if (model.frames.empty() || model.triangles.empty())
         return refuse(model.frames.empty() ? "the model has no frames" : "the model has no triangles");
     if (Status finite = CheckExportablePositions(model, 0, model.FrameCount() - 1, options.scale); !finite)

@@ -37,7 +37,7 @@ struct GltfExportOptions {
 // "death1", ... and the crouched "crdeath", "crdeth" of player models).
 std::vector<std::string> DefaultOneShots(const Md2Model& model);
 
-// The file's bytes, or CannotExport with the reason: a model without
+// The file's bytes, or DoesNotFit with the reason: a model without
 // frames or triangles, positions that are not finite, an animation whose
 // weights could not be counted in 32 bits, or a file beyond kMaxGltfBuffer.
 Result<std::vector<uint8_t>> ExportGltf(const Md2Model& model, const GltfExportOptions& options);

@@ -1,4 +1,5 @@
 #include "export/obj_export.h"
+#include "formats/format_names.h"
 
 #include <array>
 #include <cstdio>
@@ -64,16 +65,16 @@ bool HasControl(std::string_view text) {
 
 Result<ObjFiles> ExportObj(const Md2Model& model, const ObjExportOptions& options) {
     if (!model.HasFrame(options.frame))
-        return Failure{ErrorKind::CannotExport, "frame " + std::to_string(options.frame) +
+        return Failure{ErrorKind::DoesNotFit, "frame " + std::to_string(options.frame) +
                                                     " is out of range: the model has " +
                                                     std::to_string(model.FrameCount()) + " frames"};
-    if (model.triangles.empty()) return Failure{ErrorKind::CannotExport, "the model has no triangles"};
+    if (model.triangles.empty()) return Failure{ErrorKind::DoesNotFit, "the model has no triangles", format::kObj};
     if (Status finite = CheckExportablePositions(model, options.frame, options.frame, options.scale); !finite)
         return finite.Why();
     const Md2Frame& frame = model.frames[static_cast<size_t>(options.frame)];
     // The files are named by whoever exports; a name the .obj or .mtl cannot hold is refused, not mangled.
     for (const std::string* name : {&options.materialFile, &options.textureFile})
-        if (HasControl(*name)) return Failure{ErrorKind::CannotExport, "a file name holds a control character"};
+        if (HasControl(*name)) return Failure{ErrorKind::DoesNotFit, "a file name holds a control character", format::kObj};
 
     const std::string material = Token(FileStem(model.name));
     ObjFiles files;

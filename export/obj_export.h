@@ -24,7 +24,7 @@ struct ObjFiles {
     std::string mtl;
 };
 
-// The two files' text, or CannotExport with the reason (a frame out of
+// The two files' text, or DoesNotFit with the reason (a frame out of
 // range, a model without triangles, positions that are not finite).
 Result<ObjFiles> ExportObj(const Md2Model& model, const ObjExportOptions& options);
 

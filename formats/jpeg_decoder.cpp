@@ -6,6 +6,7 @@
 // with a destructor, and libjpeg's memory goes with its structure.
 
 #include <cstdio>  // jpeglib.h needs size_t and FILE first
+#include "formats/format_names.h"
 
 #include <jpeglib.h>
 #include <jerror.h>
@@ -100,15 +101,15 @@ JpegLayout WalkSegments(std::span<const uint8_t> bytes) {
 // What the frame header says, checked before anything is allocated.
 Status CheckFrame(const JpegFrame& f) {
     if (f.type != 0 && f.type != 1 && f.type != 2)
-        return NotSkin("JPEG frame type SOF" + std::to_string(f.type) +
+        return Unsupported(format::kJpeg, "JPEG frame type SOF" + std::to_string(f.type) +
                        " is not supported; only Huffman-coded baseline, extended and progressive JPEGs are read");
-    if (f.components == 4) return NotSkin("CMYK JPEG is not supported");
+    if (f.components == 4) return Unsupported(format::kJpeg, "CMYK JPEG is not supported");
     if (f.components != 1 && f.components != 3)
-        return NotSkin("JPEG with " + std::to_string(f.components) + " colour components is not supported");
+        return Unsupported(format::kJpeg, "JPEG with " + std::to_string(f.components) + " colour components is not supported");
     for (int c = 0; c < f.components; ++c)
         if (f.h[c] < 1 || f.h[c] > 4 || f.v[c] < 1 || f.v[c] > 4)
-            return NotSkin("JPEG component " + std::to_string(c + 1) + " has sampling factors outside 1 to 4");
-    return SizeProblem(f.width, f.height);
+            return Broken(format::kJpeg, "JPEG component " + std::to_string(c + 1) + " has sampling factors outside 1 to 4");
+    return SizeProblem(format::kJpeg, f.width, f.height);
 }
 
 // 8 x 8 blocks of every component; each is coded in at least one bit of
@@ -196,22 +197,22 @@ Status CheckJpegHeader(std::span<const uint8_t> head, int64_t maxPixels) {
     // The frame header may lie past the first bytes; then the decoder checks it.
     if (!layout.frame.found) return {};
     if (Status frame = CheckFrame(layout.frame); !frame) return frame;
-    return SizeProblem(layout.frame.width, layout.frame.height, maxPixels);
+    return SizeProblem(format::kJpeg, layout.frame.width, layout.frame.height, maxPixels);
 }
 
 Result<SkinImage> DecodeJpeg(std::span<const uint8_t> bytes) {
     const JpegLayout layout = WalkSegments(bytes);
     const JpegFrame& frame = layout.frame;
-    if (!frame.found) return NotSkin("JPEG file has no frame header");
+    if (!frame.found) return Broken(format::kJpeg, "JPEG file has no frame header");
     if (Status header = CheckFrame(frame); !header) return header.Why();
     // Checked before the picture is allocated: every block costs a bit at least.
-    if (layout.scanBytes * 8 < BlockCount(frame)) return NotSkin("JPEG scan data is too short for the picture");
+    if (layout.scanBytes * 8 < BlockCount(frame)) return Broken(format::kJpeg, "JPEG scan data is too short for the picture");
 
     SkinImage image = MakePicture(frame.width, frame.height);
     std::vector<JSAMPROW> rows(frame.height);
     for (size_t y = 0; y < rows.size(); ++y) rows[y] = image.pixels.data() + y * frame.width * 3;
     JpegContext context;
-    if (!ReadRows(context, bytes, frame, rows.data())) return NotSkin(std::string("JPEG: ") + context.message);
+    if (!ReadRows(context, bytes, frame, rows.data())) return Broken(format::kJpeg, std::string("JPEG: ") + context.message);
     return image;
 }
 

@@ -1,4 +1,5 @@
 #include "formats/lgt_file.h"
+#include "formats/format_names.h"
 
 #include <algorithm>
 #include <cstring>
@@ -44,16 +45,17 @@ std::vector<uint8_t> SerializeLight(const LightRecord& light) {
 
 LightResult ParseLight(std::span<const uint8_t> bytes) {
     if (bytes.size() < 4 || !std::equal(kLgtMagic.begin(), kLgtMagic.end(), bytes.begin()))
-        return LightResult::Fail(ErrorKind::NotLight, "the file does not start with \"LGT0\"");
+        return LightResult::Fail(ErrorKind::NotThisFormat, "the file does not start with \"LGT0\"", format::kLight);
     ByteReader r(bytes);
     r.Seek(4);
     const int16_t n = r.S16();
-    if (n < 0) return LightResult::Fail(ErrorKind::NotLight, "negative name length " + std::to_string(n));
+    if (n < 0) return LightResult::Fail(ErrorKind::Damaged, "negative name length " + std::to_string(n), format::kLight);
     if (bytes.size() < kLgtFixedSize + static_cast<size_t>(n))
-        return LightResult::Fail(ErrorKind::NotLight, "the file has " + std::to_string(bytes.size()) +
-                                                          " bytes, a light named with " + std::to_string(n) +
-                                                          " bytes needs " +
-                                                          std::to_string(kLgtFixedSize + static_cast<size_t>(n)));
+        return LightResult::Fail(ErrorKind::Damaged,
+                                 "the file has " + std::to_string(bytes.size()) + " bytes, a light named with " +
+                                     std::to_string(n) + " bytes needs " +
+                                     std::to_string(kLgtFixedSize + static_cast<size_t>(n)),
+                                 format::kLight);
     auto light = std::make_unique<LightRecord>();
     auto name = r.View(static_cast<size_t>(n));
     light->name.assign(name.begin(), std::find(name.begin(), name.end(), uint8_t{0}));

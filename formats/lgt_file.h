@@ -24,7 +24,7 @@ constexpr size_t kLgtMaxNameLength = 32767;
 
 std::vector<uint8_t> SerializeLight(const LightRecord& light);
 
-// NotLight when the magic is missing, the name length is negative or the
+// NotThisFormat when the magic is missing, Damaged when the name length is negative or the
 // file ends before its last field. The name stops at its first zero byte.
 Result<std::unique_ptr<LightRecord>> ParseLight(std::span<const uint8_t> bytes);
 

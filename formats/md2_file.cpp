@@ -1,4 +1,5 @@
 #include "formats/md2_file.h"
+#include "formats/format_names.h"
 
 #include <algorithm>
 #include <cstring>
@@ -30,7 +31,7 @@ std::string FixedText(std::span<const uint8_t> field) {
     return std::string(field.begin(), std::find(field.begin(), field.end(), uint8_t{0}));
 }
 
-Failure Damaged(std::string detail) { return Failure{ErrorKind::DamagedMd2, std::move(detail)}; }
+Failure Damaged(std::string detail) { return Failure{ErrorKind::Damaged, std::move(detail), format::kMd2}; }
 
 std::string TableMessage(const char* table, int64_t offset, int64_t count, int64_t entrySize, uint64_t fileSize) {
     return std::string(table) + " table (" + std::to_string(count) + " x " + std::to_string(entrySize) +
@@ -43,7 +44,7 @@ std::string TableMessage(const char* table, int64_t offset, int64_t count, int64
 // so a file that cannot hold its own tables is refused unread.
 Result<Md2Header> CheckHeader(std::span<const uint8_t> bytes, uint64_t fileSize) {
     if (bytes.size() < 4 || !std::equal(kMd2Magic.begin(), kMd2Magic.end(), bytes.begin()))
-        return Failure{ErrorKind::NotMd2, "the file does not start with \"IDP2\""};
+        return Failure{ErrorKind::NotThisFormat, "the file does not start with \"IDP2\"", format::kMd2};
     if (bytes.size() < kMd2HeaderSize)
         return Damaged("header needs " + std::to_string(kMd2HeaderSize) + " bytes, the file has " +
                        std::to_string(bytes.size()));

@@ -50,8 +50,8 @@ struct Md2File {
     int32_t cornersWithoutTexCoord = 0;
 };
 
-// Parses a whole file held in memory. Refuses with NotMd2 when the magic is
-// missing and with DamagedMd2 when any table the model needs does not lie
+// Parses a whole file held in memory. Refuses with NotThisFormat when the magic is
+// missing and with Damaged when any table the model needs does not lie
 // inside the bytes or a triangle names a vertex outside its range.
 Result<Md2File> ParseMd2(std::span<const uint8_t> bytes);
 

@@ -23,11 +23,17 @@ bool IsArchiveFile(const std::string& path) {
 
 namespace {
 
+// A refusal from inside an archive, saying which archive.
+Failure Within(const std::string& archive, Failure failure) {
+    failure.detail = archive + ": " + failure.detail;
+    return failure;
+}
+
 Result<PathInput> OpenEntry(const Archive& archive, const ArchivePath& inside, uint64_t largest) {
     const auto index = archive.Find(inside.entry);
     if (!index) return Failure{ErrorKind::CannotOpen, "no entry " + inside.entry + " in " + inside.archive};
     auto entry = archive.OpenEntry(*index, largest);
-    if (!entry) return Failure{entry.Error(), inside.archive + ": " + entry.Detail()};
+    if (!entry) return Within(inside.archive, entry.Why());
     return PathInput(entry.Take());
 }
 
@@ -46,7 +52,7 @@ std::optional<Result<PathInput>> OpenThroughNamedArchive(const std::string& path
         if (archive) return OpenEntry(archive.Value(), {std::move(head), path.substr(from)}, largest);
         if (std::filesystem::is_directory(head)) continue;
         // Refused once is enough: a hostile archive is not read twice.
-        if (IsArchiveFile(head)) return Result<PathInput>(Failure{archive.Error(), head + ": " + archive.Detail()});
+        if (IsArchiveFile(head)) return Result<PathInput>(Within(head, archive.Why()));
         return std::nullopt;
     }
     return std::nullopt;
@@ -66,7 +72,7 @@ Result<PathInput> OpenPathInput(const std::string& path, uint64_t largest) {
     if (!archive) {
         // A file that is no archive is no folder either: the reason the path itself cannot be opened.
         if (!IsArchiveFile(inside->file)) return file.Why();
-        return Failure{archive.Error(), inside->file + ": " + archive.Detail()};
+        return Within(inside->file, archive.Why());
     }
     return OpenEntry(archive.Value(), {inside->file, inside->rest}, largest);
 }

@@ -1,4 +1,5 @@
 #include "formats/pcx_writer.h"
+#include "formats/format_names.h"
 
 #include <libimagequant.h>
 
@@ -96,7 +97,7 @@ Result<std::vector<uint8_t>> EncodePcx8(const SkinImage& picture, const Palette*
 
 Result<Palette> ReadPcxPalette(std::span<const uint8_t> bytes) {
     if (bytes.size() < 128 + 769 || bytes[0] != 10 || bytes[3] != 8 || bytes[65] != 1 || bytes[bytes.size() - 769] != 12)
-        return Failure{ErrorKind::NotSkin, "not an 8-bit PCX picture with a palette"};
+        return Failure{ErrorKind::NotThisFormat, "not an 8-bit PCX picture with a palette", format::kPcx};
     Palette palette;
     std::copy(bytes.end() - 768, bytes.end(), palette.begin());
     return palette;

@@ -20,7 +20,7 @@ using Palette = std::array<uint8_t, 768>;  // 256 colours, R, G, B each
 // the quantiser cannot take.
 Result<std::vector<uint8_t>> EncodePcx8(const SkinImage& picture, const Palette* palette);
 
-// The palette an 8-bit PCX carries at its end, or NotSkin saying why there is none.
+// The palette an 8-bit PCX carries at its end, or NotThisFormat saying why there is none.
 Result<Palette> ReadPcxPalette(std::span<const uint8_t> bytes);
 
 }  // namespace meshara

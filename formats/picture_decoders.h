@@ -4,6 +4,7 @@
 // field of a few bits becomes a byte. Only the formats layer includes this.
 
 #include <cstdint>
+#include "formats/format_names.h"
 #include <span>
 #include <string>
 
@@ -13,11 +14,18 @@
 
 namespace meshara::pictures {
 
-inline Failure NotSkin(std::string detail) { return Failure{ErrorKind::NotSkin, std::move(detail)}; }
+// A picture of this format that cannot be decoded, and why.
+inline Failure Broken(const char* format, std::string detail) {
+    return Failure{ErrorKind::Damaged, std::move(detail), format};
+}
+// One in a variant of the format no reader here takes.
+inline Failure Unsupported(const char* format, std::string detail) {
+    return Failure{ErrorKind::Unsupported, std::move(detail), format};
+}
 
 // Refuses sizes we will not allocate (kMaxSkinSide, and maxPixels, at most
 // kMaxSkinPixels); every decoder asks before it allocates the picture.
-Status SizeProblem(int64_t width, int64_t height, int64_t maxPixels = kMaxSkinPixels);
+Status SizeProblem(const char* format, int64_t width, int64_t height, int64_t maxPixels = kMaxSkinPixels);
 
 // A picture of that size, every pixel black.
 SkinImage MakePicture(int32_t width, int32_t height);

@@ -4,6 +4,7 @@
 // composited onto a background, which would change the colours).
 
 #include <png.h>
+#include "formats/format_names.h"
 
 #include <csetjmp>
 #include <cstring>
@@ -51,20 +52,20 @@ int Channels(uint8_t colourType) {
 // The signature is the sniffer's; IHDR must come first.
 Status ReadPngHeader(std::span<const uint8_t> bytes, PngHeader& h) {
     if (bytes.size() < kIhdrEnd)
-        return NotSkin("PNG file of " + std::to_string(bytes.size()) + " bytes cannot hold its header");
+        return Broken(format::kPng, "PNG file of " + std::to_string(bytes.size()) + " bytes cannot hold its header");
     ByteReader r(bytes);
     r.Seek(kSignatureSize);
     const uint32_t length = r.U32Be(), type = r.U32Be();
     if (length != 13 || type != 0x49484452)  // "IHDR"
-        return NotSkin("PNG file does not start with its header chunk");
+        return Broken(format::kPng, "PNG file does not start with its header chunk");
     h.width = r.U32Be();
     h.height = r.U32Be();
     h.bitDepth = r.U8();
     h.colourType = r.U8();
     if (!ValidDepth(h.colourType, h.bitDepth))
-        return NotSkin("PNG colour type " + std::to_string(h.colourType) + " with " + std::to_string(h.bitDepth) +
+        return Broken(format::kPng, "PNG colour type " + std::to_string(h.colourType) + " with " + std::to_string(h.bitDepth) +
                        "-bit samples does not exist");
-    return SizeProblem(h.width, h.height);
+    return SizeProblem(format::kPng, h.width, h.height);
 }
 
 // The bytes of every image-data chunk together, walking the chunks up to
@@ -142,7 +143,7 @@ bool ReadRows(PngSource& source, const PngHeader& header, png_bytep* rows) {
 Status CheckPngHeader(std::span<const uint8_t> head, int64_t maxPixels) {
     PngHeader h;
     if (Status header = ReadPngHeader(head, h); !header) return header;
-    return SizeProblem(h.width, h.height, maxPixels);
+    return SizeProblem(format::kPng, h.width, h.height, maxPixels);
 }
 
 Result<SkinImage> DecodePng(std::span<const uint8_t> bytes) {
@@ -151,13 +152,13 @@ Result<SkinImage> DecodePng(std::span<const uint8_t> bytes) {
     // Checked before the picture is allocated: the compressed data must be
     // able to inflate to at least the picture's samples.
     const uint64_t samples = (uint64_t{h.width} * h.height * Channels(h.colourType) * h.bitDepth + 7) / 8;
-    if (ImageDataBytes(bytes) * kMostInflation < samples) return NotSkin("PNG image data is too short for the picture");
+    if (ImageDataBytes(bytes) * kMostInflation < samples) return Broken(format::kPng, "PNG image data is too short for the picture");
 
     SkinImage image = MakePicture(static_cast<int32_t>(h.width), static_cast<int32_t>(h.height));
     std::vector<png_bytep> rows(h.height);
     for (size_t y = 0; y < rows.size(); ++y) rows[y] = image.pixels.data() + y * h.width * 3;
     PngSource source{bytes};
-    if (!ReadRows(source, h, rows.data())) return NotSkin(std::string("PNG: ") + source.message);
+    if (!ReadRows(source, h, rows.data())) return Broken(format::kPng, std::string("PNG: ") + source.message);
     return image;
 }
 

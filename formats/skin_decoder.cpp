@@ -12,6 +12,7 @@
 #include "io/byte_reader.h"
 #include "io/file_bytes.h"
 #include "io/file_name.h"
+#include "formats/format_names.h"
 #include "formats/picture_decoders.h"
 #include "formats/sniff.h"
 #include "formats/path_input.h"
@@ -23,18 +24,19 @@ namespace pictures {
 // The side limit keeps width * height * 3 far inside size_t; the pixel limit
 // keeps a small file from asking for gigabytes (a run-length BMP of a
 // kilobyte can claim 16384 x 16384).
-Status SizeProblem(int64_t width, int64_t height, int64_t maxPixels) {
+Status SizeProblem(const char* format, int64_t width, int64_t height, int64_t maxPixels) {
     const std::string size = std::to_string(width) + " x " + std::to_string(height);
-    if (width <= 0 || height <= 0) return NotSkin("picture size " + size + " is empty");
+    if (width <= 0 || height <= 0) return Broken(format, "picture size " + size + " is empty");
     if (width > kMaxSkinSide || height > kMaxSkinSide)
-        return Failure{ErrorKind::SkinTooLarge,
-                       "picture size " + size + " exceeds " + std::to_string(kMaxSkinSide) + " pixels a side"};
+        return Failure{ErrorKind::TooLarge,
+                       "picture size " + size + " exceeds " + std::to_string(kMaxSkinSide) + " pixels a side", format};
     if (width * height > maxPixels) {
         const auto side = static_cast<int64_t>(std::sqrt(static_cast<double>(maxPixels)));
         const std::string square =
             side * side == maxPixels ? " (" + std::to_string(side) + " x " + std::to_string(side) + ")" : "";
-        return Failure{ErrorKind::SkinTooLarge,
-                       "picture size " + size + " has more than " + std::to_string(maxPixels) + " pixels" + square};
+        return Failure{ErrorKind::TooLarge,
+                       "picture size " + size + " has more than " + std::to_string(maxPixels) + " pixels" + square,
+                       format};
     }
     return {};
 }
@@ -70,7 +72,7 @@ struct PcxHeader {
 // The fields of the 128-byte header, checked before any picture data is read.
 Status ReadPcxHeader(std::span<const uint8_t> bytes, PcxHeader& h) {
     if (bytes.size() < kPcxHeaderSize)
-        return NotSkin("PCX file of " + std::to_string(bytes.size()) + " bytes cannot hold its header");
+        return Broken(format::kPcx, "PCX file of " + std::to_string(bytes.size()) + " bytes cannot hold its header");
     ByteReader r(bytes);
     r.Seek(3);
     const uint8_t bitsPerPixel = r.U8();
@@ -79,20 +81,20 @@ Status ReadPcxHeader(std::span<const uint8_t> bytes, PcxHeader& h) {
     const uint8_t planes = r.U8();
     const uint16_t bytesPerLine = r.U16();
     if (planes != 1 || bitsPerPixel != 8)
-        return NotSkin("PCX with " + std::to_string(planes) + " plane(s) of " + std::to_string(bitsPerPixel) +
+        return Unsupported(format::kPcx, "PCX with " + std::to_string(planes) + " plane(s) of " + std::to_string(bitsPerPixel) +
                        " bits; only one plane of 8-bit indices is read");
-    if (xmax < xmin || ymax < ymin) return NotSkin("PCX window has its maximum below its minimum");
+    if (xmax < xmin || ymax < ymin) return Broken(format::kPcx, "PCX window has its maximum below its minimum");
     h.width = int32_t{xmax} - xmin + 1;
     h.height = int32_t{ymax} - ymin + 1;
     // Lines padded past the width are read with their pad dropped; a field
     // too small for the width is taken as the width, as older readers did.
     h.lineLength = std::max<size_t>(bytesPerLine, static_cast<size_t>(h.width));
-    return SizeProblem(h.width, h.height);
+    return SizeProblem(format::kPcx, h.width, h.height);
 }
 
 SkinResult DecodePcx(std::span<const uint8_t> bytes) {
     if (bytes.size() < kPcxHeaderSize + kPcxPaletteSize)
-        return NotSkin("PCX file of " + std::to_string(bytes.size()) + " bytes cannot hold header and palette");
+        return Broken(format::kPcx, "PCX file of " + std::to_string(bytes.size()) + " bytes cannot hold header and palette");
     PcxHeader h;
     if (Status header = ReadPcxHeader(bytes, h); !header) return header.Why();
     const int32_t width = h.width, height = h.height;
@@ -103,7 +105,7 @@ SkinResult DecodePcx(std::span<const uint8_t> bytes) {
     const size_t needed = lineLength * static_cast<size_t>(height);
     // Two bytes yield at most 63 indices: a stream too short for the picture
     // is refused before the picture is allocated.
-    if ((data.size() + 1) / 2 * 63 < needed) return NotSkin("PCX run-length data is too short for the picture");
+    if ((data.size() + 1) / 2 * 63 < needed) return Broken(format::kPcx, "PCX run-length data is too short for the picture");
 
     Palette palette;
     std::memcpy(palette.data(), bytes.data() + bytes.size() - kPcxPaletteSize, kPcxPaletteSize);
@@ -135,13 +137,13 @@ SkinResult DecodePcx(std::span<const uint8_t> bytes) {
 
     size_t pos = 0;
     while (produced < needed) {
-        if (pos >= data.size()) return NotSkin("PCX run-length data ends before the picture is complete");
+        if (pos >= data.size()) return Broken(format::kPcx, "PCX run-length data ends before the picture is complete");
         const uint8_t b = data[pos++];
         if (b < 0xC0) {
             emit(b, 1);
             continue;
         }
-        if (pos >= data.size()) return NotSkin("PCX run-length data ends inside a run");
+        if (pos >= data.size()) return Broken(format::kPcx, "PCX run-length data ends inside a run");
         const uint8_t index = data[pos++];
         emit(index, std::min<size_t>(b & 0x3F, needed - produced));  // a run past the end is cut
     }
@@ -189,9 +191,9 @@ std::string Hex(uint32_t value) {
 Status CheckMask(uint32_t mask, uint16_t bitCount) {
     if (mask == 0) return {};
     if (bitCount < 32 && (mask >> bitCount) != 0)
-        return NotSkin("BMP colour mask " + Hex(mask) + " has bits beyond its " + std::to_string(bitCount) + "-bit pixels");
+        return Broken(format::kBmp, "BMP colour mask " + Hex(mask) + " has bits beyond its " + std::to_string(bitCount) + "-bit pixels");
     const uint32_t run = mask >> std::countr_zero(mask);
-    if ((run & (run + 1)) != 0) return NotSkin("BMP colour mask " + Hex(mask) + " is not one run of bits");
+    if ((run & (run + 1)) != 0) return Broken(format::kBmp, "BMP colour mask " + Hex(mask) + " is not one run of bits");
     return {};
 }
 
@@ -210,9 +212,9 @@ BmpChannel ChannelOf(uint32_t mask) {
 Status ReadBmpPalette(std::span<const uint8_t> bytes, const BmpInfo& info, Palette& palette) {
     uint32_t colours = info.coloursUsed == 0 ? 256 : info.coloursUsed;
     if (colours > 256)
-        return NotSkin("BMP claims " + std::to_string(colours) + " palette colours, at most 256 are possible");
+        return Broken(format::kBmp, "BMP claims " + std::to_string(colours) + " palette colours, at most 256 are possible");
     const uint64_t at = kBmpFileHeaderSize + uint64_t{info.infoHeaderSize};
-    if (!TableInside(bytes.size(), static_cast<int64_t>(at), colours, 4)) return NotSkin("BMP palette lies outside the file");
+    if (!TableInside(bytes.size(), static_cast<int64_t>(at), colours, 4)) return Broken(format::kBmp, "BMP palette lies outside the file");
     palette.fill({0, 0, 0});
     const uint8_t* p = bytes.data() + at;
     for (uint32_t i = 0; i < colours; ++i, p += 4) palette[i] = {p[2], p[1], p[0]};
@@ -234,7 +236,7 @@ SkinResult DecodeBmpUncompressed(std::span<const uint8_t> bytes, const BmpInfo& 
     // Some writers leave out the padding of the last row; accept that.
     const size_t area = stride * static_cast<size_t>(info.height - 1) + rowBytes;
     if (info.pixelOffset > bytes.size() || bytes.size() - info.pixelOffset < area)
-        return NotSkin("BMP pixel rows lie outside the file");
+        return Broken(format::kBmp, "BMP pixel rows lie outside the file");
 
     SkinImage image = MakePicture(info.width, static_cast<int32_t>(info.height));
     const size_t outRow = static_cast<size_t>(info.width) * 3;
@@ -268,7 +270,7 @@ SkinResult DecodeBmpUncompressed(std::span<const uint8_t> bytes, const BmpInfo& 
 // 0 end of line, 1 end of picture, 2 move by (dx, dy), 3..255 literal indices
 // padded to an even length. Pixels the stream never sets take index 0.
 SkinResult DecodeBmpRle8(std::span<const uint8_t> bytes, const BmpInfo& info, const Palette& palette) {
-    if (info.pixelOffset >= bytes.size()) return NotSkin("BMP pixel data lies outside the file");
+    if (info.pixelOffset >= bytes.size()) return Broken(format::kBmp, "BMP pixel data lies outside the file");
     const std::span<const uint8_t> data = bytes.subspan(info.pixelOffset);
 
     SkinImage image = MakePicture(info.width, static_cast<int32_t>(info.height));
@@ -285,7 +287,7 @@ SkinResult DecodeBmpRle8(std::span<const uint8_t> bytes, const BmpInfo& info, co
 
     size_t pos = 0;
     while (y < height) {
-        if (pos + 2 > data.size()) return NotSkin("BMP run-length data ends before the picture is complete");
+        if (pos + 2 > data.size()) return Broken(format::kBmp, "BMP run-length data ends before the picture is complete");
         const uint8_t count = data[pos], value = data[pos + 1];
         pos += 2;
         if (count > 0) {
@@ -298,13 +300,13 @@ SkinResult DecodeBmpRle8(std::span<const uint8_t> bytes, const BmpInfo& info, co
         } else if (value == 1) {
             break;
         } else if (value == 2) {
-            if (pos + 2 > data.size()) return NotSkin("BMP run-length data ends inside a move");
+            if (pos + 2 > data.size()) return Broken(format::kBmp, "BMP run-length data ends inside a move");
             x += data[pos];
             y += data[pos + 1];
             pos += 2;
         } else {
             const size_t padded = (size_t{value} + 1) & ~size_t{1};
-            if (pos + padded > data.size()) return NotSkin("BMP run-length data ends inside a literal run");
+            if (pos + padded > data.size()) return Broken(format::kBmp, "BMP run-length data ends inside a literal run");
             for (size_t i = 0; i < value; ++i) put(data[pos + i]);
             pos += padded;
         }
@@ -315,7 +317,7 @@ SkinResult DecodeBmpRle8(std::span<const uint8_t> bytes, const BmpInfo& info, co
 // The two headers (and a BMP's masks), checked before the palette or any pixel is read.
 Status ReadBmpHeader(std::span<const uint8_t> bytes, BmpInfo& info) {
     if (bytes.size() < kBmpFileHeaderSize + kBmpMinInfoHeaderSize)
-        return NotSkin("BMP file of " + std::to_string(bytes.size()) + " bytes cannot hold its headers");
+        return Broken(format::kBmp, "BMP file of " + std::to_string(bytes.size()) + " bytes cannot hold its headers");
     ByteReader r(bytes);
     r.Seek(10);
     info.pixelOffset = r.U32();
@@ -331,19 +333,19 @@ Status ReadBmpHeader(std::span<const uint8_t> bytes, BmpInfo& info) {
     info.coloursUsed = r.U32();
 
     if (info.infoHeaderSize < kBmpMinInfoHeaderSize)
-        return NotSkin("BMP information header of " + std::to_string(info.infoHeaderSize) + " bytes is not supported");
+        return Unsupported(format::kBmp, "BMP information header of " + std::to_string(info.infoHeaderSize) + " bytes is not supported");
     if (info.bitCount != 8 && info.bitCount != 16 && info.bitCount != 24 && info.bitCount != 32)
-        return Failure{ErrorKind::UnsupportedBmpDepth, "BMP of " + std::to_string(info.bitCount) + " bits per pixel"};
+        return Unsupported(format::kBmp, "BMP of " + std::to_string(info.bitCount) + " bits per pixel");
     const bool rle = info.compression == kBmpRle8 && info.bitCount == 8;
     const bool bitFields = info.compression == kBmpBitFields && (info.bitCount == 16 || info.bitCount == 32);
     if (info.compression != 0 && !rle && !bitFields)
-        return NotSkin("BMP compression " + std::to_string(info.compression) + " with " +
+        return Unsupported(format::kBmp, "BMP compression " + std::to_string(info.compression) + " with " +
                        std::to_string(info.bitCount) + " bits per pixel is not supported");
-    if (rle && info.topDown) return NotSkin("top-down run-length BMP is not supported");
+    if (rle && info.topDown) return Unsupported(format::kBmp, "top-down run-length BMP is not supported");
     if (bitFields) {
         r.Seek(kBmpMasksAt);
         info.masks = {r.U32(), r.U32(), r.U32()};
-        if (r.Truncated()) return NotSkin("BMP colour masks lie outside the file");
+        if (r.Truncated()) return Broken(format::kBmp, "BMP colour masks lie outside the file");
         for (uint32_t mask : info.masks)
             if (Status valid = CheckMask(mask, info.bitCount); !valid) return valid;
     } else if (info.bitCount == 16) {
@@ -351,7 +353,7 @@ Status ReadBmpHeader(std::span<const uint8_t> bytes, BmpInfo& info) {
     } else if (info.bitCount == 32) {
         info.masks = {0xFF0000, 0xFF00, 0xFF};
     }
-    return SizeProblem(info.width, info.height);
+    return SizeProblem(format::kBmp, info.width, info.height);
 }
 
 SkinResult DecodeBmp(std::span<const uint8_t> bytes) {
@@ -372,7 +374,7 @@ Result<SkinImage> DecodeSkinImage(std::span<const uint8_t> bytes) {
         case FileType::Png: return DecodePng(bytes);
         case FileType::Jpeg: return DecodeJpeg(bytes);
         case FileType::Tga: return DecodeTga(bytes);
-        default: return NotSkin(kNotAPicture);
+        default: return Failure{ErrorKind::NotThisFormat, kNotAPicture, format::kPicture};
     }
 }
 
@@ -381,17 +383,17 @@ Status CheckSkinHeader(std::span<const uint8_t> head, int64_t maxPixels) {
         case FileType::Pcx: {
             PcxHeader h;
             if (Status header = ReadPcxHeader(head, h); !header) return header;
-            return SizeProblem(h.width, h.height, maxPixels);
+            return SizeProblem(format::kPcx, h.width, h.height, maxPixels);
         }
         case FileType::Bmp: {
             BmpInfo info{};
             if (Status header = ReadBmpHeader(head, info); !header) return header;
-            return SizeProblem(info.width, info.height, maxPixels);
+            return SizeProblem(format::kBmp, info.width, info.height, maxPixels);
         }
         case FileType::Png: return CheckPngHeader(head, maxPixels);
         case FileType::Jpeg: return CheckJpegHeader(head, maxPixels);
         case FileType::Tga: return CheckTgaHeader(head, maxPixels);
-        default: return NotSkin(kNotAPicture);
+        default: return Failure{ErrorKind::NotThisFormat, kNotAPicture, format::kPicture};
     }
 }
 

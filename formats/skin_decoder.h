@@ -30,8 +30,9 @@ constexpr size_t kSkinHeaderBytes = 1024;
 // greyscale or colour) and TGA (colour-mapped, true-colour or greyscale,
 // plain or run-length). Samples of 16 bits keep their high byte; alpha is
 // dropped, never blended. Fills pixels, width and height; fileName stays
-// empty. Refusals: NotSkin or SkinTooLarge (the user is told),
-// UnsupportedBmpDepth (refused silently).
+// empty. Refusals: NotThisFormat (no picture of these), Damaged, Unsupported (a
+// variant not read: the user is told, but for BMP depths, refused silently)
+// or TooLarge, each with its format (formats/format_names.h).
 Result<SkinImage> DecodeSkinImage(std::span<const uint8_t> bytes);
 
 // What the first bytes of a picture file say: fine when the format, depth
@@ -42,7 +43,7 @@ Status CheckSkinHeader(std::span<const uint8_t> head, int64_t maxPixels = kMaxSk
 
 // Reads and decodes the file at path and names the picture after it; the
 // header is checked before the pixel data is read, and a picture of more
-// than maxPixels is refused (SkinTooLarge) before it is decoded. CannotOpen
+// than maxPixels is refused (TooLarge) before it is decoded. CannotOpen
 // when the file cannot be read (refused silently).
 Result<std::shared_ptr<const SkinImage>> ReadSkinImage(const std::string& path,
                                                        int64_t maxPixels = kMaxSkinPixels);

@@ -3,6 +3,7 @@
 // sniffer has already judged it plausible (formats/sniff.cpp).
 
 #include <algorithm>
+#include "formats/format_names.h"
 #include <array>
 #include <cstring>
 
@@ -32,7 +33,7 @@ struct TgaHeader {
 
 Status ReadTgaHeader(std::span<const uint8_t> bytes, TgaHeader& h) {
     if (bytes.size() < kTgaHeaderSize)
-        return NotSkin("TGA file of " + std::to_string(bytes.size()) + " bytes cannot hold its header");
+        return Broken(format::kTga, "TGA file of " + std::to_string(bytes.size()) + " bytes cannot hold its header");
     ByteReader r(bytes);
     h.idLength = r.U8();
     h.mapType = r.U8();
@@ -46,8 +47,8 @@ Status ReadTgaHeader(std::span<const uint8_t> bytes, TgaHeader& h) {
     h.depth = r.U8();
     h.descriptor = r.U8();
     if (h.Kind() == 1 && h.depth != 8)
-        return NotSkin("colour-mapped TGA with " + std::to_string(h.depth) + "-bit indices; only 8-bit indices are read");
-    return SizeProblem(h.width, h.height);
+        return Unsupported(format::kTga, "colour-mapped TGA with " + std::to_string(h.depth) + "-bit indices; only 8-bit indices are read");
+    return SizeProblem(format::kTga, h.width, h.height);
 }
 
 enum class Layout { Index8, Grey8, GreyAlpha, Bgr15, Bgr24, Bgr32 };
@@ -113,7 +114,7 @@ struct PixelConverter {
 Status ReadColourMap(std::span<const uint8_t> bytes, const TgaHeader& h, PixelConverter& converter) {
     const size_t at = kTgaHeaderSize + h.idLength, entryBytes = (h.mapDepth + 7u) / 8;
     if (!TableInside(bytes.size(), static_cast<int64_t>(at), h.mapLength, static_cast<int64_t>(entryBytes)))
-        return NotSkin("TGA colour map of " + std::to_string(h.mapLength) + " entries lies outside the file");
+        return Broken(format::kTga, "TGA colour map of " + std::to_string(h.mapLength) + " entries lies outside the file");
     PixelConverter entries;
     entries.layout = LayoutOf(2, h.mapDepth);
     for (size_t index = h.mapFirst; index < 256 && index - h.mapFirst < h.mapLength; ++index)
@@ -132,12 +133,12 @@ Status DecodeRunLength(std::span<const uint8_t> data, const TgaHeader& h, const 
         return image.pixels.data() + row * width * 3;
     };
     while (done < total) {
-        if (pos >= data.size()) return NotSkin("TGA run-length data ends before the picture is complete");
+        if (pos >= data.size()) return Broken(format::kTga, "TGA run-length data ends before the picture is complete");
         const uint8_t packet = data[pos++];
         const size_t count = std::min<size_t>((packet & 0x7F) + 1u, total - done);  // a packet past the end is cut
         const bool run = (packet & 0x80) != 0;
         const size_t stored = run ? 1 : count;
-        if (data.size() - pos < stored * pixelBytes) return NotSkin("TGA run-length data ends inside a packet");
+        if (data.size() - pos < stored * pixelBytes) return Broken(format::kTga, "TGA run-length data ends inside a packet");
         std::array<uint8_t, 3> colour{};
         if (run) converter.Convert(data.data() + pos, 1, colour.data());
         for (size_t left = count; left > 0;) {
@@ -161,7 +162,7 @@ Status DecodeRunLength(std::span<const uint8_t> data, const TgaHeader& h, const 
 Status CheckTgaHeader(std::span<const uint8_t> head, int64_t maxPixels) {
     TgaHeader h;
     if (Status header = ReadTgaHeader(head, h); !header) return header;
-    return SizeProblem(h.width, h.height, maxPixels);
+    return SizeProblem(format::kTga, h.width, h.height, maxPixels);
 }
 
 Result<SkinImage> DecodeTga(std::span<const uint8_t> bytes) {
@@ -175,12 +176,12 @@ Result<SkinImage> DecodeTga(std::span<const uint8_t> bytes) {
     // Checked before the picture is allocated: the data must be able to fill
     // it, so a few bytes never ask for a large picture.
     const size_t offset = h.DataOffset(), pixels = static_cast<size_t>(h.width) * static_cast<size_t>(h.height);
-    if (offset > bytes.size()) return NotSkin("TGA pixel data lies outside the file");
+    if (offset > bytes.size()) return Broken(format::kTga, "TGA pixel data lies outside the file");
     const std::span<const uint8_t> data = bytes.subspan(offset);
     const size_t least = h.RunLength() ? (pixels + kLongestPacket - 1) / kLongestPacket * (1 + h.PixelBytes())
                                        : pixels * h.PixelBytes();
     if (data.size() < least)
-        return NotSkin(std::string("TGA ") + (h.RunLength() ? "run-length data" : "pixel data") +
+        return Broken(format::kTga, std::string("TGA ") + (h.RunLength() ? "run-length data" : "pixel data") +
                        " is too short for the picture");
 
     SkinImage image = MakePicture(h.width, h.height);

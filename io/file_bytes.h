@@ -38,7 +38,7 @@ public:
     Status ReadMore(std::vector<uint8_t>& out, uint64_t count);
 
     // Fills out from offset, leaving Position alone: for files read in
-    // pieces out of order (an archive's directory, then one of its entries).
+    // pieces out of order (a directory at the end, then the parts it points to).
     // Fewer bytes than out holds only at the end of the file; the count read.
     Result<size_t> ReadAt(uint64_t offset, std::span<uint8_t> out) const;
 
@@ -50,8 +50,8 @@ private:
 };
 
 // When path names nothing because one of its leading parts is a regular
-// file ("game/pak0.pak/models/x.md2"), that file ("game/pak0.pak") and the
-// rest of the path after it ("models/x.md2"); otherwise nothing. Only the
+// file ("a/bundle/b/c.dat", where "a/bundle" is a file), that file ("a/bundle")
+// and the rest of the path after it ("b/c.dat"); otherwise nothing. Only the
 // folders on the way are looked at, nothing is opened.
 struct PathThroughFile {
     std::string file;

@@ -1,6 +1,7 @@
 #pragma once
 // What every read, write and export hands back: a value, or why it failed.
-// The kind says what went wrong in terms the user is told about (the
+// The kind says what went wrong in general terms; the format, which reader
+// or writer it was, so the layers above can word it for the user (the
 // program's message texts, session/messages.h); the detail is a short
 // technical account: which table, which size, which system error. Nothing
 // here ever talks to the user.
@@ -12,22 +13,21 @@
 namespace meshara {
 
 enum class ErrorKind {
-    CannotOpen,           // the file could not be opened or read
-    NotMd2,               // no "IDP2" magic
-    DamagedMd2,           // starts as an MD2 but its tables do not fit
-    NotSkin,              // not a picture we can decode
-    UnsupportedBmpDepth,  // a BMP of 1, 4 or another bit count not 8, 16, 24 or 32 (refused silently)
-    SkinTooLarge,         // picture dimensions beyond what we accept
-    NotLight,             // no "LGT0" magic, or too short to hold a light
-    CannotCreate,         // an output file could not be written
-    CannotExport,         // the model cannot be written in the asked format
-    NotReadableModel,     // a glTF or OBJ file that cannot be read as one mesh
-    CannotConvert,        // the model does not fit in an MD2 file
+    CannotOpen,     // the file could not be opened or read
+    NotThisFormat,  // its bytes are not of the format asked for: no magic number, no header of it
+    Damaged,        // of that format, but its contents do not hold together
+    Unsupported,    // of that format, in a variant the reader does not take (a bit depth, a coding)
+    TooLarge,       // larger than the sizes accepted
+    CannotCreate,   // an output file could not be written
+    DoesNotFit,     // what was asked cannot be written in the output's format
 };
 
 struct Failure {
     ErrorKind kind = ErrorKind::CannotOpen;
     std::string detail;
+    // Which reader or writer refused, as the layer above names its formats;
+    // null where no format was involved (a file that cannot be opened).
+    const char* format = nullptr;
 };
 
 template <class T>
@@ -35,7 +35,9 @@ class [[nodiscard]] Result {
 public:
     Result(T value) : value_(std::move(value)) {}        // NOLINT: implicit by design
     Result(Failure failure) : failure_(std::move(failure)) {}  // NOLINT
-    static Result Fail(ErrorKind kind, std::string detail = {}) { return Failure{kind, std::move(detail)}; }
+    static Result Fail(ErrorKind kind, std::string detail = {}, const char* format = nullptr) {
+        return Failure{kind, std::move(detail), format};
+    }
 
     bool Ok() const { return value_.has_value(); }
     explicit operator bool() const { return Ok(); }
@@ -58,7 +60,9 @@ class [[nodiscard]] Result<void> {
 public:
     Result() = default;
     Result(Failure failure) : failed_(true), failure_(std::move(failure)) {}  // NOLINT
-    static Result Fail(ErrorKind kind, std::string detail = {}) { return Failure{kind, std::move(detail)}; }
+    static Result Fail(ErrorKind kind, std::string detail = {}, const char* format = nullptr) {
+        return Failure{kind, std::move(detail), format};
+    }
 
     bool Ok() const { return !failed_; }
     explicit operator bool() const { return Ok(); }

@@ -59,7 +59,7 @@ void Commands::SaveAnimation() {
     const Status written = recorded ? WriteFileBytes(path, recorded.Value().bytes) : Status(recorded.Why());
     if (written) return;
     std::fprintf(stderr, "meshara: %s: %s\n", path.c_str(), written.Detail().c_str());
-    ui_.ShowMessage(UserMessage(FileKind::Output, ErrorKind::CannotCreate), path + ": " + written.Detail());
+    ui_.ShowMessage(msg::kCannotCreate, path + ": " + written.Detail());
 }
 
 }  // namespace meshara

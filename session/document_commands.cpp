@@ -35,12 +35,12 @@ constexpr int kBitmapFilterIndex = 2;
 // depth no reader takes, has no text of its own: it gets the general one
 // rather than passing unnoticed.
 const char* RefusalText(FileKind kind, const Failure& failure) {
-    if (const char* text = UserMessage(kind, failure.kind)) return text;
+    if (const char* text = UserMessage(kind, failure)) return text;
     return failure.kind == ErrorKind::CannotOpen ? msg::kCannotLoadFile : msg::kNotSkin;
 }
 
 std::string RefusalLine(const Failure& failure, const std::string& path) {
-    return path + ": " + (failure.detail.empty() ? ReasonText(failure.kind) : failure.detail);
+    return path + ": " + (failure.detail.empty() ? ReasonText(failure) : failure.detail);
 }
 
 bool ValidIndex(int32_t index, size_t count) { return index >= 0 && static_cast<size_t>(index) < count; }
@@ -416,7 +416,7 @@ void Commands::SaveAsMd2() {
                          : WriteFileBytes(path, *model->convertedMd2);
     if (written) return;
     std::fprintf(stderr, "meshara: %s: %s\n", path.c_str(), written.Detail().c_str());
-    ui_.ShowMessage(UserMessage(FileKind::Output, ErrorKind::CannotCreate), path + ": " + written.Detail());
+    ui_.ShowMessage(msg::kCannotCreate, path + ": " + written.Detail());
 }
 
 void Commands::LoadSkinFromModel() {

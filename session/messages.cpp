@@ -1,25 +1,38 @@
 #include "session/messages.h"
 
+#include <string_view>
+
+#include "formats/format_names.h"
 #include "formats/name_text.h"
 
 namespace meshara {
 
-const char* UserMessage(FileKind kind, ErrorKind error) {
+namespace {
+
+bool IsGltfOrObj(const Failure& f) { return format::Is(f.format, format::kGltf) || format::Is(f.format, format::kObj); }
+
+// "an MD2", "a PNG", "a light": the article as the name is spoken.
+std::string WithArticle(const char* name) {
+    const char first = name[0];
+    const bool vowel = std::string_view("AEFHILMNORSXaeiou").find(first) != std::string_view::npos;
+    return std::string(vowel ? "an " : "a ") + name;
+}
+
+}  // namespace
+
+const char* UserMessage(FileKind kind, const Failure& failure) {
+    const ErrorKind error = failure.kind;
     switch (kind) {
         case FileKind::Model:
-            switch (error) {
-                case ErrorKind::CannotOpen: return msg::kCannotLoadFile;
-                case ErrorKind::NotMd2: return msg::kNotMd2;
-                case ErrorKind::NotReadableModel:
-                case ErrorKind::CannotConvert: return msg::kCannotConvertModel;
-                default: return msg::kDamagedMd2;
-            }
+            if (error == ErrorKind::CannotOpen) return msg::kCannotLoadFile;
+            // A glTF or OBJ that cannot be read, or whose mesh does not fit an MD2.
+            if (IsGltfOrObj(failure) || error == ErrorKind::DoesNotFit) return msg::kCannotConvertModel;
+            if (error == ErrorKind::NotThisFormat) return msg::kNotMd2;
+            return msg::kDamagedMd2;
         case FileKind::Skin:
-            switch (error) {
-                case ErrorKind::CannotOpen:
-                case ErrorKind::UnsupportedBmpDepth: return nullptr;
-                default: return msg::kNotSkin;
-            }
+            if (error == ErrorKind::CannotOpen) return nullptr;
+            if (error == ErrorKind::Unsupported && format::Is(failure.format, format::kBmp)) return nullptr;
+            return msg::kNotSkin;
         case FileKind::Light:
             switch (error) {
                 case ErrorKind::CannotOpen: return msg::kCannotOpenLight;
@@ -31,25 +44,25 @@ const char* UserMessage(FileKind kind, ErrorKind error) {
     return nullptr;
 }
 
-const char* ReasonText(ErrorKind error) {
-    switch (error) {
+std::string ReasonText(const Failure& failure) {
+    const char* name = failure.format;
+    switch (failure.kind) {
         case ErrorKind::CannotOpen: return "the file cannot be opened";
-        case ErrorKind::NotMd2: return "not an MD2 file";
-        case ErrorKind::DamagedMd2: return "the MD2 file is damaged or incomplete";
-        case ErrorKind::NotSkin: return "not a valid skin picture";
-        case ErrorKind::UnsupportedBmpDepth: return "unsupported BMP bit depth";
-        case ErrorKind::SkinTooLarge: return "the picture is too large";
-        case ErrorKind::NotLight: return "not a light file";
+        case ErrorKind::NotThisFormat:
+            if (format::Is(name, format::kPicture)) return "not a picture of a kind this program reads";
+            return name ? "not " + WithArticle(name) + " file" : "not a file of a kind this program reads";
+        case ErrorKind::Damaged: return name ? std::string("the ") + name + " file is damaged or incomplete" : "the file is damaged or incomplete";
+        case ErrorKind::Unsupported: return name ? "unsupported " + std::string(name) + " file" : "unsupported file";
+        case ErrorKind::TooLarge: return name ? std::string("the ") + name + " file is too large" : "the file is too large";
         case ErrorKind::CannotCreate: return "the file cannot be created";
-        case ErrorKind::CannotExport: return "the model cannot be exported";
-        case ErrorKind::NotReadableModel: return "not a glTF or OBJ model this program can read";
-        case ErrorKind::CannotConvert: return "the model cannot be written as MD2";
+        case ErrorKind::DoesNotFit:
+            return name ? std::string("the model cannot be written as ") + name : "the model cannot be written in that format";
     }
     return "unknown error";
 }
 
 std::string FailureText(const Failure& failure) {
-    std::string text = ReasonText(failure.kind);
+    std::string text = ReasonText(failure);
     if (!failure.detail.empty()) text += " (" + failure.detail + ")";
     return text;
 }

@@ -37,10 +37,11 @@ enum class FileKind { Model, Skin, Light, Output };
 
 // The message box text for a refusal, or null when the program refuses
 // silently (a skin that cannot be opened, a BMP of an unsupported depth).
-const char* UserMessage(FileKind kind, ErrorKind error);
+const char* UserMessage(FileKind kind, const Failure& failure);
 
-// A plain account of the refusal for the command line, never empty.
-const char* ReasonText(ErrorKind error);
+// A plain account of the refusal for the command line, never empty: "not an
+// MD2 file", "the PNG file is damaged or incomplete".
+std::string ReasonText(const Failure& failure);
 
 // The reason and, when there is one, the detail: "not a valid skin picture (...)".
 std::string FailureText(const Failure& failure);

@@ -141,7 +141,7 @@ void Commands::SaveView() {
         why = written.Detail();
     }
     std::fprintf(stderr, "meshara: %s: %s\n", path.c_str(), why.c_str());
-    ui_.ShowMessage(UserMessage(FileKind::Output, ErrorKind::CannotCreate), path + ": " + why);
+    ui_.ShowMessage(msg::kCannotCreate, path + ": " + why);
 }
 
 }  // namespace meshara

@@ -153,7 +153,7 @@ TEST_F(Cli, RefusalsExitOneUsageErrorsExitTwoAndNothingIsWritten) {
         {"info " + notMd2, "This is not an MD2!"}, {"info " + damaged, "This MD2 file is damaged or incomplete!"},
         {"info " + missing, "There was an error loading the specified file!"},
         {"decode " + notSkin + out("o"), "This file does not appear to be a valid skin"},
-        {"decode " + fourBits + out("o"), "unsupported BMP bit depth"},
+        {"decode " + fourBits + out("o"), "unsupported BMP file (BMP of 4 bits per pixel)"},
         {"decode " + missing + out("o"), "cannot be opened"},
         {"light " + notLight, "This file does not appear to be a Light format file!"},
         {"light " + missing, "Unable to open the file specified!"},

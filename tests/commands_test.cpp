@@ -602,7 +602,7 @@ TEST_F(CommandsTest, GltfAndObjOpenFromOutsideNotByThePlusButtonAndSaveAsMd2Writ
     commands.Run(ids::kSaveAsMd2);  // onto the file it came from: refused, the file kept
     EXPECT_EQ(testing::ReadAll(PathOf("out.md2")), *doc.models.CurrentModel()->convertedMd2);
     EXPECT_EQ(ui.TakeLog(), (Log{"choose:tri.md2", "choose:tri.md2",
-                                 Message(UserMessage(FileKind::Output, ErrorKind::CannotCreate),
+                                 Message(msg::kCannotCreate,
                                          obj + ": it is the file the model was opened from")}));
     const Bytes md2 = testing::ReadAll(PathOf("out.md2"));
     EXPECT_EQ(std::string(md2.begin(), md2.begin() + 4), "IDP2");

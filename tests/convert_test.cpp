@@ -524,7 +524,7 @@ TEST(ConvertCli, LimitsSkinNamesAndUsage) {
     const fs::path broken = dir.Write("broken.gltf", {'{'});
     auto refused = OpenModelFile(doc.models, broken.string());
     ASSERT_FALSE(refused);
-    EXPECT_STREQ(UserMessage(FileKind::Model, refused.Error()), msg::kCannotConvertModel);
+    EXPECT_STREQ(UserMessage(FileKind::Model, refused.Why()), msg::kCannotConvertModel);
     EXPECT_EQ(doc.models.Count(), 1);
     const auto info = RunCli("info " + Quote(out));
     EXPECT_NE(info.out.find("triangles: 4097"), std::string::npos) << info.out;

@@ -68,11 +68,14 @@ TEST(LgtWrite, NewLightIsTheKnown115BytesEveryFieldAndNameRoundTripsAndComesBack
 
 TEST(LgtRead, OnlyWholeLightsAreReadAZeroByteEndsTheNameSavesReplaceFilesLoadsReadNoFurther) {
     // A name length of 0x8000 is -32768 as a signed 16-bit length; 20 claims more name than the file has.
-    for (const LgtSource& s : {LgtSource{.magic = "LGT1"}, LgtSource{.nameLength = 0x8000}, LgtSource{.nameLength = 20}})
-        EXPECT_EQ(ParseLight(WriteLgt(s)).Error(), ErrorKind::NotLight) << s.magic << ", " << s.nameLength;
+    const std::pair<LgtSource, ErrorKind> bad[] = {{LgtSource{.magic = "LGT1"}, ErrorKind::NotThisFormat},
+                                                   {LgtSource{.nameLength = 0x8000}, ErrorKind::Damaged},
+                                                   {LgtSource{.nameLength = 20}, ErrorKind::Damaged}};
+    for (const auto& [s, kind] : bad) EXPECT_EQ(ParseLight(WriteLgt(s)).Error(), kind) << s.magic << ", " << s.nameLength;
     const auto good = WriteLgt(LgtSource{});  // every prefix, the empty file and "LGT" among them
     for (size_t n = 0; n < good.size(); ++n)
-        EXPECT_EQ(ParseLight(Bytes(good.begin(), good.begin() + n)).Error(), ErrorKind::NotLight) << n;
+        EXPECT_EQ(ParseLight(Bytes(good.begin(), good.begin() + n)).Error(),
+                  n < 4 ? ErrorKind::NotThisFormat : ErrorKind::Damaged) << n;
     // A zero byte ends the name; bytes after the last field are ignored.
     auto bytes = WriteLgt({.name = std::string("Key\0Fill", 8)});
     bytes.insert(bytes.end(), 10, 0xAB);
@@ -95,7 +98,7 @@ TEST(LgtRead, OnlyWholeLightsAreReadAZeroByteEndsTheNameSavesReplaceFilesLoadsRe
         ASSERT_TRUE(r) << p << ": " << r.Detail();
         EXPECT_EQ(SerializeLight(*r.Value()), SerializeLight(l)) << p;
     }
-    EXPECT_EQ(LoadLightFile(dir.Write("short.lgt", WriteLgt({.nameLength = 0x7FFF}))).Error(), ErrorKind::NotLight);
+    EXPECT_EQ(LoadLightFile(dir.Write("short.lgt", WriteLgt({.nameLength = 0x7FFF}))).Error(), ErrorKind::Damaged);
 }
 
 }  // namespace

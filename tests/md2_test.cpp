@@ -84,14 +84,14 @@ TEST(Md2Load, WhatTheLoaderDoesNotUseMayHoldAnythingAndEachDamageIsRefusedWithIt
         {"a negative skin size divides (mirrors) the coordinates", Set(kSkinHeight, -32)},
         // The skin size only divides texture coordinates, which no triangle then uses.
         {"skin 0 x -5 without triangles", Set({{kTriangleCount, 0}, {kSkinWidth, 0}, {kSkinHeight, -5}}), {}, 2, 0},
-        {"wrong magic", [](Bytes& b) { b[3] = '3'; }, NotMd2}, {"lower-case magic", [](Bytes& b) { b[0] = 'i'; }, NotMd2},
+        {"wrong magic", [](Bytes& b) { b[3] = '3'; }, NotThisFormat}, {"lower-case magic", [](Bytes& b) { b[0] = 'i'; }, NotThisFormat},
         // Limits in pairs: the last valid index loads, the first past it is refused.
-        {"vertex index 3 of 4", Index(2, 3)}, {"vertex index 4 of 4", Index(2, 4), DamagedMd2},
+        {"vertex index 3 of 4", Index(2, 3)}, {"vertex index 4 of 4", Index(2, 4), Damaged},
         // Texture coordinates past the table, as games shipped them: the corner takes (0, 0) and is counted.
         {"texcoord index 3 of 4", Index(10, 3)}, {"texcoord index 4 of 4", Index(10, 4), {}, 2, 2, 1},
         {"texcoord 65535 at every corner",
          [](Bytes& b) { for (size_t at : {6, 8, 10}) Index(at, 65535)(b); }, {}, 2, 2, 3},
-        {"vertex index 65535", Index(12, 65535), DamagedMd2},
+        {"vertex index 65535", Index(12, 65535), Damaged},
         // Layouts other than the usual: frames that overlap the header, or lie before the other tables.
         {"frames overlapping the header", Set(kFramesOffset, 0)},
         {"frames overlapping the header, no other table",
@@ -104,7 +104,7 @@ TEST(Md2Load, WhatTheLoaderDoesNotUseMayHoldAnythingAndEachDamageIsRefusedWithIt
                          {kTrianglesOffset, INT32_MAX}, {kFramesOffset, 1000}, {kFrameCount, 2000000000},
                          {kVertexCount, 2000000000}, {kTriangleCount, 2000000000}, {kVertexCount, 5}, {kSkinWidth, 0},
                          {kSkinHeight, 0}})
-        cases.push_back({"header field at " + std::to_string(at) + " = " + std::to_string(v), Set(at, v), DamagedMd2});
+        cases.push_back({"header field at " + std::to_string(at) + " = " + std::to_string(v), Set(at, v), Damaged});
     testing::TempDir dir;
     for (const auto& c : cases) {
         Bytes bytes = WriteMd2(testing::SmallQuad());
@@ -138,7 +138,7 @@ TEST(Md2Load, WhatTheLoaderDoesNotUseMayHoldAnythingAndEachDamageIsRefusedWithIt
     const auto bytes = WriteMd2(testing::SmallQuad());
     for (size_t n = 0; n < bytes.size() - 4; ++n) {
         auto r = Parse(Prefix(bytes, n));
-        ASSERT_EQ(r.Error(), n < 4 ? NotMd2 : DamagedMd2) << "prefix of " << n << " bytes";
+        ASSERT_EQ(r.Error(), n < 4 ? NotThisFormat : Damaged) << "prefix of " << n << " bytes";
         EXPECT_FALSE(r.Detail().empty()) << n;
     }
 }
@@ -296,7 +296,7 @@ TEST(Md2Corpus, EveryModelLoadsAsItsBytesSayTheBrokenOneAndEveryCutOfARealOneAre
     }
     // Its one triangle names vertex 0 and texture coordinate 0 of a model that has neither.
     auto r = LoadMd2Model(testing::CorpusDir() / "md2" / "malformed_zero_numvertices.md2");
-    EXPECT_EQ(r.Error(), DamagedMd2);
+    EXPECT_EQ(r.Error(), Damaged);
     EXPECT_NE(r.Detail().find("vertex"), std::string::npos) << r.Detail();
     const Bytes b = testing::ReadAll(testing::CorpusDir() / "md2" / "flag.md2");
     const size_t framesEnd = Offset(b, kFramesOffset) + Offset(b, kFrameCount) * (40 + 4 * Offset(b, kVertexCount));

@@ -8,6 +8,7 @@
 
 #include "formats/animated_writer.h"
 #include "formats/png_writer.h"
+#include "formats/format_names.h"
 #include "formats/skin_decoder.h"
 #include "formats/skin_scale.h"
 #include "formats/sniff.h"
@@ -53,18 +54,22 @@ void ExpectPicture(const Bytes& bytes, const RgbPicture& want, const std::string
     ASSERT_TRUE(r) << what << ": " << r.Detail();
     EXPECT_TRUE(Same(r.Value(), want)) << what;
 }
+// A file cut before its format shows is no picture at all; after, a damaged one.
+ErrorKind CutKind(const Bytes& bytes) { return SniffFileType(bytes) == FileType::Unknown ? NotThisFormat : Damaged; }
+
 void ExpectRefused(const Bytes& bytes, ErrorKind expected, const std::string& why) {
     auto r = DecodeSkinImage(bytes);
     EXPECT_EQ(r.Error(), expected) << why << ": " << r.Detail();
     // An unsupported depth is refused silently, with no message box.
-    EXPECT_STREQ(UserMessage(FileKind::Skin, r.Error()), expected == UnsupportedBmpDepth ? nullptr : msg::kNotSkin) << why;
+    const bool silent = expected == Unsupported && format::Is(r.Why().format, format::kBmp);
+    EXPECT_STREQ(UserMessage(FileKind::Skin, r.Why()), silent ? nullptr : msg::kNotSkin) << why;
 }
 
 Damage U16s(std::vector<std::pair<size_t, uint16_t>> at) {
     return [=](Bytes& b) { for (auto [o, v] : at) fixtures::PatchU16(b, o, v); };
 }
 Damage S32(size_t at, int32_t v) { return [=](Bytes& b) { fixtures::PatchS32(b, at, v); }; }
-Bytes Damaged(Bytes b, const Damage& damage) {
+Bytes With(Bytes b, const Damage& damage) {
     if (damage) damage(b);
     return b;
 }
@@ -111,7 +116,7 @@ TEST(SkinDecode, LayoutsOfRealWritersGiveTheMeantPixels) {
         {"negative window origin", Pattern(256, 2), {.xmin = -300, .ymin = -300}},
         // A bytes-per-line field smaller than the width is not trusted: lines hold the width.
         {"bytes per line 4 for a width of 8", Pattern(8, 4), {.bytesPerLine = 8}, U16s({{66, 4}})}, };
-    for (const auto& c : cases) ExpectPicture(Damaged(WritePcx(c.p, c.o), c.damage), ToRgb(c.p), c.why);
+    for (const auto& c : cases) ExpectPicture(With(WritePcx(c.p, c.o), c.damage), ToRgb(c.p), c.why);
     // BMP rows are padded, bottom up and BGR; the palette follows the header; indices past it are black.
     for (int32_t width : {1, 2, 3, 4, 5, 219}) {
         const IndexedPicture p = Pattern(width, 3);
@@ -162,40 +167,42 @@ TEST(SkinDecode, LayoutsOfRealWritersGiveTheMeantPixels) {
 
 TEST(SkinRefusal, EachMalformedHeaderOrStreamIsRefused) {
     const struct { const char* why; PcxOptions o; Damage damage; ErrorKind expected; } pcx[] = {
-        {"three planes", {.planes = 3}, {}, NotSkin}, {"one bit per pixel", {.bitsPerPixel = 1}, {}, NotSkin},
-        {"version 3 is not ours", {.version = 3}, {}, NotSkin},
-        {"header and palette do not fit", {}, [](Bytes& b) { b.resize(128 + 767); }, NotSkin},
-        {"xmax -1 below xmin 0", {}, U16s({{8, 0xFFFF}}), NotSkin}, {"ymin 10 over ymax 3", {}, U16s({{6, 10}}), NotSkin},
-        {"16385 wide", {}, U16s({{8, 16384}, {66, 16386}}), SkinTooLarge},
-        {"full 16-bit window", {}, U16s({{4, 0x8000}, {8, 0x7FFF}}), SkinTooLarge},
+        {"three planes", {.planes = 3}, {}, Unsupported}, {"one bit per pixel", {.bitsPerPixel = 1}, {}, Unsupported},
+        {"version 3 is not ours", {.version = 3}, {}, NotThisFormat},
+        {"header and palette do not fit", {}, [](Bytes& b) { b.resize(128 + 767); }, Damaged},
+        {"xmax -1 below xmin 0", {}, U16s({{8, 0xFFFF}}), Damaged}, {"ymin 10 over ymax 3", {}, U16s({{6, 10}}), Damaged},
+        {"16385 wide", {}, U16s({{8, 16384}, {66, 16386}}), TooLarge},
+        {"full 16-bit window", {}, U16s({{4, 0x8000}, {8, 0x7FFF}}), TooLarge},
         // 8192 x 8192 pixels pass the limits, the data cannot fill them; one row more is too many pixels.
-        {"8192 x 8192 from a few bytes", {}, U16s({{8, 8191}, {10, 8191}, {66, 8192}}), NotSkin},
-        {"8192 x 8193 pixels", {}, U16s({{8, 8191}, {10, 8192}, {66, 8192}}), SkinTooLarge}, };
-    for (const auto& c : pcx) ExpectRefused(Damaged(WritePcx(Pattern(9, 4), c.o), c.damage), c.expected, c.why);
+        {"8192 x 8192 from a few bytes", {}, U16s({{8, 8191}, {10, 8191}, {66, 8192}}), Damaged},
+        {"8192 x 8193 pixels", {}, U16s({{8, 8191}, {10, 8192}, {66, 8192}}), TooLarge}, };
+    for (const auto& c : pcx) ExpectRefused(With(WritePcx(Pattern(9, 4), c.o), c.damage), c.expected, c.why);
     const struct { const char* why; Damage damage; ErrorKind expected; } bmp[] = {
-        {"1 bit", U16s({{28, 1}}), UnsupportedBmpDepth}, {"4 bits", U16s({{28, 4}}), UnsupportedBmpDepth},
-        {"compression 2", S32(30, 2), NotSkin}, {"bit fields", S32(30, 3), NotSkin},
-        {"zero width", S32(18, 0), NotSkin}, {"negative width", S32(18, -8), NotSkin},
-        {"zero height", S32(22, 0), NotSkin}, {"-2^31 rows", S32(22, INT32_MIN), SkinTooLarge},
-        {"16384 wide passes the limit, its rows are missing", S32(18, 16384), NotSkin},
-        {"wider than 16384", S32(18, 16385), SkinTooLarge}, {"higher than 16384", S32(22, 16385), SkinTooLarge},
+        {"1 bit", U16s({{28, 1}}), Unsupported}, {"4 bits", U16s({{28, 4}}), Unsupported},
+        {"compression 2", S32(30, 2), Unsupported}, {"bit fields", S32(30, 3), Unsupported},
+        {"zero width", S32(18, 0), Damaged}, {"negative width", S32(18, -8), Damaged},
+        {"zero height", S32(22, 0), Damaged}, {"-2^31 rows", S32(22, INT32_MIN), TooLarge},
+        {"16384 wide passes the limit, its rows are missing", S32(18, 16384), Damaged},
+        {"wider than 16384", S32(18, 16385), TooLarge}, {"higher than 16384", S32(22, 16385), TooLarge},
         {"16384 x 4097 pixels, a side within the limit", [](Bytes& b) { S32(18, 16384)(b), S32(22, 4097)(b); },
-         SkinTooLarge}, {"257 colours", S32(46, 257), NotSkin}, {"palette past the end", S32(14, 1 << 20), NotSkin},
-        {"core header", S32(14, 12), NotSkin}, {"pixels past the end", S32(10, 1 << 24), NotSkin},
-        {"pixel offset beyond 4 GiB wrap", S32(10, -1), NotSkin},
-        {"last row cut", [](Bytes& b) { b.resize(b.size() - 5); }, NotSkin},
-        {"wrong magic", [](Bytes& b) { b[1] = 'A'; }, NotSkin},
-        {"24-bit run-length (8-bit only)", [](Bytes& b) { b = WriteBmp24(RgbPattern(4, 4)), b[30] = 1; }, NotSkin}, };
-    for (const auto& c : bmp) ExpectRefused(Damaged(WriteBmp8(Pattern(8, 4)), c.damage), c.expected, c.why);
+         TooLarge}, {"257 colours", S32(46, 257), Damaged}, {"palette past the end", S32(14, 1 << 20), Damaged},
+        {"core header", S32(14, 12), Unsupported}, {"pixels past the end", S32(10, 1 << 24), Damaged},
+        {"pixel offset beyond 4 GiB wrap", S32(10, -1), Damaged},
+        {"last row cut", [](Bytes& b) { b.resize(b.size() - 5); }, Damaged},
+        {"wrong magic", [](Bytes& b) { b[1] = 'A'; }, NotThisFormat},
+        {"24-bit run-length (8-bit only)", [](Bytes& b) { b = WriteBmp24(RgbPattern(4, 4)), b[30] = 1; }, Unsupported}, };
+    for (const auto& c : bmp) ExpectRefused(With(WriteBmp8(Pattern(8, 4)), c.damage), c.expected, c.why);
     // Every cut of the pixel data, and every prefix of a run-length BMP (its last two bytes are only the end
     // marker), which takes in a header cut short and the one byte "B".
     const IndexedPicture p = Pattern(13, 7);
     const size_t dataBytes = WritePcx(p).size() - 128 - 769;  // less the marker byte and palette
     for (size_t drop = 2; drop <= dataBytes + 1; ++drop)  // the marker byte then stands in for data
-        ExpectRefused(WritePcx(p, {.dropDataBytes = drop}), NotSkin, "dropped " + std::to_string(drop));
+        ExpectRefused(WritePcx(p, {.dropDataBytes = drop}), Damaged, "dropped " + std::to_string(drop));
     const Bytes bytes = WriteBmp8(Pattern(11, 5), {.rle8 = true});
-    for (size_t n = 0; n + 2 < bytes.size(); ++n)
-        ExpectRefused(Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n)), NotSkin, std::to_string(n));
+    for (size_t n = 0; n + 2 < bytes.size(); ++n) {
+        const Bytes cut(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n));
+        ExpectRefused(cut, CutKind(cut), std::to_string(n));
+    }
 }
 
 TEST(SkinRefusal, PngJpegTgaAndBmpMasksRefuseWhatTheyCannotDecodeAndTheHeaderTellsFirst) {
@@ -204,31 +211,31 @@ TEST(SkinRefusal, PngJpegTgaAndBmpMasksRefuseWhatTheyCannotDecodeAndTheHeaderTel
     const Bytes bmp16 = patched(WriteBmp24(RgbPattern(4, 4)), {U16s({{28, 16}, {30, 3}}), S32(54, 0xF800), S32(58, 0x7E0), S32(62, 0x1F)});
     // header: what the first kSkinHeaderBytes already show; the rest only the whole file can.
     const struct { const char* why; Bytes bytes; ErrorKind expected; const char* detail; bool header; } cases[] = {
-        {"PNG 16385 wide", patched(png, {Be32(16, 16385)}), SkinTooLarge, "16384 pixels a side", true},
-        {"PNG 8192 x 8193", patched(png, {Be32(16, 8192), Be32(20, 8193)}), SkinTooLarge, "more than", true},
-        {"PNG 8192 x 8192 from a few bytes", patched(png, {Be32(16, 8192), Be32(20, 8192)}), NotSkin, "too short", false},
-        {"PNG palette of 16-bit samples", patched(png, {U16s({{24, 0x0310}})}), NotSkin, "does not exist", true},
-        {"PNG image data damaged", patched(png, {[](Bytes& b) { b[b.size() - 20] ^= 1; }}), NotSkin, "PNG: ", false},
-        {"JPEG CMYK", Jpeg(0, 8, 8, {0x11, 0x11, 0x11, 0x11}, 8), NotSkin, "CMYK JPEG is not supported", true},
-        {"JPEG arithmetic coding", Jpeg(9, 8, 8, {0x11}, 8), NotSkin, "SOF9", true},
-        {"JPEG two components", Jpeg(0, 8, 8, {0x11, 0x11}, 8), NotSkin, "2 colour components", true},
-        {"JPEG sampling factor 0", Jpeg(0, 8, 8, {0x10}, 8), NotSkin, "sampling factors", true},
-        {"JPEG 16385 wide", Jpeg(2, 16385, 8, {0x11}, 8), SkinTooLarge, "16384 pixels a side", true},
-        {"JPEG 8192 x 8192 from a few bytes", Jpeg(2, 8192, 8192, {0x11}, 1000), NotSkin, "too short", false},
-        {"JPEG without tables (libjpeg's error)", Jpeg(0, 8, 8, {0x11}, 8), NotSkin, "JPEG: ", false},
-        {"JPEG with no frame", {0xFF, 0xD8, 0xFF, 0xD9}, NotSkin, "no frame header", false},
-        {"TGA 16-bit indices", Tga(1, 16, 4, 4, Bytes(64), 2), NotSkin, "16-bit indices", true},
-        {"TGA 16385 wide", Tga(2, 24, 16385, 1), SkinTooLarge, "16384 pixels a side", true},
-        {"TGA 8192 x 8192 run-length", Tga(10, 24, 8192, 8192, Bytes(4096, 0xFF)), NotSkin, "too short", false},
-        {"TGA 8192 x 8192 from a few bytes", Tga(2, 24, 8192, 8192, Bytes(4096)), NotSkin, "too short", false},
-        {"TGA colour map past the end", Tga(1, 8, 4, 4, Bytes(40), 200), NotSkin, "colour map of 200", false},
-        {"TGA raw packet past the data", Tga(10, 24, 4, 1, {0x03, 1, 2, 3, 4, 5, 6, 7}), NotSkin, "inside a packet", false},
-        {"TGA runs end early", Tga(10, 24, 200, 1, {0xFF, 1, 2, 3, 0x8A, 1, 2, 3}), NotSkin, "ends before", false},
-        {"BMP top-down run-length", WriteBmp8(Pattern(8, 4), {.topDown = true, .rle8 = true}), NotSkin, "top-down", true},
-        {"BMP 24-bit with masks", patched(WriteBmp24(RgbPattern(4, 4)), {S32(30, 3)}), NotSkin, "compression 3", true},
-        {"BMP mask past 16 bits", patched(bmp16, {S32(54, 0x1F800)}), NotSkin, "0x1F800 has bits beyond", true},
-        {"BMP mask in two runs", patched(bmp16, {S32(58, 0x0F0F)}), NotSkin, "0xF0F is not one run", true},
-        {"BMP masks past the end", Bytes(bmp16.begin(), bmp16.begin() + 60), NotSkin, "masks lie outside", true}, };
+        {"PNG 16385 wide", patched(png, {Be32(16, 16385)}), TooLarge, "16384 pixels a side", true},
+        {"PNG 8192 x 8193", patched(png, {Be32(16, 8192), Be32(20, 8193)}), TooLarge, "more than", true},
+        {"PNG 8192 x 8192 from a few bytes", patched(png, {Be32(16, 8192), Be32(20, 8192)}), Damaged, "too short", false},
+        {"PNG palette of 16-bit samples", patched(png, {U16s({{24, 0x0310}})}), Damaged, "does not exist", true},
+        {"PNG image data damaged", patched(png, {[](Bytes& b) { b[b.size() - 20] ^= 1; }}), Damaged, "PNG: ", false},
+        {"JPEG CMYK", Jpeg(0, 8, 8, {0x11, 0x11, 0x11, 0x11}, 8), Unsupported, "CMYK JPEG is not supported", true},
+        {"JPEG arithmetic coding", Jpeg(9, 8, 8, {0x11}, 8), Unsupported, "SOF9", true},
+        {"JPEG two components", Jpeg(0, 8, 8, {0x11, 0x11}, 8), Unsupported, "2 colour components", true},
+        {"JPEG sampling factor 0", Jpeg(0, 8, 8, {0x10}, 8), Damaged, "sampling factors", true},
+        {"JPEG 16385 wide", Jpeg(2, 16385, 8, {0x11}, 8), TooLarge, "16384 pixels a side", true},
+        {"JPEG 8192 x 8192 from a few bytes", Jpeg(2, 8192, 8192, {0x11}, 1000), Damaged, "too short", false},
+        {"JPEG without tables (libjpeg's error)", Jpeg(0, 8, 8, {0x11}, 8), Damaged, "JPEG: ", false},
+        {"JPEG with no frame", {0xFF, 0xD8, 0xFF, 0xD9}, Damaged, "no frame header", false},
+        {"TGA 16-bit indices", Tga(1, 16, 4, 4, Bytes(64), 2), Unsupported, "16-bit indices", true},
+        {"TGA 16385 wide", Tga(2, 24, 16385, 1), TooLarge, "16384 pixels a side", true},
+        {"TGA 8192 x 8192 run-length", Tga(10, 24, 8192, 8192, Bytes(4096, 0xFF)), Damaged, "too short", false},
+        {"TGA 8192 x 8192 from a few bytes", Tga(2, 24, 8192, 8192, Bytes(4096)), Damaged, "too short", false},
+        {"TGA colour map past the end", Tga(1, 8, 4, 4, Bytes(40), 200), Damaged, "colour map of 200", false},
+        {"TGA raw packet past the data", Tga(10, 24, 4, 1, {0x03, 1, 2, 3, 4, 5, 6, 7}), Damaged, "inside a packet", false},
+        {"TGA runs end early", Tga(10, 24, 200, 1, {0xFF, 1, 2, 3, 0x8A, 1, 2, 3}), Damaged, "ends before", false},
+        {"BMP top-down run-length", WriteBmp8(Pattern(8, 4), {.topDown = true, .rle8 = true}), Unsupported, "top-down", true},
+        {"BMP 24-bit with masks", patched(WriteBmp24(RgbPattern(4, 4)), {S32(30, 3)}), Unsupported, "compression 3", true},
+        {"BMP mask past 16 bits", patched(bmp16, {S32(54, 0x1F800)}), Damaged, "0x1F800 has bits beyond", true},
+        {"BMP mask in two runs", patched(bmp16, {S32(58, 0x0F0F)}), Damaged, "0xF0F is not one run", true},
+        {"BMP masks past the end", Bytes(bmp16.begin(), bmp16.begin() + 60), Damaged, "masks lie outside", true}, };
     for (const auto& c : cases) {
         ExpectRefused(c.bytes, c.expected, c.why);
         const std::string detail = DecodeSkinImage(c.bytes).Detail();
@@ -237,8 +244,10 @@ TEST(SkinRefusal, PngJpegTgaAndBmpMasksRefuseWhatTheyCannotDecodeAndTheHeaderTel
         EXPECT_EQ(head ? std::optional<ErrorKind>() : head.Error(), c.header ? std::optional(c.expected) : std::nullopt) << c.why;
     }
     // Every cut of a PNG is refused up to the end marker, which holds no pixels and is not read.
-    for (size_t n = 0; n + 12 < png.size(); ++n)
-        ExpectRefused(Bytes(png.begin(), png.begin() + std::ptrdiff_t(n)), NotSkin, "PNG cut at " + std::to_string(n));
+    for (size_t n = 0; n + 12 < png.size(); ++n) {
+        const Bytes cut(png.begin(), png.begin() + std::ptrdiff_t(n));
+        ExpectRefused(cut, CutKind(cut), "PNG cut at " + std::to_string(n));
+    }
     ExpectPicture(Bytes(png.begin(), png.end() - 12), RgbPattern(5, 3), "PNG without its end marker");
 }
 
