@@ -12,8 +12,6 @@ wxBEGIN_EVENT_TABLE(ViewerApp, wxApp)
     EVT_MENU(ToolkitId(ids::kAbout), ViewerApp::OnAbout)
 wxEND_EVENT_TABLE()
 
-ViewerApp& TheApp() { return *static_cast<ViewerApp*>(wxApp::GetInstance()); }
-
 ViewerApp::ViewerApp(std::vector<std::string> files) : startupModels_(std::move(files)) {
     // The settings key of the platform's standard settings; the program stores none itself.
     SetVendorName("Torvane");

@@ -45,6 +45,4 @@ private:
     wxDECLARE_EVENT_TABLE();
 };
 
-ViewerApp& TheApp();
-
 }  // namespace meshara

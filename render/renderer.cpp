@@ -155,10 +155,6 @@ void Renderer::Collect() {
     arrays_.Collect();
 }
 
-void Renderer::PrepareModel(const std::shared_ptr<const Md2Model>& model) {
-    Submitter(*model, arrays_.For(model), path_).PrepareAllFrames();
-}
-
 void Renderer::Render(const Scene& scene, const std::function<void()>& present) {
     if (inProgress_) return;
     inProgress_ = true;

@@ -33,9 +33,6 @@ public:
     void SetSubmissionPath(SubmissionPath path) { path_ = path; }
     int LiveTextureCount() const { return textures_.LiveCount(); }
 
-    // Builds a model's arrays for every frame now instead of as frames are first drawn.
-    void PrepareModel(const std::shared_ptr<const Md2Model>& model);
-
 private:
     void DrawModel(const DrawnModel& drawn, FramePose pose, const Scene& scene);
 

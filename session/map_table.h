@@ -25,8 +25,6 @@ inline constexpr std::array<MapRowInfo, kMapKinds> kMapRows = {{
     {MapKind::Glow, "glow", ids::kGlowMapLoad},
 }};
 
-inline const MapRowInfo& MapRowOf(MapKind kind) { return kMapRows[static_cast<size_t>(kind)]; }
-
 // The row a map button belongs to and which of its three buttons it is
 // (0 load, 1 clear, 2 switch), or nothing for any other command.
 struct MapButton {

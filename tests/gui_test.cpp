@@ -37,6 +37,8 @@
 namespace meshara {
 namespace {
 
+ViewerApp& TheApp() { return *static_cast<ViewerApp*>(wxApp::GetInstance()); }
+
 // Modal dialogs must not block a test: each is answered at once and what it said is recorded.
 struct AnswerDialogs : wxModalDialogHook {
     std::vector<std::string> shown;  // what each said: a box its text and details, a file dialog its kind and filter
@@ -719,7 +721,7 @@ int main(int argc, char** argv) {
     });
     meshara::g_dialogs.Register();
     const int rc = RUN_ALL_TESTS();
-    if (meshara::TheApp().mainFrame) meshara::TheApp().mainFrame->Close(true);
+    if (auto* app = static_cast<meshara::ViewerApp*>(wxApp::GetInstance()); app->mainFrame) app->mainFrame->Close(true);
     meshara::Pump();
     meshara::g_dialogs.Unregister();
     wxTheApp->OnExit();

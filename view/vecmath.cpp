@@ -8,10 +8,6 @@ namespace {
 constexpr float kTrackballRadius = 0.8f;
 }  // namespace
 
-void VecZero(Vec3& v) { v = Vec3{0, 0, 0}; }
-
-void VecSet(Vec3& v, float x, float y, float z) { v = Vec3{x, y, z}; }
-
 void VecSub(const Vec3& a, const Vec3& b, Vec3& out) {
     out = Vec3{static_cast<float>(double{a.x} - b.x), static_cast<float>(double{a.y} - b.y),
                static_cast<float>(double{a.z} - b.z)};
@@ -21,8 +17,6 @@ void VecAdd(const Vec3& a, const Vec3& b, Vec3& out) {
     out = Vec3{static_cast<float>(double{a.x} + b.x), static_cast<float>(double{a.y} + b.y),
                static_cast<float>(double{a.z} + b.z)};
 }
-
-void VecCopy(const Vec3& src, Vec3& dst) { dst = src; }
 
 float VecLength(const Vec3& v) {
     const double x = v.x, y = v.y, z = v.z;

@@ -17,11 +17,8 @@ struct Quat {
     float x = 0, y = 0, z = 0, w = 1;  // (x, y, z) vector part, w scalar; default is the identity
 };
 
-void VecZero(Vec3& v);
-void VecSet(Vec3& v, float x, float y, float z);
 void VecSub(const Vec3& a, const Vec3& b, Vec3& out);
 void VecAdd(const Vec3& a, const Vec3& b, Vec3& out);
-void VecCopy(const Vec3& src, Vec3& dst);
 float VecLength(const Vec3& v);
 void VecScale(Vec3& v, float s);
 // Scales to unit length; a zero vector has no direction and stays zero.
