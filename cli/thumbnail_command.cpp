@@ -22,7 +22,7 @@
 #include "formats/png_writer.h"
 #include "formats/skin_decoder.h"
 #include "formats/skin_scale.h"
-#include "formats/sniff.h"
+#include "formats/readers.h"
 #include "render/gl_view.h"
 #include "render/offscreen.h"
 #include "render/renderer.h"

@@ -1,35 +1,37 @@
 #include "convert/convert_file.h"
 
-#include <algorithm>
-#include <cctype>
 #include <filesystem>
 
+#include "formats/format_names.h"
 #include "formats/md2_writer.h"
-#include "io/file_bytes.h"
+#include "formats/path_input.h"
 
 namespace meshara {
 
-namespace {
-
-std::string Extension(const std::string& path) {
+FileType OtherModelTypeByName(const std::string& path) {
     std::string ext = std::filesystem::path(path).extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-    return ext;
-}
-
-}  // namespace
-
-bool IsConvertibleModelPath(const std::string& path) {
-    const std::string ext = Extension(path);
-    return ext == ".glb" || ext == ".gltf" || ext == ".obj";
+    for (char& c : ext) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    if (ext == ".glb" || ext == ".gltf") return FileType::GltfText;
+    return ext == ".obj" ? FileType::Obj : FileType::Unknown;
 }
 
 Result<ConvertedFile> ConvertModelFile(const std::string& path, GltfReadOptions read, const Md2BuildOptions& build) {
-    auto bytes = ReadFileBytes(path);
-    if (!bytes) return bytes.Why();
+    auto input = OpenPathInput(path, kMaxOtherModelBytes);
+    if (!input) return input.Why();
+    if (input.Value().Size() > kMaxOtherModelBytes)
+        return Failure{ErrorKind::TooLarge,
+                       "the file holds " + std::to_string(input.Value().Size()) + " bytes, more than the " +
+                           std::to_string(kMaxOtherModelBytes) + " read for a model"};
+    std::vector<uint8_t> bytes;
+    if (Status whole = input.Value().ReadMore(bytes, input.Value().Size()); !whole) return whole.Why();
+    FileType type = ReaderOf(bytes).type;
+    if (type == FileType::Unknown) type = OtherModelTypeByName(path);
+    if (type != FileType::Glb && type != FileType::GltfText && type != FileType::Obj)
+        return Failure{ErrorKind::NotThisFormat, "the file is neither glTF nor OBJ", format::kGltf};
+    // A .gltf's external files lie beside it; one inside an archive has none read.
     std::error_code ec;
-    read.folder = std::filesystem::absolute(path, ec).parent_path().string();
-    auto source = Extension(path) == ".obj" ? ReadObj(bytes.Value()) : ReadGltf(bytes.Value(), read);
+    read.folder = ThroughArchive(path) ? std::string() : std::filesystem::absolute(path, ec).parent_path().string();
+    auto source = type == FileType::Obj ? ReadObj(bytes) : ReadGltf(bytes, read);
     if (!source) return source.Why();
     bytes = std::vector<uint8_t>();
     auto built = BuildMd2(source.Value(), build);

@@ -7,12 +7,10 @@
 
 #include "convert/md2_build.h"
 #include "convert/model_import.h"
+#include "formats/readers.h"
 #include "io/result.h"
 
 namespace meshara {
-
-// Whether the path names a file convert reads: .glb, .gltf or .obj (any case).
-bool IsConvertibleModelPath(const std::string& path);
 
 struct ConvertedFile {
     std::vector<uint8_t> md2;
@@ -21,8 +19,17 @@ struct ConvertedFile {
     std::shared_ptr<const SkinImage> texture;  // the picture the glTF's material shows, when it holds one
 };
 
-// Reads the file at path (a .gltf's external files from its folder) and
-// makes it an MD2, or says why not.
+// What a file's name says it is when its content tells nothing: glTF for
+// .glb and .gltf, OBJ for .obj (any case), so the reader says what is wrong
+// with it; Unknown otherwise.
+FileType OtherModelTypeByName(const std::string& path);
+
+// The largest glTF or OBJ file read.
+constexpr uint64_t kMaxOtherModelBytes = uint64_t{1} << 30;
+
+// Reads the file at path (a loose file, or an entry of an archive the path
+// runs through; a .gltf's external files from its folder), told by its
+// content to be glTF or OBJ, and makes it an MD2, or says why not.
 Result<ConvertedFile> ConvertModelFile(const std::string& path, GltfReadOptions read, const Md2BuildOptions& build);
 
 }  // namespace meshara

@@ -14,7 +14,7 @@
 #include "io/file_name.h"
 #include "formats/format_names.h"
 #include "formats/picture_decoders.h"
-#include "formats/sniff.h"
+#include "formats/readers.h"
 #include "formats/path_input.h"
 
 namespace meshara {
@@ -400,7 +400,10 @@ Status CheckSkinHeader(std::span<const uint8_t> head, int64_t maxPixels) {
 Result<std::shared_ptr<const SkinImage>> ReadSkinImage(const std::string& path, int64_t maxPixels) {
     auto file = OpenPathInput(path, kMaxPictureEntryBytes);
     if (!file) return file.Why();
-    auto& f = file.Value();
+    return ReadSkinImage(file.Take(), path, maxPixels);
+}
+
+Result<std::shared_ptr<const SkinImage>> ReadSkinImage(PathInput f, const std::string& path, int64_t maxPixels) {
     std::vector<uint8_t> bytes;
     // What the header says is checked before the rest of the file is read.
     if (Status read = f.ReadMore(bytes, kSkinHeaderBytes); !read) return read.Why();

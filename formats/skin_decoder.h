@@ -48,4 +48,10 @@ Status CheckSkinHeader(std::span<const uint8_t> head, int64_t maxPixels = kMaxSk
 Result<std::shared_ptr<const SkinImage>> ReadSkinImage(const std::string& path,
                                                        int64_t maxPixels = kMaxSkinPixels);
 
+// The same for a file opened already (a game file found by a search); path
+// names the picture.
+class PathInput;
+Result<std::shared_ptr<const SkinImage>> ReadSkinImage(PathInput input, const std::string& path,
+                                                       int64_t maxPixels = kMaxSkinPixels);
+
 }  // namespace meshara

@@ -8,7 +8,7 @@
 #include "formats/archive.h"
 #include "formats/lgt_file.h"
 #include "formats/path_input.h"
-#include "formats/sniff.h"
+#include "formats/readers.h"
 #include "io/file_bytes.h"
 #include "session/commands.h"
 #include "session/messages.h"
@@ -338,11 +338,16 @@ enum class Content { Model, Light, Picture, Other };
 Content ContentOf(const std::string& path) {
     const auto type = SniffFile(path);
     if (!type) return Content::Other;
-    if (type.Value() == FileType::Md2) return Content::Model;
-    if (type.Value() == FileType::Light) return Content::Light;
-    if (IsPicture(type.Value())) return Content::Picture;
-    // An archive's models open, so it goes with the models.
-    return IsArchiveFile(path) ? Content::Model : Content::Other;
+    switch (ReaderFor(type.Value()).kind) {
+        // An archive's models open, so it goes with the models.
+        case InputKind::Model:
+        case InputKind::OtherModel:
+        case InputKind::Archive: return Content::Model;
+        case InputKind::Light: return Content::Light;
+        case InputKind::Picture: return Content::Picture;
+        case InputKind::Unknown: break;
+    }
+    return Content::Other;
 }
 
 }  // namespace

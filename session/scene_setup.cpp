@@ -2,15 +2,13 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <set>
 #include <system_error>
 
 #include "convert/convert_file.h"
-#include "formats/archive.h"
+#include "formats/game_fs.h"
 #include "formats/name_text.h"
-#include "formats/path_input.h"
 #include "formats/skin_decoder.h"
-#include "formats/sniff.h"
+#include "formats/readers.h"
 #include "io/file_name.h"
 #include "session/messages.h"
 #include "view/framing.h"
@@ -19,39 +17,16 @@ namespace meshara {
 
 namespace fs = std::filesystem;
 
-namespace {
-constexpr size_t kMaxFolderEntries = 4096;
-
-// The pictures in the archive's folder that holds the model (its entries
-// directly there, told by their first bytes), as paths, in name order.
-std::vector<std::string> PicturesBesideInArchive(const ArchivePath& model) {
-    auto archive = Archive::Open(model.archive);
-    if (!archive) return {};
-    const size_t cut = model.entry.find_last_of("/\\");
-    const std::string folder = cut == std::string::npos ? std::string() : model.entry.substr(0, cut + 1);
-    std::vector<std::pair<std::string, size_t>> beside;
-    for (size_t i = 0; i < archive.Value().Count(); ++i) {
-        std::string name(archive.Value().Entry(i).name);
-        if (name.size() > folder.size() && SameEntryName(std::string_view(name).substr(0, folder.size()), folder) &&
-            name.find_first_of("/\\", folder.size()) == std::string::npos)
-            beside.emplace_back(std::move(name), i);
-    }
-    std::sort(beside.begin(), beside.end());
-    std::vector<std::string> pictures;
-    for (size_t k = 0; k < beside.size() && k < kMaxFolderEntries; ++k) {
-        auto entry = archive.Value().OpenEntry(beside[k].second, kAnyEntrySize);
-        std::vector<uint8_t> head;
-        if (entry && entry.Value()->ReadMore(head, kSniffBytes) && IsPicture(SniffFileType(head)))
-            pictures.push_back(model.archive + "/" + beside[k].first);
-    }
-    return pictures;
-}
-}  // namespace
-
 Result<ModelSlot*> OpenModelFile(ModelList& list, const std::string& path, bool convertOthers) {
     // glTF and OBJ open as the MD2 that convert makes of them with its
     // defaults, so what is seen is what the game will show.
-    if (convertOthers && IsConvertibleModelPath(path)) {
+    // Told by the content; a file the content does not tell goes by its name,
+    // so a broken glTF is refused as one.
+    const auto type = convertOthers ? SniffFile(path) : Result<FileType>(FileType::Md2);
+    const FileType told = type && type.Value() == FileType::Unknown ? OtherModelTypeByName(path)
+                          : type                                   ? type.Value()
+                                                                   : FileType::Md2;
+    if (ReaderFor(told).kind == InputKind::OtherModel) {
         auto converted = ConvertModelFile(path, {}, {});
         if (!converted) return converted.Why();
         auto model = ParseMd2Model(converted.Value().md2, FileNameOfPath(path));
@@ -105,40 +80,30 @@ LightRecord& AddLightTo(Document& doc, ModelSlot& slot, std::unique_ptr<LightRec
 
 FoundSkin FindNamedSkin(const ModelSlot& slot, std::optional<int32_t> skinIndex, int64_t maxPixels) {
     const std::vector<std::string>& names = slot.model->skinNames;
-    if (!skinIndex) return FindSkin(slot.path, names, maxPixels);
-    return FindSkin(slot.path, names.at(static_cast<size_t>(*skinIndex)), maxPixels);
+    const SkinSearch search(slot.path);
+    if (!skinIndex) return search.Find(names, maxPixels);
+    return search.Find(names.at(static_cast<size_t>(*skinIndex)), maxPixels);
 }
 
 std::vector<SkinChoice> SkinChoices(const ModelSlot& slot) {
     std::vector<SkinChoice> choices;
-    std::set<std::string> named;
+    std::vector<GameFile> named;
+    const SkinSearch search(slot.path);
     const std::vector<std::string>& names = slot.model->skinNames;
     for (size_t i = 0; i < names.size() && choices.size() < kMaxSkinChoices; ++i) {
-        const std::vector<std::string> candidates = SkinCandidates(slot.path, names[i]);
-        choices.push_back({NameToUtf8(names[i]), candidates.empty() ? std::string() : candidates.front(),
+        const std::vector<GameFile> candidates = search.Candidates(names[i]);
+        choices.push_back({NameToUtf8(names[i]), candidates.empty() ? std::string() : candidates.front().path,
                            static_cast<int32_t>(i)});
-        named.insert(candidates.begin(), candidates.end());
-    }
-    if (slot.path.empty()) return choices;
-    if (auto inside = ThroughArchive(slot.path)) {
-        for (const std::string& picture : PicturesBesideInArchive(*inside)) {
-            if (choices.size() >= kMaxSkinChoices) break;
-            if (!named.count(picture)) choices.push_back({FileNameOfPath(picture), picture, std::nullopt});
-        }
-        return choices;
+        named.insert(named.end(), candidates.begin(), candidates.end());
     }
     // Other pictures beside the model, told by their content as a drop tells them.
-    std::error_code ec;
-    const fs::path folder = fs::absolute(fs::path(slot.path), ec).lexically_normal().parent_path();
-    std::vector<fs::path> files;
-    for (fs::directory_iterator d(folder, ec), end; !ec && d != end && files.size() < kMaxFolderEntries; d.increment(ec))
-        if (d->is_regular_file(ec)) files.push_back(d->path());
-    std::sort(files.begin(), files.end());
-    for (const fs::path& file : files) {
+    for (const GameFile& file : search.FilesBeside()) {
         if (choices.size() >= kMaxSkinChoices) break;
-        if (named.count(file.string())) continue;
-        auto type = SniffFile(file.string());
-        if (type && IsPicture(type.Value())) choices.push_back({file.filename().string(), file.string(), std::nullopt});
+        if (std::any_of(named.begin(), named.end(), [&](const GameFile& n) { return n.SameAs(file); })) continue;
+        auto input = OpenGameFile(file);
+        std::vector<uint8_t> head;
+        if (input && input.Value().ReadMore(head, kSniffBytes) && IsPicture(SniffFileType(head)))
+            choices.push_back({FileNameOfPath(file.path), file.path, std::nullopt});
     }
     return choices;
 }

@@ -10,7 +10,7 @@
 #include "formats/archive.h"
 #include "formats/lgt_file.h"
 #include "formats/path_input.h"
-#include "formats/sniff.h"
+#include "formats/readers.h"
 #include "model/md2_model.h"
 #include "session/scene_setup.h"
 #include "tests/hostile_archives.h"
@@ -184,10 +184,11 @@ TEST(Archives, HostileOnesAreRefusedWithTheirReason) {
     EXPECT_EQ(model.Detail().rfind(path + ": the PAK directory", 0), 0u) << model.Detail();
 }
 
-TEST(Archives, AModelInsideFindsItsSkinAlongTheGameSearchPath) {
-    // Each holder of "players/x/skin.pcx" has a colour of its own; "loose" is the game folder itself.
-    // The model is always in pak0.pak, beside a picture and a text; pak0 holds the skin only when it is a holder.
-    const struct { std::vector<std::string> holders; const char* winner; } cases[] = {
+TEST(Archives, AModelFindsItsSkinAlongTheGameSearchPathFromInsideAnArchiveOrLoose) {
+    // Each holder of "players/x/skin.pcx" has a colour of its own; "loose" is the game folder itself, and
+    // "../baseq2/..." a holder in the baseq2 folder beside the game folder, which a mod falls back on. The
+    // model lies in pak0.pak or loose in the game folder, beside a picture and a text.
+    const struct { std::vector<std::string> holders; const char* winner; const char* model = "pak0.pak"; } cases[] = {
         {{"pak0.pak", "pak1.pak"}, "pak1.pak"},                // a later pak overrides pak0
         {{"pak0.pak", "pak10.pak", "pak2.pak"}, "pak10.pak"},  // by number, not by name
         {{"pak0.pak", "zz.pk3"}, "pak0.pak"},                   // the numbered paks before the other archives
@@ -195,6 +196,14 @@ TEST(Archives, AModelInsideFindsItsSkinAlongTheGameSearchPath) {
         {{"loose", "a.pk3"}, "a.pk3"},                          // then the loose files
         {{"loose"}, "loose"},
         {{}, nullptr},
+        // A loose model looks in its game folder's archives too, and an archive's copy wins over a loose one.
+        {{"loose", "pak0.pak"}, "pak0.pak", "loose"},
+        {{"pak3.pak"}, "pak3.pak", "loose"},
+        {{"loose"}, "loose", "loose"},
+        // A mod's folder searches baseq2 after itself, its archives before its loose files.
+        {{"../baseq2/pak0.pak", "../baseq2/loose"}, "../baseq2/pak0.pak", "loose"},
+        {{"../baseq2/pak0.pak", "loose"}, "loose", "loose"},
+        {{"../baseq2/loose"}, "../baseq2/loose"},
     };
     const Bytes model = [] {
         auto quad = testing::SmallQuad();
@@ -206,36 +215,46 @@ TEST(Archives, AModelInsideFindsItsSkinAlongTheGameSearchPath) {
         const auto skin = [](size_t holder) {
             return fixtures::WritePcx({1, 1, {0}, {{static_cast<uint8_t>(10 * holder + 10), 0, 0}}});
         };
-        std::map<std::string, std::vector<ArchiveFile>> archives = {
-            {"pak0.pak", {{"players/x/tris.md2", model}, {"players/x/notes.txt", {'h', 'i'}},
-                          {"players/x/other.bmp", fixtures::WriteBmp8({1, 1, {0}, {{1, 2, 3}}})}}}};
+        const std::vector<ArchiveFile> beside = {{"players/x/tris.md2", model}, {"players/x/notes.txt", {'h', 'i'}},
+                                                 {"players/x/other.bmp", fixtures::WriteBmp8({1, 1, {0}, {{1, 2, 3}}})}};
+        const auto at = [](const std::string& path) { return (fs::path("game") / path).lexically_normal().string(); };
+        std::map<std::string, std::vector<ArchiveFile>> archives;
+        if (std::string(c.model) == "loose")
+            for (const ArchiveFile& f : beside) dir.Write(at(f.name), f.bytes);
+        else
+            archives[c.model] = beside;
         for (size_t h = 0; h < c.holders.size(); ++h) {
-            if (c.holders[h] == "loose")
-                dir.Write("game/players/x/skin.pcx", skin(h));
+            const std::string& holder = c.holders[h];
+            if (holder.ends_with("loose"))
+                dir.Write(at(holder.substr(0, holder.size() - 5) + "players/x/skin.pcx"), skin(h));
             else
-                archives[c.holders[h]].push_back({"players/x/skin.pcx", skin(h)});
+                archives[holder].push_back({"players/x/skin.pcx", skin(h)});
         }
         for (const auto& [name, files] : archives)
-            dir.Write("game/" + name, name.ends_with(".pak") ? fixtures::WritePak(files) : fixtures::WriteZip(files));
+            dir.Write(at(name), name.ends_with(".pak") ? fixtures::WritePak(files) : fixtures::WriteZip(files));
         ModelList list;
-        auto opened = OpenModelFile(list, (dir.Path() / "game/pak0.pak/players/x/tris.md2").string());
+        const std::string where = std::string(c.model) == "loose" ? "game" : std::string("game/") + c.model;
+        auto opened = OpenModelFile(list, (dir.Path() / where / "players/x/tris.md2").string());
         ASSERT_TRUE(opened) << opened.Detail();
         const FoundSkin found = FindNamedSkin(*opened.Value());
-        const std::string label = c.winner ? c.winner : "none";
+        const std::string label = std::string(c.model) + ": " + (c.winner ? c.winner : "none");
         if (!c.winner) {
             EXPECT_FALSE(found.picture) << found.path;
             continue;
         }
-        const size_t holder = std::find(c.holders.begin(), c.holders.end(), c.winner) - c.holders.begin();
-        const fs::path where = dir.Path() / "game" / (label == "loose" ? "" : label) / "players/x/skin.pcx";
+        const std::string winner = c.winner;
+        const size_t holder = std::find(c.holders.begin(), c.holders.end(), winner) - c.holders.begin();
+        const fs::path file = dir.Path() / "game" /
+                              (winner.ends_with("loose") ? winner.substr(0, winner.size() - 5) : winner) /
+                              "players/x/skin.pcx";
         ASSERT_TRUE(found.picture) << label;
-        EXPECT_EQ(std::pair(found.path, int{found.picture->pixels[0]}), std::pair(where.lexically_normal().string(),
-                                                                              int(10 * holder + 10)));
-        // File > Skin offers it, checked once it is the texture, then the pictures beside the model in its archive.
+        EXPECT_EQ(std::pair(found.path, int{found.picture->pixels[0]}),
+                  std::pair(file.lexically_normal().string(), int(10 * holder + 10))) << label;
+        // File > Skin offers it, checked once it is the texture, then the pictures beside the model.
         opened.Value()->Map(MapKind::Texture) = found.picture;
         const std::vector<SkinChoice> choices = SkinChoices(*opened.Value());
-        ASSERT_EQ(choices.size(), 2u) << label;
-        EXPECT_EQ(std::tuple(choices[0].path, choices[1].label, IsCurrentSkin(*opened.Value(), choices[0])),
+        ASSERT_GE(choices.size(), 2u) << label;
+        EXPECT_EQ(std::tuple(choices[0].path, choices.back().label, IsCurrentSkin(*opened.Value(), choices[0])),
                   std::tuple(found.path, std::string("other.bmp"), true)) << label;
     }
 }

@@ -11,7 +11,7 @@
 #include "formats/format_names.h"
 #include "formats/skin_decoder.h"
 #include "formats/skin_scale.h"
-#include "formats/sniff.h"
+#include "formats/readers.h"
 #include "session/animated_picture.h"
 #include "session/messages.h"
 #include "session/skin_search.h"
@@ -296,7 +296,7 @@ TEST(SkinSearch, NamesFindTheirPictureInAnyCaseAndExtensionAboveOrBesideTheModel
         {{"weapon.pcx"}, "models/m/WEAPON.PCX"},            // another letter case beside the model
         {{"Models\\M\\Skin.pcx"}, "models/m/skin.pcx"},      // every folder too, backslashes as separators
         {{"models/n/cross.pcx"}, "models/n/cross.pcx"},     // the game's folder: the one holding the name's first folder
-        {{"pics/colormap.pcx"}, nullptr},                   // the model is not below pics/: nothing above it is searched
+        {{"pics/colormap.pcx"}, "Pics/ColorMap.pcx"},       // the game folder is above the model's models/ folder
         {{"C:\\quake2\\baseq2\\models\\m\\skin.pcx"}, "models/m/skin.pcx", 1},  // the author's path: its file name, noted
         {{"/elsewhere/other.bmp"}, "models/m/other.BMP", 1},
         {{"../../../secret.pcx"}, nullptr, 1}, {{"models/../../secret.pcx"}, nullptr, 1},  // never out of the game
@@ -324,7 +324,7 @@ TEST(SkinSearch, NamesFindTheirPictureInAnyCaseAndExtensionAboveOrBesideTheModel
     many.push_back("skin.pcx");
     EXPECT_EQ(std::pair(FindSkin(model, many).picture, FindSkin(model, many).notes.size()), std::pair(std::shared_ptr<const SkinImage>(), size_t{1}));
     // Every file a name may mean, each once: the same file reached from two places counts once.
-    EXPECT_EQ(SkinCandidates(model, "models/m/red.tga").size(), 2u);
+    EXPECT_EQ(SkinSearch(model).Candidates("models/m/red.tga").size(), 2u);
 }
 
 // A binary PPM: its header, one whitespace byte, then the pixels.
