@@ -82,44 +82,13 @@ std::string ReadSkinNumber(const Arguments& args, std::optional<int32_t>& skin) 
     return {};
 }
 
-std::string CheckSkinNumber(const Md2Model& model, std::optional<int32_t> skin) {
-    if (!skin || static_cast<size_t>(*skin) < model.skinNames.size()) return {};
-    return "skin " + std::to_string(*skin) + " is out of range: the model names " +
-           std::to_string(model.skinNames.size()) + (model.skinNames.size() == 1 ? " skin" : " skins");
-}
-
-std::shared_ptr<const SkinImage> NamedSkinWithNotes(const ModelSlot& slot, std::optional<int32_t> skin,
-                                                    const char* instead, Notes& notes, int64_t maxPixels) {
-    FoundSkin found = FindNamedSkin(slot, skin, maxPixels);
-    for (std::string& note : found.notes) notes.Add(std::move(note));
-    if (!found.picture) notes.Add(slot.path + ": " + MissingSkinText(*slot.model, skin) + "; " + instead);
-    return std::move(found.picture);
-}
-
-void NoteModel(Notes& notes, const std::string& path, const Md2Model& model) {
-    for (const std::string& note : ModelNotes(model)) notes.Add(path + ": " + note);
-}
-
-std::string ResolveFrame(const Md2Model& model, const std::string& text, int32_t& frame) {
-    long number = 0;
-    if (ParseInteger(text, 0, INT32_MAX, number)) {
-        if (number < model.FrameCount()) {
-            frame = static_cast<int32_t>(number);
-            return {};
-        }
-        return "frame " + text + " is out of range: the model has " + std::to_string(model.FrameCount()) + " frames";
+int Report(const PrepareProblem& problem, const CommandTable& table) {
+    switch (problem.as) {
+        case PrepareProblem::As::Refusal: return Refused(problem.kind, problem.failure, problem.path);
+        case PrepareProblem::As::Unusable: return Unusable(problem.path, problem.what);
+        case PrepareProblem::As::Usage: break;
     }
-    const auto trimmed = [](std::string_view s) {
-        while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-        while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-        return s;
-    };
-    for (int32_t f = 0; f < model.FrameCount(); ++f)
-        if (trimmed(NameToUtf8(model.frames[static_cast<size_t>(f)].name)) == trimmed(text)) {
-            frame = f;
-            return {};
-        }
-    return "the model has no frame " + text + " (a frame number or a frame's name; 'meshara-cli info' lists them)";
+    return Usage(table, problem.what);
 }
 
 std::string SameAsInput(const std::vector<std::string>& outputs, const std::vector<std::string>& inputs) {
@@ -140,19 +109,6 @@ bool WriteOutput(const std::string& path, std::span<const uint8_t> bytes, WriteM
         return false;
     }
     return true;
-}
-
-std::string ResolveAnimation(const Md2Model& model, const std::string& text, int32_t& frame) {
-    std::string known;
-    for (const Md2Animation& a : model.animations) {
-        const std::string name = NameToUtf8(a.name);
-        if (name == text) {
-            frame = a.first;
-            return {};
-        }
-        known += (known.empty() ? "" : ", ") + name;
-    }
-    return "the model has no animation " + text + " (it has " + (known.empty() ? "none" : known) + ")";
 }
 
 bool ParseInteger(std::string_view text, long low, long high, long& out) {

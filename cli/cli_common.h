@@ -16,6 +16,7 @@
 #include "io/result.h"
 #include "formats/skin_decoder.h"
 #include "session/document.h"
+#include "session/prepare.h"
 #include "session/messages.h"
 
 namespace meshara::cli {
@@ -55,6 +56,8 @@ int Usage(const CommandTable& table, const std::string& problem);
 // command has succeeded, so a failing command says only why it failed.
 class Notes {
 public:
+    Notes() = default;
+    explicit Notes(std::vector<std::string> lines) : lines_(std::move(lines)) {}
     void Add(std::string line) { lines_.push_back(std::move(line)); }
     // Prints every note when exitCode is kExitOk; returns exitCode.
     int Finish(int exitCode) const;
@@ -74,26 +77,9 @@ int Unusable(const std::string& path, const std::string& what);
 // the problem, or empty when it is absent or good.
 std::string ReadSkinNumber(const Arguments& args, std::optional<int32_t>& skin);
 
-// The problem when the model has no skin of that number, else empty.
-std::string CheckSkinNumber(const Md2Model& model, std::optional<int32_t> skin);
-
-// The picture the slot's model names as its skin, found as the viewer finds
-// it (every name in turn, or only name skin). Notes each file that was there
-// but could not be used and, when nothing was usable, that it was not and
-// what the command does instead ("it is drawn untextured").
-std::shared_ptr<const SkinImage> NamedSkinWithNotes(const ModelSlot& slot, std::optional<int32_t> skin,
-                                                    const char* instead, Notes& notes,
-                                                    int64_t maxPixels = kMaxSkinPixels);
-
-// Notes what the model's file needed mending (session/messages.h).
-void NoteModel(Notes& notes, const std::string& path, const Md2Model& model);
-
-// The frame that text names: its number, or the name of one of the model's
-// frames (as text, spaces around it ignored). The problem, or empty.
-std::string ResolveFrame(const Md2Model& model, const std::string& text, int32_t& frame);
-
-// The first frame of the animation named text. The problem, or empty.
-std::string ResolveAnimation(const Md2Model& model, const std::string& text, int32_t& frame);
+// Reports why a model could not be made ready, as the command's own
+// refusal or usage error; the exit code.
+int Report(const PrepareProblem& problem, const CommandTable& table);
 
 // The first output that is, links followed, the same file as one of the
 // inputs (so writing it would destroy what the command reads); empty when

@@ -13,6 +13,7 @@
 #include "cli/progress.h"
 #include "convert/convert_file.h"
 #include "formats/pcx_writer.h"
+#include "formats/readers.h"
 #include "io/file_bytes.h"
 
 namespace meshara::cli {
@@ -41,12 +42,17 @@ int Convert(const Arguments& args) {
     const std::string in = args.operands[0];
     const std::string* output = args.Value("output");
     if (!output) return Usage(table, "convert needs -o OUT.md2");
-    const std::string ext = Lower(std::filesystem::path(in).extension().string());
-    if (ext != ".glb" && ext != ".gltf" && ext != ".obj")
-        return Usage(table, "convert reads .glb, .gltf or .obj files, told by the name: " + in);
     if (Lower(std::filesystem::path(*output).extension().string()) != ".md2")
         return Usage(table, "convert writes .md2 files: " + *output);
-    const Input input = ext == ".obj" ? Input::Obj : Input::Gltf;
+    // Told by the content, as every input is; by the name only where the content tells nothing.
+    auto sniffed = SniffFile(in);
+    if (!sniffed) return Unusable(in, "cannot read: " + sniffed.Detail());
+    const FileType type = sniffed.Value() == FileType::Unknown ? OtherModelTypeByName(in) : sniffed.Value();
+    if (ReaderFor(type).kind != InputKind::OtherModel)
+        return Unusable(in, std::string("is not a glTF or OBJ file") +
+                                (ReaderFor(type).format ? std::string(" (its content is ") + ReaderFor(type).format + ")"
+                                                        : std::string()));
+    const Input input = type == FileType::Obj ? Input::Obj : Input::Gltf;
 
     GltfReadOptions read;
     read.animations = args.Values("animation");

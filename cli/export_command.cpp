@@ -25,7 +25,7 @@
 #include "formats/png_writer.h"
 #include "formats/skin_decoder.h"
 #include "io/file_bytes.h"
-#include "session/scene_setup.h"
+#include "session/prepare.h"
 
 namespace meshara::cli {
 
@@ -118,34 +118,24 @@ int Export(const Arguments& args) {
     ExportOptions o;
     if (std::string problem = Read(args, o); !problem.empty()) return Usage(ExportCommand().table, problem);
 
-    ModelList models;
-    auto opened = OpenModelFile(models, o.model);
-    if (!opened) return Refused(FileKind::Model, opened.Why(), o.model);
-    const ModelSlot& slot = *opened.Value();
-    const Md2Model& model = *slot.model;
-    if (model.FrameCount() == 0 || model.triangles.empty())
-        return Unusable(o.model, std::string("the model has no ") + (model.FrameCount() == 0 ? "frames" : "triangles") +
-                                     ", so there is nothing to export");
-    int32_t frame = 0;
-    if (o.frame)
-        if (std::string problem = ResolveFrame(model, *o.frame, frame); !problem.empty())
-            return Usage(ExportCommand().table, problem);
+    PrepareRequest request;
+    request.model = o.model;
+    if (o.frame) request.frame = *o.frame;
+    request.namedSkin = o.headerSkin;
+    request.skin = o.skin;
+    request.withoutSkin = "it is exported without a texture";
+    request.maps[static_cast<size_t>(MapKind::Texture)] = o.texture;
+    request.needsTriangles = true;
+    auto prepared = PrepareModel(request);
+    if (auto* problem = std::get_if<PrepareProblem>(&prepared)) return Report(*problem, ExportCommand().table);
+    const PreparedModel& p = std::get<PreparedModel>(prepared);
+    const Md2Model& model = *p.slot->model;
+    const int32_t frame = p.doc.models.currentFrame;
     std::vector<Md2Animation> animations;
     if (std::string problem = SelectAnimations(model, o.animations, animations); !problem.empty())
         return Usage(ExportCommand().table, problem);
-
-    if (std::string problem = CheckSkinNumber(model, o.skin); !problem.empty())
-        return Usage(ExportCommand().table, problem);
-    Notes notes;
-    NoteModel(notes, o.model, model);
-    std::shared_ptr<const SkinImage> texture;
-    if (o.headerSkin && o.texture.empty()) {
-        texture = NamedSkinWithNotes(slot, o.skin, "it is exported without a texture", notes);
-    } else if (!o.texture.empty()) {
-        auto skin = ReadSkinImage(o.texture);
-        if (!skin) return Refused(FileKind::Skin, skin.Why(), o.texture);
-        texture = skin.Take();
-    }
+    Notes notes(p.notes);
+    const std::shared_ptr<const SkinImage> texture = p.slot->Map(MapKind::Texture);
 
     if (o.format == Format::Obj) {
         std::filesystem::path base(o.output);
@@ -160,8 +150,7 @@ int Export(const Arguments& args) {
             return Unusable(pngPath, "the texture would replace this file, which no export of " +
                                          std::filesystem::path(o.output).filename().string() +
                                          " wrote; move it or choose another output name");
-        if (std::string same = SameAsInput({o.output, mtlPath, texture ? pngPath : o.output},
-                                           {o.model, o.texture, texture ? texture->path : std::string()});
+        if (std::string same = SameAsInput({o.output, mtlPath, texture ? pngPath : o.output}, p.inputs);
             !same.empty())
             return Unusable(same, "is one of the command's inputs; choose another output name");
         ObjExportOptions options;
@@ -180,8 +169,7 @@ int Export(const Arguments& args) {
         return notes.Finish(kExitOk);
     }
 
-    if (std::string same = SameAsInput({o.output}, {o.model, o.texture, texture ? texture->path : std::string()});
-        !same.empty())
+    if (std::string same = SameAsInput({o.output}, p.inputs); !same.empty())
         return Unusable(same, "is one of the command's inputs; choose another output name");
     GltfExportOptions options;
     options.binary = o.format == Format::Glb;

@@ -11,6 +11,8 @@
 #include "formats/skin_decoder.h"
 #include "model/md2_model.h"
 #include "model/normals.h"
+#include "session/prepare.h"
+#include "session/scene_setup.h"
 
 namespace meshara::cli {
 
@@ -18,15 +20,17 @@ namespace {
 
 int Info(const Arguments& args) {
     const std::string& path = args.operands[0];
-    auto result = LoadMd2Model(path);
+    // glTF and OBJ files as the MD2 convert makes of them, as everywhere.
+    ModelList models;
+    auto result = OpenModelFile(models, path);
     if (!result) return Refused(FileKind::Model, result.Why(), path);
-    const Md2Model& model = *result.Value();
+    const Md2Model& model = *result.Value()->model;
     int32_t frame = -1;
     if (const std::string* k = args.Value("frame"))
         if (std::string problem = ResolveFrame(model, *k, frame); !problem.empty())
             return Usage(InfoCommand().table, problem);
     Notes notes;
-    NoteModel(notes, path, model);
+    for (const std::string& note : ModelNotes(model)) notes.Add(path + ": " + note);
 
     std::printf("name: %s\nframes: %d\nvertices: %d\ntriangles: %d\n", Printable(model.name).c_str(), model.FrameCount(),
                 model.vertexCount, model.TriangleCount());

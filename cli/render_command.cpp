@@ -19,6 +19,7 @@
 #include "render/renderer.h"
 #include "session/animated_picture.h"
 #include "session/map_table.h"
+#include "session/prepare.h"
 #include "session/scene_setup.h"
 
 namespace meshara::cli {
@@ -177,6 +178,40 @@ int Render(const Arguments& args) {
     RenderOptions o;
     if (std::string problem = Read(args, o); !problem.empty()) return Usage(RenderCommand().table, problem);
 
+    PrepareRequest request;
+    request.model = o.model;
+    request.frame = o.frame;
+    request.animation = o.animation;
+    request.namedSkin = o.headerSkin;
+    request.skin = o.skin;
+    std::copy(std::begin(o.maps), std::end(o.maps), request.maps.begin());
+    request.lights = o.lights;
+    request.framing = o.fit ? Framing::Front : Framing::Start;
+    request.width = o.width;
+    request.height = o.height;
+    auto prepared = PrepareModel(request);
+    if (auto* problem = std::get_if<PrepareProblem>(&prepared)) return Report(*problem, RenderCommand().table);
+    PreparedModel& p = std::get<PreparedModel>(prepared);
+    Document& doc = p.doc;
+    ModelSlot& slot = *p.slot;
+    const Md2Model& model = *slot.model;
+    const int32_t frame = doc.models.currentFrame;
+    Notes notes(std::move(p.notes));
+    if (o.lights.empty()) notes.Add("no light reaches " + o.model + ", so it is drawn black; add one with --new-light");
+    slot.environmentMapped = o.environment;
+    doc.settings = o.settings;
+
+    ViewState& view = p.view;
+    view.wireframe = o.wireframe;
+    view.show = o.show;
+    if (o.drag) {
+        const Point centre{o.width / 2, o.height / 2};
+        TurnByDrag(view.camera, centre, {centre.x + o.drag->x, centre.y + o.drag->y}, {o.width, o.height});
+    }
+    if (std::string same = SameAsInput({o.output}, p.inputs); !same.empty())
+        return Unusable(same, "is one of the command's inputs; choose another output name");
+
+    // Everything is read before the context is made, so a refused file costs no GL start-up.
     std::string why;
     auto context = OffscreenContext::Create(o.width, o.height, why);
     if (!context) {
@@ -187,61 +222,6 @@ int Render(const Arguments& args) {
     ApplyViewportAndProjection(o.width, o.height);
     // After the context, so its textures go while the context is still there.
     Renderer renderer;
-
-    Document doc;
-    auto opened = OpenModelFile(doc.models, o.model);
-    if (!opened) return Refused(FileKind::Model, opened.Why(), o.model);
-    ModelSlot& slot = *opened.Value();
-    const Md2Model& model = *slot.model;
-    if (model.FrameCount() == 0) return Unusable(o.model, "the model has no frames, so there is nothing to draw");
-    int32_t frame = 0;
-    if (!o.frame.empty())
-        if (std::string problem = ResolveFrame(model, o.frame, frame); !problem.empty())
-            return Usage(RenderCommand().table, problem);
-    if (!o.animation.empty())
-        if (std::string problem = ResolveAnimation(model, o.animation, frame); !problem.empty())
-            return Usage(RenderCommand().table, problem);
-
-    if (std::string problem = CheckSkinNumber(model, o.skin); !problem.empty())
-        return Usage(RenderCommand().table, problem);
-    Notes notes;
-    NoteModel(notes, o.model, model);
-    if (o.headerSkin && o.maps[static_cast<size_t>(MapKind::Texture)].empty())
-        slot.Map(MapKind::Texture) = NamedSkinWithNotes(slot, o.skin, "it is drawn untextured", notes);
-    if (o.lights.empty()) notes.Add("no light reaches " + o.model + ", so it is drawn black; add one with --new-light");
-    for (const MapRowInfo& row : kMapRows) {
-        const std::string& path = o.maps[static_cast<size_t>(row.kind)];
-        if (path.empty()) continue;
-        if (Status loaded = LoadMapFile(slot, row.kind, path); !loaded) return Refused(FileKind::Skin, loaded.Why(), path);
-    }
-    for (const std::string& path : o.lights) {
-        std::unique_ptr<LightRecord> light;
-        if (path.empty()) {
-            light = std::make_unique<LightRecord>();
-        } else {
-            auto read = LoadLightFile(path);
-            if (!read) return Refused(FileKind::Light, read.Why(), path);
-            light = read.Take();
-        }
-        AddLightTo(doc, slot, std::move(light));
-    }
-    slot.environmentMapped = o.environment;
-    doc.models.currentFrame = frame;
-    doc.settings = o.settings;
-
-    ViewState view;
-    view.wireframe = o.wireframe;
-    view.show = o.show;
-    if (o.fit) FitView(view.camera, doc.models, o.width, o.height);
-    if (o.drag) {
-        const Point centre{o.width / 2, o.height / 2};
-        TurnByDrag(view.camera, centre, {centre.x + o.drag->x, centre.y + o.drag->y}, {o.width, o.height});
-    }
-    std::vector<std::string> inputs(o.lights);
-    inputs.insert(inputs.end(), {o.model, slot.Map(MapKind::Texture) ? slot.Map(MapKind::Texture)->path : ""});
-    inputs.insert(inputs.end(), std::begin(o.maps), std::end(o.maps));
-    if (std::string same = SameAsInput({o.output}, inputs); !same.empty())
-        return Unusable(same, "is one of the command's inputs; choose another output name");
 
     if (o.animated) {
         const Md2Animation* animation = o.animation.empty() ? nullptr : AnimationHolding(model, frame);

@@ -26,6 +26,7 @@
 #include "render/gl_view.h"
 #include "render/offscreen.h"
 #include "render/renderer.h"
+#include "session/prepare.h"
 #include "session/scene_setup.h"
 #include "view/framing.h"
 #include "view/vecmath.h"
@@ -73,18 +74,6 @@ void BoundThisProcess() {
     // A sanitizer reserves terabytes of shadow memory up front.
     Limit(RLIMIT_DATA, kDataBytes);
 #endif
-}
-
-// Why the model is more than a thumbnail draws, or empty.
-std::string BeyondThumbnail(const Md2Counts& counts) {
-    const struct { const char* what; int32_t has, most; } checks[] = {
-        {"vertices", counts.vertices, kMostDrawn.vertices}, {"triangles", counts.triangles, kMostDrawn.triangles},
-        {"frames", counts.frames, kMostDrawn.frames}, {"skin names", counts.skins, kMostDrawn.skins}};
-    for (const auto& c : checks)
-        if (c.has > c.most)
-            return "the model has " + std::to_string(c.has) + " " + c.what + ", more than the " +
-                   std::to_string(c.most) + " a thumbnail draws";
-    return {};
 }
 
 // A unit sphere as a model, smooth and closed, for showing a light on.
@@ -160,45 +149,6 @@ std::vector<uint8_t> PictureThumbnail(const SkinImage& image, int size) {
     return EncodePng(size, size, rgba, 4);
 }
 
-// Models are shown turned a little and seen from a little above, as one
-// would hold them up to look: straight from the side or the front, a flag
-// is a line and a dolphin a wedge. FitCamera is given the box of the turned
-// model (over the animation the frame is in), placed where the model is;
-// the pan then centres what the turn moved off centre.
-void FitTurnedCamera(Camera& camera, const ModelList& models, int size) {
-    Vec3 up{0, 1, 0}, across{1, 0, 0};
-    Quat yaw, pitch, turn;
-    AxisAngleToQuat(up, static_cast<float>(35 * std::numbers::pi / 180), yaw);
-    AxisAngleToQuat(across, static_cast<float>(-20 * std::numbers::pi / 180), pitch);
-    ComposeQuats(yaw, pitch, turn);
-    const Bounds box = VisibleBounds(models);
-    if (box.empty) return;
-    const Vec3d centre = box.Centre();
-    float m[16];
-    QuatToMatrix(m, turn);
-    Bounds turned;
-    const Md2Model& model = *models.models.front()->model;
-    const Md2Animation& a = *AnimationHolding(model, models.currentFrame);
-    for (int32_t f = a.first; f <= a.last; ++f) {
-        const Md2Frame& frame = model.frames[static_cast<size_t>(f)];
-        for (size_t v = 0; v < frame.vertices.size(); ++v) {
-            // In GL's axes as drawn, about the centre, turned as the matrix turns it.
-            const Vec3d g = ToGlAxes(VertexPosition(frame, v));
-            const double p[3] = {g.x - centre.x, g.y - centre.y, g.z - centre.z};
-            double q[3];
-            for (int row = 0; row < 3; ++row) q[row] = m[row] * p[0] + m[4 + row] * p[1] + m[8 + row] * p[2];
-            turned.Add(Vec3d{q[0], q[1], q[2]});
-        }
-    }
-    const Vec3d middle = turned.Centre();
-    Bounds fit;
-    fit.Add(Vec3d{centre.x + turned.min.x - middle.x, centre.y + turned.min.y - middle.y, centre.z + turned.min.z - middle.z});
-    fit.Add(Vec3d{centre.x + turned.max.x - middle.x, centre.y + turned.max.y - middle.y, centre.z + turned.max.z - middle.z});
-    if (!FitCamera(camera, fit, size, size)) return;
-    camera.rotation = turn;
-    camera.pan = Vec3{static_cast<float>(-middle.x), static_cast<float>(-middle.y), static_cast<float>(-middle.z)};
-}
-
 // Thumbnail services make the output file, hold it open and read the
 // picture through that handle: a new file renamed over it would go unseen.
 constexpr WriteMode kThumbnailWrite = WriteMode::InPlaceWhenExists;
@@ -220,7 +170,8 @@ int Thumbnail(const Arguments& args) {
     // Told by the first bytes, as the file types are declared to the desktop.
     auto type = SniffFile(input);
     if (!type) return Refused(FileKind::Model, type.Why(), input);
-    if (type.Value() != FileType::Md2 && type.Value() != FileType::Light) {
+    const InputKind kind = ReaderFor(type.Value()).kind;
+    if (kind == InputKind::Picture || kind == InputKind::Unknown || kind == InputKind::Archive) {
         auto picture = ReadSkinImage(input);
         if (!picture) return Refused(FileKind::Skin, picture.Why(), input);
         return WriteOutput(output, PictureThumbnail(*picture.Value(), size), kThumbnailWrite) ? kExitOk : kExitRefused;
@@ -228,33 +179,35 @@ int Thumbnail(const Arguments& args) {
 
     // Everything the drawing needs is read before the context is made, so a
     // refused file costs no GL start-up.
-    Document doc;
+    std::optional<PreparedModel> model;
     Notes notes;
-    std::unique_ptr<LightRecord> light;
-    std::shared_ptr<const SkinImage> skin;
-    if (type.Value() == FileType::Md2) {
-        auto counts = ReadMd2Counts(input);
-        if (!counts) return Refused(FileKind::Model, counts.Why(), input);
-        if (std::string beyond = BeyondThumbnail(counts.Value()); !beyond.empty()) return Unusable(input, beyond);
-        auto opened = OpenModelFile(doc.models, input);
-        if (!opened) return Refused(FileKind::Model, opened.Why(), input);
-        if (opened.Value()->model->FrameCount() == 0)
-            return Unusable(input, "the model has no frames, so there is nothing to draw");
-        const Md2Model& model = *opened.Value()->model;
-        if (std::string problem = CheckSkinNumber(model, skinNumber); !problem.empty())
-            return Usage(ThumbnailCommand().table, problem);
-        NoteModel(notes, input, model);
-        // The skin only dresses the picture: without one the model is drawn plain.
-        skin = NamedSkinWithNotes(*opened.Value(), skinNumber, "it is drawn untextured", notes, kMostSkinPixels);
-        light = ThumbnailLight();
+    if (kind != InputKind::Light) {
+        PrepareRequest request;
+        request.model = input;
+        request.namedSkin = true;
+        request.skin = skinNumber;
+        request.maxSkinPixels = kMostSkinPixels;
+        // An MD2's header is checked before the rest is read; what convert makes of a glTF fits by making.
+        if (kind == InputKind::Model) request.most = kMostDrawn;
+        request.mostFor = "a thumbnail draws";
+        request.framing = Framing::ThreeQuarter;
+        request.width = request.height = size;
+        auto prepared = PrepareModel(request);
+        if (auto* problem = std::get_if<PrepareProblem>(&prepared)) return Report(*problem, ThumbnailCommand().table);
+        model = std::move(std::get<PreparedModel>(prepared));
+        notes = Notes(model->notes);
+        AddLightTo(model->doc, *model->slot, ThumbnailLight());
     } else {
         auto read = LoadLightFile(input);
         if (!read) return Refused(FileKind::Light, read.Why(), input);
-        light = read.Take();
+        std::unique_ptr<LightRecord> light = read.Take();
         light->on = true;
-        AddModel(doc.models, MakeSphere());
+        model.emplace();
+        model->slot = &AddModel(model->doc.models, MakeSphere());
+        AddLightTo(model->doc, *model->slot, std::move(light));
+        FitView(model->view.camera, model->doc.models, size, size);
     }
-    ModelSlot& slot = *doc.models.CurrentModel();
+    model->doc.settings.backgroundAlpha = 0;
 
     std::string why;
     auto context = OffscreenContext::Create(size, size, why, true);
@@ -265,17 +218,7 @@ int Thumbnail(const Arguments& args) {
     InitGLState(size, size);
     ApplyViewportAndProjection(size, size);
     Renderer renderer;
-
-    slot.Map(MapKind::Texture) = std::move(skin);
-    AddLightTo(doc, slot, std::move(light));
-    doc.settings.backgroundAlpha = 0;
-
-    ViewState view;
-    if (type.Value() == FileType::Md2)
-        FitTurnedCamera(view.camera, doc.models, size);
-    else
-        FitView(view.camera, doc.models, size, size);
-    renderer.Render(SceneOf(doc, view), nullptr);
+    renderer.Render(SceneOf(model->doc, model->view), nullptr);
     return notes.Finish(WriteOutput(output, EncodePng(size, size, context->ReadPixelsRgba(), 4), kThumbnailWrite)
                             ? kExitOk
                             : kExitRefused);

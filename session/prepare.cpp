@@ -1,0 +1,190 @@
+#include "session/prepare.h"
+
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <numbers>
+
+#include "formats/lgt_file.h"
+#include "formats/name_text.h"
+#include "session/map_table.h"
+#include "session/scene_setup.h"
+#include "view/framing.h"
+#include "view/vecmath.h"
+
+namespace meshara {
+
+namespace {
+
+using Outcome = std::variant<PreparedModel, PrepareProblem>;
+
+PrepareProblem Refusal(FileKind kind, Failure failure, const std::string& path) {
+    return {PrepareProblem::As::Refusal, kind, std::move(failure), path, {}};
+}
+PrepareProblem Unusable(const std::string& path, std::string what) {
+    return {PrepareProblem::As::Unusable, FileKind::Model, {}, path, std::move(what)};
+}
+PrepareProblem Usage(std::string what) { return {PrepareProblem::As::Usage, FileKind::Model, {}, {}, std::move(what)}; }
+
+// Why the model is more than the command takes, or empty.
+std::string Beyond(const Md2Counts& counts, const Md2Counts& most, const char* taker) {
+    const struct { const char* what; int32_t has, most; } checks[] = {
+        {"vertices", counts.vertices, most.vertices}, {"triangles", counts.triangles, most.triangles},
+        {"frames", counts.frames, most.frames}, {"skin names", counts.skins, most.skins}};
+    for (const auto& c : checks)
+        if (c.has > c.most)
+            return "the model has " + std::to_string(c.has) + " " + c.what + ", more than the " +
+                   std::to_string(c.most) + " " + taker;
+    return {};
+}
+
+std::string Trimmed(std::string_view s) {
+    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    return std::string(s);
+}
+
+}  // namespace
+
+// The frame that text names: its number, or the name of one of the model's
+// frames (spaces around it ignored). The problem, or empty.
+std::string ResolveFrame(const Md2Model& model, const std::string& text, int32_t& frame) {
+    // A whole decimal number from 0 up (strtol's leading blanks allowed), else a name.
+    char* end = nullptr;
+    errno = 0;
+    const long number = text.empty() || text.size() > 20 ? -1 : std::strtol(text.c_str(), &end, 10);
+    if (number >= 0 && number <= INT32_MAX && errno == 0 && end && *end == '\0') {
+        if (number < model.FrameCount()) {
+            frame = static_cast<int32_t>(number);
+            return {};
+        }
+        return "frame " + text + " is out of range: the model has " + std::to_string(model.FrameCount()) + " frames";
+    }
+    for (int32_t f = 0; f < model.FrameCount(); ++f)
+        if (Trimmed(NameToUtf8(model.frames[static_cast<size_t>(f)].name)) == Trimmed(text)) {
+            frame = f;
+            return {};
+        }
+    return "the model has no frame " + text + " (a frame number or a frame's name; 'meshara-cli info' lists them)";
+}
+
+std::string ResolveAnimation(const Md2Model& model, const std::string& text, int32_t& frame) {
+    std::string known;
+    for (const Md2Animation& a : model.animations) {
+        const std::string name = NameToUtf8(a.name);
+        if (name == text) {
+            frame = a.first;
+            return {};
+        }
+        known += (known.empty() ? "" : ", ") + name;
+    }
+    return "the model has no animation " + text + " (it has " + (known.empty() ? "none" : known) + ")";
+}
+
+Outcome PrepareModel(const PrepareRequest& request) {
+    PreparedModel out;
+    const std::string& path = request.model;
+    if (request.most) {
+        auto counts = ReadMd2Counts(path);
+        if (!counts) return Refusal(FileKind::Model, counts.Why(), path);
+        if (std::string beyond = Beyond(counts.Value(), *request.most, request.mostFor); !beyond.empty())
+            return Unusable(path, beyond);
+    }
+    auto opened = OpenModelFile(out.doc.models, path);
+    if (!opened) return Refusal(FileKind::Model, opened.Why(), path);
+    ModelSlot& slot = *opened.Value();
+    out.slot = &slot;
+    out.inputs.push_back(path);
+    const Md2Model& model = *slot.model;
+    if (model.FrameCount() == 0 || (request.needsTriangles && model.triangles.empty()))
+        return Unusable(path, std::string("the model has no ") + (model.FrameCount() == 0 ? "frames" : "triangles") +
+                                  ", so there is nothing to " + (request.needsTriangles ? "export" : "draw"));
+    int32_t frame = 0;
+    if (!request.frame.empty() && !request.animation.empty()) return Usage("--frame and --animation both choose the frame");
+    if (!request.frame.empty())
+        if (std::string problem = ResolveFrame(model, request.frame, frame); !problem.empty()) return Usage(problem);
+    if (!request.animation.empty())
+        if (std::string problem = ResolveAnimation(model, request.animation, frame); !problem.empty()) return Usage(problem);
+    out.doc.models.currentFrame = frame;
+    if (request.skin && static_cast<size_t>(*request.skin) >= model.skinNames.size())
+        return Usage("skin " + std::to_string(*request.skin) + " is out of range: the model names " +
+                     std::to_string(model.skinNames.size()) + (model.skinNames.size() == 1 ? " skin" : " skins"));
+    for (const std::string& note : ModelNotes(model)) out.notes.push_back(path + ": " + note);
+
+    if (request.namedSkin && request.maps[static_cast<size_t>(MapKind::Texture)].empty()) {
+        FoundSkin found = FindNamedSkin(slot, request.skin, request.maxSkinPixels);
+        for (std::string& note : found.notes) out.notes.push_back(std::move(note));
+        if (found.picture) {
+            out.inputs.push_back(found.path);
+            slot.Map(MapKind::Texture) = std::move(found.picture);
+        } else {
+            out.notes.push_back(path + ": " + MissingSkinText(model, request.skin) + "; " + request.withoutSkin);
+        }
+    }
+    for (const MapRowInfo& row : kMapRows) {
+        const std::string& map = request.maps[static_cast<size_t>(row.kind)];
+        if (map.empty()) continue;
+        if (Status loaded = LoadMapFile(slot, row.kind, map); !loaded) return Refusal(FileKind::Skin, loaded.Why(), map);
+        out.inputs.push_back(map);
+    }
+    for (const std::string& file : request.lights) {
+        std::unique_ptr<LightRecord> light;
+        if (file.empty()) {
+            light = std::make_unique<LightRecord>();
+        } else {
+            auto read = LoadLightFile(file);
+            if (!read) return Refusal(FileKind::Light, read.Why(), file);
+            light = read.Take();
+            out.inputs.push_back(file);
+        }
+        AddLightTo(out.doc, slot, std::move(light));
+    }
+    if (request.framing == Framing::Front) FitView(out.view.camera, out.doc.models, request.width, request.height);
+    if (request.framing == Framing::ThreeQuarter)
+        FitThreeQuarter(out.view.camera, out.doc.models, request.width, request.height);
+    return out;
+}
+
+// Straight from the side or the front, a flag is a line and a dolphin a
+// wedge. FitCamera is given the box of the turned models, placed where the
+// models are; the pan then centres what the turn moved off centre.
+void FitThreeQuarter(Camera& camera, const ModelList& models, int width, int height) {
+    Vec3 up{0, 1, 0}, across{1, 0, 0};
+    Quat yaw, pitch, turn;
+    AxisAngleToQuat(up, static_cast<float>(35 * std::numbers::pi / 180), yaw);
+    AxisAngleToQuat(across, static_cast<float>(-20 * std::numbers::pi / 180), pitch);
+    ComposeQuats(yaw, pitch, turn);
+    const Bounds box = VisibleBounds(models);
+    if (box.empty) return;
+    const Vec3d centre = box.Centre();
+    float m[16];
+    QuatToMatrix(m, turn);
+    Bounds turned;
+    for (const auto& slot : models.models) {
+        if (!slot->visible) continue;
+        const Md2Model& model = *slot->model;
+        const Md2Animation* a = AnimationHolding(model, models.currentFrame);
+        if (!a) continue;
+        for (int32_t f = a->first; f <= a->last; ++f) {
+            const Md2Frame& frame = model.frames[static_cast<size_t>(f)];
+            for (size_t v = 0; v < frame.vertices.size(); ++v) {
+                // In GL's axes as drawn, about the centre, turned as the matrix turns it.
+                const Vec3d g = ToGlAxes(VertexPosition(frame, v));
+                const double p[3] = {g.x - centre.x, g.y - centre.y, g.z - centre.z};
+                double q[3];
+                for (int row = 0; row < 3; ++row) q[row] = m[row] * p[0] + m[4 + row] * p[1] + m[8 + row] * p[2];
+                turned.Add(Vec3d{q[0], q[1], q[2]});
+            }
+        }
+    }
+    const Vec3d middle = turned.Centre();
+    Bounds fit;
+    fit.Add(Vec3d{centre.x + turned.min.x - middle.x, centre.y + turned.min.y - middle.y, centre.z + turned.min.z - middle.z});
+    fit.Add(Vec3d{centre.x + turned.max.x - middle.x, centre.y + turned.max.y - middle.y, centre.z + turned.max.z - middle.z});
+    if (!FitCamera(camera, fit, width, height)) return;
+    camera.rotation = turn;
+    camera.pan = Vec3{static_cast<float>(-middle.x), static_cast<float>(-middle.y), static_cast<float>(-middle.z)};
+}
+
+}  // namespace meshara
