@@ -31,6 +31,8 @@
 #include "session/status_line.h"
 #include "tests/cli_support.h"
 #include "tests/test_support.h"
+#include "tools/writers/archive_writers.h"
+#include "tools/writers/md2_writer.h"
 #include "tools/writers/picture_writers.h"
 
 namespace meshara {
@@ -600,6 +602,49 @@ TEST(ConvertCli, TheTextureBecomesAnEightBitSkinWithItsOwnPaletteOrTheGamesOne) 
                             Quote(dir.Path() / "t.md2") + " --write-skin " + Quote(dir.Path() / "t.pcx"));
     EXPECT_EQ(obj.exitCode, 1);
     EXPECT_FALSE(fs::exists(dir.Path() / "t.md2"));
+}
+
+// glTF is told by its content wherever it lies: inside a game archive for every command and the viewer, and as
+// binary glTF under any name.
+TEST(ConvertCli, GltfFromInsideAnArchiveOpensEverywhereAndAGlbIsToldByItsContent) {
+    testing::TempDir dir;
+    auto model = ParseMd2Model(fixtures::WriteMd2(testing::SmallQuad()), "quad.md2");
+    ASSERT_TRUE(model) << model.Detail();
+    GltfExportOptions options;
+    options.binary = true;
+    auto glb = ExportGltf(*model.Value(), options);
+    ASSERT_TRUE(glb) << glb.Detail();
+    dir.Write("game/pak0.pk3", fixtures::WriteZip({{"models/q/tris.glb", glb.Value()}}));
+    const std::string inside = (dir.Path() / "game/pak0.pk3/models/q/tris.glb").string();
+    const fs::path named = dir.Write("quad.glb", glb.Value()), bin = dir.Write("quad.bin", glb.Value());
+    const fs::path out = dir.Path() / "out";
+    fs::create_directories(out);
+    const struct { std::string args; const char* says; } commands[] = {
+        {"convert " + Quote(inside) + " -o " + Quote(out / "a.md2"), ""},
+        {"render " + Quote(inside) + " --new-light --fit -o " + Quote(out / "a.png"), ""},
+        {"export " + Quote(inside) + " -o " + Quote(out / "a.obj"), ""},
+        {"thumbnail " + Quote(inside) + " " + Quote(out / "t.png"), ""},
+        {"info " + Quote(inside), "triangles: 2"},
+        {"convert " + Quote(named) + " -o " + Quote(out / "named.md2"), ""},
+        {"convert " + Quote(bin) + " -o " + Quote(out / "bin.md2"), ""},
+    };
+    for (const auto& c : commands) {
+        const auto run = RunCli(c.args);
+        EXPECT_EQ(run.exitCode, 0) << c.args << "\n" << run.err;
+        EXPECT_NE(run.out.find(c.says), std::string::npos) << c.args << "\n" << run.out;
+    }
+    EXPECT_EQ(testing::ReadAll(out / "bin.md2"), testing::ReadAll(out / "named.md2"));
+    EXPECT_EQ(testing::ReadAll(out / "a.md2"), testing::ReadAll(out / "named.md2"));
+    // The viewer opens models through the same call.
+    Document doc;
+    auto opened = OpenModelFile(doc.models, inside);
+    ASSERT_TRUE(opened) << opened.Detail();
+    EXPECT_EQ(opened.Value()->model->TriangleCount(), 2);
+    // A file that is neither, whatever its name, is refused as what its content is.
+    const auto md2 = RunCli("convert " + Quote(dir.Write("m.glb", fixtures::WriteMd2(testing::SmallQuad()))) + " -o " +
+                            Quote(out / "m.md2"));
+    EXPECT_EQ(md2.exitCode, 1);
+    EXPECT_NE(md2.err.find("is not a glTF or OBJ file (its content is MD2)"), std::string::npos) << md2.err;
 }
 
 }  // namespace
