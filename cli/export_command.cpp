@@ -193,7 +193,7 @@ const Subcommand& ExportCommand() {
         {"output", 'o', "OUT", "OUT.glb or OUT.gltf: every frame and animation as glTF 2.0; OUT.obj: one frame "
                                 "as OBJ, with OUT.mtl and OUT-skin.png"},
         {"texture", 't', "F", "the picture the model is dressed in"},
-        {"header-skin", 0, nullptr, "the skin the model names, found beside or above it, as the texture"},
+        {"header-skin", 0, nullptr, "the skin the model names, found as the game finds it, as the texture"},
         {"skin", 0, "N", "the model's skin N (from 0), found as --header-skin finds it, as the texture"},
         {"animation", 'a', "NAME", "only this animation, in this order (glTF)", true},
         {"fps", 0, "N", "frames a second the animations play at (10; glTF)"},

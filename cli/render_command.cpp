@@ -258,7 +258,7 @@ const Subcommand& RenderCommand() {
         {"env", 0, nullptr, "sphere environment mapping"},
         {"drag", 0, "DX,DY", "turn the model as a left drag of that many pixels from the middle would"},
         {"fit", 0, nullptr, "bring the model into view, as Fit Models does"},
-        {"header-skin", 0, nullptr, "the skin the model names, found beside or above it, as the texture"},
+        {"header-skin", 0, nullptr, "the skin the model names, found as the game finds it, as the texture"},
         {"skin", 0, "N", "the model's skin N (from 0), found as --header-skin finds it, as the texture"},
         {"show", 0, "ITEMS", "draw over the model: normals, box, grid, or several separated by commas"},
         {"turntable", 0, "N", "N pictures turning once round the vertical (GIF or WebP)"},
