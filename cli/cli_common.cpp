@@ -9,7 +9,7 @@
 
 #include "formats/name_text.h"
 #include "io/file_bytes.h"
-#include "session/scene_setup.h"
+#include "session/inputs.h"
 
 namespace meshara::cli {
 
@@ -92,10 +92,7 @@ int Report(const PrepareProblem& problem, const CommandTable& table) {
 }
 
 std::string SameAsInput(const std::vector<std::string>& outputs, const std::vector<std::string>& inputs) {
-    for (const std::string& out : outputs)
-        for (const std::string& in : inputs)
-            if (!out.empty() && !in.empty() && out != "-" && IsSameFile(out, in)) return out;
-    return {};
+    return OutputThatIsAnInput(outputs, inputs);
 }
 
 bool WriteOutput(const std::string& path, std::span<const uint8_t> bytes, WriteMode mode) {

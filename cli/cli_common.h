@@ -81,9 +81,9 @@ std::string ReadSkinNumber(const Arguments& args, std::optional<int32_t>& skin);
 // refusal or usage error; the exit code.
 int Report(const PrepareProblem& problem, const CommandTable& table);
 
-// The first output that is, links followed, the same file as one of the
-// inputs (so writing it would destroy what the command reads); empty when
-// none is. Empty names are skipped.
+// The first output that would replace a file one of the inputs was read
+// from, the archive an input lies in included (session/inputs.h); empty
+// when none would.
 std::string SameAsInput(const std::vector<std::string>& outputs, const std::vector<std::string>& inputs);
 
 // Writes bytes to path, or to standard output when path is "-". Prints why

@@ -195,6 +195,8 @@ int Thumbnail(const Arguments& args) {
         auto prepared = PrepareModel(request);
         if (auto* problem = std::get_if<PrepareProblem>(&prepared)) return Report(*problem, ThumbnailCommand().table);
         model = std::move(std::get<PreparedModel>(prepared));
+        if (std::string same = SameAsInput({output}, model->inputs); !same.empty())
+            return Unusable(same, "is one of the command's inputs; choose another output name");
         notes = Notes(model->notes);
         AddLightTo(model->doc, *model->slot, ThumbnailLight());
     } else {

@@ -5,6 +5,7 @@
 #include "io/file_bytes.h"
 #include "session/animated_picture.h"
 #include "session/commands.h"
+#include "session/inputs.h"
 #include "session/messages.h"
 
 namespace meshara {
@@ -44,6 +45,12 @@ void Commands::SaveAnimation() {
     const AnimatedFormat format =
         AnimatedFormatOf(path).value_or(filterIndex == 1 ? AnimatedFormat::Webp : AnimatedFormat::Gif);
 
+    if (!OutputThatIsAnInput({path}, InputsOf(doc_)).empty()) {
+        const std::string why = "it is a file an open model or picture was read from";
+        std::fprintf(stderr, "meshara: %s: %s\n", path.c_str(), why.c_str());
+        ui_.ShowMessage(msg::kCannotCreate, path + ": " + why);
+        return;
+    }
     Scene base = SceneOf(doc_, view_);
     const std::vector<Shot> shots = AnimationShots(*animation, kFramesPerSecond * view_.playbackSpeed);
     ui_.BeginProgress("Save Animation", "Drawing " + NameToUtf8(animation->name) + " into " + path,

@@ -11,6 +11,7 @@
 #include "formats/readers.h"
 #include "io/file_bytes.h"
 #include "session/commands.h"
+#include "session/inputs.h"
 #include "session/messages.h"
 #include "session/scene_setup.h"
 
@@ -416,8 +417,8 @@ void Commands::SaveAsMd2() {
     int filterIndex = 0;
     if (!Choose({"Save As MD2", kModelFilter, name + ".md2", true, {}}, path, filterIndex)) return;
     path = WithDefaultExtension(std::move(path), ".md2");
-    Status written = IsSameFile(path, model->path)
-                         ? Status(Failure{ErrorKind::CannotCreate, "it is the file the model was opened from"})
+    Status written = !OutputThatIsAnInput({path}, InputsOf(doc_)).empty()
+                         ? Status(Failure{ErrorKind::CannotCreate, "it is a file an open model or picture was read from"})
                          : WriteFileBytes(path, *model->convertedMd2);
     if (written) return;
     std::fprintf(stderr, "meshara: %s: %s\n", path.c_str(), written.Detail().c_str());

@@ -5,6 +5,7 @@
 #include "formats/png_writer.h"
 #include "io/file_bytes.h"
 #include "session/commands.h"
+#include "session/inputs.h"
 #include "session/messages.h"
 #include "session/scene_setup.h"
 #include "view/framing.h"
@@ -133,7 +134,9 @@ void Commands::SaveView() {
     PixelSize size;
     std::vector<uint8_t> rgb;
     std::string why = "the view has no picture";
-    if (ui_.ReadViewPixels(size, rgb)) {
+    if (!OutputThatIsAnInput({path}, InputsOf(doc_)).empty()) {
+        why = "it is a file an open model or picture was read from";
+    } else if (ui_.ReadViewPixels(size, rgb)) {
         const std::vector<uint8_t> png = EncodePng(size.width, size.height, rgb, 3);
         const Status written = png.empty() ? Status::Fail(ErrorKind::CannotCreate, "the picture cannot be encoded")
                                            : WriteFileBytes(path, png);

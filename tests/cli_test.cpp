@@ -333,7 +333,22 @@ TEST_F(Cli, NoCommandDestroysAnInputOrAPictureOfTheUsersOrLetsANameOutUnescaped)
     const Bytes mine = {'m', 'i', 'n', 'e'};
     dir.Write("out-skin.png", mine);
     const auto before = testing::ReadAll(dir.Path() / "m.md2");
+    // Nor the archive an input lies in: the model, a map, a picture, or the skin a loose model wears from its pak.
+    auto named = testing::SmallQuad();
+    named.skins = {"models/q/skin.pcx"};
+    dir.Write("game/models/q/tris.md2", fixtures::WriteMd2(named));
+    const fs::path pak = dir.Write("game/pak0.pak", fixtures::WritePak({{"models/q/tris.md2", fixtures::WriteMd2(named)},
+                                                                       {"models/q/skin.pcx", testing::ReadAll(skin)}}));
+    const auto pakBefore = testing::ReadAll(pak);
+    const std::string inPak = Quote(pak / "models/q/tris.md2"), skinInPak = Quote(pak / "models/q/skin.pcx");
     const struct { std::string args; int exitCode; const char* says; } runs[] = {
+        {"render " + inPak + " -o " + Quote(pak), 1, "is one of the command's inputs"},
+        {"thumbnail " + inPak + " " + Quote(pak), 1, "is the command's input"},
+        {"thumbnail " + Quote(dir.Path() / "game/models/q/tris.md2") + " " + Quote(pak), 1, "is one of the command's inputs"},
+        {"decode " + skinInPak + " -o " + Quote(pak), 1, "is the command's input"},
+        {"render " + model + " -t " + skinInPak + " -o " + Quote(pak), 1, "is one of the command's inputs"},
+        {"render " + Quote(dir.Path() / "game/models/q/tris.md2") + " --header-skin -o " + Quote(pak), 1,
+         "is one of the command's inputs"},
         {"export " + model + " -o " + Quote(dir.Path() / "link.glb"), 1, "is one of the command's inputs"},
         {"thumbnail " + Quote(skin) + " " + Quote(skin), 1, "is the command's input"},
         {"export " + model + " -t " + Quote(skin) + " -o " + Quote(dir.Path() / "out.obj"), 1,
@@ -346,6 +361,7 @@ TEST_F(Cli, NoCommandDestroysAnInputOrAPictureOfTheUsersOrLetsANameOutUnescaped)
         EXPECT_EQ(run.out.find('\x1b'), std::string::npos) << r.args;
     }
     EXPECT_EQ(testing::ReadAll(dir.Path() / "m.md2"), before);
+    EXPECT_EQ(testing::ReadAll(pak), pakBefore);
     EXPECT_EQ(testing::ReadAll(dir.Path() / "out-skin.png"), mine);
     EXPECT_FALSE(fs::exists(dir.Path() / "out.obj") || fs::exists(dir.Path() / "out.mtl")) << "all or nothing";
     // An OBJ's comments keep a frame's line break from becoming a vertex.

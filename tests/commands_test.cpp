@@ -597,13 +597,17 @@ TEST_F(CommandsTest, GltfAndObjOpenFromOutsideNotByThePlusButtonAndSaveAsMd2Writ
     ASSERT_EQ(Models(), "1 0: m.md2 tri.obj");
     EXPECT_TRUE(commands.StateOf(ids::kSaveAsMd2).enabled);
     ui.log.clear();
-    for (const char* answer : {"out", "tri.obj"}) ui.AnswerFile(PathOf(answer));
+    const Bytes otherModel = testing::ReadAll(PathOf("m.md2"));
+    for (const char* answer : {"out", "tri.obj", "m.md2"}) ui.AnswerFile(PathOf(answer));
     commands.Run(ids::kSaveAsMd2);
-    commands.Run(ids::kSaveAsMd2);  // onto the file it came from: refused, the file kept
+    // Onto the file it came from, or any other an open model was read from: refused, the file kept.
+    commands.Run(ids::kSaveAsMd2);
+    commands.Run(ids::kSaveAsMd2);
     EXPECT_EQ(testing::ReadAll(PathOf("out.md2")), *doc.models.CurrentModel()->convertedMd2);
-    EXPECT_EQ(ui.TakeLog(), (Log{"choose:tri.md2", "choose:tri.md2",
-                                 Message(msg::kCannotCreate,
-                                         obj + ": it is the file the model was opened from")}));
+    EXPECT_EQ(testing::ReadAll(PathOf("m.md2")), otherModel);
+    const std::string why = ": it is a file an open model or picture was read from";
+    EXPECT_EQ(ui.TakeLog(), (Log{"choose:tri.md2", "choose:tri.md2", Message(msg::kCannotCreate, obj + why),
+                                 "choose:tri.md2", Message(msg::kCannotCreate, PathOf("m.md2") + why)}));
     const Bytes md2 = testing::ReadAll(PathOf("out.md2"));
     EXPECT_EQ(std::string(md2.begin(), md2.begin() + 4), "IDP2");
     EXPECT_EQ(testing::ReadAll(obj).front(), 'v');
