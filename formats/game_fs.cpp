@@ -129,7 +129,8 @@ public:
     bool IsArchive() const { return archive_; }
 
     virtual std::optional<GameFile> Find(const std::shared_ptr<const GameSource>& self,
-                                         const std::vector<std::string>& components) const = 0;
+                                         const std::vector<std::string>& components,
+                                         std::vector<std::string>* passedOver) const = 0;
     virtual std::vector<GameFile> List(const std::shared_ptr<const GameSource>& self,
                                        const std::vector<std::string>& folder) const = 0;
     virtual Result<PathInput> Open(const GameFile& file, uint64_t largest) const = 0;
@@ -171,7 +172,8 @@ public:
     }
 
     std::optional<GameFile> Find(const std::shared_ptr<const GameSource>& self,
-                                 const std::vector<std::string>& components) const override {
+                                 const std::vector<std::string>& components,
+                                 std::vector<std::string>*) const override {
         bool exact = true;
         const std::string name = Joined(components);
         const auto index = Index(name, exact);
@@ -227,7 +229,8 @@ public:
     explicit LooseSource(std::string folder) : GameSource(std::move(folder), false) {}
 
     std::optional<GameFile> Find(const std::shared_ptr<const GameSource>& self,
-                                 const std::vector<std::string>& components) const override {
+                                 const std::vector<std::string>& components,
+                                 std::vector<std::string>* passedOver) const override {
         if (components.empty()) return std::nullopt;
         bool exact = true;
         fs::path at(Path());
@@ -241,7 +244,12 @@ public:
             at /= *next;
             gamePath += (gamePath.empty() ? "" : "/") + *next;
         }
-        if (!Inside(at.string())) return std::nullopt;
+        if (!Inside(at.string())) {
+            if (passedOver)
+                passedOver->push_back(at.string() + " leads outside " + Path() + " (to " + RealPath(at.string()) +
+                                      "); it is not read");
+            return std::nullopt;
+        }
         return GameFile{self, at.string(), gamePath, exact, static_cast<uint64_t>(st.st_size)};
     }
 
@@ -437,10 +445,11 @@ std::vector<GameFile> GameFs::List(std::string_view folder) const {
     return out;
 }
 
-std::optional<GameFile> FindIn(const std::shared_ptr<const GameSource>& source, std::string_view gamePath) {
+std::optional<GameFile> FindIn(const std::shared_ptr<const GameSource>& source, std::string_view gamePath,
+                               std::vector<std::string>* passedOver) {
     const std::vector<std::string> components = GameComponents(gamePath);
     if (!source || components.empty()) return std::nullopt;
-    return source->Find(source, components);
+    return source->Find(source, components, passedOver);
 }
 
 std::vector<GameFile> ListIn(const std::shared_ptr<const GameSource>& source, std::string_view folder) {

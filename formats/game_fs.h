@@ -89,8 +89,10 @@ private:
     std::shared_ptr<State> state_;
 };
 
-// The same searches in one place alone.
-std::optional<GameFile> FindIn(const std::shared_ptr<const GameSource>& source, std::string_view gamePath);
+// The same searches in one place alone. A loose file passed over because its
+// real path leaves the place is said in passedOver, when given.
+std::optional<GameFile> FindIn(const std::shared_ptr<const GameSource>& source, std::string_view gamePath,
+                               std::vector<std::string>* passedOver = nullptr);
 std::vector<GameFile> ListIn(const std::shared_ptr<const GameSource>& source, std::string_view folder);
 
 // Opens a file found. An archive entry larger than largest is refused before

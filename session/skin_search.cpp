@@ -92,7 +92,7 @@ SkinSearch::SkinSearch(const std::string& modelPath) {
     found_ = true;
 }
 
-std::vector<GameFile> SkinSearch::Candidates(const std::string& skinName) const {
+std::vector<GameFile> SkinSearch::Candidates(const std::string& skinName, std::vector<std::string>* passedOver) const {
     std::vector<GameFile> out;
     std::vector<std::string> components = Components(skinName);
     if (!found_ || components.empty()) return out;
@@ -102,10 +102,15 @@ std::vector<GameFile> SkinSearch::Candidates(const std::string& skinName) const 
     for (const std::string& c : components) folder += c + "/";
     if (model_.inGame && SkinNameIsGamePath(skinName))
         for (const auto& source : model_.fs.Sources())
-            for (const std::string& name : names) AddOnce(out, FindIn(source, folder + name));
+            for (const std::string& name : names) AddOnce(out, FindIn(source, folder + name, passedOver));
     // Then its file name alone beside the model.
     const std::string beside = model_.Folder().empty() ? "" : model_.Folder() + "/";
-    for (const std::string& name : names) AddOnce(out, FindIn(model_.file.source, beside + name));
+    std::vector<std::string> passed;
+    for (const std::string& name : names) AddOnce(out, FindIn(model_.file.source, beside + name, &passed));
+    // The same link may be met from the game path and beside the model: said once.
+    if (passedOver)
+        for (std::string& p : passed)
+            if (std::find(passedOver->begin(), passedOver->end(), p) == passedOver->end()) passedOver->push_back(std::move(p));
     return out;
 }
 
@@ -114,7 +119,7 @@ FoundSkin SkinSearch::Find(const std::string& skinName, int64_t maxPixels) const
     if (!SkinNameIsGamePath(skinName) && !Components(skinName).empty())
         found.notes.push_back("the skin name \"" + NameToUtf8(skinName) +
                               "\" is a path outside the game's folders; only its file name is looked for beside the model");
-    for (const GameFile& candidate : Candidates(skinName)) {
+    for (const GameFile& candidate : Candidates(skinName, &found.notes)) {
         auto input = OpenGameFile(candidate, kMaxPictureEntryBytes);
         auto picture = input ? ReadSkinImage(input.Take(), candidate.path, maxPixels)
                              : Result<std::shared_ptr<const SkinImage>>(input.Why());

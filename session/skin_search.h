@@ -49,8 +49,10 @@ public:
     // For a model located already.
     explicit SkinSearch(LocatedFile model) : model_(std::move(model)), found_(true) {}
 
-    // Every file the name may mean, in the order they are tried, each once.
-    std::vector<GameFile> Candidates(const std::string& skinName) const;
+    // Every file the name may mean, in the order they are tried, each once;
+    // files passed over because they lead outside the folder they were
+    // looked for in are said in passedOver, when given.
+    std::vector<GameFile> Candidates(const std::string& skinName, std::vector<std::string>* passedOver = nullptr) const;
     // The first candidate of the name that decodes into at most maxPixels.
     FoundSkin Find(const std::string& skinName, int64_t maxPixels = kMaxSkinPixels) const;
     // The first name, in the model's order, with a candidate that decodes.

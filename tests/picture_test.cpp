@@ -327,6 +327,36 @@ TEST(SkinSearch, NamesFindTheirPictureInAnyCaseAndExtensionAboveOrBesideTheModel
     EXPECT_EQ(SkinSearch(model).Candidates("models/m/red.tga").size(), 2u);
 }
 
+// A model's skins never come from outside its game folder (or its own folder, when it lies in no game): not by a
+// name's folders, not through a link beside it.
+TEST(SkinSearch, PicturesOutsideTheGameFolderAreNeverRead) {
+    testing::TempDir dir;
+    const Bytes pcx = WritePcx(Pattern(2, 2));
+    dir.Write("sk/secret/a/b/private.pcx", pcx);
+    dir.Write("elsewhere/private.pcx", pcx);
+    dir.Write("elsewhere/folder/x.pcx", pcx);
+    dir.Write("sk/game/models/m/inside.pcx", pcx);
+    dir.Write("Downloads/readme.txt", {'r'});
+    fs::create_symlink(dir.Path() / "elsewhere/private.pcx", dir.Path() / "sk/game/models/m/skin.pcx");
+    fs::create_symlink(dir.Path() / "elsewhere/folder", dir.Path() / "sk/game/models/m/linked");
+    fs::create_symlink(dir.Path() / "sk/game/models/m/inside.pcx", dir.Path() / "sk/game/models/m/alias.pcx");
+    fs::create_symlink(dir.Path() / "elsewhere/private.pcx", dir.Path() / "Downloads/y.pcx");
+    const std::string model = (dir.Path() / "sk/game/models/m/tris.md2").string();
+    const std::string download = (dir.Path() / "Downloads/m.md2").string();
+    const struct { std::string model, name; const char* found; size_t notes; } cases[] = {
+        {model, "sk/secret/a/b/private.pcx", nullptr, 0},  // the name's first folder is no way up
+        {model, "models/m/skin.pcx", nullptr, 1},           // a link out of the game folder: passed over, said
+        {model, "models/m/linked/x.pcx", nullptr, 1},       // a linked folder likewise
+        {model, "models/m/alias.pcx", "sk/game/models/m/alias.pcx", 0},  // a link that stays inside is fine
+        {download, "USER/Pictures/x/y.pcx", nullptr, 1},    // no game: only beside, and not through a link out
+    };
+    for (const auto& c : cases) {
+        const FoundSkin found = FindSkin(c.model, c.name);
+        EXPECT_EQ(found.notes.size(), c.notes) << c.name << ": " << (found.notes.empty() ? "" : found.notes[0]);
+        EXPECT_EQ(found.path, c.found ? (dir.Path() / c.found).string() : std::string()) << c.name;
+    }
+}
+
 // A binary PPM: its header, one whitespace byte, then the pixels.
 RgbPicture ReadPpm(const fs::path& path) {
     const Bytes bytes = testing::ReadAll(path);
