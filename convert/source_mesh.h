@@ -26,7 +26,9 @@ struct SourceMesh {
 
 // Frame names for a clip's frames: "<clip><NN>" from 01, the clip's name
 // made to fit the 16-byte field and to be its own animation again
-// (model/animations.h), different from previous when it would join it.
+// (model/animations.h), different from previous when it would join it; a
+// clip named as a part of the engine's numbering ("death2") gets the
+// engine's names (death201, death202, ...).
 std::vector<std::string> ClipFrameNames(const std::string& clip, size_t frames, const std::string& previous);
 
 }  // namespace meshara

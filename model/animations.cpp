@@ -1,15 +1,23 @@
 #include "model/animations.h"
 
+#include <string>
 #include <string_view>
 
 namespace meshara {
 
 namespace {
-bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool IsDigitOrSeparator(char c) { return (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '.'; }
-}  // namespace
 
-std::string FrameStem(const std::string& frameName) {
+bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsSeparator(char c) { return c == '_' || c == '-' || c == '.' || c == ' '; }
+
+// A frame's name taken apart: the stem, and the number at its end (-1 for none).
+struct NamePart {
+    std::string stem;
+    long number = -1;
+};
+
+NamePart Parts(const std::string& frameName) {
     std::string_view name = frameName;
     while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
     while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
@@ -17,19 +25,44 @@ std::string FrameStem(const std::string& frameName) {
     while (letters < name.size() && letters < 5 && IsLetter(name[name.size() - 1 - letters])) ++letters;
     if (letters >= 1 && letters <= 4 && letters < name.size() && name[name.size() - 1 - letters] == '.')
         name.remove_suffix(letters + 1);
-    while (!name.empty() && IsDigitOrSeparator(name.back())) name.remove_suffix(1);
-    return std::string(name);
+    NamePart part;
+    size_t digits = 0;
+    while (digits < name.size() && IsDigit(name[name.size() - 1 - digits])) ++digits;
+    if (digits > 0 && digits <= 9) part.number = std::stol(std::string(name.substr(name.size() - digits)));
+    while (!name.empty() && (IsDigit(name.back()) || IsSeparator(name.back()))) name.remove_suffix(1);
+    part.stem = std::string(name);
+    return part;
 }
+
+// Where the engine's numbering starts a new animation within one stem: the
+// number jumps to L01 from anything but L00 (pain104, then pain201).
+bool StartsPart(long previous, long number) { return number >= 101 && number % 100 == 1 && previous != number - 1; }
+
+}  // namespace
+
+std::string FrameStem(const std::string& frameName) { return Parts(frameName).stem; }
 
 std::vector<Md2Animation> FindAnimations(std::span<const std::string> frameNames) {
     std::vector<Md2Animation> out;
-    for (size_t f = 0; f < frameNames.size(); ++f) {
-        std::string stem = FrameStem(frameNames[f]);
-        const auto frame = static_cast<int32_t>(f);
-        if (!out.empty() && out.back().name == stem)
-            out.back().last = frame;
-        else
-            out.push_back({std::move(stem), frame, frame});
+    std::vector<NamePart> parts;
+    parts.reserve(frameNames.size());
+    for (const std::string& name : frameNames) parts.push_back(Parts(name));
+    for (size_t run = 0; run < parts.size();) {
+        // A run of frames of one stem, then its parts.
+        size_t end = run + 1;
+        bool engineNumbers = parts[run].number >= 101;
+        for (; end < parts.size() && parts[end].stem == parts[run].stem; ++end)
+            engineNumbers = engineNumbers && parts[end].number >= 101;
+        for (size_t first = run; first < end;) {
+            size_t last = first;
+            while (last + 1 < end && !StartsPart(parts[last].number, parts[last + 1].number)) ++last;
+            // Numbered the engine's way (pain101...pain304), each part is stem and hundreds: pain1, pain2, pain3.
+            std::string name = parts[run].stem;
+            if (engineNumbers) name += std::to_string(parts[first].number / 100);
+            out.push_back({std::move(name), static_cast<int32_t>(first), static_cast<int32_t>(last)});
+            first = last + 1;
+        }
+        run = end;
     }
     return out;
 }

@@ -23,12 +23,16 @@ struct Md2Animation {
 
 // The animation a frame's name belongs to: the name without surrounding
 // spaces, then without a trailing file extension (a dot and 1 to 4
-// letters), then without trailing digits and separators (_ - .):
+// letters), then without trailing digits, separators (_ - .) and spaces:
 // "pain301" -> "pain", " stand01 " -> "stand", "run1.lwo" -> "run",
-// "crattak_03" -> "crattak".
+// "crattak_03" -> "crattak", "Frame 1" -> "Frame".
 std::string FrameStem(const std::string& frameName);
 
-// Every frame in exactly one animation, in frame order.
+// Every frame in exactly one animation, in frame order: a run of frames of
+// one stem, split where the stem's number jumps to L01 (L from 1) from
+// anything but L00, as the engine numbers its parts (pain104, then
+// pain201); where every number of the run is 101 or more, each part is
+// named the stem and its hundreds ("pain1", "pain2", "pain3").
 std::vector<Md2Animation> FindAnimations(std::span<const std::string> frameNames);
 
 // The index of the animation holding frame, or -1 when no animation does.

@@ -176,7 +176,7 @@ TEST(ExportCorpus, GltfPlaysEveryFrameOfEveryAnimationAndObjHoldsAFrameEachWithT
             if (obj) {
                 EXPECT_EQ(fs::exists(dir.Path() / "out-skin.png"), skin != nullptr);
             }
-            ExpectExport(out, *model, frame, model->animations, 1.0 / 32, 10, skin.get(), {"death", "crdeath", "crdeth"});
+            ExpectExport(out, *model, frame, model->animations, 1.0 / 32, 10, skin.get(), {"death", "death1", "death2", "death3", "crdeath", "crdeth"});
         }
 }
 

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "io/file_name.h"
+#include "model/animations.h"
 #include "model/corner_weld.h"
 #include "model/md2_model.h"
 #include "model/normals.h"
@@ -143,6 +144,52 @@ TEST(Md2Load, WhatTheLoaderDoesNotUseMayHoldAnythingAndEachDamageIsRefusedWithIt
     }
 }
 
+// The engine's own 198 player frames group into its 20 animations, however their numbers are written; numbers
+// that only count on (frame001...frame198, "Frame 1"...) make one animation.
+TEST(Md2Names, TheEnginesPlayerFramesGroupIntoItsTwentyAnimations) {
+    // Each animation of the player table: its stem, its frame count, how its numbers are written. The
+    // parts of pain and death are numbered by hundreds (pain101...pain104, pain201...).
+    struct Part { const char* stem; int frames; int width; int hundreds = 0; };
+    const Part table[] = {
+        {"stand", 40, 2}, {"run", 6, 1}, {"attack", 8, 1}, {"pain", 4, 2, 1}, {"pain", 4, 2, 2}, {"pain", 4, 2, 3},
+        {"jump", 6, 1}, {"flip", 12, 2}, {"salute", 11, 2}, {"taunt", 17, 2}, {"wave", 11, 2}, {"point", 12, 2},
+        {"crstnd", 19, 2}, {"crwalk", 6, 1}, {"crattak", 9, 1}, {"crpain", 4, 1}, {"crdeath", 5, 1},
+        {"death", 6, 2, 1}, {"death", 6, 2, 2}, {"death", 8, 2, 3}};
+    const char* expected =
+        "stand 0-39, run 40-45, attack 46-53, pain1 54-57, pain2 58-61, pain3 62-65, jump 66-71, flip 72-83, "
+        "salute 84-94, taunt 95-111, wave 112-122, point 123-134, crstnd 135-153, crwalk 154-159, crattak 160-168, "
+        "crpain 169-172, crdeath 173-177, death1 178-183, death2 184-189, death3 190-197";
+    const auto grouped = [](const std::vector<std::string>& names) {
+        std::string out;
+        for (const Md2Animation& a : FindAnimations(names))
+            out += (out.empty() ? "" : ", ") + a.name + " " + std::to_string(a.first) + "-" + std::to_string(a.last);
+        return out;
+    };
+    // As the engine writes them, then as community files do: every number two digits, or none padded, with
+    // trailing spaces.
+    for (const auto& [padding, tail] : {std::pair(0, ""), std::pair(2, ""), std::pair(1, " ")}) {
+        std::vector<std::string> names;
+        for (const Part& p : table)
+            for (int i = 1; i <= p.frames; ++i) {
+                std::string n = std::to_string(p.hundreds * 100 + i);
+                const size_t width = p.hundreds ? 3 : padding == 0 ? size_t(p.width) : size_t(padding);
+                if (n.size() < width) n.insert(0, width - n.size(), '0');
+                names.push_back(p.stem + n + tail);
+            }
+        ASSERT_EQ(names.size(), 198u);
+        EXPECT_EQ(grouped(names), expected) << padding;
+    }
+    std::vector<std::string> counting, spaced;
+    for (int i = 1; i <= 198; ++i) {
+        counting.push_back("frame" + std::string(i < 10 ? "00" : i < 100 ? "0" : "") + std::to_string(i));
+        spaced.push_back("Frame " + std::to_string(i));
+    }
+    EXPECT_EQ(grouped(counting), "frame 0-197");
+    EXPECT_EQ(grouped(spaced), "Frame 0-197");
+    // A jump to a hundred and one from its hundred counts on; from elsewhere it starts a part.
+    EXPECT_EQ(grouped({"a199", "a200", "a201", "a301"}), "a1 0-2, a3 3-3");
+}
+
 TEST(Md2Names, FrameAndSkinNamesAreKeptAndFramesRunIntoAnimations) {
     auto source = testing::SmallQuad();
     source.skins = {"models/quad/skin.pcx", std::string(64, 'x')};  // a name filling its field has no zero
@@ -161,7 +208,7 @@ TEST(Md2Names, FrameAndSkinNamesAreKeptAndFramesRunIntoAnimations) {
         runs += a.name + ":" + std::to_string(a.first) + "-" + std::to_string(a.last) + " ";
     // Spaces, then an extension of letters, then trailing digits and separators go; a frame with no stem left
     // joins its unnamed neighbours; a stem seen before but not adjacent starts a new run.
-    EXPECT_EQ(runs, "pain:0-2 run:3-4 :5-6 walk:7-7 pain:8-8 stand:9-10 jump:11-12 crattak:13-15 b.x:16-16 ");
+    EXPECT_EQ(runs, "pain1:0-1 pain2:2-2 run:3-4 :5-6 walk:7-7 pain:8-8 stand:9-10 jump:11-12 crattak:13-15 b.x:16-16 ");
     EXPECT_EQ(AnimationHolding(*r.Value(), 4)->name, "run");
     EXPECT_EQ(AnimationHolding(*r.Value(), 17), nullptr);
     // A skin table that does not fit the file is not read, and does not refuse the model.
@@ -248,10 +295,11 @@ Point RawNormal(const Bytes& b, int f, int v) {
 
 TEST(Md2Corpus, EveryModelLoadsAsItsBytesSayTheBrokenOneAndEveryCutOfARealOneAreRefused) {
     MESHARA_REQUIRE_CORPUS();
-    const std::string player = "stand 40 run 6 attack 8 pain 12 jump 6 flip 12 salute 11 taunt 17 wave 11 point 12 "
-                               "crstnd 19 crwalk 6 crattak 9 crpain 4 ";
+    // faerie numbers its frames as the engine does (pain101...); sydney counts on (pain1...pain12).
+    const std::string moves = "jump 6 flip 12 salute 11 taunt 17 wave 11 point 12 crstnd 19 crwalk 6 crattak 9 crpain 4 ";
     const std::pair<const char*, std::string> models[] = {
-        {"faerie", player + "crdeath 5 death 20 "}, {"sydney", player + "crdeth 5 death 20 "},
+        {"faerie", "stand 40 run 6 attack 8 pain1 4 pain2 4 pain3 4 " + moves + "crdeath 5 death1 6 death2 6 death3 8 "},
+        {"sydney", "stand 40 run 6 attack 8 pain 12 " + moves + "crdeth 5 death 20 "},
         {"dolphin", "glide 14 jump 45 "}, {"flag", "stand 10 "}, {"horse", "stand 12 "}, };
     for (const auto& [stem, animations] : models) {
         SCOPED_TRACE(stem);
