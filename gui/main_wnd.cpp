@@ -4,7 +4,6 @@
 #include <wx/filedlg.h>
 #include <wx/progdlg.h>
 
-#include "formats/name_text.h"
 #include "gui/accessibility.h"
 #include "gui/archive_chooser.h"
 #include "gui/art.h"
@@ -21,8 +20,8 @@
 namespace meshara {
 
 wxBEGIN_EVENT_TABLE(MainWnd, wxFrame)
-    EVT_MENU_RANGE(ToolkitId(ids::kTextureNearest), ToolkitId(ids::kBackgroundColor), MainWnd::OnCommand)
-    EVT_UPDATE_UI_RANGE(ToolkitId(ids::kTextureNearest), ToolkitId(ids::kBackgroundColor), MainWnd::OnUpdateUI)
+    EVT_MENU_RANGE(ToolkitId(ids::kFirstBaseCommand), ToolkitId(ids::kLastBaseCommand), MainWnd::OnCommand)
+    EVT_UPDATE_UI_RANGE(ToolkitId(ids::kFirstBaseCommand), ToolkitId(ids::kLastBaseCommand), MainWnd::OnUpdateUI)
     EVT_MENU_RANGE(ToolkitId(ids::kFirstExtra), ToolkitId(ids::kLastExtra), MainWnd::OnCommand)
     EVT_UPDATE_UI(ToolkitId(ids::kPlayAnimation), MainWnd::OnUpdateUI)
     EVT_MENU_RANGE(ToolkitId(ids::kSkinNone), ToolkitId(ids::kSkinElsewhere), MainWnd::OnSkinChosen)
@@ -59,18 +58,6 @@ private:
 };
 
 namespace {
-
-// Keys of the extras, and the key's name as the menus show it.
-struct ExtraKey {
-    int key;
-    int command;
-    const char* shownAs;
-};
-constexpr ExtraKey kExtraKeys[] = {
-    {WXK_SPACE, ids::kPlayAnimation, "space"}, {WXK_HOME, ids::kFitModels, "Home"},
-    {WXK_DOWN, ids::kNextAnimation, "Down"},   {WXK_UP, ids::kPreviousAnimation, "Up"},
-    {WXK_F12, ids::kSaveView, "F12"},
-};
 
 wxIcon ProgramIcon() {
     const std::vector<uint8_t> rgba = IconPixels();
@@ -127,84 +114,6 @@ MainWnd::~MainWnd() {
     if (app_.mainFrame == this) app_.mainFrame = nullptr;
 }
 
-void MainWnd::BuildMenus() {
-    auto* transfer = new wxMenu;
-    transfer->Append(ToolkitId(ids::kExportLight), "Export to LGT");
-    transfer->Append(ToolkitId(ids::kImportLight), "Import from LGT");
-    auto* file = new wxMenu;
-    file->AppendSubMenu(transfer, "Light Transfer");
-    file->AppendSeparator();
-    file->Append(ToolkitId(ids::kExit), "E&xit");
-    file->AppendSeparator();
-    file->Append(ToolkitId(ids::kOpenModelAndShow), "Open Model...");
-    file->Append(ToolkitId(ids::kSaveView), "Save View as PNG...");
-    file->Append(ToolkitId(ids::kLoadSkinFromModel), "Load Skin from Model");
-    fileMenu_ = file;
-    skinMenu_ = new wxMenu;
-    skinItem_ = file->AppendSubMenu(skinMenu_, "Skin");
-    file->Append(ToolkitId(ids::kSaveAnimation), "Save Animation...");
-    file->Append(ToolkitId(ids::kSaveAsMd2), "Save As MD2...");
-
-    auto* texture = new wxMenu;
-    texture->AppendCheckItem(ToolkitId(ids::kTextureNearest), "&Nearest");
-    texture->AppendCheckItem(ToolkitId(ids::kTextureLinear), "&Linear");
-    texture->AppendCheckItem(ToolkitId(ids::kTextureNearMip), "Near-&MIP");
-    texture->AppendCheckItem(ToolkitId(ids::kTextureBiMip), "&Bi-MIP");
-    texture->AppendCheckItem(ToolkitId(ids::kTextureTriMip), "&Tri-MIP");
-    auto* multiPass = new wxMenu;
-    multiPass->AppendCheckItem(ToolkitId(ids::kMultiPassFast), "&Fast");
-    multiPass->AppendCheckItem(ToolkitId(ids::kMultiPassSafe), "&Safe");
-    auto* rendering = new wxMenu;
-    rendering->AppendSubMenu(texture, "&Texture");
-    rendering->AppendSubMenu(multiPass, "Multi-Pass");
-    rendering->Append(ToolkitId(ids::kBackgroundColor), "Background Color...");
-    rendering->AppendCheckItem(ToolkitId(ids::kWireframe), "Wireframe");
-    rendering->AppendCheckItem(ToolkitId(ids::kEnvironmentMap), "Environment Map");
-    rendering->AppendSeparator();
-    rendering->AppendCheckItem(ToolkitId(ids::kPlayAnimation), "Play Animation");
-    rendering->Append(ToolkitId(ids::kFitModels), "Fit Models");
-    rendering->Append(ToolkitId(ids::kResetView), "Reset View");
-    renderingMenu_ = rendering;
-    animationMenu_ = new wxMenu;
-    animationMenu_->Append(ToolkitId(ids::kNextAnimation), "Next Animation");
-    animationMenu_->Append(ToolkitId(ids::kPreviousAnimation), "Previous Animation");
-    rendering->AppendSubMenu(animationMenu_, "Animation");
-    auto* show = new wxMenu;
-    show->AppendCheckItem(ToolkitId(ids::kShowNormals), "Normals");
-    show->AppendCheckItem(ToolkitId(ids::kShowBoundingBox), "Bounding Box");
-    show->AppendCheckItem(ToolkitId(ids::kShowFloorGrid), "Floor Grid");
-    rendering->AppendSubMenu(show, "Show");
-
-    auto* help = new wxMenu;
-    help->Append(ToolkitId(ids::kAbout), "&About Torvane's Meshara");
-
-    auto* bar = new wxMenuBar;
-    bar->Append(file, "&File");
-    bar->Append(rendering, "&Rendering");
-    bar->Append(help, "&Help");
-    SetMenuBar(bar);
-    // The extras' keys are shown beside their entries but handled by OnCharHook,
-    // so the boxes, lists and buttons that need them keep them.
-    for (const ExtraKey& k : kExtraKeys)
-        if (wxMenuItem* item = bar->FindItem(ToolkitId(k.command))) ShowMenuKey(item, k.shownAs);
-
-    // Keys without menu items keep their ids; most have no handler.
-    wxAcceleratorEntry keys[] = {
-        {wxACCEL_NORMAL, WXK_RIGHT, ToolkitId(ids::kNextFrame)},  {wxACCEL_NORMAL, WXK_LEFT, ToolkitId(ids::kPreviousFrame)},
-        {wxACCEL_CTRL, 'N', ToolkitId(ids::kNew)},                {wxACCEL_CTRL, 'O', ToolkitId(ids::kOpen)},
-        {wxACCEL_CTRL, 'S', ToolkitId(ids::kSave)},               {wxACCEL_CTRL, 'C', ToolkitId(ids::kCopy)},
-        {wxACCEL_CTRL, WXK_INSERT, ToolkitId(ids::kCopy)},        {wxACCEL_CTRL, 'X', ToolkitId(ids::kCut)},
-        {wxACCEL_SHIFT, WXK_DELETE, ToolkitId(ids::kCut)},        {wxACCEL_CTRL, 'V', ToolkitId(ids::kPaste)},
-        {wxACCEL_SHIFT, WXK_INSERT, ToolkitId(ids::kPaste)},      {wxACCEL_CTRL, 'Z', ToolkitId(ids::kUndo)},
-        {wxACCEL_ALT, WXK_BACK, ToolkitId(ids::kUndo)},           {wxACCEL_NORMAL, WXK_F6, ToolkitId(ids::kNextPane)},
-        {wxACCEL_SHIFT, WXK_F6, ToolkitId(ids::kPreviousPane)},
-        // Exit's entry keeps its own text, so its extra key lives here; the
-        // other extras' keys come with their menu entries, which show them.
-        {wxACCEL_CTRL, 'Q', ToolkitId(ids::kExit)},
-    };
-    SetAcceleratorTable(wxAcceleratorTable(static_cast<int>(std::size(keys)), keys));
-}
-
 void MainWnd::LayoutChildren() {
     const wxSize client = GetClientSize();
     if (optionsBar) optionsBar->SetSize(client.x - OptionsBar::kWidth, 0, OptionsBar::kWidth, client.y);
@@ -216,83 +125,6 @@ void MainWnd::OnSize(wxSizeEvent&) { LayoutChildren(); }
 
 void MainWnd::OnEraseBackground(wxEraseEvent&) {}
 
-void MainWnd::OnCharHook(wxKeyEvent& event) {
-    const int key = event.GetKeyCode();
-    const ExtraKey* extra = nullptr;
-    for (const ExtraKey& k : kExtraKeys)
-        if (k.key == key && event.GetModifiers() == wxMOD_NONE) extra = &k;
-    // The view takes every extra key; elsewhere only F12, which no control uses:
-    // Home moves a box's caret, Up and Down a list's choice, Space presses a button.
-    wxWindow* focus = wxWindow::FindFocus();
-    const bool forView = !focus || focus == view || focus == this || (focus == optionsBar);
-    if (!extra || !commands_ || (!forView && key != WXK_F12)) {
-        event.Skip();
-        return;
-    }
-    commands_->Run(extra->command);
-    SyncMenuStates();
-}
-
-namespace {
-
-static_assert(ids::kFirstSkinChoice + kMaxSkinChoices - 1 <= ids::kLastSkinChoice);
-
-// Names are the model's own text: an & would underline, a tab start an accelerator.
-wxString MenuLabel(const std::string& text) {
-    wxString label = wxString::FromUTF8(text);
-    label.Replace("&", "&&");
-    for (wxString::iterator c = label.begin(); c != label.end(); ++c)
-        if (*c < 0x20 || *c == 0x7f) *c = '?';
-    return label;
-}
-
-}  // namespace
-
-void MainWnd::OnMenuOpen(wxMenuEvent& event) {
-    if (event.GetMenu() == fileMenu_ || event.GetMenu() == skinMenu_) RebuildSkinMenu();
-    if (event.GetMenu() == renderingMenu_ || event.GetMenu() == animationMenu_) RebuildAnimationMenu();
-    event.Skip();
-}
-
-void MainWnd::RebuildAnimationMenu() {
-    if (!animationMenu_ || !commands_) return;
-    // The two stepping entries stay; the animations and the speeds are made anew.
-    while (animationMenu_->GetMenuItemCount() > 2) animationMenu_->Destroy(animationMenu_->FindItemByPosition(2));
-    animationMenu_->AppendSeparator();
-    const Md2Model* model = commands_->AnimationModel();
-    const int32_t frame = app_.Doc().models.currentFrame;
-    const size_t count = model ? std::min<size_t>(model->animations.size(), ids::kLastAnimationChoice -
-                                                                               ids::kFirstAnimationChoice + 1)
-                               : 0;
-    for (size_t i = 0; i < count; ++i) {
-        const Md2Animation& a = model->animations[i];
-        const wxString label = MenuLabel(NameToUtf8(a.name).empty() ? "(unnamed)" : NameToUtf8(a.name)) +
-                               wxString::Format(" (%d)", a.FrameCount());
-        animationMenu_->AppendRadioItem(ToolkitId(ids::kFirstAnimationChoice + static_cast<int>(i)), label)
-            ->Check(frame >= a.first && frame <= a.last);
-    }
-    if (count > 0) animationMenu_->AppendSeparator();
-    for (int s = ids::kFirstPlaybackSpeed; s <= ids::kLastPlaybackSpeed; ++s)
-        animationMenu_->AppendRadioItem(ToolkitId(s), wxString::FromUTF8(SpeedText(ids::kPlaybackSpeeds[s - ids::kFirstPlaybackSpeed])))
-            ->Check(commands_->StateOf(s).checked);
-}
-
-void MainWnd::SyncMenuStates() {
-    wxMenuBar* bar = GetMenuBar();
-    if (!bar || !commands_) return;
-    // Rules that a screen reader would otherwise see stale until the menu opens.
-    for (int id : {ids::kTextureNearest, ids::kTextureLinear, ids::kTextureNearMip, ids::kTextureBiMip,
-                   ids::kTextureTriMip, ids::kMultiPassFast, ids::kMultiPassSafe, ids::kWireframe,
-                   ids::kEnvironmentMap, ids::kPlayAnimation, ids::kSaveAnimation, ids::kShowNormals,
-                   ids::kShowBoundingBox, ids::kShowFloorGrid, ids::kSaveAsMd2}) {
-        wxMenuItem* item = bar->FindItem(ToolkitId(id));
-        if (!item) continue;
-        const Commands::ItemState state = commands_->StateOf(id);
-        if (item->IsEnabled() != state.enabled) item->Enable(state.enabled);
-        if (state.setCheck && item->IsChecked() != state.checked) item->Check(state.checked);
-    }
-}
-
 void MainWnd::UpdateStatus() {
     wxStatusBar* status = GetStatusBar();
     if (!status) return;
@@ -303,61 +135,6 @@ void MainWnd::UpdateStatus() {
     // Drawn by the toolkit's generic bar, so a screen reader learns its text from its name.
     SetAccessibleName(status, line.utf8_string().c_str());
     if (view) SetAccessibleDescription(view, line.utf8_string().c_str());
-}
-
-void MainWnd::RebuildSkinMenu() {
-    if (!skinMenu_) return;
-    while (skinMenu_->GetMenuItemCount() > 0) skinMenu_->Destroy(skinMenu_->FindItemByPosition(0));
-    skinChoices_.clear();
-    const ModelSlot* slot = app_.Doc().models.CurrentModel();
-    skinItem_->Enable(slot != nullptr);
-    if (!slot) return;
-    skinChoices_ = SkinChoices(*slot);
-    const auto& texture = slot->Map(MapKind::Texture);
-    bool shown = !texture;
-    skinMenu_->AppendRadioItem(ToolkitId(ids::kSkinNone), "No Skin")->Check(!texture);
-    for (size_t i = 0; i < skinChoices_.size(); ++i) {
-        const SkinChoice& choice = skinChoices_[i];
-        wxString label = MenuLabel(choice.label);
-        if (choice.skinIndex) label += choice.path.empty() ? wxString(" (not found)") : " (" + MenuLabel(choice.path) + ")";
-        wxMenuItem* item = skinMenu_->AppendRadioItem(ToolkitId(ids::kFirstSkinChoice + static_cast<int>(i)), label);
-        item->Enable(!choice.path.empty());
-        if (texture && !shown && IsCurrentSkin(*slot, choice)) {
-            item->Check(true);
-            shown = true;
-        }
-    }
-    // A radio group always shows one entry: the picture loaded from elsewhere is that one.
-    if (!shown)
-        skinMenu_->AppendRadioItem(ToolkitId(ids::kSkinElsewhere), MenuLabel(texture->fileName))->Check(true);
-}
-
-void MainWnd::OnSkinChosen(wxCommandEvent& event) {
-    if (!commands_) return;
-    const int id = ProgramId(event.GetId());
-    if (id == ids::kSkinNone) {
-        commands_->ClearMap(MapKind::Texture);
-    } else if (id >= ids::kFirstSkinChoice && id - ids::kFirstSkinChoice < static_cast<int>(skinChoices_.size())) {
-        commands_->ChooseSkin(skinChoices_[static_cast<size_t>(id - ids::kFirstSkinChoice)]);
-    }
-}
-
-void MainWnd::OnCommand(wxCommandEvent& event) {
-    if (!commands_ || !commands_->Run(ProgramId(event.GetId()))) {
-        event.Skip();
-        return;
-    }
-    // Some commands only turn the view (the filters) or stop playback: the
-    // check marks follow at once, not when the menu next opens.
-    SyncMenuStates();
-}
-
-void MainWnd::OnUpdateUI(wxUpdateUIEvent& event) {
-    const int id = ProgramId(event.GetId());
-    if (!commands_ || !Commands::HasUpdateRule(id)) return;
-    const Commands::ItemState state = commands_->UpdateRule(id);
-    event.Enable(state.enabled);
-    if (state.setCheck) event.Check(state.checked);
 }
 
 void MainWnd::OnExit(wxCommandEvent&) { Close(); }
