@@ -12,7 +12,6 @@
 #include "gui/main_wnd.h"
 #include "gui/options_bar.h"
 #include "gui/toolkit_ids.h"
-#include "gui/viewer_app.h"
 #include "session/command_ids.h"
 #include "session/command_table.h"
 
@@ -176,7 +175,7 @@ void MainWnd::RebuildSkinMenu() {
     if (!skinMenu_) return;
     while (skinMenu_->GetMenuItemCount() > 0) skinMenu_->Destroy(skinMenu_->FindItemByPosition(0));
     skinChoices_.clear();
-    const ModelSlot* slot = app_.Doc().models.CurrentModel();
+    const ModelSlot* slot = doc_.models.CurrentModel();
     skinItem_->Enable(slot != nullptr);
     if (!slot) return;
     skinChoices_ = SkinChoices(*slot);

@@ -11,7 +11,6 @@
 #include "gui/gl_wnd.h"
 #include "gui/options_bar.h"
 #include "gui/toolkit_ids.h"
-#include "gui/viewer_app.h"
 #include "io/file_name.h"
 #include "session/command_ids.h"
 #include "session/messages.h"
@@ -76,23 +75,22 @@ wxIcon ProgramIcon() {
 
 }  // namespace
 
-MainWnd::MainWnd(ViewerApp& app)
+MainWnd::MainWnd(Document& document)
     : wxFrame(nullptr, wxID_ANY, msg::kProgramName, wxDefaultPosition, wxSize(512, 384)),
-      app_(app),
+      doc_(document),
       playbackTimer_(this) {
-    app_.mainFrame = this;
     SetIcon(ProgramIcon());
     BuildMenus();
 
     wxGLAttributes attributes;
     if (GLWnd::ChoosePixelFormat(attributes)) {
-        view = new GLWnd(this, app_, attributes);
+        view = new GLWnd(this, doc_, [this] { RepaintWindow(); }, attributes);
     } else {
         wxMessageBox(msg::kChoosePixelFormatFailed, msg::kProgramName, wxOK, this);
     }
     optionsBar = new OptionsBar(this, {[this](int i) { OnModelSelected(i); }, [this](int i) { OnModelLightSelected(i); },
                                        [this](int i) { OnGlobalLightSelected(i); }});
-    commands_ = std::make_unique<Commands>(app_.Doc(), view ? view->State() : fallbackView_, *this);
+    commands_ = std::make_unique<Commands>(doc_, view ? view->State() : fallbackView_, *this);
     AcceptDrops();
     SetStatusBarRole(CreateStatusBar(1));
     if (view) SetAccessibleName(view, "Model view");
@@ -109,10 +107,7 @@ void MainWnd::AcceptDrops() {
         optionsBar->mapEdits[m]->SetDropTarget(new DropFiles(*this, static_cast<MapKind>(m)));
 }
 
-MainWnd::~MainWnd() {
-    TearDown();
-    if (app_.mainFrame == this) app_.mainFrame = nullptr;
-}
+MainWnd::~MainWnd() { TearDown(); }
 
 void MainWnd::LayoutChildren() {
     const wxSize client = GetClientSize();
@@ -129,7 +124,7 @@ void MainWnd::UpdateStatus() {
     wxStatusBar* status = GetStatusBar();
     if (!status) return;
     const ViewState& viewState = view ? view->State() : fallbackView_;
-    const wxString line = wxString::FromUTF8(StatusLine(app_.Doc(), viewState));
+    const wxString line = wxString::FromUTF8(StatusLine(doc_, viewState));
     if (status->GetStatusText() == line) return;
     SetStatusText(line);
     // Drawn by the toolkit's generic bar, so a screen reader learns its text from its name.
@@ -148,7 +143,7 @@ void MainWnd::TearDown() {
     if (tornDown_) return;
     tornDown_ = true;
     playbackTimer_.Stop();
-    app_.Doc().Clear();
+    doc_.Clear();
     // The view's textures are freed while its context is still there.
     if (view) view->ReleaseGl();
     if (view) {
@@ -165,10 +160,21 @@ void MainWnd::OnModelSelected(int index) { commands_->SelectModel(index); }
 void MainWnd::OnModelLightSelected(int index) { commands_->SelectModelLight(index); }
 void MainWnd::OnGlobalLightSelected(int index) { commands_->SelectGlobalLight(index); }
 
+bool MainWnd::Spinning() const { return view && view->State().camera.spinning; }
+
+void MainWnd::RepaintWindow() {
+    // The view has a native window of its own: invalidating the frame alone
+    // does not reach it, so it is invalidated by name.
+    Refresh(false);
+    if (view) view->Refresh(false);
+    Update();
+    if (view) view->Update();
+}
+
 // ---- UiPort ----------------------------------------------------------------
 
 void MainWnd::RequestRedraw() {
-    app_.RequestRedraw();
+    RepaintWindow();
     UpdateStatus();
     SyncMenuStates();
 }
@@ -181,7 +187,7 @@ void MainWnd::RedrawView() {
 }
 
 void MainWnd::RefreshOptionsBar() {
-    if (optionsBar) optionsBar->Refresh(app_.Doc());
+    if (optionsBar) optionsBar->Refresh(doc_);
     UpdateStatus();
     SyncMenuStates();
 }

@@ -18,11 +18,11 @@ namespace meshara {
 
 class GLWnd;
 class OptionsBar;
-class ViewerApp;
 
 class MainWnd : public wxFrame, public UiPort {
 public:
-    explicit MainWnd(ViewerApp& app);
+    // The document outlives the window; closing the window empties it.
+    explicit MainWnd(Document& document);
     ~MainWnd() override;
 
     GLWnd* view = nullptr;
@@ -37,6 +37,9 @@ public:
     // Releases every model (while the GL context is current) and every light,
     // then the view and the options bar. Runs once.
     void TearDown();
+
+    // Whether a released drag still turns the models; idle time steps them.
+    bool Spinning() const;
 
     // UiPort
     void RequestRedraw() override;
@@ -79,6 +82,8 @@ public:
     bool PlaybackTimerRunning() const { return playbackTimer_.IsRunning(); }
 
 private:
+    // Repaints the frame and its children before returning.
+    void RepaintWindow();
     void UpdateStatus();
     void AcceptDrops();
     void OnExit(wxCommandEvent& event);
@@ -96,7 +101,7 @@ private:
     void OnSkinChosen(wxCommandEvent& event);
     void SyncMenuStates();
 
-    ViewerApp& app_;
+    Document& doc_;
     ViewState fallbackView_;  // used only when no view could be made
     std::unique_ptr<Commands> commands_;
     bool tornDown_ = false;
