@@ -45,6 +45,18 @@ void SizeInDialogUnits(wxDialog* dialog, int w, int h) {
     dialog->SetClientSize(dialog->ConvertDialogToPixels(wxSize(w, h)));
 }
 
+// OK (the default), Cancel and Apply in a row from x at y, in dialog units.
+template <class Dialog>
+void AddButtons(Dialog* dialog, int x, int y, void (Dialog::*onOk)(wxCommandEvent&),
+                void (Dialog::*onApply)(wxCommandEvent&)) {
+    auto* ok = At(new wxButton(dialog, wxID_OK, "OK"), dialog, x, y, 47, 14);
+    At(new wxButton(dialog, wxID_CANCEL, "Cancel"), dialog, x + 50, y, 47, 14);
+    At(new wxButton(dialog, ids::kApply, "Apply"), dialog, x + 100, y, 47, 14);
+    ok->SetDefault();
+    dialog->Bind(wxEVT_BUTTON, onOk, dialog, wxID_OK);
+    dialog->Bind(wxEVT_BUTTON, onApply, dialog, ids::kApply);
+}
+
 }  // namespace
 
 bool ReadNumberFields(wxWindow* parent, const std::vector<NumberField>& fields) {
@@ -74,12 +86,7 @@ BackgroundColorDialog::BackgroundColorDialog(wxWindow* parent, float rgb[3], std
     redBox = NumberBox(this, ids::kRedEdit, 68, 4, red_);
     greenBox = NumberBox(this, ids::kGreenEdit, 100, 4, green_);
     blueBox = NumberBox(this, ids::kBlueEdit, 132, 4, blue_);
-    auto* ok = At(new wxButton(this, wxID_OK, "OK"), this, 17, 21, 47, 14);
-    At(new wxButton(this, wxID_CANCEL, "Cancel"), this, 67, 21, 47, 14);
-    At(new wxButton(this, ids::kApply, "Apply"), this, 117, 21, 47, 14);
-    ok->SetDefault();
-    Bind(wxEVT_BUTTON, &BackgroundColorDialog::OnOk, this, wxID_OK);
-    Bind(wxEVT_BUTTON, &BackgroundColorDialog::OnApply, this, ids::kApply);
+    AddButtons(this, 17, 21, &BackgroundColorDialog::OnOk, &BackgroundColorDialog::OnApply);
     CentreOnParent();
 }
 
@@ -136,12 +143,7 @@ LightPropertiesDialog::LightPropertiesDialog(wxWindow* parent, LightRecord& ligh
             boxes_[id - kFirstNumberBox] = At(box, this, 55 + 32 * i, r.boxY, 32, 14);
         }
     }
-    auto* ok = At(new wxButton(this, wxID_OK, "OK"), this, 5, 101, 47, 14);
-    At(new wxButton(this, wxID_CANCEL, "Cancel"), this, 55, 101, 47, 14);
-    At(new wxButton(this, ids::kApply, "Apply"), this, 105, 101, 47, 14);
-    ok->SetDefault();
-    Bind(wxEVT_BUTTON, &LightPropertiesDialog::OnOk, this, wxID_OK);
-    Bind(wxEVT_BUTTON, &LightPropertiesDialog::OnApply, this, ids::kApply);
+    AddButtons(this, 5, 101, &LightPropertiesDialog::OnOk, &LightPropertiesDialog::OnApply);
     CentreOnParent();
 }
 

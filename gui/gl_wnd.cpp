@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "gui/toolkit_ids.h"
-#include "gui/viewer_app.h"
 #include "render/gl_view.h"
 #include "session/command_ids.h"
 #include "session/messages.h"
@@ -36,10 +35,12 @@ bool GLWnd::ChoosePixelFormat(wxGLAttributes& attributes) {
     return false;
 }
 
-GLWnd::GLWnd(wxWindow* parent, ViewerApp& app, const wxGLAttributes& attributes)
+GLWnd::GLWnd(wxWindow* parent, const Document& document, std::function<void()> repaintWindow,
+             const wxGLAttributes& attributes)
     : wxGLCanvas(parent, attributes, ToolkitId(ids::kGlWindow), wxDefaultPosition, wxSize(312, 384),
                  wxBORDER_SUNKEN | wxFULL_REPAINT_ON_RESIZE),
-      app_(app) {
+      doc_(document),
+      repaintWindow_(std::move(repaintWindow)) {
     SetBackgroundStyle(wxBG_STYLE_PAINT);
     context_ = std::make_unique<wxGLContext>(this);
     if (!context_->IsOK()) {
@@ -90,7 +91,7 @@ void GLWnd::Draw(const std::function<void()>& present) {
     // viewport always follows the size the window has now.
     const wxSize size = PixelSize();
     if (size != glSize_ && ApplyViewportAndProjection(size.x, size.y)) glSize_ = size;
-    if (renderer_) renderer_->Render(SceneOf(app_.Doc(), state_), present);
+    if (renderer_) renderer_->Render(SceneOf(doc_, state_), present);
 }
 
 void GLWnd::OnPaint(wxPaintEvent&) {
@@ -100,7 +101,7 @@ void GLWnd::OnPaint(wxPaintEvent&) {
 }
 
 bool GLWnd::ReadPixels(int& width, int& height, std::vector<uint8_t>& rgb) {
-    return ReadScenePixels(SceneOf(app_.Doc(), state_), width, height, rgb);
+    return ReadScenePixels(SceneOf(doc_, state_), width, height, rgb);
 }
 
 bool GLWnd::ReadScenePixels(const Scene& scene, int& width, int& height, std::vector<uint8_t>& rgb) {
@@ -166,7 +167,9 @@ void GLWnd::RepaintNow() {
     Update();
 }
 
-void GLWnd::RequestRedraw() { app_.RequestRedraw(); }
+void GLWnd::RequestRedraw() {
+    if (repaintWindow_) repaintWindow_();
+}
 
 Point GLWnd::ClientSize() const {
     const wxSize s = GetClientSize();

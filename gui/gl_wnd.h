@@ -16,11 +16,12 @@
 
 namespace meshara {
 
-class ViewerApp;
-
 class GLWnd : public wxGLCanvas, public CameraHost {
 public:
-    GLWnd(wxWindow* parent, ViewerApp& app, const wxGLAttributes& attributes);
+    // Draws the document; repaintWindow repaints the whole main window before
+    // returning (the camera asks for it at the end of a drag).
+    GLWnd(wxWindow* parent, const Document& document, std::function<void()> repaintWindow,
+          const wxGLAttributes& attributes);
     ~GLWnd() override;
 
     // Picks the closest pixel format to double-buffered RGBA with 24 colour
@@ -69,7 +70,8 @@ private:
     void OnMouse(wxMouseEvent& event);
     void OnCaptureLost(wxMouseCaptureLostEvent& event);
 
-    ViewerApp& app_;
+    const Document& doc_;
+    std::function<void()> repaintWindow_;
     std::unique_ptr<wxGLContext> context_;
     std::unique_ptr<Renderer> renderer_;  // made with the context, freed while it is current
     ViewState state_;

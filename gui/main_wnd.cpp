@@ -4,7 +4,6 @@
 #include <wx/filedlg.h>
 #include <wx/progdlg.h>
 
-#include "formats/name_text.h"
 #include "gui/accessibility.h"
 #include "gui/archive_chooser.h"
 #include "gui/art.h"
@@ -12,7 +11,6 @@
 #include "gui/gl_wnd.h"
 #include "gui/options_bar.h"
 #include "gui/toolkit_ids.h"
-#include "gui/viewer_app.h"
 #include "io/file_name.h"
 #include "session/command_ids.h"
 #include "session/messages.h"
@@ -21,8 +19,8 @@
 namespace meshara {
 
 wxBEGIN_EVENT_TABLE(MainWnd, wxFrame)
-    EVT_MENU_RANGE(ToolkitId(ids::kTextureNearest), ToolkitId(ids::kBackgroundColor), MainWnd::OnCommand)
-    EVT_UPDATE_UI_RANGE(ToolkitId(ids::kTextureNearest), ToolkitId(ids::kBackgroundColor), MainWnd::OnUpdateUI)
+    EVT_MENU_RANGE(ToolkitId(ids::kFirstBaseCommand), ToolkitId(ids::kLastBaseCommand), MainWnd::OnCommand)
+    EVT_UPDATE_UI_RANGE(ToolkitId(ids::kFirstBaseCommand), ToolkitId(ids::kLastBaseCommand), MainWnd::OnUpdateUI)
     EVT_MENU_RANGE(ToolkitId(ids::kFirstExtra), ToolkitId(ids::kLastExtra), MainWnd::OnCommand)
     EVT_UPDATE_UI(ToolkitId(ids::kPlayAnimation), MainWnd::OnUpdateUI)
     EVT_MENU_RANGE(ToolkitId(ids::kSkinNone), ToolkitId(ids::kSkinElsewhere), MainWnd::OnSkinChosen)
@@ -60,18 +58,6 @@ private:
 
 namespace {
 
-// Keys of the extras, and the key's name as the menus show it.
-struct ExtraKey {
-    int key;
-    int command;
-    const char* shownAs;
-};
-constexpr ExtraKey kExtraKeys[] = {
-    {WXK_SPACE, ids::kPlayAnimation, "space"}, {WXK_HOME, ids::kFitModels, "Home"},
-    {WXK_DOWN, ids::kNextAnimation, "Down"},   {WXK_UP, ids::kPreviousAnimation, "Up"},
-    {WXK_F12, ids::kSaveView, "F12"},
-};
-
 wxIcon ProgramIcon() {
     const std::vector<uint8_t> rgba = IconPixels();
     wxImage image(kIconSize, kIconSize);
@@ -89,23 +75,22 @@ wxIcon ProgramIcon() {
 
 }  // namespace
 
-MainWnd::MainWnd(ViewerApp& app)
+MainWnd::MainWnd(Document& document)
     : wxFrame(nullptr, wxID_ANY, msg::kProgramName, wxDefaultPosition, wxSize(512, 384)),
-      app_(app),
+      doc_(document),
       playbackTimer_(this) {
-    app_.mainFrame = this;
     SetIcon(ProgramIcon());
     BuildMenus();
 
     wxGLAttributes attributes;
     if (GLWnd::ChoosePixelFormat(attributes)) {
-        view = new GLWnd(this, app_, attributes);
+        view = new GLWnd(this, doc_, [this] { RepaintWindow(); }, attributes);
     } else {
         wxMessageBox(msg::kChoosePixelFormatFailed, msg::kProgramName, wxOK, this);
     }
     optionsBar = new OptionsBar(this, {[this](int i) { OnModelSelected(i); }, [this](int i) { OnModelLightSelected(i); },
                                        [this](int i) { OnGlobalLightSelected(i); }});
-    commands_ = std::make_unique<Commands>(app_.Doc(), view ? view->State() : fallbackView_, *this);
+    commands_ = std::make_unique<Commands>(doc_, view ? view->State() : fallbackView_, *this);
     AcceptDrops();
     SetStatusBarRole(CreateStatusBar(1));
     if (view) SetAccessibleName(view, "Model view");
@@ -122,88 +107,7 @@ void MainWnd::AcceptDrops() {
         optionsBar->mapEdits[m]->SetDropTarget(new DropFiles(*this, static_cast<MapKind>(m)));
 }
 
-MainWnd::~MainWnd() {
-    TearDown();
-    if (app_.mainFrame == this) app_.mainFrame = nullptr;
-}
-
-void MainWnd::BuildMenus() {
-    auto* transfer = new wxMenu;
-    transfer->Append(ToolkitId(ids::kExportLight), "Export to LGT");
-    transfer->Append(ToolkitId(ids::kImportLight), "Import from LGT");
-    auto* file = new wxMenu;
-    file->AppendSubMenu(transfer, "Light Transfer");
-    file->AppendSeparator();
-    file->Append(ToolkitId(ids::kExit), "E&xit");
-    file->AppendSeparator();
-    file->Append(ToolkitId(ids::kOpenModelAndShow), "Open Model...");
-    file->Append(ToolkitId(ids::kSaveView), "Save View as PNG...");
-    file->Append(ToolkitId(ids::kLoadSkinFromModel), "Load Skin from Model");
-    fileMenu_ = file;
-    skinMenu_ = new wxMenu;
-    skinItem_ = file->AppendSubMenu(skinMenu_, "Skin");
-    file->Append(ToolkitId(ids::kSaveAnimation), "Save Animation...");
-    file->Append(ToolkitId(ids::kSaveAsMd2), "Save As MD2...");
-
-    auto* texture = new wxMenu;
-    texture->AppendCheckItem(ToolkitId(ids::kTextureNearest), "&Nearest");
-    texture->AppendCheckItem(ToolkitId(ids::kTextureLinear), "&Linear");
-    texture->AppendCheckItem(ToolkitId(ids::kTextureNearMip), "Near-&MIP");
-    texture->AppendCheckItem(ToolkitId(ids::kTextureBiMip), "&Bi-MIP");
-    texture->AppendCheckItem(ToolkitId(ids::kTextureTriMip), "&Tri-MIP");
-    auto* multiPass = new wxMenu;
-    multiPass->AppendCheckItem(ToolkitId(ids::kMultiPassFast), "&Fast");
-    multiPass->AppendCheckItem(ToolkitId(ids::kMultiPassSafe), "&Safe");
-    auto* rendering = new wxMenu;
-    rendering->AppendSubMenu(texture, "&Texture");
-    rendering->AppendSubMenu(multiPass, "Multi-Pass");
-    rendering->Append(ToolkitId(ids::kBackgroundColor), "Background Color...");
-    rendering->AppendCheckItem(ToolkitId(ids::kWireframe), "Wireframe");
-    rendering->AppendCheckItem(ToolkitId(ids::kEnvironmentMap), "Environment Map");
-    rendering->AppendSeparator();
-    rendering->AppendCheckItem(ToolkitId(ids::kPlayAnimation), "Play Animation");
-    rendering->Append(ToolkitId(ids::kFitModels), "Fit Models");
-    rendering->Append(ToolkitId(ids::kResetView), "Reset View");
-    renderingMenu_ = rendering;
-    animationMenu_ = new wxMenu;
-    animationMenu_->Append(ToolkitId(ids::kNextAnimation), "Next Animation");
-    animationMenu_->Append(ToolkitId(ids::kPreviousAnimation), "Previous Animation");
-    rendering->AppendSubMenu(animationMenu_, "Animation");
-    auto* show = new wxMenu;
-    show->AppendCheckItem(ToolkitId(ids::kShowNormals), "Normals");
-    show->AppendCheckItem(ToolkitId(ids::kShowBoundingBox), "Bounding Box");
-    show->AppendCheckItem(ToolkitId(ids::kShowFloorGrid), "Floor Grid");
-    rendering->AppendSubMenu(show, "Show");
-
-    auto* help = new wxMenu;
-    help->Append(ToolkitId(ids::kAbout), "&About Torvane's Meshara");
-
-    auto* bar = new wxMenuBar;
-    bar->Append(file, "&File");
-    bar->Append(rendering, "&Rendering");
-    bar->Append(help, "&Help");
-    SetMenuBar(bar);
-    // The extras' keys are shown beside their entries but handled by OnCharHook,
-    // so the boxes, lists and buttons that need them keep them.
-    for (const ExtraKey& k : kExtraKeys)
-        if (wxMenuItem* item = bar->FindItem(ToolkitId(k.command))) ShowMenuKey(item, k.shownAs);
-
-    // Keys without menu items keep their ids; most have no handler.
-    wxAcceleratorEntry keys[] = {
-        {wxACCEL_NORMAL, WXK_RIGHT, ToolkitId(ids::kNextFrame)},  {wxACCEL_NORMAL, WXK_LEFT, ToolkitId(ids::kPreviousFrame)},
-        {wxACCEL_CTRL, 'N', ToolkitId(ids::kNew)},                {wxACCEL_CTRL, 'O', ToolkitId(ids::kOpen)},
-        {wxACCEL_CTRL, 'S', ToolkitId(ids::kSave)},               {wxACCEL_CTRL, 'C', ToolkitId(ids::kCopy)},
-        {wxACCEL_CTRL, WXK_INSERT, ToolkitId(ids::kCopy)},        {wxACCEL_CTRL, 'X', ToolkitId(ids::kCut)},
-        {wxACCEL_SHIFT, WXK_DELETE, ToolkitId(ids::kCut)},        {wxACCEL_CTRL, 'V', ToolkitId(ids::kPaste)},
-        {wxACCEL_SHIFT, WXK_INSERT, ToolkitId(ids::kPaste)},      {wxACCEL_CTRL, 'Z', ToolkitId(ids::kUndo)},
-        {wxACCEL_ALT, WXK_BACK, ToolkitId(ids::kUndo)},           {wxACCEL_NORMAL, WXK_F6, ToolkitId(ids::kNextPane)},
-        {wxACCEL_SHIFT, WXK_F6, ToolkitId(ids::kPreviousPane)},
-        // Exit's entry keeps its own text, so its extra key lives here; the
-        // other extras' keys come with their menu entries, which show them.
-        {wxACCEL_CTRL, 'Q', ToolkitId(ids::kExit)},
-    };
-    SetAcceleratorTable(wxAcceleratorTable(static_cast<int>(std::size(keys)), keys));
-}
+MainWnd::~MainWnd() { TearDown(); }
 
 void MainWnd::LayoutChildren() {
     const wxSize client = GetClientSize();
@@ -216,148 +120,16 @@ void MainWnd::OnSize(wxSizeEvent&) { LayoutChildren(); }
 
 void MainWnd::OnEraseBackground(wxEraseEvent&) {}
 
-void MainWnd::OnCharHook(wxKeyEvent& event) {
-    const int key = event.GetKeyCode();
-    const ExtraKey* extra = nullptr;
-    for (const ExtraKey& k : kExtraKeys)
-        if (k.key == key && event.GetModifiers() == wxMOD_NONE) extra = &k;
-    // The view takes every extra key; elsewhere only F12, which no control uses:
-    // Home moves a box's caret, Up and Down a list's choice, Space presses a button.
-    wxWindow* focus = wxWindow::FindFocus();
-    const bool forView = !focus || focus == view || focus == this || (focus == optionsBar);
-    if (!extra || !commands_ || (!forView && key != WXK_F12)) {
-        event.Skip();
-        return;
-    }
-    commands_->Run(extra->command);
-    SyncMenuStates();
-}
-
-namespace {
-
-static_assert(ids::kFirstSkinChoice + kMaxSkinChoices - 1 <= ids::kLastSkinChoice);
-
-// Names are the model's own text: an & would underline, a tab start an accelerator.
-wxString MenuLabel(const std::string& text) {
-    wxString label = wxString::FromUTF8(text);
-    label.Replace("&", "&&");
-    for (wxString::iterator c = label.begin(); c != label.end(); ++c)
-        if (*c < 0x20 || *c == 0x7f) *c = '?';
-    return label;
-}
-
-}  // namespace
-
-void MainWnd::OnMenuOpen(wxMenuEvent& event) {
-    if (event.GetMenu() == fileMenu_ || event.GetMenu() == skinMenu_) RebuildSkinMenu();
-    if (event.GetMenu() == renderingMenu_ || event.GetMenu() == animationMenu_) RebuildAnimationMenu();
-    event.Skip();
-}
-
-void MainWnd::RebuildAnimationMenu() {
-    if (!animationMenu_ || !commands_) return;
-    // The two stepping entries stay; the animations and the speeds are made anew.
-    while (animationMenu_->GetMenuItemCount() > 2) animationMenu_->Destroy(animationMenu_->FindItemByPosition(2));
-    animationMenu_->AppendSeparator();
-    const Md2Model* model = commands_->AnimationModel();
-    const int32_t frame = app_.Doc().models.currentFrame;
-    const size_t count = model ? std::min<size_t>(model->animations.size(), ids::kLastAnimationChoice -
-                                                                               ids::kFirstAnimationChoice + 1)
-                               : 0;
-    for (size_t i = 0; i < count; ++i) {
-        const Md2Animation& a = model->animations[i];
-        const wxString label = MenuLabel(NameToUtf8(a.name).empty() ? "(unnamed)" : NameToUtf8(a.name)) +
-                               wxString::Format(" (%d)", a.FrameCount());
-        animationMenu_->AppendRadioItem(ToolkitId(ids::kFirstAnimationChoice + static_cast<int>(i)), label)
-            ->Check(frame >= a.first && frame <= a.last);
-    }
-    if (count > 0) animationMenu_->AppendSeparator();
-    for (int s = ids::kFirstPlaybackSpeed; s <= ids::kLastPlaybackSpeed; ++s)
-        animationMenu_->AppendRadioItem(ToolkitId(s), wxString::FromUTF8(SpeedText(ids::kPlaybackSpeeds[s - ids::kFirstPlaybackSpeed])))
-            ->Check(commands_->StateOf(s).checked);
-}
-
-void MainWnd::SyncMenuStates() {
-    wxMenuBar* bar = GetMenuBar();
-    if (!bar || !commands_) return;
-    // Rules that a screen reader would otherwise see stale until the menu opens.
-    for (int id : {ids::kTextureNearest, ids::kTextureLinear, ids::kTextureNearMip, ids::kTextureBiMip,
-                   ids::kTextureTriMip, ids::kMultiPassFast, ids::kMultiPassSafe, ids::kWireframe,
-                   ids::kEnvironmentMap, ids::kPlayAnimation, ids::kSaveAnimation, ids::kShowNormals,
-                   ids::kShowBoundingBox, ids::kShowFloorGrid, ids::kSaveAsMd2}) {
-        wxMenuItem* item = bar->FindItem(ToolkitId(id));
-        if (!item) continue;
-        const Commands::ItemState state = commands_->StateOf(id);
-        if (item->IsEnabled() != state.enabled) item->Enable(state.enabled);
-        if (state.setCheck && item->IsChecked() != state.checked) item->Check(state.checked);
-    }
-}
-
 void MainWnd::UpdateStatus() {
     wxStatusBar* status = GetStatusBar();
     if (!status) return;
     const ViewState& viewState = view ? view->State() : fallbackView_;
-    const wxString line = wxString::FromUTF8(StatusLine(app_.Doc(), viewState));
+    const wxString line = wxString::FromUTF8(StatusLine(doc_, viewState));
     if (status->GetStatusText() == line) return;
     SetStatusText(line);
     // Drawn by the toolkit's generic bar, so a screen reader learns its text from its name.
     SetAccessibleName(status, line.utf8_string().c_str());
     if (view) SetAccessibleDescription(view, line.utf8_string().c_str());
-}
-
-void MainWnd::RebuildSkinMenu() {
-    if (!skinMenu_) return;
-    while (skinMenu_->GetMenuItemCount() > 0) skinMenu_->Destroy(skinMenu_->FindItemByPosition(0));
-    skinChoices_.clear();
-    const ModelSlot* slot = app_.Doc().models.CurrentModel();
-    skinItem_->Enable(slot != nullptr);
-    if (!slot) return;
-    skinChoices_ = SkinChoices(*slot);
-    const auto& texture = slot->Map(MapKind::Texture);
-    bool shown = !texture;
-    skinMenu_->AppendRadioItem(ToolkitId(ids::kSkinNone), "No Skin")->Check(!texture);
-    for (size_t i = 0; i < skinChoices_.size(); ++i) {
-        const SkinChoice& choice = skinChoices_[i];
-        wxString label = MenuLabel(choice.label);
-        if (choice.skinIndex) label += choice.path.empty() ? wxString(" (not found)") : " (" + MenuLabel(choice.path) + ")";
-        wxMenuItem* item = skinMenu_->AppendRadioItem(ToolkitId(ids::kFirstSkinChoice + static_cast<int>(i)), label);
-        item->Enable(!choice.path.empty());
-        if (texture && !shown && IsCurrentSkin(*slot, choice)) {
-            item->Check(true);
-            shown = true;
-        }
-    }
-    // A radio group always shows one entry: the picture loaded from elsewhere is that one.
-    if (!shown)
-        skinMenu_->AppendRadioItem(ToolkitId(ids::kSkinElsewhere), MenuLabel(texture->fileName))->Check(true);
-}
-
-void MainWnd::OnSkinChosen(wxCommandEvent& event) {
-    if (!commands_) return;
-    const int id = ProgramId(event.GetId());
-    if (id == ids::kSkinNone) {
-        commands_->ClearMap(MapKind::Texture);
-    } else if (id >= ids::kFirstSkinChoice && id - ids::kFirstSkinChoice < static_cast<int>(skinChoices_.size())) {
-        commands_->ChooseSkin(skinChoices_[static_cast<size_t>(id - ids::kFirstSkinChoice)]);
-    }
-}
-
-void MainWnd::OnCommand(wxCommandEvent& event) {
-    if (!commands_ || !commands_->Run(ProgramId(event.GetId()))) {
-        event.Skip();
-        return;
-    }
-    // Some commands only turn the view (the filters) or stop playback: the
-    // check marks follow at once, not when the menu next opens.
-    SyncMenuStates();
-}
-
-void MainWnd::OnUpdateUI(wxUpdateUIEvent& event) {
-    const int id = ProgramId(event.GetId());
-    if (!commands_ || !Commands::HasUpdateRule(id)) return;
-    const Commands::ItemState state = commands_->UpdateRule(id);
-    event.Enable(state.enabled);
-    if (state.setCheck) event.Check(state.checked);
 }
 
 void MainWnd::OnExit(wxCommandEvent&) { Close(); }
@@ -371,7 +143,7 @@ void MainWnd::TearDown() {
     if (tornDown_) return;
     tornDown_ = true;
     playbackTimer_.Stop();
-    app_.Doc().Clear();
+    doc_.Clear();
     // The view's textures are freed while its context is still there.
     if (view) view->ReleaseGl();
     if (view) {
@@ -388,10 +160,21 @@ void MainWnd::OnModelSelected(int index) { commands_->SelectModel(index); }
 void MainWnd::OnModelLightSelected(int index) { commands_->SelectModelLight(index); }
 void MainWnd::OnGlobalLightSelected(int index) { commands_->SelectGlobalLight(index); }
 
+bool MainWnd::Spinning() const { return view && view->State().camera.spinning; }
+
+void MainWnd::RepaintWindow() {
+    // The view has a native window of its own: invalidating the frame alone
+    // does not reach it, so it is invalidated by name.
+    Refresh(false);
+    if (view) view->Refresh(false);
+    Update();
+    if (view) view->Update();
+}
+
 // ---- UiPort ----------------------------------------------------------------
 
 void MainWnd::RequestRedraw() {
-    app_.RequestRedraw();
+    RepaintWindow();
     UpdateStatus();
     SyncMenuStates();
 }
@@ -404,7 +187,7 @@ void MainWnd::RedrawView() {
 }
 
 void MainWnd::RefreshOptionsBar() {
-    if (optionsBar) optionsBar->Refresh(app_.Doc());
+    if (optionsBar) optionsBar->Refresh(doc_);
     UpdateStatus();
     SyncMenuStates();
 }

@@ -1,11 +1,14 @@
 #pragma once
-// The main window: menus, accelerators, the view at the left and the
-// options bar in a fixed column at the right. Every command arrives here.
+// The main window: the view at the left and the options bar in a fixed
+// column at the right, under menus and accelerators made from the command
+// table (gui/main_menus.cpp). Every command arrives here.
 
 #include <wx/progdlg.h>
 #include <wx/wx.h>
 
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "session/commands.h"
 #include "session/scene_setup.h"
@@ -15,11 +18,11 @@ namespace meshara {
 
 class GLWnd;
 class OptionsBar;
-class ViewerApp;
 
 class MainWnd : public wxFrame, public UiPort {
 public:
-    explicit MainWnd(ViewerApp& app);
+    // The document outlives the window; closing the window empties it.
+    explicit MainWnd(Document& document);
     ~MainWnd() override;
 
     GLWnd* view = nullptr;
@@ -34,6 +37,9 @@ public:
     // Releases every model (while the GL context is current) and every light,
     // then the view and the options bar. Runs once.
     void TearDown();
+
+    // Whether a released drag still turns the models; idle time steps them.
+    bool Spinning() const;
 
     // UiPort
     void RequestRedraw() override;
@@ -76,22 +82,26 @@ public:
     bool PlaybackTimerRunning() const { return playbackTimer_.IsRunning(); }
 
 private:
-    void BuildMenus();
-    void OnCommand(wxCommandEvent& event);
-    void OnUpdateUI(wxUpdateUIEvent& event);
+    // Repaints the frame and its children before returning.
+    void RepaintWindow();
+    void UpdateStatus();
+    void AcceptDrops();
     void OnExit(wxCommandEvent& event);
     void OnSize(wxSizeEvent& event);
     void OnClose(wxCloseEvent& event);
     void OnEraseBackground(wxEraseEvent& event);
     void OnPlaybackTick(wxTimerEvent& event);
+    // gui/main_menus.cpp: the menus, keys and check marks, made from the
+    // command table, and what they send.
+    void BuildMenus();
+    void OnCommand(wxCommandEvent& event);
+    void OnUpdateUI(wxUpdateUIEvent& event);
     void OnMenuOpen(wxMenuEvent& event);
     void OnCharHook(wxKeyEvent& event);
-    void SyncMenuStates();
-    void UpdateStatus();
     void OnSkinChosen(wxCommandEvent& event);
-    void AcceptDrops();
+    void SyncMenuStates();
 
-    ViewerApp& app_;
+    Document& doc_;
     ViewState fallbackView_;  // used only when no view could be made
     std::unique_ptr<Commands> commands_;
     bool tornDown_ = false;
@@ -106,6 +116,7 @@ private:
     wxMenu* renderingMenu_ = nullptr;
     wxMenu* animationMenu_ = nullptr;
     wxMenuItem* skinItem_ = nullptr;
+    std::vector<std::pair<int, int>> extraKeys_;  // key code, command: the keys OnCharHook takes
     std::vector<SkinChoice> skinChoices_;  // as File > Skin shows them
     std::unique_ptr<wxProgressDialog> progress_;  // while a long task runs
     wxDECLARE_EVENT_TABLE();

@@ -69,7 +69,7 @@ OptionsBar::OptionsBar(wxWindow* parent, SelectionHandlers handlers)
                                  wxLB_SINGLE | wxLB_NEEDED_SB);
     globalLights->SetFont(font);
     makeButtons(18, 6);
-    buttons[21] = new wxButton(this, ToolkitId(ids::kLightProperties), "Props", wxPoint(kButtonX[0], 7 * h + 13),
+    buttons[21] = new wxButton(this, ToolkitId(ButtonCommand(21)), "Props", wxPoint(kButtonX[0], 7 * h + 13),
                                wxSize(kPropsWidth, h), wxBU_EXACTFIT);
     // Tab follows the screen, row by row and left to right, buttons included,
     // so every command of the bar can be reached without a mouse.

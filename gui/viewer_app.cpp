@@ -1,7 +1,5 @@
 #include "gui/viewer_app.h"
 
-#include "gui/gl_wnd.h"
-#include "gui/main_wnd.h"
 #include "gui/toolkit_ids.h"
 #include "session/command_ids.h"
 
@@ -35,7 +33,7 @@ bool ViewerApp::CreateMainWindow() {
     // Check marks are worked out when a menu opens, not on every idle pass:
     // the Texture and Multi-Pass rules turn a spinning model each time they run.
     wxUpdateUIEvent::SetMode(wxUPDATE_UI_PROCESS_SPECIFIED);
-    mainFrame = new MainWnd(*this);
+    mainFrame = new MainWnd(document_);
     SetTopWindow(mainFrame);
     mainFrame->Show();
     mainFrame->Update();
@@ -44,24 +42,10 @@ bool ViewerApp::CreateMainWindow() {
 
 int ViewerApp::OnExit() { return wxApp::OnExit(); }
 
-void ViewerApp::RequestRedraw() {
-    if (!mainFrame) return;
-    // The view has a native window of its own: invalidating the frame alone
-    // does not reach it, so it is invalidated by name.
-    mainFrame->Refresh(false);
-    if (mainFrame->view) mainFrame->view->Refresh(false);
-    mainFrame->Update();
-    if (mainFrame->view) mainFrame->view->Update();
-}
-
-void ViewerApp::RefreshOptionsBar() {
-    if (mainFrame) mainFrame->RefreshOptionsBar();
-}
-
 void ViewerApp::OnIdle(wxIdleEvent& event) {
     // More idle time only while something turns: an idle viewer sleeps.
-    if (mainFrame && mainFrame->view && mainFrame->view->State().camera.spinning) {
-        mainFrame->view->SpinStep();
+    if (mainFrame && mainFrame->Spinning()) {
+        mainFrame->SpinStep();
         event.RequestMore();
     }
     event.Skip();

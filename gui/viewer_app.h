@@ -3,15 +3,16 @@
 // main window and drives the spin from idle time.
 
 #include <wx/wx.h>
+// After wx.h: it uses <type_traits> without including it.
+#include <wx/weakref.h>
 
 #include <string>
 #include <vector>
 
+#include "gui/main_wnd.h"
 #include "session/document.h"
 
 namespace meshara {
-
-class MainWnd;
 
 class ViewerApp : public wxApp {
 public:
@@ -26,12 +27,8 @@ public:
     void OpenModels(const std::vector<std::string>& paths);
 
     Document& Doc() { return document_; }
-    MainWnd* mainFrame = nullptr;  // not owned: wx deletes the frame with its window
-
-    // Repaints the main window and its children before returning.
-    void RequestRedraw();
-    // Rebuilds the options bar from the document.
-    void RefreshOptionsBar();
+    // Not owned: wx deletes the frame with its window, and this then reads null.
+    wxWeakRef<MainWnd> mainFrame;
 
     // Creates and shows the main window; false when it cannot be made.
     bool CreateMainWindow();

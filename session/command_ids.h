@@ -1,8 +1,9 @@
 #pragma once
 // Command and control ids. Menu items, accelerators and options-bar buttons
-// share one command space, so one table in the main frame serves them all.
-// These are the program's own numbers; the window layer maps them to the
-// toolkit's where it needs smaller ones (gui/toolkit_ids.h).
+// share one command space; what each command does, says and shows is in its
+// row of the command table (session/command_table.h). These are the
+// program's own numbers; the window layer maps them to the toolkit's where
+// it needs smaller ones (gui/toolkit_ids.h).
 
 namespace meshara::ids {
 
@@ -47,9 +48,15 @@ constexpr int kExit = 57665;
 // Help menu.
 constexpr int kAbout = 57664;
 
+// The block from Nearest to Background Color: the menus' own entries, the
+// options bar, frame stepping and light transfer, all dispatched alike.
+constexpr int kFirstBaseCommand = kTextureNearest;
+constexpr int kLastBaseCommand = kBackgroundColor;
+
 // Extras, appended after the menus' own entries; numbered apart from every
 // range above so they can never be taken for one of those.
-constexpr int kPlayAnimation = 33001;
+constexpr int kFirstExtra = 33001;
+constexpr int kPlayAnimation = kFirstExtra;
 constexpr int kFitModels = 33002;
 constexpr int kResetView = 33003;
 constexpr int kSaveView = 33004;
@@ -57,7 +64,6 @@ constexpr int kLoadSkinFromModel = 33005;
 constexpr int kNextAnimation = 33006;
 constexpr int kPreviousAnimation = 33007;
 constexpr int kOpenModelAndShow = 33008;
-constexpr int kFirstExtra = kPlayAnimation;
 constexpr int kLastExtra = kOpenModelAndShow;
 // File > Skin: no skin, then one entry per skin choice, then the picture
 // the texture map holds when it is none of those.

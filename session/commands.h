@@ -24,7 +24,8 @@ class Commands {
 public:
     Commands(Document& document, ViewState& view, UiPort& ui) : doc_(document), view_(view), ui_(ui) {}
 
-    // Runs the handler of a command id; false when the id has none.
+    // Runs the handler of a command id (session/command_table.h); false
+    // when the id has none.
     bool Run(int id);
 
     // ---- Rendering menu and Help ----
@@ -123,7 +124,8 @@ public:
     // light "Key" (session/scene_setup.h), which becomes the selection.
     void LightOpened(ModelSlot& slot, LightRecord* preferred = nullptr);
 
-    // Menu item state, evaluated when a menu is shown.
+    // Menu item state, evaluated when a menu is shown; each command's rule
+    // is in its row of the command table.
     struct ItemState {
         bool enabled = true;
         bool checked = false;
@@ -140,6 +142,9 @@ public:
 
     // The folder of the last file opened or saved in this run; file dialogs open there.
     const std::string& LastFolder() const { return lastFolder_; }
+    // What the update rules read.
+    const Document& Doc() const { return doc_; }
+    const ViewState& View() const { return view_; }
 
 private:
     void ChooseAndOpenModel(bool convertOthers);

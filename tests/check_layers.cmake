@@ -2,6 +2,9 @@
 #   io -> formats -> model -> view -> render, export, convert -> session -> gui, cli
 # Every project include must point to the file's own folder or one below it,
 # only render/ may include GL or EGL, and only gui/ may include wxWidgets.
+# Inside gui/ no two files include each other (a header and its .cpp count
+# as one): the window's pieces stand in one order, the app above the frame
+# above the view, the options bar and the dialogs.
 set(layers io formats model view render export convert session gui cli)
 set(rank_io 0)
 set(rank_formats 1)
@@ -35,6 +38,27 @@ foreach(layer IN LISTS layers)
         list(APPEND problems "${shown}: ${line} (only gui/ uses wxWidgets)")
       endif()
     endforeach()
+  endforeach()
+endforeach()
+file(GLOB gui_files "${SOURCE}/gui/*.h" "${SOURCE}/gui/*.cpp")
+set(gui_stems "")
+foreach(file IN LISTS gui_files)
+  get_filename_component(stem "${file}" NAME_WE)
+  list(APPEND gui_stems ${stem})
+  file(STRINGS "${file}" includes REGEX "^#include \"gui/")
+  foreach(line IN LISTS includes)
+    if(line MATCHES "^#include \"gui/([a-z_]+)\\.h\"" AND NOT CMAKE_MATCH_1 STREQUAL stem)
+      list(APPEND uses_${stem} ${CMAKE_MATCH_1})
+    endif()
+  endforeach()
+endforeach()
+list(REMOVE_DUPLICATES gui_stems)
+foreach(stem IN LISTS gui_stems)
+  foreach(used IN LISTS uses_${stem})
+    list(FIND uses_${used} ${stem} back)
+    if(back GREATER -1 AND stem STRLESS used)
+      list(APPEND problems "gui/${stem} and gui/${used} include each other")
+    endif()
   endforeach()
 endforeach()
 if(problems)

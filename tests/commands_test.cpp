@@ -7,12 +7,14 @@
 #include <climits>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <optional>
 #include <sstream>
 
 #include "formats/png_writer.h"
 #include "io/file_name.h"
 #include "session/command_ids.h"
+#include "session/command_table.h"
 #include "session/commands.h"
 #include "session/light_form.h"
 #include "session/map_table.h"
@@ -580,6 +582,24 @@ TEST_F(CommandsTest, RenderingMenuItemsRepaintEachAsItShouldAndRunKnowsOnlyHandl
                            "background-dialog", "redraw", "redraw", "refresh", "about"}));
 }
 
+TEST(CommandTable, EveryIdHasOneRowAndEveryMenuEntryHasItsText) {
+    std::map<int, const CommandRow*> rowOf;
+    for (const CommandRow& row : CommandRows()) {
+        for (int id = row.ids.first; id <= row.ids.last; ++id)
+            EXPECT_TRUE(rowOf.emplace(id, &row).second && RowOf(id) == &row) << id << " is in two rows";
+        EXPECT_TRUE(!row.spins || row.rule) << row.ids.first;
+        if (row.menu == MenuPlace::None) continue;
+        // Made with the menus: a text for each id. Filled when the menu opens: by the row, or by the window
+        // when the row has no handler (File > Skin).
+        const bool filledOnOpen = row.IsRange() && row.labels.empty();
+        EXPECT_TRUE(filledOnOpen ? (row.count && row.text && row.rule) || !row.run
+                                 : row.FixedEntries() == row.ids.last - row.ids.first + 1) << row.ids.first;
+        for (int i = 0; i < row.FixedEntries(); ++i)
+            EXPECT_NE(std::string(row.IsRange() ? row.labels[size_t(i)] : row.label ? row.label : ""), "") << row.ids.first;
+    }
+    EXPECT_EQ(rowOf.count(ids::kTextureNearest - 1) + rowOf.count(ids::kGlWindow), 0u);
+}
+
 TEST_F(CommandsTest, GltfAndObjOpenFromOutsideNotByThePlusButtonAndSaveAsMd2WritesTheMd2TheyMade) {
     const std::string obj = Write("tri.obj", [] {
         const std::string text = "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 0 1\nf 1/1 2/2 3/3\n";
@@ -664,6 +684,7 @@ TEST_F(CommandsTest, ShowItemsToggleAndSaveAnimationRecordsTheCurrentAnimationOr
     EXPECT_EQ(ui.TakeLog().back(), Message(msg::kCannotCreate, PathOf("blind.gif") + ": the view has no picture"));
     EXPECT_FALSE(fs::exists(PathOf("blind.gif")));
 }
+
 
 }  // namespace
 }  // namespace meshara
