@@ -10,6 +10,7 @@
 #include "formats/name_text.h"
 #include "io/file_bytes.h"
 #include "session/inputs.h"
+#include "session/player.h"
 
 namespace meshara::cli {
 
@@ -73,9 +74,13 @@ int Unusable(const std::string& path, const std::string& what) {
     return kExitRefused;
 }
 
-std::string ReadSkinNumber(const Arguments& args, std::optional<int32_t>& skin) {
+std::string ReadSkinNumber(const Arguments& args, std::optional<int32_t>& skin, std::string* playerSkin) {
     const std::string* v = args.Value("skin");
     if (!v) return {};
+    if (playerSkin && !args.operands.empty() && IsPlayerFolder(args.operands[0])) {
+        *playerSkin = *v;
+        return {};
+    }
     long n = 0;
     if (!ParseInteger(*v, 0, INT32_MAX, n)) return "--skin needs a skin number (0 or more)";
     skin = static_cast<int32_t>(n);

@@ -74,8 +74,10 @@ int Refused(FileKind kind, const Failure& failure, const std::string& path);
 int Unusable(const std::string& path, const std::string& what);
 
 // The number given with --skin (the game's skin number, from 0) into skin;
-// the problem, or empty when it is absent or good.
-std::string ReadSkinNumber(const Arguments& args, std::optional<int32_t>& skin);
+// for a player's folder as the command's model, the text (a player skin's
+// name or number) into playerSkin instead. The problem, or empty when it is
+// absent or good.
+std::string ReadSkinNumber(const Arguments& args, std::optional<int32_t>& skin, std::string* playerSkin = nullptr);
 
 // Reports why a model could not be made ready, as the command's own
 // refusal or usage error; the exit code.

@@ -40,6 +40,7 @@ struct ExportOptions {
     std::string texture;
     bool headerSkin = false;
     std::optional<int32_t> skin;
+    std::string playerSkin;  // for a player's folder
     std::vector<std::string> animations;
     std::optional<double> fps;
     double scale = kDefaultExportScale;
@@ -61,7 +62,7 @@ std::string Read(const Arguments& args, ExportOptions& o) {
     if (!output) return "export needs -o OUT.glb, OUT.gltf or OUT.obj";
     o.output = *output;
     if (const std::string* v = args.Value("texture")) o.texture = *v;
-    if (std::string problem = ReadSkinNumber(args, o.skin); !problem.empty()) return problem;
+    if (std::string problem = ReadSkinNumber(args, o.skin, &o.playerSkin); !problem.empty()) return problem;
     o.headerSkin = args.Has("header-skin") || o.skin;
     o.animations = args.Values("animation");
     if (const std::string* v = args.Value("fps")) {
@@ -123,6 +124,8 @@ int Export(const Arguments& args) {
     if (o.frame) request.frame = *o.frame;
     request.namedSkin = o.headerSkin;
     request.skin = o.skin;
+    request.playerSkin = o.playerSkin;
+    request.weapon = "none";  // one mesh a file: a player's body
     request.withoutSkin = "it is exported without a texture";
     request.maps[static_cast<size_t>(MapKind::Texture)] = o.texture;
     request.needsTriangles = true;
@@ -202,7 +205,7 @@ const Subcommand& ExportCommand() {
         {"scale", 0, "S", "metres per Quake unit (1/32)"},
         {"frame", 'f', "K", "the frame written: its number or its name (0; OBJ)"},
     };
-    static constexpr CommandTable kTable{"export", "MODEL.md2", 1, 1,
+    static constexpr CommandTable kTable{"export", "MODEL", 1, 1,
                                        "a model as glTF 2.0 or OBJ, in glTF's axes and metres", kOptions};
     static constexpr Subcommand kCommand{kTable, Export};
     return kCommand;

@@ -7,10 +7,12 @@
 
 #include "cli/cli_common.h"
 #include "formats/lgt_file.h"
+#include "formats/md2_file.h"
 #include "formats/name_text.h"
 #include "formats/skin_decoder.h"
 #include "model/md2_model.h"
 #include "model/normals.h"
+#include "session/player.h"
 #include "session/prepare.h"
 #include "session/scene_setup.h"
 
@@ -18,8 +20,38 @@ namespace meshara::cli {
 
 namespace {
 
+// A player's folder: what the game dresses it in, each model with its frame count.
+int InfoPlayer(const std::string& path) {
+    auto read = ReadPlayerFolder(path);
+    if (!read) return Refused(FileKind::Model, read.Why(), path);
+    const PlayerFolder& player = read.Value();
+    const auto frames = [](const GameFile& file) {
+        auto counts = ReadMd2Counts(file.path);
+        return counts ? std::to_string(counts.Value().frames) + " frames" : "refused (" + counts.Detail() + ")";
+    };
+    const auto name = [](const GameFile& file) { return Printable(NameToUtf8(file.gamePath.substr(file.gamePath.rfind('/') + 1))); };
+    std::printf("player: %s\n", Printable(NameToUtf8(player.name)).c_str());
+    std::printf("body: %s, %s\n", name(player.body).c_str(), frames(player.body).c_str());
+    if (player.weapon) std::printf("weapon: %s, %s\n", name(*player.weapon).c_str(), frames(*player.weapon).c_str());
+    else std::printf("weapon: none\n");
+    std::printf("weapon skin: %s\n", player.weaponSkin ? name(*player.weaponSkin).c_str() : "none");
+    std::printf("vweps: %zu\n", player.vweps.size());
+    for (const GameFile& vwep : player.vweps) std::printf("vwep: %s, %s\n", name(vwep).c_str(), frames(vwep).c_str());
+    std::printf("skins: %zu\n", player.skins.size());
+    for (const PlayerSkin& skin : player.skins)
+        std::printf("skin: %s, icon %s%s\n", Printable(NameToUtf8(skin.name)).c_str(), name(*skin.icon).c_str(),
+                    skin.iconCaseDiffers ? " (another letter case)" : "");
+    for (const PlayerSkin& skin : player.iconless)
+        std::printf("skin without icon: %s (the game's menu does not list it)\n", Printable(NameToUtf8(skin.name)).c_str());
+    return FlushOutput();
+}
+
 int Info(const Arguments& args) {
     const std::string& path = args.operands[0];
+    if (IsPlayerFolder(path)) {
+        if (args.Value("frame")) return Usage(InfoCommand().table, "--frame is for a model, not a player's folder");
+        return InfoPlayer(path);
+    }
     // glTF and OBJ files as the MD2 convert makes of them, as everywhere.
     ModelList models;
     auto result = OpenModelFile(models, path);
@@ -112,7 +144,7 @@ const Subcommand& InfoCommand() {
     static constexpr Option kOptions[] = {
         {"frame", 'f', "K", "also print frame K's name and one line per vertex: x y z nx ny nz (K: a number or a name)"},
     };
-    static constexpr CommandTable kTable{"info", "MODEL.md2", 1, 1,
+    static constexpr CommandTable kTable{"info", "MODEL", 1, 1,
                                        "name, counts, skin names and animations of a model", kOptions};
     static constexpr Subcommand kCommand{kTable, Info};
     return kCommand;

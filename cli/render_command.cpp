@@ -70,6 +70,7 @@ struct RenderOptions {
     bool fit = false;
     bool headerSkin = false;
     std::optional<int32_t> skin;
+    std::string playerSkin, weapon;  // for a player's folder
     ShowItems show;
     std::optional<AnimatedFormat> animated;  // told by the output's name
     int32_t turntable = 0;                   // pictures of a turn; 0 for none
@@ -124,8 +125,9 @@ std::string Read(const Arguments& args, RenderOptions& o) {
     o.wireframe = args.Has("wireframe");
     o.environment = args.Has("env");
     o.fit = args.Has("fit");
-    if (std::string problem = ReadSkinNumber(args, o.skin); !problem.empty()) return problem;
+    if (std::string problem = ReadSkinNumber(args, o.skin, &o.playerSkin); !problem.empty()) return problem;
     o.headerSkin = args.Has("header-skin") || o.skin;
+    if (const std::string* v = args.Value("weapon")) o.weapon = *v;
     if (const std::string* v = args.Value("drag")) {
         long dx, dy;
         if (!ParsePair(*v, ',', -kMaxSide, kMaxSide, dx, dy))
@@ -184,6 +186,8 @@ int Render(const Arguments& args) {
     request.animation = o.animation;
     request.namedSkin = o.headerSkin;
     request.skin = o.skin;
+    request.playerSkin = o.playerSkin;
+    request.weapon = o.weapon;
     std::copy(std::begin(o.maps), std::end(o.maps), request.maps.begin());
     request.lights = o.lights;
     request.framing = o.fit ? Framing::Front : Framing::Start;
@@ -259,12 +263,14 @@ const Subcommand& RenderCommand() {
         {"drag", 0, "DX,DY", "turn the model as a left drag of that many pixels from the middle would"},
         {"fit", 0, nullptr, "bring the model into view, as Fit Models does"},
         {"header-skin", 0, nullptr, "the skin the model names, found as the game finds it, as the texture"},
-        {"skin", 0, "N", "the model's skin N (from 0), found as --header-skin finds it, as the texture"},
+        {"skin", 0, "N", "the model's skin N (from 0), found as --header-skin finds it, as the texture; for a "
+                         "player's folder, one of its skins by name or number"},
+        {"weapon", 0, "NAME", "for a player's folder, the weapon it holds: weapon, a vweap (w_railgun...), or none"},
         {"show", 0, "ITEMS", "draw over the model: normals, box, grid, or several separated by commas"},
         {"turntable", 0, "N", "N pictures turning once round the vertical (GIF or WebP)"},
         {"fps", 0, "RATE", "pictures a second in a GIF or WebP (10, the games' rate)"},
     };
-    static constexpr CommandTable kTable{"render", "MODEL.md2", 1, 1,
+    static constexpr CommandTable kTable{"render", "MODEL", 1, 1,
                                        "draw the model offscreen into a PNG, or an animated GIF or WebP", kOptions};
     static constexpr Subcommand kCommand{kTable, Render};
     return kCommand;

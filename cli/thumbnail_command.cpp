@@ -26,6 +26,7 @@
 #include "render/gl_view.h"
 #include "render/offscreen.h"
 #include "render/renderer.h"
+#include "session/player.h"
 #include "session/prepare.h"
 #include "session/scene_setup.h"
 #include "view/framing.h"
@@ -159,7 +160,8 @@ int Thumbnail(const Arguments& args) {
         return Usage(ThumbnailCommand().table, "-s needs a size in pixels, 1 to " + std::to_string(kMaxSize));
     const int size = static_cast<int>(sizeValue);
     std::optional<int32_t> skinNumber;
-    if (std::string problem = ReadSkinNumber(args, skinNumber); !problem.empty())
+    std::string playerSkin;
+    if (std::string problem = ReadSkinNumber(args, skinNumber, &playerSkin); !problem.empty())
         return Usage(ThumbnailCommand().table, problem);
     const std::string& input = args.operands[0];
     const std::string& output = args.operands[1];
@@ -168,7 +170,8 @@ int Thumbnail(const Arguments& args) {
         return Unusable(same, "is the command's input; choose another output name");
 
     // Told by the first bytes, as the file types are declared to the desktop.
-    auto type = SniffFile(input);
+    const bool player = IsPlayerFolder(input);
+    auto type = player ? Result<FileType>(FileType::Md2) : SniffFile(input);
     if (!type) return Refused(FileKind::Model, type.Why(), input);
     const InputKind kind = ReaderFor(type.Value()).kind;
     if (kind == InputKind::Picture || kind == InputKind::Unknown || kind == InputKind::Archive) {
@@ -186,9 +189,10 @@ int Thumbnail(const Arguments& args) {
         request.model = input;
         request.namedSkin = true;
         request.skin = skinNumber;
+        request.playerSkin = playerSkin;
         request.maxSkinPixels = kMostSkinPixels;
         // An MD2's header is checked before the rest is read; what convert makes of a glTF fits by making.
-        if (kind == InputKind::Model) request.most = kMostDrawn;
+        if (kind == InputKind::Model && !player) request.most = kMostDrawn;
         request.mostFor = "a thumbnail draws";
         request.framing = Framing::ThreeQuarter;
         request.width = request.height = size;
@@ -198,7 +202,7 @@ int Thumbnail(const Arguments& args) {
         if (std::string same = SameAsInput({output}, model->inputs); !same.empty())
             return Unusable(same, "is one of the command's inputs; choose another output name");
         notes = Notes(model->notes);
-        AddLightTo(model->doc, *model->slot, ThumbnailLight());
+        LightEveryModel(model->doc, ThumbnailLight());
     } else {
         auto read = LoadLightFile(input);
         if (!read) return Refused(FileKind::Light, read.Why(), input);

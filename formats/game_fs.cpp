@@ -547,6 +547,55 @@ Result<LocatedFile> LocateFile(const std::string& path) {
     return Loose(path, 0);
 }
 
+namespace {
+
+// The game folder above a loose folder, and the folder's game path in it.
+std::optional<std::pair<std::string, std::string>> GameOfFolder(const fs::path& folder) {
+    for (fs::path at = folder; at.has_relative_path(); at = at.parent_path()) {
+        if (!IsGameTopFolderName(at.filename().string())) continue;
+        return std::pair(at.parent_path().string(), folder.lexically_relative(at.parent_path()).string());
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+Result<LocatedFolder> LocateFolder(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) {
+        if (!S_ISDIR(st.st_mode)) return Failure{ErrorKind::CannotOpen, "is not a folder"};
+        const fs::path folder(Absolute(path));
+        if (auto game = GameOfFolder(folder)) {
+            auto source = std::make_shared<LooseSource>(game->first);
+            return LocatedFolder{GameFs::OfGameFolder(game->first, source), source, game->second, folder.string(), true};
+        }
+        GameFs own = GameFs::OfFolder(folder.string());
+        auto source = own.Sources().front();
+        return LocatedFolder{std::move(own), std::move(source), "", folder.string(), false};
+    }
+    // Inside an archive: its folder is there when an entry lies below it.
+    std::string archivePath, inside;
+    std::optional<Archive> archive;
+    for (size_t cut = path.find('/', 1); cut != std::string::npos && !archive; cut = path.find('/', cut + 1)) {
+        const std::string head = path.substr(0, cut);
+        if (::stat(head.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        auto opened = Archive::Open(head);
+        if (!opened) return Within(head, opened.Why());
+        archivePath = head;
+        inside = path.substr(cut + 1);
+        archive = opened.Take();
+    }
+    if (!archive) return Failure{ErrorKind::CannotOpen, "No such file or directory"};
+    const std::string absolute = Absolute(archivePath);
+    const std::shared_ptr<const GameSource> source = std::make_shared<ArchiveSource>(absolute, std::move(archive));
+    const std::vector<std::string> parts = GameComponents(inside);
+    const std::string folder = Joined(parts);
+    if (ListIn(source, folder).empty())
+        return Failure{ErrorKind::CannotOpen, "no folder " + inside + " in " + archivePath};
+    return LocatedFolder{GameFs::OfGameFolder(fs::path(absolute).parent_path().string(), source), source, folder,
+                         absolute + (folder.empty() ? "" : "/" + folder), true};
+}
+
 Result<PathInput> OpenPathInput(const std::string& path, uint64_t largest) {
     // The common case first: a plain file, opened without looking for its game.
     if (!NamesArchiveOnTheWay(path)) {

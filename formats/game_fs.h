@@ -117,4 +117,19 @@ struct LocatedFile {
 // cannot be read.
 Result<LocatedFile> LocateFile(const std::string& path);
 
+// A folder named by its path: a loose folder, or a folder inside an archive
+// the path runs through ("baseq2/pak0.pak/players/male"), with the game it
+// lies in, as LocateFile finds a file's.
+struct LocatedFolder {
+    GameFs fs;
+    std::shared_ptr<const GameSource> source;  // the archive or loose folder it lies in
+    std::string folder;                        // its game path in source ("" at the top)
+    std::string path;                          // as the programs show it
+    bool inGame = false;
+};
+
+// Where the path leads when it names a folder; CannotOpen, with the
+// reason, when it names no folder (a file, nothing, an archive's entry).
+Result<LocatedFolder> LocateFolder(const std::string& path);
+
 }  // namespace meshara

@@ -4,11 +4,13 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <algorithm>
 #include <numbers>
 
 #include "formats/lgt_file.h"
 #include "formats/name_text.h"
 #include "session/map_table.h"
+#include "session/player.h"
 #include "session/scene_setup.h"
 #include "view/framing.h"
 #include "view/vecmath.h"
@@ -37,6 +39,12 @@ std::string Beyond(const Md2Counts& counts, const Md2Counts& most, const char* t
             return "the model has " + std::to_string(c.has) + " " + c.what + ", more than the " +
                    std::to_string(c.most) + " " + taker;
     return {};
+}
+
+bool SameText(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return (x >= 'A' && x <= 'Z' ? x - 'A' + 'a' : x) == (y >= 'A' && y <= 'Z' ? y - 'A' + 'a' : y);
+           });
 }
 
 std::string Trimmed(std::string_view s) {
@@ -91,11 +99,42 @@ Outcome PrepareModel(const PrepareRequest& request) {
         if (std::string beyond = Beyond(counts.Value(), *request.most, request.mostFor); !beyond.empty())
             return Unusable(path, beyond);
     }
-    auto opened = OpenModelFile(out.doc.models, path);
-    if (!opened) return Refusal(FileKind::Model, opened.Why(), path);
-    ModelSlot& slot = *opened.Value();
-    out.slot = &slot;
-    out.inputs.push_back(path);
+    const bool isPlayer = IsPlayerFolder(path);
+    if (isPlayer) {
+        auto player = ReadPlayerFolder(path);
+        if (!player) return Refusal(FileKind::Model, player.Why(), path);
+        const PlayerSkin* skin = nullptr;
+        if (!request.playerSkin.empty() && !(skin = PlayerSkinNamed(player.Value(), request.playerSkin))) {
+            std::string known;
+            for (const PlayerSkin& s : player.Value().skins) known += (known.empty() ? "" : ", ") + s.name;
+            return Usage("the player has no skin " + request.playerSkin + " (it has " + (known.empty() ? "none" : known) + ")");
+        }
+        if (!request.weapon.empty() && request.weapon != "none") {
+            std::string known;
+            bool has = false;
+            for (const auto& [name, file] : PlayerWeapons(player.Value())) {
+                known += (known.empty() ? "" : ", ") + name;
+                has = has || SameText(name, request.weapon);
+            }
+            if (!has) return Usage("the player has no weapon " + request.weapon + " (it has " + (known.empty() ? "none" : known) + ")");
+        }
+        auto opened = OpenPlayer(out.doc.models, player.Value(), skin, request.weapon);
+        if (!opened) return Refusal(FileKind::Model, opened.Why(), path);
+        out.slot = opened.Value().body;
+        out.weapon = opened.Value().weapon;
+        for (std::string& note : opened.Value().notes) out.notes.push_back(std::move(note));
+        for (const ModelSlot* s : {out.slot, out.weapon})
+            if (s) {
+                out.inputs.push_back(s->path);
+                if (s->Map(MapKind::Texture)) out.inputs.push_back(s->Map(MapKind::Texture)->path);
+            }
+    } else {
+        auto opened = OpenModelFile(out.doc.models, path);
+        if (!opened) return Refusal(FileKind::Model, opened.Why(), path);
+        out.slot = opened.Value();
+        out.inputs.push_back(path);
+    }
+    ModelSlot& slot = *out.slot;
     const Md2Model& model = *slot.model;
     if (model.FrameCount() == 0 || (request.needsTriangles && model.triangles.empty()))
         return Unusable(path, std::string("the model has no ") + (model.FrameCount() == 0 ? "frames" : "triangles") +
@@ -112,7 +151,7 @@ Outcome PrepareModel(const PrepareRequest& request) {
                      std::to_string(model.skinNames.size()) + (model.skinNames.size() == 1 ? " skin" : " skins"));
     for (const std::string& note : ModelNotes(model)) out.notes.push_back(path + ": " + note);
 
-    if (request.namedSkin && request.maps[static_cast<size_t>(MapKind::Texture)].empty()) {
+    if (request.namedSkin && !isPlayer && request.maps[static_cast<size_t>(MapKind::Texture)].empty()) {
         FoundSkin found = FindNamedSkin(slot, request.skin, request.maxSkinPixels);
         for (std::string& note : found.notes) out.notes.push_back(std::move(note));
         if (found.picture) {
@@ -138,12 +177,17 @@ Outcome PrepareModel(const PrepareRequest& request) {
             light = read.Take();
             out.inputs.push_back(file);
         }
-        AddLightTo(out.doc, slot, std::move(light));
+        LightEveryModel(out.doc, std::move(light));
     }
     if (request.framing == Framing::Front) FitView(out.view.camera, out.doc.models, request.width, request.height);
     if (request.framing == Framing::ThreeQuarter)
         FitThreeQuarter(out.view.camera, out.doc.models, request.width, request.height);
     return out;
+}
+
+void LightEveryModel(Document& doc, std::unique_ptr<LightRecord> light) {
+    for (auto& slot : doc.models.models) AppendModelLight(*slot, light.get());
+    AppendGlobalLight(doc.lights, std::move(light));
 }
 
 // Straight from the side or the front, a flag is a line and a dolphin a

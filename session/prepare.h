@@ -40,6 +40,11 @@ struct PrepareRequest {
     std::array<std::string, kMapKinds> maps;  // map files by MapKind; empty = none
     // Lights in order; an empty path stands for a light with the "New Light" values.
     std::vector<std::string> lights;
+    // For a player's folder (session/player.h): its skin, by name or number
+    // in its list (empty: the first), and the weapon it holds, as
+    // PlayerWeapons names them or "none" (empty: weapon.md2).
+    std::string playerSkin;
+    std::string weapon;
     bool needsTriangles = false;                // refused without triangles, not only without frames
     std::optional<Md2Counts> most;              // refused, before it is read, when the header says more
     const char* mostFor = "this command draws";  // in that refusal: "more than the 2048 a thumbnail draws"
@@ -50,7 +55,8 @@ struct PrepareRequest {
 struct PreparedModel {
     Document doc;
     ViewState view;
-    ModelSlot* slot = nullptr;       // the model, in doc
+    ModelSlot* slot = nullptr;       // the model, in doc (a player's body)
+    ModelSlot* weapon = nullptr;     // a player's weapon, in doc, when it holds one
     std::vector<std::string> notes;  // to tell once the command has succeeded
     // Every file read: the model, its skin, maps and light files. No output
     // may be one of these.
@@ -71,6 +77,10 @@ struct PrepareProblem {
 };
 
 std::variant<PreparedModel, PrepareProblem> PrepareModel(const PrepareRequest& request);
+
+// Appends light to the global list and an enabled entry for it to every
+// model: a player's weapon is lit as its body is.
+void LightEveryModel(Document& doc, std::unique_ptr<LightRecord> light);
 
 // The frame that text names: its number, or the name of one of the model's
 // frames (as text, spaces around it ignored). The problem, or empty.

@@ -7,10 +7,12 @@
 #include "convert/convert_file.h"
 #include "formats/game_fs.h"
 #include "formats/name_text.h"
+#include "formats/path_input.h"
 #include "formats/skin_decoder.h"
 #include "formats/readers.h"
 #include "io/file_name.h"
 #include "session/messages.h"
+#include "session/player.h"
 #include "view/framing.h"
 
 namespace meshara {
@@ -81,8 +83,23 @@ LightRecord& AddLightTo(Document& doc, ModelSlot& slot, std::unique_ptr<LightRec
 FoundSkin FindNamedSkin(const ModelSlot& slot, std::optional<int32_t> skinIndex, int64_t maxPixels) {
     const std::vector<std::string>& names = slot.model->skinNames;
     const SkinSearch search(slot.path);
-    if (!skinIndex) return search.Find(names, maxPixels);
-    return search.Find(names.at(static_cast<size_t>(*skinIndex)), maxPixels);
+    if (skinIndex) return search.Find(names.at(static_cast<size_t>(*skinIndex)), maxPixels);
+    if (!names.empty()) return search.Find(names, maxPixels);
+    // A model that names no skin in a player's folder wears the player's first skin, as the game dresses it.
+    FoundSkin found;
+    if (auto player = PlayerOfModel(slot.path); player && !player->skins.empty()) {
+        const GameFile& picture = player->skins.front().picture;
+        auto input = OpenGameFile(picture, kMaxPictureEntryBytes);
+        auto read = input ? ReadSkinImage(input.Take(), picture.path, maxPixels)
+                          : Result<std::shared_ptr<const SkinImage>>(input.Why());
+        if (read) {
+            found.path = picture.path;
+            found.picture = read.Take();
+        } else {
+            found.notes.push_back(picture.path + " could not be used: " + FailureText(read.Why()));
+        }
+    }
+    return found;
 }
 
 std::vector<SkinChoice> SkinChoices(const ModelSlot& slot) {

@@ -308,6 +308,69 @@ TEST_F(Cli, CommunityShapedModelsOpenGroupTheirAnimationsAndDrawTheSkinChosen) {
     EXPECT_NE(std::string(gltf.begin(), gltf.end()).find("\"ca\xC3\xAD" "da\""), std::string::npos) << "named as text";
 }
 
+// A player's folder is taken wherever a model is: its body and weapon drawn together, dressed in the player's
+// skins (those with an icon, paired in any letter case, in name order), the weapon chosen among its vweps.
+TEST_F(Cli, APlayersFolderIsDressedAsTheGameDressesIt) {
+    const auto quad = [](uint8_t size, int frames) {
+        fixtures::Md2Source m;
+        m.skinWidth = m.skinHeight = 8;
+        m.texCoords = {{0, 0}, {8, 0}, {8, 8}, {0, 8}};
+        m.triangles = {{{0, 2, 1}, {0, 2, 1}}, {{0, 3, 2}, {0, 3, 2}}};
+        for (int f = 0; f < frames; ++f)
+            m.frames.push_back({.name = "stand0" + std::to_string(f + 1),
+                                .vertices = {{0, 0, 0, 0}, {size, 0, 0, 0}, {size, 0, size, 0}, {0, 0, size, 0}}});
+        return fixtures::WriteMd2(m);
+    };
+    const auto solid = [](uint8_t r, uint8_t g, uint8_t b) { return fixtures::WritePcx({1, 1, {0}, {{r, g, b}}}); };
+    const fs::path folder = dir.Path() / "baseq2/players/Male";
+    dir.Write("baseq2/players/Male/tris.md2", quad(200, 3));
+    dir.Write("baseq2/players/Male/weapon.md2", quad(10, 3));
+    dir.Write("baseq2/players/Male/w_railgun.md2", quad(12, 2));
+    dir.Write("baseq2/players/Male/weapon.pcx", solid(255, 255, 255));
+    dir.Write("baseq2/players/Male/Grunt.pcx", solid(255, 0, 0));
+    dir.Write("baseq2/players/Male/grunt_I.pcx", solid(1, 1, 1));
+    dir.Write("baseq2/players/Male/Cypher.PCX", solid(0, 255, 0));
+    dir.Write("baseq2/players/Male/Cypher_i.PCX", solid(1, 1, 1));
+    dir.Write("baseq2/players/Male/noicon.pcx", solid(0, 0, 255));
+    CliRun r = RunCli("info " + Quote(folder));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "player: Male\nbody: tris.md2, 3 frames\nweapon: weapon.md2, 3 frames\nweapon skin: weapon.pcx\n"
+                     "vweps: 1\nvwep: w_railgun.md2, 2 frames\nskins: 2\nskin: Cypher, icon Cypher_i.PCX\n"
+                     "skin: Grunt, icon grunt_I.pcx (another letter case)\n"
+                     "skin without icon: noicon (the game's menu does not list it)\n");
+    const auto out = dir.Path() / "o.png";
+    const auto middle = [&] {
+        const testing::RgbaPicture p = testing::ReadPng(out);
+        if (p.pixels.empty()) return -1;
+        const uint8_t* c = p.At(p.width / 2, p.height / 2);
+        return static_cast<int>(std::max_element(c, c + 3) - c);
+    };
+    const std::string render = "render " + Quote(folder) + " --fit --new-light --size 32x32 -o " + Quote(out);
+    const struct { std::string args; int exitCode, channel; } runs[] = {
+        {render, 0, 1},  // Cypher, the first in name order
+        {render + " --skin grunt", 0, 0}, {render + " --skin 1", 0, 0}, {render + " --skin 0", 0, 1},
+        {render + " --skin noicon", 2, -1},  // no icon: not one of the player's skins
+        {render + " --weapon w_railgun", 0, 1}, {render + " --weapon none", 0, 1}, {render + " --weapon w_bfg", 2, -1},
+        // A model in a player's folder that names no skin wears the player's first.
+        {"render " + Quote(folder / "tris.md2") + " --header-skin --fit --new-light --size 32x32 -o " + Quote(out), 0, 1},
+        {"thumbnail -s 32 " + Quote(folder) + " " + Quote(out), 0, 1},
+        {"thumbnail -s 32 --skin Grunt " + Quote(folder) + " " + Quote(out), 0, 0},
+        {"export " + Quote(folder) + " -o " + Quote(dir.Path() / "p.glb"), 0, -1},
+    };
+    for (const auto& c : runs) {
+        fs::remove(out);
+        r = RunCli(c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.args << ": " << r.err;
+        EXPECT_EQ(middle(), c.channel) << c.args;
+    }
+    // The weapon is drawn with the body: without it the picture differs.
+    const auto drawn = [&](const std::string& weapon) {
+        EXPECT_EQ(RunCli("render " + Quote(folder) + " --new-light --size 64x64 --weapon " + weapon + " -o " + Quote(out)).exitCode, 0);
+        return testing::ReadAll(out);
+    };
+    EXPECT_NE(drawn("weapon"), drawn("none"));
+}
+
 // Runs a shell line and gives back the exit status of the meshara-cli in it (written to CODE) and its stderr.
 std::pair<int, std::string> Shell(const testing::TempDir& dir, const std::string& line) {
     const fs::path code = dir.Path() / "code", err = dir.Path() / "err";
