@@ -1,6 +1,7 @@
 #include "gui/main_wnd.h"
 
 #include <wx/dnd.h>
+#include <wx/dirdlg.h>
 #include <wx/filedlg.h>
 #include <wx/progdlg.h>
 
@@ -205,6 +206,18 @@ bool MainWnd::ChooseFile(const FileDialogRequest& request, std::string& path, in
     if (dialog.ShowModal() != wxID_OK) return false;
     path = dialog.GetPath().utf8_string();
     filterIndex = dialog.GetFilterIndex();
+    return true;
+}
+
+bool MainWnd::ChooseFolder(const std::string& title, const std::string& folder, std::string& path) {
+    if (fileChooser) {
+        // Scripted runs answer folders as they answer files.
+        int filter = 0;
+        return fileChooser({title, "", "", false, folder}, path, filter);
+    }
+    wxDirDialog dialog(this, wxString::FromUTF8(title), wxString::FromUTF8(folder), wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
+    if (dialog.ShowModal() != wxID_OK) return false;
+    path = dialog.GetPath().utf8_string();
     return true;
 }
 

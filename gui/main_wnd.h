@@ -47,6 +47,7 @@ public:
     void RefreshOptionsBar() override;
     void SpinStep() override;
     bool ChooseFile(const FileDialogRequest& request, std::string& path, int& filterIndex) override;
+    bool ChooseFolder(const std::string& title, const std::string& folder, std::string& path) override;
     std::vector<size_t> ChooseArchiveModels(const std::string& archivePath, const std::vector<std::string>& models) override;
     void ShowMessage(const std::string& text, const std::string& detail) override;
     bool RunBackgroundColorDialog(float rgb[3], const std::function<void(const float*)>& apply) override;

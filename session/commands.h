@@ -47,6 +47,14 @@ public:
     // open (UiPort::ChooseArchiveModels). A glTF or OBJ file opens as an MD2
     // made of it in memory, unless convertOthers is false.
     bool OpenModelPath(std::string path, bool convertOthers = true);
+    // Opens a player's folder as the game dresses it: the body in its first
+    // skin, then its weapon (session/player.h); false when refused.
+    bool OpenPlayerPath(const std::string& path);
+    // The weapon the current model's player holds: one of PlayerWeapons'
+    // names, or "none"; it takes the old weapon's place in the Model List.
+    void ChooseWeapon(const std::string& weapon);
+    // File > Open Player...: a folder chosen, opened, lit and framed.
+    void OpenPlayerAndShow();
     void RemoveModel();
     void ToggleModelVisible();
     void SelectModel(int index);  // from the Model List selection

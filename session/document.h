@@ -37,6 +37,9 @@ struct ModelSlot {
     // The MD2 a glTF or OBJ file was made into in memory when the model was
     // opened from one; null for a model opened from an MD2.
     std::shared_ptr<const std::vector<uint8_t>> convertedMd2;
+    // The player a body or its weapon was opened from (session/player.h); null for a model of its own.
+    std::shared_ptr<const struct PlayerFolder> player;
+    bool isWeapon = false;  // the player's weapon, not its body
 
     const std::string& Name() const { return model->name; }
     std::shared_ptr<const SkinImage>& Map(MapKind kind) { return maps[static_cast<size_t>(kind)]; }

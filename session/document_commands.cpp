@@ -13,6 +13,7 @@
 #include "session/commands.h"
 #include "session/inputs.h"
 #include "session/messages.h"
+#include "session/player.h"
 #include "session/scene_setup.h"
 
 namespace meshara {
@@ -46,8 +47,8 @@ std::string RefusalLine(const Failure& failure, const std::string& path) {
 
 bool ValidIndex(int32_t index, size_t count) { return index >= 0 && static_cast<size_t>(index) < count; }
 
-// A model from inside an archive names its skins by game path, where the
-// game finds them: it comes dressed in the first that is there.
+// A model opened from outside the options bar, or from inside an archive,
+// comes dressed in the first skin it names that the game finds.
 void DressInNamedSkin(ModelSlot& slot) {
     FoundSkin found = FindNamedSkin(slot);
     for (const std::string& note : found.notes) std::fprintf(stderr, "meshara: %s\n", note.c_str());
@@ -99,14 +100,74 @@ void Commands::ChooseAndOpenModel(bool convertOthers) {
 
 bool Commands::OpenModelPath(std::string path, bool convertOthers) {
     if (IsArchiveFile(path)) return OpenArchiveModels(path);
+    if (convertOthers && IsPlayerFolder(path)) return OpenPlayerPath(path);
     auto opened = OpenModelFile(doc_.models, path, convertOthers);
     if (!opened) {
         Refuse(FileKind::Model, opened.Why(), path);
         return false;
     }
-    if (ThroughArchive(path)) DressInNamedSkin(*opened.Value());
+    // The options bar's "+" opens a model bare, as it always has; from anywhere else it wears its skin.
+    if (convertOthers || ThroughArchive(path)) DressInNamedSkin(*opened.Value());
     Changed();
     return true;
+}
+
+bool Commands::OpenPlayerPath(const std::string& path) {
+    auto read = ReadPlayerFolder(path);
+    if (!read) {
+        Refuse(FileKind::Model, read.Why(), path);
+        return false;
+    }
+    auto player = std::make_shared<const PlayerFolder>(read.Take());
+    auto opened = OpenPlayer(doc_.models, *player);
+    if (!opened) {
+        Refuse(FileKind::Model, opened.Why(), path);
+        return false;
+    }
+    for (const std::string& note : opened.Value().notes) std::fprintf(stderr, "meshara: %s\n", note.c_str());
+    for (ModelSlot* slot : {opened.Value().body, opened.Value().weapon})
+        if (slot) {
+            slot->player = player;
+            slot->isWeapon = slot == opened.Value().weapon;
+        }
+    Changed();
+    return true;
+}
+
+void Commands::ChooseWeapon(const std::string& weapon) {
+    ModelSlot* current = doc_.models.CurrentModel();
+    if (!current || !current->player) return;
+    const auto player = current->player;
+    int32_t weaponSlot = -1, body = -1;
+    for (int32_t i = 0; i < doc_.models.Count(); ++i) {
+        const ModelSlot& slot = *doc_.models.models[static_cast<size_t>(i)];
+        if (slot.player != player) continue;
+        if (slot.isWeapon) weaponSlot = i;
+        else body = i;
+    }
+    std::vector<std::string> notes;
+    auto changed = ChangePlayerWeapon(doc_.models, *player, weaponSlot, weapon, notes);
+    if (!changed) {
+        Refuse(FileKind::Model, changed.Why(), player->path);
+        return;
+    }
+    for (const std::string& note : notes) std::fprintf(stderr, "meshara: %s\n", note.c_str());
+    if (changed.Value() >= 0) {
+        ModelSlot& made = *doc_.models.models[static_cast<size_t>(changed.Value())];
+        made.player = player;
+        made.isWeapon = true;
+        // A weapon the player did not hold before is lit as its body is.
+        if (weaponSlot < 0 && body >= 0) made.lights = doc_.models.models[static_cast<size_t>(body)]->lights;
+    }
+    if (doc_.models.currentFrame >= doc_.models.MaxFrameCount()) doc_.models.currentFrame = 0;
+    Changed();
+}
+
+void Commands::OpenPlayerAndShow() {
+    std::string path;
+    if (!ui_.ChooseFolder("Open Player", lastFolder_, path)) return;
+    Remember(path + "/");
+    OpenFiles({path});
 }
 
 bool Commands::OpenArchiveModels(const std::string& path) {

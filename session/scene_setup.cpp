@@ -106,6 +106,13 @@ std::vector<SkinChoice> SkinChoices(const ModelSlot& slot) {
     std::vector<SkinChoice> choices;
     std::vector<GameFile> named;
     const SkinSearch search(slot.path);
+    // A player's body: the player's skins first, as the game's menu lists them.
+    if (slot.player && !slot.isWeapon)
+        for (const PlayerSkin& skin : slot.player->skins) {
+            if (choices.size() >= kMaxSkinChoices) break;
+            choices.push_back({NameToUtf8(skin.name), skin.picture.path, std::nullopt});
+            named.push_back(skin.picture);
+        }
     const std::vector<std::string>& names = slot.model->skinNames;
     for (size_t i = 0; i < names.size() && choices.size() < kMaxSkinChoices; ++i) {
         const std::vector<GameFile> candidates = search.Candidates(names[i]);

@@ -42,6 +42,8 @@ public:
 
     // The chosen path and the 0-based index of the filter in use; false when cancelled.
     virtual bool ChooseFile(const FileDialogRequest& request, std::string& path, int& filterIndex) = 0;
+    // A folder chosen, starting in folder; false when cancelled.
+    virtual bool ChooseFolder(const std::string& title, const std::string& folder, std::string& path) = 0;
     // The models inside the archive at archivePath (their names as stored),
     // to choose among: the indices of those chosen, in the list's order;
     // none when cancelled.

@@ -230,7 +230,7 @@ TEST_F(Cli, VersionHelpShortFormsFrameNamesAndNotesFollowTheConventions) {
     const std::string o = " -o " + Quote(dir.Path() / "o.png");
     const struct { std::string args; int exitCode; std::string out, err; } runs[] = {
         {"--version", 0, "meshara-cli 0.", ""},
-        {"export " + quad + " --frame 1 --help", 0, "usage: meshara-cli export MODEL.md2", ""},
+        {"export " + quad + " --frame 1 --help", 0, "usage: meshara-cli export MODEL ", ""},
         {"render -h", 0, "usage: meshara-cli render", ""},
         {"render " + knot + " -s 0x5" + o, 2, "", "meshara-cli: render: --size needs WxH, each 1 to 8192\n"
                                                  "try 'meshara-cli render --help'\n"},

@@ -50,6 +50,13 @@ public:
         answers_.pop_front();
         return true;
     }
+    bool ChooseFolder(const std::string& title, const std::string& folder, std::string& path) override {
+        log.push_back("folder:" + title + " in " + folder);
+        if (answers_.empty()) return false;
+        path = answers_.front().first;
+        answers_.pop_front();
+        return true;
+    }
     std::vector<size_t> ChooseArchiveModels(const std::string& archivePath,
                                             const std::vector<std::string>& models) override {
         std::string names;
