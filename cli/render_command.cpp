@@ -191,6 +191,8 @@ int Render(const Arguments& args) {
     std::copy(std::begin(o.maps), std::end(o.maps), request.maps.begin());
     request.lights = o.lights;
     request.framing = o.fit ? Framing::Front : Framing::Start;
+    // An animated picture of an animation keeps the whole of it in view; a still, or a still turned, its frame.
+    request.fitSpan = o.animated && !o.animation.empty() ? FitSpan::Animation : FitSpan::Frame;
     request.width = o.width;
     request.height = o.height;
     auto prepared = PrepareModel(request);

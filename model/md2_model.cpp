@@ -57,6 +57,25 @@ Bounds FrameBounds(const Md2Model& model, int32_t first, int32_t last) {
     return box;
 }
 
+std::vector<bool> UsedVertices(const Md2Model& model) {
+    std::vector<bool> used(static_cast<size_t>(std::max(model.vertexCount, 0)));
+    for (const Md2Triangle& t : model.triangles)
+        for (uint16_t v : t.vertex)
+            if (v < used.size()) used[v] = true;
+    return used;
+}
+
+Bounds DrawnBounds(const Md2Model& model, int32_t first, int32_t last) {
+    const std::vector<bool> used = UsedVertices(model);
+    Bounds box;
+    for (int32_t f = std::max(first, 0); f <= std::min(last, model.FrameCount() - 1); ++f) {
+        const Md2Frame& frame = model.frames[static_cast<size_t>(f)];
+        for (size_t v = 0; v < frame.vertices.size() && v < used.size(); ++v)
+            if (used[v]) box.Add(VertexPosition(frame, v));
+    }
+    return box;
+}
+
 const Md2Animation* AnimationHolding(const Md2Model& model, int32_t frame) {
     const int32_t at = AnimationOfFrame(model.animations, frame);
     return at < 0 ? nullptr : &model.animations[static_cast<size_t>(at)];

@@ -56,6 +56,13 @@ std::vector<Vec3d> FramePositions(const Md2Model& model, int32_t frame);
 // model's frames), in the model's axes; empty when no frame is in range.
 Bounds FrameBounds(const Md2Model& model, int32_t first, int32_t last);
 
+// Which vertices some triangle uses, by index.
+std::vector<bool> UsedVertices(const Md2Model& model);
+
+// The same over the vertices some triangle uses: what is drawn, and so what
+// a view is fitted to (a model's stray vertices may lie far away).
+Bounds DrawnBounds(const Md2Model& model, int32_t first, int32_t last);
+
 // The animation holding frame, or null when the frame is out of range.
 const Md2Animation* AnimationHolding(const Md2Model& model, int32_t frame);
 

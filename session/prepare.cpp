@@ -179,9 +179,10 @@ Outcome PrepareModel(const PrepareRequest& request) {
         }
         LightEveryModel(out.doc, std::move(light));
     }
-    if (request.framing == Framing::Front) FitView(out.view.camera, out.doc.models, request.width, request.height);
+    if (request.framing == Framing::Front)
+        FitView(out.view.camera, out.doc.models, request.width, request.height, request.fitSpan);
     if (request.framing == Framing::ThreeQuarter)
-        FitThreeQuarter(out.view.camera, out.doc.models, request.width, request.height);
+        FitThreeQuarter(out.view.camera, out.doc.models, request.width, request.height, request.fitSpan);
     return out;
 }
 
@@ -193,13 +194,13 @@ void LightEveryModel(Document& doc, std::unique_ptr<LightRecord> light) {
 // Straight from the side or the front, a flag is a line and a dolphin a
 // wedge. FitCamera is given the box of the turned models, placed where the
 // models are; the pan then centres what the turn moved off centre.
-void FitThreeQuarter(Camera& camera, const ModelList& models, int width, int height) {
+void FitThreeQuarter(Camera& camera, const ModelList& models, int width, int height, FitSpan span) {
     Vec3 up{0, 1, 0}, across{1, 0, 0};
     Quat yaw, pitch, turn;
     AxisAngleToQuat(up, static_cast<float>(35 * std::numbers::pi / 180), yaw);
     AxisAngleToQuat(across, static_cast<float>(-20 * std::numbers::pi / 180), pitch);
     ComposeQuats(yaw, pitch, turn);
-    const Bounds box = VisibleBounds(models);
+    const Bounds box = VisibleBounds(models, span);
     if (box.empty) return;
     const Vec3d centre = box.Centre();
     float m[16];
@@ -210,9 +211,13 @@ void FitThreeQuarter(Camera& camera, const ModelList& models, int width, int hei
         const Md2Model& model = *slot->model;
         const Md2Animation* a = AnimationHolding(model, models.currentFrame);
         if (!a) continue;
-        for (int32_t f = a->first; f <= a->last; ++f) {
+        const std::vector<bool> used = UsedVertices(model);
+        const int32_t first = span == FitSpan::Frame ? models.currentFrame : a->first;
+        const int32_t last = span == FitSpan::Frame ? models.currentFrame : a->last;
+        for (int32_t f = first; f <= last; ++f) {
             const Md2Frame& frame = model.frames[static_cast<size_t>(f)];
-            for (size_t v = 0; v < frame.vertices.size(); ++v) {
+            for (size_t v = 0; v < frame.vertices.size() && v < used.size(); ++v) {
+                if (!used[v]) continue;
                 // In GL's axes as drawn, about the centre, turned as the matrix turns it.
                 const Vec3d g = ToGlAxes(VertexPosition(frame, v));
                 const double p[3] = {g.x - centre.x, g.y - centre.y, g.z - centre.z};

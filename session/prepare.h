@@ -17,6 +17,7 @@
 #include "io/result.h"
 #include "session/document.h"
 #include "session/messages.h"
+#include "session/scene_setup.h"
 
 namespace meshara {
 
@@ -49,6 +50,7 @@ struct PrepareRequest {
     std::optional<Md2Counts> most;              // refused, before it is read, when the header says more
     const char* mostFor = "this command draws";  // in that refusal: "more than the 2048 a thumbnail draws"
     Framing framing = Framing::Start;
+    FitSpan fitSpan = FitSpan::Frame;  // a still to its frame, an animated picture to its animation
     int width = 0, height = 0;  // the picture the camera is fitted to
 };
 
@@ -91,6 +93,7 @@ std::string ResolveAnimation(const Md2Model& model, const std::string& text, int
 
 // Turns the camera as Framing::ThreeQuarter does and fits the turned
 // models (over the animation holding the shared frame) into width x height.
-void FitThreeQuarter(Camera& camera, const ModelList& models, int width, int height);
+void FitThreeQuarter(Camera& camera, const ModelList& models, int width, int height,
+                     FitSpan span = FitSpan::Frame);
 
 }  // namespace meshara

@@ -192,13 +192,14 @@ Scene SceneOf(const Document& doc, const ViewState& view) {
     return scene;
 }
 
-Bounds VisibleBounds(const ModelList& models) {
+Bounds VisibleBounds(const ModelList& models, FitSpan span) {
     Bounds box;
     for (const auto& slot : models.models) {
         if (!slot->visible) continue;
         const Md2Animation* a = AnimationHolding(*slot->model, models.currentFrame);
         if (!a) continue;
-        const Bounds b = FrameBounds(*slot->model, a->first, a->last);
+        const Bounds b = span == FitSpan::Frame ? DrawnBounds(*slot->model, models.currentFrame, models.currentFrame)
+                                                : DrawnBounds(*slot->model, a->first, a->last);
         if (b.empty) continue;
         box.Add(ToGlAxes(b.min));
         box.Add(ToGlAxes(b.max));
@@ -206,8 +207,8 @@ Bounds VisibleBounds(const ModelList& models) {
     return box;
 }
 
-bool FitView(Camera& camera, const ModelList& models, int width, int height) {
-    return FitCamera(camera, VisibleBounds(models), width, height);
+bool FitView(Camera& camera, const ModelList& models, int width, int height, FitSpan span) {
+    return FitCamera(camera, VisibleBounds(models, span), width, height);
 }
 
 }  // namespace meshara

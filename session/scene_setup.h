@@ -76,12 +76,16 @@ bool IsLit(const ModelSlot& slot);
 // light entries, the light when the entry is enabled and the light is on.
 Scene SceneOf(const Document& doc, const ViewState& view);
 
-// The box every visible model takes over the animation holding the shared
-// frame (a model without that frame adds nothing), in GL's axes.
-Bounds VisibleBounds(const ModelList& models);
+// What a view is fitted to: a still picture to its frame, an animation to
+// the whole of the animation holding the frame.
+enum class FitSpan { Frame, Animation };
+
+// The box every visible model's drawn vertices take over the span (a model
+// without the shared frame adds nothing), in GL's axes.
+Bounds VisibleBounds(const ModelList& models, FitSpan span = FitSpan::Frame);
 
 // Brings every visible model into a view of width x height pixels
 // (view/framing.h); false, and nothing changed, when there is nothing to fit.
-bool FitView(Camera& camera, const ModelList& models, int width, int height);
+bool FitView(Camera& camera, const ModelList& models, int width, int height, FitSpan span = FitSpan::Frame);
 
 }  // namespace meshara

@@ -118,7 +118,9 @@ void Commands::SetPlaybackSpeed(double speed) {
 
 void Commands::FitModels() {
     const PixelSize size = ui_.ViewSize();
-    if (FitView(view_.camera, doc_.models, size.width, size.height)) ui_.RequestRedraw();
+    // Playing, the whole animation stays in view; stopped, the frame shown fills it.
+    const FitSpan span = view_.playback.playing ? FitSpan::Animation : FitSpan::Frame;
+    if (FitView(view_.camera, doc_.models, size.width, size.height, span)) ui_.RequestRedraw();
 }
 
 void Commands::ResetView() {

@@ -506,7 +506,7 @@ TEST_F(RenderTest, ShowItemsDrawWhereTheirGeometryProjectsAndNothingWhenOff) {
         doc_.models.models.clear();
         Add(ModelOf(c.frames)).Map(MapKind::Glow) = SolidSkin(kRed);
         view_.camera = Camera{};
-        ASSERT_TRUE(FitView(view_.camera, doc_.models, kPicture, kPicture));
+        ASSERT_TRUE(FitView(view_.camera, doc_.models, kPicture, kPicture, FitSpan::Animation));
         ComposeQuats(tilt, turn, view_.camera.rotation);
         view_.camera.zoom /= 1.6f;  // room for the floor around the model
         const std::vector<uint8_t> off = Draw();

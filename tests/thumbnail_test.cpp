@@ -10,6 +10,7 @@
 #include "tests/cli_support.h"
 #include "tests/test_support.h"
 #include "tools/writers/lgt_writer.h"
+#include "tools/writers/md2_writer.h"
 #include "tools/writers/picture_writers.h"
 
 namespace meshara {
@@ -81,6 +82,31 @@ void ExpectThumbnails(const std::vector<std::pair<fs::path, bool>>& models) {
         // A grey light on a white model gives only greys; a skin gives colour.
         EXPECT_TRUE(skinFound ? c.tinted > c.opaque / 2 : c.tinted == 0) << c.tinted << " of " << c.opaque;
     }
+}
+
+// A still is framed on its own frame and on what triangles draw: a death frame far off, or vertices no triangle
+// uses, leave the model filling the square.
+TEST(Thumbnail, AModelFillsTheSquareWhateverItsOtherFramesOrStrayVertices) {
+    testing::TempDir dir;
+    const auto quad = [](std::vector<std::array<uint8_t, 3>> extra, bool farFrame) {
+        fixtures::Md2Source m;
+        m.skinWidth = m.skinHeight = 8;
+        m.texCoords = {{0, 0}, {8, 0}, {8, 8}, {0, 8}};
+        m.triangles = {{{0, 2, 1}, {0, 2, 1}}, {{0, 3, 2}, {0, 3, 2}}};
+        // One animation, its last frame far from its first.
+        for (const char* name : {"death101", "death102", "death103"}) {
+            const bool far = farFrame && std::string(name) == "death103";
+            const uint8_t at = far ? 235 : 0;
+            fixtures::Md2Source::Frame f{.name = name, .vertices = {{at, 0, at, 0}, {uint8_t(at + 20), 0, at, 0},
+                                                                   {uint8_t(at + 20), 0, uint8_t(at + 20), 0},
+                                                                   {at, 0, uint8_t(at + 20), 0}}};
+            for (const auto& [x, y, z] : extra) f.vertices.push_back({x, y, z, 0});
+            m.frames.push_back(f);
+        }
+        return fixtures::WriteMd2(m);
+    };
+    ExpectThumbnails({{dir.Write("death.md2", quad({}, true)), false},
+                      {dir.Write("stray.md2", quad({{255, 255, 255}, {255, 0, 0}}, false)), false}});
 }
 
 TEST(Thumbnailer, EntryCoversOurFileTypesAndDrawsTheSample) {
