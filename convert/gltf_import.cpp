@@ -6,6 +6,7 @@
 #include <cstring>
 #include <map>
 
+#include "convert/gltf_json_scan.h"
 #include "convert/gltf_sampling.h"
 #include "convert/model_import.h"
 #include "formats/skin_decoder.h"
@@ -475,6 +476,9 @@ private:
 Result<SourceMesh> ReadGltf(std::span<const uint8_t> bytes, const GltfReadOptions& options) {
     if (!(options.framesPerSecond > 0 && options.framesPerSecond <= 1000)) return Bad("the sampling rate is out of range");
     if (bytes.size() > (uint64_t{1} << 31)) return Bad("the file is larger than 2 GiB");
+    // Before tinygltf sees it: its parsing recurses as deep as the JSON nests.
+    const auto outline = gltf::ScanGltfJson(bytes);
+    if (!outline) return outline.Why();
     tg::TinyGLTF loader;
     loader.SetImageLoader(LoadImage, nullptr);
     Folder folder{options.folder};
