@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <memory>
 
 #include "convert/gltf_json_scan.h"
 #include "convert/gltf_sampling.h"
@@ -18,14 +19,19 @@ namespace {
 namespace tg = tinygltf;
 using gltf::Bad;
 
-// Accessors read as doubles, checked against their views and buffers.
+// Accessors read as doubles, checked against their views and buffers. Each
+// is read once however many channels or primitives name it, and all those
+// read together are bounded, so a file cannot multiply its memory by
+// naming one large accessor many times.
 class Accessors {
 public:
-    explicit Accessors(const tg::Model& m) : m_(m) {}
+    using Numbers = std::shared_ptr<const std::vector<double>>;
+
+    explicit Accessors(const tg::Model& m) : m_(m), read_(m.accessors.size()) {}
 
     // The elements of accessor index, comps numbers each; refuses other
     // shapes, data outside the buffers and numbers that are not finite.
-    Result<std::vector<double>> Read(int index, int comps, const char* what) const {
+    Result<Numbers> Read(int index, int comps, const char* what) {
         if (index < 0 || static_cast<size_t>(index) >= m_.accessors.size())
             return Bad(std::string(what) + " names an accessor the file does not have");
         const tg::Accessor& a = m_.accessors[static_cast<size_t>(index)];
@@ -36,9 +42,15 @@ public:
         if (size <= 0 || a.componentType == TINYGLTF_COMPONENT_TYPE_DOUBLE ||
             a.componentType == TINYGLTF_COMPONENT_TYPE_INT)
             return Bad(name + " has a component type glTF does not allow");
-        // Elements with no view behind them cost memory without costing file bytes.
-        if (a.count * static_cast<uint64_t>(comps) > (a.bufferView < 0 ? kMaxSourcePositions : 4 * kMaxSourcePositions))
-            return Bad(name + " holds too many elements");
+        if (const Numbers& done = read_[static_cast<size_t>(index)]) return done;
+        // Elements with no view behind them cost memory without costing file
+        // bytes. count * comps is not formed before count is known small.
+        const uint64_t most = a.bufferView < 0 ? kMaxSourcePositions : 4 * kMaxSourcePositions;
+        uint64_t& used = a.bufferView < 0 ? zerosRead_ : numbersRead_;
+        if (a.count > most / static_cast<uint64_t>(comps)) return Bad(name + " holds too many elements");
+        if (a.count * static_cast<uint64_t>(comps) > most - used)
+            return Bad(name + " would take the numbers read past " + std::to_string(most) + " in all");
+        used += a.count * static_cast<uint64_t>(comps);
         std::vector<double> out(a.count * static_cast<size_t>(comps), 0.0);
         if (a.bufferView >= 0) {
             const uint8_t* data = nullptr;
@@ -78,7 +90,7 @@ public:
         }
         for (double v : out)
             if (!std::isfinite(v)) return Bad(name + " holds a number that is not finite");
-        return out;
+        return read_[static_cast<size_t>(index)] = std::make_shared<const std::vector<double>>(std::move(out));
     }
 
 private:
@@ -131,6 +143,8 @@ private:
     }
 
     const tg::Model& m_;
+    std::vector<Numbers> read_;  // by accessor, once read
+    uint64_t numbersRead_ = 0, zerosRead_ = 0;
 };
 
 bool LoadImage(tg::Image* image, const int, std::string*, std::string*, int, int, const unsigned char* bytes, int size, void*) {
@@ -224,10 +238,19 @@ private:
                     return Bad("node " + std::to_string(c) + " has more than one parent");
                 parent_[static_cast<size_t>(c)] = static_cast<int>(i);
             }
+        // With one parent each, the way up from a node ends at a root or runs
+        // into a cycle. Each node is walked over once: a walk stops at a node
+        // an earlier walk cleared, and meets itself only in a cycle.
+        enum : uint8_t { kUnseen, kOnWalk, kCleared };
+        std::vector<uint8_t> state(m_.nodes.size(), kUnseen);
         for (size_t i = 0; i < m_.nodes.size(); ++i) {
             int at = static_cast<int>(i);
-            for (size_t steps = 0; at >= 0; ++steps, at = parent_[static_cast<size_t>(at)])
-                if (steps > m_.nodes.size()) return Bad("the node graph has a cycle through node " + std::to_string(i));
+            for (; at >= 0 && state[static_cast<size_t>(at)] == kUnseen; at = parent_[static_cast<size_t>(at)])
+                state[static_cast<size_t>(at)] = kOnWalk;
+            if (at >= 0 && state[static_cast<size_t>(at)] == kOnWalk)
+                return Bad("the node graph has a cycle through node " + std::to_string(at));
+            for (at = static_cast<int>(i); at >= 0 && state[static_cast<size_t>(at)] == kOnWalk; at = parent_[static_cast<size_t>(at)])
+                state[static_cast<size_t>(at)] = kCleared;
         }
         for (const tg::Node& n : m_.nodes) {
             if (n.mesh >= static_cast<int>(m_.meshes.size())) return Bad("a node names a mesh the file does not have");
@@ -271,27 +294,29 @@ private:
         if (position < 0) return Bad("a primitive has no positions");
         auto pos = acc_.Read(position, 3, "POSITION");
         if (!pos) return pos.Why();
-        const size_t count = pos.Value().size() / 3;
-        for (size_t v = 0; v < count; ++v) prim.positions.push_back({pos.Value()[3 * v], pos.Value()[3 * v + 1], pos.Value()[3 * v + 2]});
+        const std::vector<double>& xyz = *pos.Value();
+        const size_t count = xyz.size() / 3;
+        for (size_t v = 0; v < count; ++v) prim.positions.push_back({xyz[3 * v], xyz[3 * v + 1], xyz[3 * v + 2]});
         const size_t base = out.texCoords.size();
         if (const int uv = attribute(p.attributes, "TEXCOORD_0"); uv >= 0) {
             auto st = acc_.Read(uv, 2, "TEXCOORD_0");
             if (!st) return st.Why();
-            if (st.Value().size() != 2 * count) return Bad("a primitive has texture coordinates for other vertices");
+            const std::vector<double>& uvs = *st.Value();
+            if (uvs.size() != 2 * count) return Bad("a primitive has texture coordinates for other vertices");
             for (size_t v = 0; v < count; ++v)
-                out.texCoords.push_back({static_cast<float>(st.Value()[2 * v]), static_cast<float>(st.Value()[2 * v + 1])});
+                out.texCoords.push_back({static_cast<float>(uvs[2 * v]), static_cast<float>(uvs[2 * v + 1])});
         } else {
             out.texCoords.resize(base + count, {0, 0});
         }
         for (const auto& target : p.targets) {
-            std::vector<double> offsets;
+            Accessors::Numbers offsets;
             if (const int tp = attribute(target, "POSITION"); tp >= 0) {
                 auto d = acc_.Read(tp, 3, "morph target POSITION");
                 if (!d) return d.Why();
-                if (d.Value().size() != 3 * count) return Bad("a morph target moves other vertices than its primitive has");
-                offsets = std::move(d.Value());
+                if (d.Value()->size() != 3 * count) return Bad("a morph target moves other vertices than its primitive has");
+                offsets = d.Value();
             }
-            prim.targets.push_back(std::move(offsets));  // empty: moves nothing
+            prim.targets.push_back(std::move(offsets));  // null: moves nothing
         }
         if (skinned) {
             const int j = attribute(p.attributes, "JOINTS_0"), w = attribute(p.attributes, "WEIGHTS_0");
@@ -300,16 +325,16 @@ private:
             if (!joints) return joints.Why();
             auto weights = acc_.Read(w, 4, "WEIGHTS_0");
             if (!weights) return weights.Why();
-            if (joints.Value().size() != 4 * count || weights.Value().size() != 4 * count)
+            if (joints.Value()->size() != 4 * count || weights.Value()->size() != 4 * count)
                 return Bad("a primitive has joints or weights for other vertices");
             for (size_t v = 0; v < count; ++v) {
                 std::array<uint32_t, 4> jv{};
                 std::array<double, 4> wv{};
                 for (size_t c = 0; c < 4; ++c) {
-                    const double j = joints.Value()[4 * v + c];
+                    const double j = (*joints.Value())[4 * v + c];
                     if (!(j >= 0 && j < 65536)) return Bad("a vertex names a joint outside any skin");
                     jv[c] = static_cast<uint32_t>(j);
-                    wv[c] = weights.Value()[4 * v + c];
+                    wv[c] = (*weights.Value())[4 * v + c];
                     if (wv[c] < 0) return Bad("a joint weight is negative");
                 }
                 prim.joints.push_back(jv);
@@ -320,7 +345,7 @@ private:
         if (p.indices >= 0) {
             auto idx = acc_.Read(p.indices, 1, "indices");
             if (!idx) return idx.Why();
-            for (double i : idx.Value()) {
+            for (double i : *idx.Value()) {
                 if (!(i >= 0 && i < static_cast<double>(count)))
                     return Bad("a triangle names a vertex its primitive does not have");
                 order.push_back(static_cast<uint32_t>(i));
@@ -401,20 +426,20 @@ private:
                              : s.interpolation == "CUBICSPLINE" ? gltf::Track::Mode::Cubic : gltf::Track::Mode::Linear;
                 auto times = acc_.Read(s.input, 1, "animation times");
                 if (!times) return times.Why();
-                track.times = std::move(times.Value());
-                if (track.times.empty()) return Bad("an animation sampler has no keys");
-                if (!std::is_sorted(track.times.begin(), track.times.end()))
+                track.times = times.Value();
+                if (track.times->empty()) return Bad("an animation sampler has no keys");
+                if (!std::is_sorted(track.times->begin(), track.times->end()))
                     return Bad("an animation's key times go backwards");
                 if (track.comps == 0) continue;
                 const int comps = track.path == gltf::Track::Path::Weights ? 1 : static_cast<int>(track.comps);
                 auto values = acc_.Read(s.output, comps, "animation values");
                 if (!values) return values.Why();
-                track.values = std::move(values.Value());
-                const size_t want = track.times.size() * track.comps * (track.mode == gltf::Track::Mode::Cubic ? 3 : 1);
-                if (track.values.size() != want) return Bad("an animation sampler has " + std::to_string(track.values.size()) +
+                track.values = values.Value();
+                const size_t want = track.times->size() * track.comps * (track.mode == gltf::Track::Mode::Cubic ? 3 : 1);
+                if (track.values->size() != want) return Bad("an animation sampler has " + std::to_string(track.values->size()) +
                                                             " values where its keys need " + std::to_string(want));
-                clip.start = first ? track.times.front() : std::min(clip.start, track.times.front());
-                clip.end = first ? track.times.back() : std::max(clip.end, track.times.back());
+                clip.start = first ? track.times->front() : std::min(clip.start, track.times->front());
+                clip.end = first ? track.times->back() : std::max(clip.end, track.times->back());
                 first = false;
                 clip.tracks.push_back(std::move(track));
             }
@@ -443,23 +468,23 @@ private:
     }
 
     // The joints of the node's skin with their inverse bind matrices; none when it has no skin.
-    Status Skin(const tg::Node& n, std::vector<gltf::Joint>& joints) const {
+    Status Skin(const tg::Node& n, std::vector<gltf::Joint>& joints) {
         if (n.skin < 0) return {};
         const tg::Skin& skin = m_.skins[static_cast<size_t>(n.skin)];
-        std::vector<double> inverse;
+        Accessors::Numbers inverse;
         if (skin.inverseBindMatrices >= 0) {
             auto ibm = acc_.Read(skin.inverseBindMatrices, 16, "inverse bind matrices");
             if (!ibm) return ibm.Why();
-            inverse = std::move(ibm.Value());
-            if (inverse.size() < 16 * skin.joints.size()) return Bad("a skin has fewer inverse bind matrices than joints");
+            inverse = ibm.Value();
+            if (inverse->size() < 16 * skin.joints.size()) return Bad("a skin has fewer inverse bind matrices than joints");
         }
         for (size_t j = 0; j < skin.joints.size(); ++j) {
             gltf::Joint& joint = joints.emplace_back();
             joint.node = skin.joints[j];
             if (joint.node < 0 || static_cast<size_t>(joint.node) >= m_.nodes.size())
                 return Bad("a skin names a joint the file does not have");
-            if (!inverse.empty())
-                std::copy_n(inverse.begin() + static_cast<std::ptrdiff_t>(16 * j), 16, joint.inverseBind.begin());
+            if (inverse && !inverse->empty())
+                std::copy_n(inverse->begin() + static_cast<std::ptrdiff_t>(16 * j), 16, joint.inverseBind.begin());
         }
         return {};
     }

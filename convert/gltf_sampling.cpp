@@ -11,6 +11,8 @@ namespace meshara::gltf {
 Failure Bad(std::string why) { return Failure{ErrorKind::Damaged, std::move(why), format::kGltf}; }
 
 std::vector<double> Track::At(double t) const {
+    const std::vector<double>& times = *this->times;
+    const std::vector<double>& values = *this->values;
     const size_t n = times.size();
     const auto key = [&](size_t k) {
         const size_t at = (mode == Mode::Cubic ? 3 * k + 1 : k) * comps;
@@ -53,20 +55,53 @@ bool Same(const std::vector<Vec3d>& a, const std::vector<Vec3d>& b) {
     return true;
 }
 
+// The nodes that place the mesh (its own, its joints' and their ancestors),
+// parents first, and every vertex posed from them.
 class Poser {
 public:
-    explicit Poser(const Rig& rig) : rig_(rig) {}
+    explicit Poser(const Rig& rig) : rig_(rig), slot_(rig.nodes.size(), -1) {
+        for (const Joint& joint : rig.joints) Need(joint.node);
+        Need(rig.meshNode);
+    }
 
-    // Every vertex at time t of the clip whose tracks are given.
-    Result<std::vector<Vec3d>> Frame(const std::vector<Track>& tracks, double t) const {
-        std::vector<double> weights = rig_.restWeights;
-        for (const Track& track : tracks)
-            if (track.path == Track::Path::Weights) weights = track.At(t);
-        std::vector<std::optional<Mat4d>> memo(rig_.nodes.size());
+    // The tracks of a clip that act on the mesh: transforms by the slot of
+    // their node, in the clip's order (a later one wins), and its last
+    // morph weights. A node given a matrix takes no animation.
+    struct Tracks {
+        std::vector<std::vector<const Track*>> bySlot;
+        const Track* weights = nullptr;
+        bool Any() const {
+            return weights || std::any_of(bySlot.begin(), bySlot.end(), [](const auto& t) { return !t.empty(); });
+        }
+    };
+    Tracks Sort(const std::vector<Track>& tracks) const {
+        Tracks out;
+        out.bySlot.resize(order_.size());
+        for (const Track& track : tracks) {
+            if (track.path == Track::Path::Weights) {
+                out.weights = &track;
+                continue;
+            }
+            const int slot = slot_[static_cast<size_t>(track.node)];
+            if (slot >= 0 && !rig_.nodes[static_cast<size_t>(track.node)].matrix)
+                out.bySlot[static_cast<size_t>(slot)].push_back(&track);
+        }
+        return out;
+    }
+
+    // Every vertex at time t.
+    Result<std::vector<Vec3d>> Frame(const Tracks& tracks, double t) const {
+        const std::vector<double> weights = tracks.weights ? tracks.weights->At(t) : rig_.restWeights;
+        std::vector<Mat4d> worlds(order_.size());
+        for (size_t k = 0; k < order_.size(); ++k) {
+            const Node& n = rig_.nodes[static_cast<size_t>(order_[k])];
+            const Mat4d local = Local(n, tracks.bySlot[k], t);
+            worlds[k] = n.parent < 0 ? local : MultiplyMatrices(worlds[static_cast<size_t>(slot_[static_cast<size_t>(n.parent)])], local);
+        }
         std::vector<Mat4d> jointMatrices;
         for (const Joint& joint : rig_.joints)
-            jointMatrices.push_back(MultiplyMatrices(World(joint.node, tracks, t, memo), joint.inverseBind));
-        const Mat4d world = World(rig_.meshNode, tracks, t, memo);
+            jointMatrices.push_back(MultiplyMatrices(worlds[static_cast<size_t>(slot_[static_cast<size_t>(joint.node)])], joint.inverseBind));
+        const Mat4d world = worlds[static_cast<size_t>(slot_[static_cast<size_t>(rig_.meshNode)])];
         // Most weights are zero (an exported frame is one target at 1).
         std::vector<std::pair<size_t, double>> active;
         for (size_t k = 0; k < weights.size(); ++k)
@@ -80,8 +115,8 @@ public:
             for (size_t v = 0; v < p.positions.size(); ++v) {
                 Vec3d q = p.positions[v];
                 for (const auto& [k, w] : active)
-                    if (k < p.targets.size() && !p.targets[k].empty()) {
-                        const double* d = &p.targets[k][3 * v];
+                    if (k < p.targets.size() && p.targets[k]) {
+                        const double* d = p.targets[k]->data() + 3 * v;
                         q = {q.x + w * d[0], q.y + w * d[1], q.z + w * d[2]};
                     }
                 if (jointMatrices.empty()) {
@@ -108,32 +143,37 @@ public:
     }
 
 private:
-    Mat4d Local(size_t node, const std::vector<Track>& tracks, double t) const {
-        const Node& n = rig_.nodes[node];
+    // Gives node and its ancestors slots, parents before children, walking
+    // up only as far as the first that has one (no recursion: chains of
+    // nodes may be as long as the file makes them).
+    void Need(int node) {
+        std::vector<int> chain;
+        for (int at = node; at >= 0 && slot_[static_cast<size_t>(at)] == -1; at = rig_.nodes[static_cast<size_t>(at)].parent) {
+            slot_[static_cast<size_t>(at)] = -2;  // on this walk
+            chain.push_back(at);
+        }
+        for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+            slot_[static_cast<size_t>(*it)] = static_cast<int>(order_.size());
+            order_.push_back(*it);
+        }
+    }
+
+    static Mat4d Local(const Node& n, const std::vector<const Track*>& tracks, double t) {
         if (n.matrix) return *n.matrix;
         Vec3d translation = n.translation, scale = n.scale;
         Quatd rotation = n.rotation;
-        for (const Track& track : tracks) {
-            if (track.node != static_cast<int>(node) || track.path == Track::Path::Weights) continue;
-            const std::vector<double> v = track.At(t);
-            if (track.path == Track::Path::Translation) translation = {v[0], v[1], v[2]};
-            else if (track.path == Track::Path::Rotation) rotation = {v[0], v[1], v[2], v[3]};
+        for (const Track* track : tracks) {
+            const std::vector<double> v = track->At(t);
+            if (track->path == Track::Path::Translation) translation = {v[0], v[1], v[2]};
+            else if (track->path == Track::Path::Rotation) rotation = {v[0], v[1], v[2], v[3]};
             else scale = {v[0], v[1], v[2]};
         }
         return ComposeTransform(translation, rotation, scale);
     }
 
-    Mat4d World(int node, const std::vector<Track>& tracks, double t, std::vector<std::optional<Mat4d>>& memo) const {
-        const size_t i = static_cast<size_t>(node);
-        if (!memo[i]) {
-            const Mat4d local = Local(i, tracks, t);
-            const int parent = rig_.nodes[i].parent;
-            memo[i] = parent < 0 ? local : MultiplyMatrices(World(parent, tracks, t, memo), local);
-        }
-        return *memo[i];
-    }
-
     const Rig& rig_;
+    std::vector<int> slot_;   // by node: its place in order_, or -1
+    std::vector<int> order_;  // the nodes that place the mesh, parents first
 };
 
 }  // namespace
@@ -141,7 +181,7 @@ private:
 Status SampleClips(const Rig& rig, const std::vector<Clip>& clips, double fps, SourceMesh& out) {
     const Poser poser(rig);
     if (clips.empty()) {
-        auto frame = poser.Frame({}, 0);
+        auto frame = poser.Frame(poser.Sort({}), 0);
         if (!frame) return frame.Why();
         out.frames.push_back(std::move(frame.Value()));
         out.frameNames = ClipFrameNames(rig.meshName.empty() ? "frame" : rig.meshName, 1, "");
@@ -157,9 +197,10 @@ Status SampleClips(const Rig& rig, const std::vector<Clip>& clips, double fps, S
             return Bad("the animations would give more than " + std::to_string(kMaxSourcePositions) +
                        " vertex positions in all");
         std::vector<std::vector<Vec3d>> frames;
+        const Poser::Tracks tracks = poser.Sort(clip.tracks);
         for (size_t i = 0; i < count; ++i) {
             const double t = std::min(clip.start + static_cast<double>(i) / fps, clip.end);
-            auto frame = poser.Frame(clip.tracks, t);
+            auto frame = poser.Frame(tracks, t);
             if (!frame) return frame.Why();
             frames.push_back(std::move(frame.Value()));
         }

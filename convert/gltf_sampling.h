@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,8 +25,9 @@ struct Track {
     int node = -1;
     enum class Path { Translation, Rotation, Scale, Weights } path = Path::Translation;
     enum class Mode { Step, Linear, Cubic } mode = Mode::Linear;
-    std::vector<double> times;
-    std::vector<double> values;  // per key comps numbers (three sets of them for cubic keys)
+    // Shared with every channel that names the same accessors.
+    std::shared_ptr<const std::vector<double>> times;
+    std::shared_ptr<const std::vector<double>> values;  // per key comps numbers (three sets of them for cubic keys)
     size_t comps = 0;
 
     // The value at time t (keys at t, within rounding, give theirs exactly).
@@ -40,7 +42,7 @@ struct Clip {
 
 struct Primitive {
     std::vector<Vec3d> positions;
-    std::vector<std::vector<double>> targets;  // per morph target, x y z per vertex (none: moves nothing)
+    std::vector<std::shared_ptr<const std::vector<double>>> targets;  // per morph target, x y z per vertex (null: moves nothing)
     std::vector<std::array<uint32_t, 4>> joints;
     std::vector<std::array<double, 4>> weights;
 };

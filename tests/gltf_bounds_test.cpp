@@ -18,6 +18,7 @@ using testing::AddMesh;
 using testing::Bytes;
 using testing::GltfFixture;
 using testing::Tube;
+namespace tg = tinygltf;
 
 std::string Repeat(const std::string& s, size_t n) {
     std::string out;
@@ -89,6 +90,100 @@ TEST(GltfBounds, ListsObjectsAndValuesAreCountedBeforeParsing) {
         EXPECT_EQ(bool(source), c.says == nullptr) << c.says << ": " << source.Detail();
         if (c.says) {
             EXPECT_NE(source.Detail().find(c.says), std::string::npos) << source.Detail();
+        }
+    }
+}
+
+TEST(GltfBounds, LongNodeChainsArePlacedWithoutRecursionAndTheirCyclesFound) {
+    // 60,000 nodes, the tube at the far end, the root moving along x; then
+    // the same chain closed into a cycle, and hanging from a cycle halfway.
+    const Tube tube;
+    const size_t n = 60000;
+    struct Case {
+        const char* what;
+        int closeFrom;  // the node that is also the root's parent: -1 none
+        const char* says;
+    } cases[] = {{"chain", -1, nullptr}, {"cycle", static_cast<int>(n - 1), "cycle"}, {"hanging from a cycle", 29999, "cycle"}};
+    for (const Case& c : cases) {
+        GltfFixture g;
+        AddMesh(g, tube);
+        g.m.nodes.resize(n);
+        for (size_t i = 0; i + 1 < n; ++i) g.m.nodes[i].children = {static_cast<int>(i + 1)};
+        g.m.nodes[n - 1].mesh = 0;
+        if (c.closeFrom >= 0) g.m.nodes[static_cast<size_t>(c.closeFrom)].children.push_back(0);
+        g.m.scenes[0].nodes = {0};
+        g.Animate("slide", 0, "translation", {0, 1}, {0, 0, 0, 1, 0, 0}, TINYGLTF_TYPE_VEC3);
+        auto source = ReadGltf(Bytes(g.Text()), {});
+        ASSERT_EQ(bool(source), c.says == nullptr) << c.what << ": " << source.Detail();
+        if (c.says) {
+            EXPECT_NE(source.Detail().find(c.says), std::string::npos) << source.Detail();
+            continue;
+        }
+        ASSERT_EQ(source.Value().frames.size(), 11u);
+        for (size_t f = 0; f < 11; ++f)
+            for (size_t v = 0; v < tube.Count(); v += 13) {
+                const Vec3d got = source.Value().frames[f][v], want = tube.At(v);
+                EXPECT_NEAR(got.x, want.x + 0.1 * static_cast<double>(f), 1e-6) << f << " " << v;
+                EXPECT_NEAR(got.y, want.y, 1e-6);
+            }
+    }
+}
+
+TEST(GltfBounds, AccessorsAreReadOnceAndBoundedInAll) {
+    // Morph weight channels on one target: each names its own sampler, or
+    // all share one; every accessor holds 2^22 zeros with no view behind them.
+    const Tube tube;
+    const auto file = [&tube](size_t channels, bool shared) {
+        GltfFixture g;
+        AddMesh(g, tube);
+        g.m.meshes[0].primitives[0].targets = {{{"POSITION", 0}}};
+        g.m.nodes.emplace_back().mesh = 0;
+        g.m.scenes[0].nodes = {0};
+        const auto zeros = [&g] {
+            tg::Accessor a;
+            a.componentType = TINYGLTF_COMPONENT_TYPE_FLOAT;
+            a.type = TINYGLTF_TYPE_SCALAR;
+            a.count = size_t{1} << 22;
+            g.m.accessors.push_back(a);
+            return static_cast<int>(g.m.accessors.size() - 1);
+        };
+        tg::Animation& a = g.m.animations.emplace_back();
+        a.name = "still";
+        for (size_t k = 0; k < channels; ++k) {
+            if (k == 0 || !shared) {
+                tg::AnimationSampler& s = a.samplers.emplace_back();
+                s.input = zeros();
+                s.output = zeros();
+            }
+            tg::AnimationChannel& ch = a.channels.emplace_back();
+            ch.sampler = static_cast<int>(a.samplers.size() - 1);
+            ch.target_node = 0;
+            ch.target_path = "weights";
+        }
+        return g.Text();
+    };
+    struct Case {
+        const char* what;
+        std::string text;
+        const char* says;  // null: read
+    } cases[] = {
+        {"64 channels on one sampler", file(64, true), nullptr},
+        {"2 samplers of their own", file(2, false), nullptr},
+        {"3 samplers of their own", file(3, false), "past 16777216 in all"},
+        {"a count that overflows", [&] {
+             GltfFixture g;
+             AddMesh(g, tube);
+             g.m.nodes.emplace_back().mesh = 0;
+             g.m.scenes[0].nodes = {0};
+             g.m.accessors[0].count = 6148914691236517206;  // times 3 elements is 2 past 2^64
+             return g.Text();
+         }(), "too many elements"},
+    };
+    for (const Case& c : cases) {
+        auto source = ReadGltf(Bytes(c.text), {});
+        EXPECT_EQ(bool(source), c.says == nullptr) << c.what << ": " << source.Detail();
+        if (c.says) {
+            EXPECT_NE(source.Detail().find(c.says), std::string::npos) << c.what << ": " << source.Detail();
         }
     }
 }
