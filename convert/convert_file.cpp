@@ -19,6 +19,29 @@ std::string Extension(const std::string& path) {
 
 }  // namespace
 
+ExternalFileReader FilesBeside(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path folder = fs::canonical(fs::absolute(path, ec).parent_path(), ec);
+    return [folder, found = !ec](const std::string& uri, uint64_t most) -> Result<std::vector<uint8_t>> {
+        const auto refuse = [](std::string why) { return Failure{ErrorKind::CannotOpen, std::move(why)}; };
+        if (!found) return refuse("cannot be read: the glTF's folder cannot be found");
+        std::error_code error;
+        const fs::path real = fs::canonical(folder / uri, error);
+        if (error) return refuse("cannot be read: " + error.message());
+        // Links are followed, but only to what lies in the folder too.
+        const fs::path inside = real.lexically_relative(folder);
+        if (inside.empty() || *inside.begin() == "..") return refuse("lies outside the glTF's folder");
+        auto file = InputFile::Open(real.string());  // refuses folders, FIFOs and devices
+        if (!file) return file.Why();
+        if (file.Value().Size() > most)
+            return refuse("holds " + std::to_string(file.Value().Size()) + " bytes, more than the " + std::to_string(most) + " asked for");
+        std::vector<uint8_t> bytes;
+        if (Status read = file.Value().ReadMore(bytes, most); !read) return read.Why();
+        return bytes;
+    };
+}
+
 bool IsConvertibleModelPath(const std::string& path) {
     const std::string ext = Extension(path);
     return ext == ".glb" || ext == ".gltf" || ext == ".obj";
@@ -27,8 +50,7 @@ bool IsConvertibleModelPath(const std::string& path) {
 Result<ConvertedFile> ConvertModelFile(const std::string& path, GltfReadOptions read, const Md2BuildOptions& build) {
     auto bytes = ReadFileBytes(path);
     if (!bytes) return bytes.Why();
-    std::error_code ec;
-    read.folder = std::filesystem::absolute(path, ec).parent_path().string();
+    if (!read.readExternal) read.readExternal = FilesBeside(path);
     auto source = Extension(path) == ".obj" ? ReadObj(bytes.Value()) : ReadGltf(bytes.Value(), read);
     if (!source) return source.Why();
     bytes = std::vector<uint8_t>();

@@ -21,8 +21,14 @@ struct ConvertedFile {
     std::shared_ptr<const SkinImage> texture;  // the picture the glTF's material shows, when it holds one
 };
 
-// Reads the file at path (a .gltf's external files from its folder) and
-// makes it an MD2, or says why not.
+// The external files of the glTF at path, as a folder on the disk holds
+// them: regular files in its folder or below once every link is resolved,
+// read no further than asked.
+ExternalFileReader FilesBeside(const std::string& path);
+
+// Reads the file at path and makes it an MD2, or says why not. A glTF's
+// external files come from read.readExternal, or when it is null from
+// FilesBeside(path).
 Result<ConvertedFile> ConvertModelFile(const std::string& path, GltfReadOptions read, const Md2BuildOptions& build);
 
 }  // namespace meshara

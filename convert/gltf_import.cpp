@@ -6,10 +6,12 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "convert/gltf_json_scan.h"
 #include "convert/gltf_sampling.h"
 #include "convert/model_import.h"
+#include "formats/path_input.h"
 #include "formats/skin_decoder.h"
 
 namespace meshara {
@@ -161,24 +163,36 @@ bool LoadImage(tg::Image* image, const int, std::string*, std::string*, int, int
     return true;
 }
 
-// External files: read only from the folder given, by plain names in it.
-struct Folder {
-    std::string path;
+// External files reach tinygltf only through the caller's reader: every
+// name is said to exist, and the reader tells what is not there.
+struct Externals {
+    const ExternalFileReader& read;
+    const std::map<std::string, uint64_t>& bufferLengths;
+    std::optional<Failure> bufferRefused;  // the first buffer that could not be had, and why
 };
-bool Exists(const std::string& name, void* user) {
-    const auto* folder = static_cast<Folder*>(user);
-    return !folder->path.empty() && tg::FileExists(name, nullptr);
-}
+bool Exists(const std::string&, void*) { return true; }
 std::string Expand(const std::string& name, void*) { return name; }
-bool ReadWhole(std::vector<unsigned char>* out, std::string* err, const std::string& name, void* user) {
-    const auto* folder = static_cast<Folder*>(user);
-    // Only files in the model's folder, never above it.
-    if (folder->path.empty() || name.compare(0, folder->path.size(), folder->path) != 0 ||
-        name.find("..") != std::string::npos) {
-        if (err) *err = "external file not read: " + name;
+bool ReadWhole(std::vector<unsigned char>* out, std::string* err, const std::string& uri, void* user) {
+    auto& x = *static_cast<Externals*>(user);
+    // A buffer gives its length; a picture may hold what a skin may.
+    const auto length = x.bufferLengths.find(uri);
+    const bool buffer = length != x.bufferLengths.end();
+    const uint64_t most = buffer ? std::min(length->second, kMaxGltfBytes) : kMaxPictureEntryBytes;
+    Result<std::vector<uint8_t>> bytes = x.read ? x.read(uri, most) : Failure{ErrorKind::CannotOpen, "is not read: this glTF is read without the files beside it"};
+    if (bytes && bytes.Value().size() > most)
+        bytes = Failure{ErrorKind::TooLarge, "holds more than the " + std::to_string(most) + " bytes asked for"};
+    if (bytes && buffer && bytes.Value().size() != length->second)
+        bytes = Failure{ErrorKind::Damaged, "holds " + std::to_string(bytes.Value().size()) + " bytes where the file gives its buffer " +
+                                                std::to_string(length->second)};
+    if (!bytes) {
+        Failure why = bytes.Why();
+        why.detail = "the external file \"" + uri + "\" " + why.detail;
+        if (err) *err = why.detail;
+        if (buffer && !x.bufferRefused) x.bufferRefused = std::move(why);
         return false;
     }
-    return tg::ReadWholeFile(out, err, name, nullptr);
+    *out = std::move(bytes.Value());
+    return true;
 }
 bool WriteWhole(std::string*, const std::string&, const std::vector<unsigned char>&, void*) { return false; }
 
@@ -506,16 +520,18 @@ Result<SourceMesh> ReadGltf(std::span<const uint8_t> bytes, const GltfReadOption
     if (!outline) return outline.Why();
     tg::TinyGLTF loader;
     loader.SetImageLoader(LoadImage, nullptr);
-    Folder folder{options.folder};
-    loader.SetFsCallbacks({Exists, Expand, ReadWhole, WriteWhole, &folder});
+    Externals externals{options.readExternal, outline.Value().bufferLengths, std::nullopt};
+    loader.SetFsCallbacks({Exists, Expand, ReadWhole, WriteWhole, &externals});
     tg::Model model;
     std::string err, warn;
     bool ok;
+    // No base folder: the reader is handed each uri as the file writes it.
     if (bytes.size() >= 4 && std::equal(bytes.begin(), bytes.begin() + 4, "glTF"))
-        ok = loader.LoadBinaryFromMemory(&model, &err, &warn, bytes.data(), static_cast<unsigned int>(bytes.size()), options.folder);
+        ok = loader.LoadBinaryFromMemory(&model, &err, &warn, bytes.data(), static_cast<unsigned int>(bytes.size()), "");
     else
         ok = loader.LoadASCIIFromString(&model, &err, &warn, reinterpret_cast<const char*>(bytes.data()),
-                                        static_cast<unsigned int>(bytes.size()), options.folder);
+                                        static_cast<unsigned int>(bytes.size()), "");
+    if (!ok && externals.bufferRefused) return Bad(externals.bufferRefused->detail);
     if (!ok) {
         while (!err.empty() && (err.back() == '\n' || err.back() == ' ')) err.pop_back();
         if (const size_t nl = err.find('\n'); nl != std::string::npos) err.resize(nl);

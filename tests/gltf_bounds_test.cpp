@@ -4,12 +4,19 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstring>
 #include <functional>
 
+#include "convert/convert_file.h"
 #include "convert/model_import.h"
+#include "formats/path_input.h"
+#include "formats/png_writer.h"
+#include "io/file_bytes.h"
 #include "model/animations.h"
 #include "tests/gltf_fixture.h"
+#include "tests/test_support.h"
 
 namespace meshara {
 namespace {
@@ -186,6 +193,116 @@ TEST(GltfBounds, AccessorsAreReadOnceAndBoundedInAll) {
             EXPECT_NE(source.Detail().find(c.says), std::string::npos) << c.what << ": " << source.Detail();
         }
     }
+}
+
+// The tube with its buffer in an external file named bufferUri, and with a
+// texture in one named pictureUri when given.
+struct ExternalTube {
+    std::string text;
+    std::vector<uint8_t> buffer;
+};
+ExternalTube TubeNaming(const std::string& bufferUri, const std::string& pictureUri = "") {
+    const Tube tube;
+    GltfFixture g;
+    AddMesh(g, tube);
+    g.m.nodes.emplace_back().mesh = 0;
+    g.m.scenes[0].nodes = {0};
+    if (!pictureUri.empty()) {
+        g.m.images.emplace_back().uri = pictureUri;
+        g.m.textures.emplace_back().source = 0;
+        g.m.materials.emplace_back().pbrMetallicRoughness.baseColorTexture.index = 0;
+        g.m.meshes[0].primitives[0].material = 0;
+    }
+    ExternalTube out{g.Text(), g.m.buffers[0].data};
+    const size_t at = out.text.find("data:application/octet-stream;base64,");
+    out.text.replace(at, out.text.find('"', at) - at, bufferUri);
+    return out;
+}
+
+TEST(GltfBounds, ExternalFilesComeOnlyFromTheGltfsFolderAsRegularFiles) {
+    namespace fs = std::filesystem;
+    const testing::TempDir dir;
+    const fs::path model = dir.Path() / "model";
+    fs::create_directories(model / "sub");
+    const std::vector<uint8_t> buffer = TubeNaming("x").buffer;
+    const auto write = [](const fs::path& path, const std::vector<uint8_t>& bytes) {
+        ASSERT_TRUE(WriteFileBytes(path.string(), bytes));
+    };
+    write(model / "tube.bin", buffer);
+    write(model / "sub" / "tube two.bin", buffer);
+    write(dir.Path() / "secret.bin", buffer);  // the same bytes: reading it would convert
+    std::vector<uint8_t> longer = buffer, shorter = buffer;
+    longer.resize(buffer.size() + 4), shorter.resize(buffer.size() - 4);
+    write(model / "long.bin", longer);
+    write(model / "short.bin", shorter);
+    fs::create_symlink("tube.bin", model / "link.bin");
+    fs::create_symlink("../secret.bin", model / "out.bin");
+    fs::create_directory(model / "folder.bin");
+    ASSERT_EQ(mkfifo((model / "fifo.bin").c_str(), 0600), 0);
+    const std::string sizes = std::to_string(buffer.size());
+    struct Case {
+        std::string uri;
+        std::string says;  // empty: converts
+    } cases[] = {
+        {"tube.bin", ""},
+        {"sub/tube%20two.bin", ""},
+        {"link.bin", ""},
+        {"fifo.bin", "\"fifo.bin\" is a FIFO"},
+        {"folder.bin", "\"folder.bin\" is a directory"},
+        {"missing.bin", "\"missing.bin\" cannot be read: No such file"},
+        {"out.bin", "\"out.bin\" lies outside the glTF's folder"},
+        {"../secret.bin", "lies outside"},
+        {(dir.Path() / "secret.bin").string(), "lies outside"},
+        {"long.bin", "more than the " + sizes + " asked for"},
+        {"short.bin", "holds " + std::to_string(buffer.size() - 4) + " bytes where the file gives its buffer " + sizes},
+    };
+    for (const Case& c : cases) {
+        const std::string text = TubeNaming(c.uri).text;
+        write(model / "tube.gltf", {text.begin(), text.end()});
+        auto converted = ConvertModelFile((model / "tube.gltf").string(), {}, {});
+        EXPECT_EQ(bool(converted), c.says.empty()) << c.uri << ": " << converted.Detail();
+        if (!c.says.empty()) {
+            EXPECT_NE(converted.Detail().find(c.says), std::string::npos) << c.uri << ": " << converted.Detail();
+        }
+    }
+
+    // A picture that cannot be had leaves the mesh without its texture.
+    const std::vector<uint8_t> rgb(2 * 2 * 3, 200);
+    write(model / "skin.png", EncodePng(2, 2, rgb, 3));
+    write(dir.Path() / "secret.png", EncodePng(2, 2, rgb, 3));
+    fs::create_symlink("../secret.png", model / "out.png");
+    ASSERT_EQ(mkfifo((model / "fifo.png").c_str(), 0600), 0);
+    for (const auto& [uri, textured] : {std::pair{"skin.png", true}, {"out.png", false}, {"fifo.png", false}, {"none.png", false}}) {
+        const std::string text = TubeNaming("tube.bin", uri).text;
+        write(model / "tube.gltf", {text.begin(), text.end()});
+        auto converted = ConvertModelFile((model / "tube.gltf").string(), {}, {});
+        ASSERT_TRUE(converted) << uri << ": " << converted.Detail();
+        EXPECT_EQ(converted.Value().texture != nullptr, textured) << uri;
+    }
+}
+
+TEST(GltfBounds, TheReaderOfExternalFilesIsAskedForNoMoreThanTheFileGives) {
+    const ExternalTube tube = TubeNaming("sub/tube%20two.bin", "skin%2Bone.png");
+    std::vector<std::pair<std::string, uint64_t>> asked;
+    GltfReadOptions options;
+    options.readExternal = [&](const std::string& uri, uint64_t most) -> Result<std::vector<uint8_t>> {
+        asked.emplace_back(uri, most);
+        if (uri == "sub/tube two.bin") return tube.buffer;
+        return Failure{ErrorKind::CannotOpen, "is not here"};
+    };
+    auto source = ReadGltf(Bytes(tube.text), options);
+    ASSERT_TRUE(source) << source.Detail();
+    EXPECT_EQ(asked, (std::vector<std::pair<std::string, uint64_t>>{{"sub/tube two.bin", tube.buffer.size()},
+                                                                     {"skin+one.png", kMaxPictureEntryBytes}}));
+    // No reader: the buffer is refused; a reader handing more than asked is refused too.
+    auto none = ReadGltf(Bytes(tube.text), {});
+    EXPECT_NE(none.Detail().find("\"sub/tube two.bin\" is not read"), std::string::npos) << none.Detail();
+    options.readExternal = [&](const std::string&, uint64_t most) -> Result<std::vector<uint8_t>> {
+        return std::vector<uint8_t>(most + 1);
+    };
+    auto greedy = ReadGltf(Bytes(tube.text), options);
+    EXPECT_NE(greedy.Detail().find("more than the " + std::to_string(tube.buffer.size()) + " bytes asked for"), std::string::npos)
+        << greedy.Detail();
 }
 
 }  // namespace
