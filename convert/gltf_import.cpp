@@ -231,12 +231,13 @@ public:
             if (!std::isfinite(rig.restWeights[i])) return Bad("a morph weight is not a finite number");
         }
 
-        const auto clips = Clips(targetCount);
+        auto clips = Clips(targetCount);
         if (!clips) return clips.Why();
         rig.meshNode = node;
         rig.meshName = mesh.name;
         rig.nodes = Nodes();
         if (Status s = Skin(n, rig.joints); !s) return s.Why();
+        if (Status s = gltf::DropStillClips(rig, clips.Value(), !o_.animations.empty()); !s) return s.Why();
         if (Status s = gltf::SampleClips(rig, clips.Value(), o_.framesPerSecond, out); !s) return s.Why();
         return out;
     }

@@ -178,6 +178,20 @@ private:
 
 }  // namespace
 
+Status DropStillClips(const Rig& rig, std::vector<Clip>& clips, bool named) {
+    const Poser poser(rig);
+    for (auto it = clips.begin(); it != clips.end();) {
+        if (poser.Sort(it->tracks).Any()) {
+            ++it;
+        } else if (named) {
+            return Bad("the animation \"" + it->name + "\" does not move the mesh" + (rig.meshName.empty() ? "" : " \"" + rig.meshName + "\""));
+        } else {
+            it = clips.erase(it);
+        }
+    }
+    return {};
+}
+
 Status SampleClips(const Rig& rig, const std::vector<Clip>& clips, double fps, SourceMesh& out) {
     const Poser poser(rig);
     if (clips.empty()) {

@@ -71,6 +71,11 @@ struct Rig {
     std::vector<Joint> joints;        // its skin's; none: placed by its node alone
 };
 
+// Drops the clips that do not move the mesh: none of its morph weights and
+// no transform of a node that places it (its own, its joints' or any of
+// their ancestors'). A clip asked for by name must move it.
+Status DropStillClips(const Rig& rig, std::vector<Clip>& clips, bool named);
+
 // The frames of every clip, sampled at fps from its start to its end, or
 // the rest pose when there is no clip, appended to out with their names.
 Status SampleClips(const Rig& rig, const std::vector<Clip>& clips, double fps, SourceMesh& out);

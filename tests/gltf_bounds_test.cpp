@@ -305,5 +305,70 @@ TEST(GltfBounds, TheReaderOfExternalFilesIsAskedForNoMoreThanTheFileGives) {
         << greedy.Detail();
 }
 
+TEST(GltfBounds, AChosenMeshKeepsOnlyTheClipsThatMoveIt) {
+    // A body skinned to a bone under the hips, with a morph target, and a
+    // sword held by a hand; a lamp apart. Each clip moves one node.
+    const Tube tube;
+    GltfFixture g;
+    std::vector<float> joints, weights;
+    for (size_t v = 0; v < tube.Count(); ++v) {
+        joints.insert(joints.end(), {0, 0, 0, 0});
+        weights.insert(weights.end(), {1, 0, 0, 0});
+    }
+    const int jointsAccessor = g.Floats(joints, TINYGLTF_TYPE_VEC4), weightsAccessor = g.Floats(weights, TINYGLTF_TYPE_VEC4);
+    AddMesh(g, tube, {{"JOINTS_0", jointsAccessor}, {"WEIGHTS_0", weightsAccessor}});
+    g.m.meshes[0].name = "body";
+    g.m.meshes[0].primitives[0].targets = {{{"POSITION", g.m.meshes[0].primitives[0].attributes["POSITION"]}}};
+    AddMesh(g, tube);
+    g.m.meshes[1].name = "sword";
+    g.m.nodes.resize(6);
+    g.m.nodes[0].mesh = 0, g.m.nodes[0].skin = 0;
+    g.m.nodes[1].children = {2};
+    g.m.nodes[2].mesh = 1;
+    g.m.nodes[3].name = "lamp";
+    g.m.nodes[4].children = {5};
+    g.m.nodes[5].name = "bone";
+    g.m.skins.emplace_back().joints = {5};
+    g.m.scenes[0].nodes = {0, 1, 3, 4};
+    const float h = static_cast<float>(std::sqrt(0.5));
+    const std::vector<float> turn = {0, 0, 0, 1, 0, 0, h, h};
+    g.Animate("wave", 0, "weights", {0, 1}, {0, 1}, TINYGLTF_TYPE_SCALAR);
+    g.Animate("swing", 1, "rotation", {0, 1}, turn, TINYGLTF_TYPE_VEC4);
+    g.Animate("flicker", 3, "translation", {0, 1}, {0, 0, 0, 1, 0, 0}, TINYGLTF_TYPE_VEC3);
+    g.Animate("spin", 2, "rotation", {0, 1}, turn, TINYGLTF_TYPE_VEC4);
+    g.Animate("sway", 4, "rotation", {0, 1}, turn, TINYGLTF_TYPE_VEC4);
+    const std::string text = g.Text();
+    struct Case {
+        const char* mesh;
+        std::vector<std::string> asked, clips;
+        const char* says;
+    } cases[] = {
+        {"body", {}, {"wave", "sway"}, nullptr},
+        {"sword", {}, {"swing", "spin"}, nullptr},
+        {"sword", {"spin", "swing"}, {"spin", "swing"}, nullptr},
+        {"sword", {"swing", "flicker"}, {}, "the animation \"flicker\" does not move the mesh \"sword\""},
+        {"sword", {"wave"}, {}, "\"wave\" does not move"},
+    };
+    for (const Case& c : cases) {
+        GltfReadOptions options;
+        options.mesh = c.mesh;
+        options.animations = c.asked;
+        auto source = ReadGltf(Bytes(text), options);
+        ASSERT_EQ(bool(source), c.says == nullptr) << c.mesh << ": " << source.Detail();
+        if (c.says) {
+            EXPECT_NE(source.Detail().find(c.says), std::string::npos) << source.Detail();
+            continue;
+        }
+        std::vector<std::string> stems;
+        for (const std::string& name : source.Value().frameNames) stems.push_back(FrameStem(name));
+        std::vector<std::string> clips;
+        for (const Md2Animation& a : FindAnimations(stems)) {
+            clips.push_back(a.name);
+            EXPECT_EQ(a.last - a.first + 1, 11) << c.mesh << " " << a.name;
+        }
+        EXPECT_EQ(clips, c.clips) << c.mesh;
+    }
+}
+
 }  // namespace
 }  // namespace meshara
