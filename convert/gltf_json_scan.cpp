@@ -1,8 +1,10 @@
 #include "convert/gltf_json_scan.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "convert/gltf_sampling.h"
@@ -107,6 +109,12 @@ std::span<const uint8_t> JsonText(std::span<const uint8_t> file) {
     return file.subspan(20, static_cast<size_t>(std::min<uint64_t>(length, file.size() - 20)));
 }
 
+constexpr std::array<bool, 256> kDelimiters = [] {
+    std::array<bool, 256> out{};
+    for (const char c : std::string_view(" \n\r\t,:]}[{\"")) out[static_cast<uint8_t>(c)] = true;
+    return out;
+}();
+
 struct Level {
     bool object = false;
     bool buffers = false;       // the root's "buffers" array
@@ -179,7 +187,7 @@ Result<JsonOutline> ScanGltfJson(std::span<const uint8_t> file) {
         }
         // A number, true, false or null: up to the next delimiter.
         const size_t start = i;
-        while (i + 1 < text.size() && !std::strchr(" \n\r\t,:]}[{\"", text[i + 1])) ++i;
+        while (i + 1 < text.size() && !kDelimiters[text[i + 1]]) ++i;
         if (stack.size() == 3 && stack.back().bufferEntry && stack.back().key == "byteLength") {
             uint64_t n = 0;
             bool digits = true;
