@@ -101,6 +101,13 @@ std::string PercentDecode(const std::string& s) {
     return out;
 }
 
+// A list's key as a message names it: the file's own word when it is one.
+std::string ListName(const std::string& key) {
+    const bool word = !key.empty() && key.size() <= 32 &&
+                      std::all_of(key.begin(), key.end(), [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); });
+    return word ? key : "entries in one list";
+}
+
 // The text tinygltf parses: a .glb's JSON chunk, as far as the file holds it.
 std::span<const uint8_t> JsonText(std::span<const uint8_t> file) {
     if (file.size() < 4 || std::memcmp(file.data(), "glTF", 4) != 0) return file;
@@ -155,7 +162,7 @@ Result<JsonOutline> ScanGltfJson(std::span<const uint8_t> file) {
         if (!isKey && ++values > kMaxJsonValues)
             return Bad("the file's JSON holds more than " + std::to_string(kMaxJsonValues) + " values");
         if (!isKey && stack.size() == 2 && !stack[1].object && ++stack[1].entries > kMaxJsonEntries)
-            return Bad("the file has more than " + std::to_string(kMaxJsonEntries) + " " + stack[0].key);
+            return Bad("the file has more than " + std::to_string(kMaxJsonEntries) + " " + ListName(stack[0].key));
         if (c == '{' || c == '[') {
             if (stack.size() >= static_cast<size_t>(kMaxJsonDepth))
                 return Bad("the file's JSON nests deeper than " + std::to_string(kMaxJsonDepth) + " levels");
@@ -189,11 +196,12 @@ Result<JsonOutline> ScanGltfJson(std::span<const uint8_t> file) {
         const size_t start = i;
         while (i + 1 < text.size() && !kDelimiters[text[i + 1]]) ++i;
         if (stack.size() == 3 && stack.back().bufferEntry && stack.back().key == "byteLength") {
+            constexpr uint64_t kHuge = uint64_t{1} << 62;  // past any file: only compared against sizes
             uint64_t n = 0;
             bool digits = true;
             for (size_t k = start; k <= i && digits; ++k) {
                 digits = text[k] >= '0' && text[k] <= '9';
-                n = std::min<uint64_t>(n * 10 + (text[k] - '0'), uint64_t{1} << 62);
+                n = n > kHuge / 10 ? kHuge : n * 10 + static_cast<uint64_t>(text[k] - '0');
             }
             if (digits) stack.back().byteLength = n;
         }

@@ -89,6 +89,7 @@ TEST(GltfBounds, ListsObjectsAndValuesAreCountedBeforeParsing) {
         {list("samplers", "{}", 65536), nullptr},
         {list("materials", "{}", 65537), "more than 65536 materials"},
         {list("nodes", "{}", 65537), "more than 65536 nodes"},
+        {list("no\\u0020word", "0", 65537), "more than 65536 entries in one list"},
         {"\"extras\":{" + list("a", "{}", 262145) + "}", "more than 262144 objects"},
         {"\"extras\":{\"a\":[" + Repeat("0,", 1 << 20) + "0]}", "more than 1048576 values"},
     };
