@@ -196,11 +196,20 @@ bool ReadWhole(std::vector<unsigned char>* out, std::string* err, const std::str
 }
 bool WriteWhole(std::string*, const std::string&, const std::vector<unsigned char>&, void*) { return false; }
 
+// The mesh as the document gives it (triangles, texture coordinates,
+// texture) with what moves it and the clips that do: all the sampling
+// needs, so the parsed document can go before it starts.
+struct Document {
+    SourceMesh mesh;
+    gltf::Rig rig;
+    std::vector<gltf::Clip> clips;
+};
+
 class Reader {
 public:
     Reader(const tg::Model& m, const GltfReadOptions& o) : m_(m), o_(o), acc_(m) {}
 
-    Result<SourceMesh> Run() {
+    Result<Document> Run() {
         if (Status s = CheckNodes(); !s) return s.Why();
         int node = -1;
         if (Status s = ChooseNode(node); !s) return s.Why();
@@ -238,8 +247,7 @@ public:
         rig.nodes = Nodes();
         if (Status s = Skin(n, rig.joints); !s) return s.Why();
         if (Status s = gltf::DropStillClips(rig, clips.Value(), !o_.animations.empty()); !s) return s.Why();
-        if (Status s = gltf::SampleClips(rig, clips.Value(), o_.framesPerSecond, out); !s) return s.Why();
-        return out;
+        return Document{std::move(out), std::move(rig), std::move(clips.Value())};
     }
 
 private:
@@ -511,10 +519,8 @@ private:
     int meshNode_ = -1;
 };
 
-}  // namespace
 
-Result<SourceMesh> ReadGltf(std::span<const uint8_t> bytes, const GltfReadOptions& options) {
-    if (!(options.framesPerSecond > 0 && options.framesPerSecond <= 1000)) return Bad("the sampling rate is out of range");
+Result<Document> ReadDocument(std::span<const uint8_t> bytes, const GltfReadOptions& options) {
     if (bytes.size() > (uint64_t{1} << 31)) return Bad("the file is larger than 2 GiB");
     // Before tinygltf sees it: its parsing recurses as deep as the JSON nests.
     const auto outline = gltf::ScanGltfJson(bytes);
@@ -539,6 +545,17 @@ Result<SourceMesh> ReadGltf(std::span<const uint8_t> bytes, const GltfReadOption
         return Bad(err.empty() ? "not a glTF file" : err);
     }
     return Reader(model, options).Run();
+}
+
+}  // namespace
+
+Result<SourceMesh> ReadGltf(std::span<const uint8_t> bytes, const GltfReadOptions& options) {
+    if (!(options.framesPerSecond > 0 && options.framesPerSecond <= 1000)) return Bad("the sampling rate is out of range");
+    auto document = ReadDocument(bytes, options);
+    if (!document) return document.Why();
+    Document& d = document.Value();
+    if (Status s = gltf::SampleClips(d.rig, d.clips, options.framesPerSecond, d.mesh); !s) return s.Why();
+    return std::move(d.mesh);
 }
 
 }  // namespace meshara
