@@ -1,15 +1,17 @@
 #include <tiny_gltf.h>
-#include "formats/format_names.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <functional>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <optional>
 
+#include "convert/gltf_json_scan.h"
+#include "convert/gltf_sampling.h"
 #include "convert/model_import.h"
+#include "formats/path_input.h"
 #include "formats/skin_decoder.h"
 
 namespace meshara {
@@ -17,54 +19,21 @@ namespace meshara {
 namespace {
 
 namespace tg = tinygltf;
+using gltf::Bad;
 
-using Mat4 = std::array<double, 16>;  // column-major, as glTF stores them
-
-constexpr Mat4 kIdentity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-
-Failure Bad(std::string why) { return Failure{ErrorKind::Damaged, std::move(why), format::kGltf}; }
-
-Mat4 Mul(const Mat4& a, const Mat4& b) {
-    Mat4 r{};
-    for (int c = 0; c < 4; ++c)
-        for (int row = 0; row < 4; ++row) {
-            double s = 0;
-            for (int k = 0; k < 4; ++k) s += a[k * 4 + row] * b[c * 4 + k];
-            r[c * 4 + row] = s;
-        }
-    return r;
-}
-
-Vec3d Apply(const Mat4& m, const Vec3d& p) {
-    return {m[0] * p.x + m[4] * p.y + m[8] * p.z + m[12], m[1] * p.x + m[5] * p.y + m[9] * p.z + m[13],
-            m[2] * p.x + m[6] * p.y + m[10] * p.z + m[14]};
-}
-
-struct Trs {
-    std::array<double, 3> t{0, 0, 0}, s{1, 1, 1};
-    std::array<double, 4> r{0, 0, 0, 1};  // x, y, z, w
-    Mat4 Matrix() const {
-        double x = r[0], y = r[1], z = r[2], w = r[3];
-        const double n = std::sqrt(x * x + y * y + z * z + w * w);
-        if (n > 0) x /= n, y /= n, z /= n, w /= n;
-        Mat4 m = {1 - 2 * (y * y + z * z), 2 * (x * y + z * w),     2 * (x * z - y * w),     0,
-                  2 * (x * y - z * w),     1 - 2 * (x * x + z * z), 2 * (y * z + x * w),     0,
-                  2 * (x * z + y * w),     2 * (y * z - x * w),     1 - 2 * (x * x + y * y), 0,
-                  t[0],                    t[1],                    t[2],                    1};
-        for (int c = 0; c < 3; ++c)
-            for (int row = 0; row < 3; ++row) m[c * 4 + row] *= s[static_cast<size_t>(c)];
-        return m;
-    }
-};
-
-// Accessors read as doubles, checked against their views and buffers.
+// Accessors read as doubles, checked against their views and buffers. Each
+// is read once however many channels or primitives name it, and all those
+// read together are bounded, so a file cannot multiply its memory by
+// naming one large accessor many times.
 class Accessors {
 public:
-    explicit Accessors(const tg::Model& m) : m_(m) {}
+    using Numbers = std::shared_ptr<const std::vector<double>>;
+
+    explicit Accessors(const tg::Model& m) : m_(m), read_(m.accessors.size()) {}
 
     // The elements of accessor index, comps numbers each; refuses other
     // shapes, data outside the buffers and numbers that are not finite.
-    Result<std::vector<double>> Read(int index, int comps, const char* what) const {
+    Result<Numbers> Read(int index, int comps, const char* what) {
         if (index < 0 || static_cast<size_t>(index) >= m_.accessors.size())
             return Bad(std::string(what) + " names an accessor the file does not have");
         const tg::Accessor& a = m_.accessors[static_cast<size_t>(index)];
@@ -75,9 +44,15 @@ public:
         if (size <= 0 || a.componentType == TINYGLTF_COMPONENT_TYPE_DOUBLE ||
             a.componentType == TINYGLTF_COMPONENT_TYPE_INT)
             return Bad(name + " has a component type glTF does not allow");
-        // Elements with no view behind them cost memory without costing file bytes.
-        if (a.count * static_cast<uint64_t>(comps) > (a.bufferView < 0 ? kMaxSourcePositions : 4 * kMaxSourcePositions))
-            return Bad(name + " holds too many elements");
+        if (const Numbers& done = read_[static_cast<size_t>(index)]) return done;
+        // Elements with no view behind them cost memory without costing file
+        // bytes. count * comps is not formed before count is known small.
+        const uint64_t most = a.bufferView < 0 ? kMaxSourcePositions : 4 * kMaxSourcePositions;
+        uint64_t& used = a.bufferView < 0 ? zerosRead_ : numbersRead_;
+        if (a.count > most / static_cast<uint64_t>(comps)) return Bad(name + " holds too many elements");
+        if (a.count * static_cast<uint64_t>(comps) > most - used)
+            return Bad(name + " would take the numbers read past " + std::to_string(most) + " in all");
+        used += a.count * static_cast<uint64_t>(comps);
         std::vector<double> out(a.count * static_cast<size_t>(comps), 0.0);
         if (a.bufferView >= 0) {
             const uint8_t* data = nullptr;
@@ -117,7 +92,7 @@ public:
         }
         for (double v : out)
             if (!std::isfinite(v)) return Bad(name + " holds a number that is not finite");
-        return out;
+        return read_[static_cast<size_t>(index)] = std::make_shared<const std::vector<double>>(std::move(out));
     }
 
 private:
@@ -170,73 +145,8 @@ private:
     }
 
     const tg::Model& m_;
-};
-
-// One animation channel's keys, ready to sample.
-struct Track {
-    int node = -1;
-    enum class Path { Translation, Rotation, Scale, Weights } path = Path::Translation;
-    enum class Mode { Step, Linear, Cubic } mode = Mode::Linear;
-    std::vector<double> times;
-    std::vector<double> values;  // per key comps numbers (three sets of them for cubic keys)
-    size_t comps = 0;
-
-    // The value at time t (keys at t, within rounding, give theirs exactly).
-    std::vector<double> At(double t) const {
-        const size_t n = times.size();
-        const auto key = [&](size_t k) {
-            const size_t at = (mode == Mode::Cubic ? 3 * k + 1 : k) * comps;
-            return std::vector<double>(values.begin() + static_cast<std::ptrdiff_t>(at),
-                                       values.begin() + static_cast<std::ptrdiff_t>(at + comps));
-        };
-        const double slack = 1e-6 * std::max(1.0, std::abs(t));
-        size_t j = static_cast<size_t>(std::upper_bound(times.begin(), times.end(), t + slack) - times.begin());
-        if (j == 0) return key(0);
-        --j;
-        if (j + 1 >= n || std::abs(t - times[j]) <= slack || mode == Mode::Step) return key(j);
-        const double dt = times[j + 1] - times[j];
-        const double u = dt > 0 ? std::clamp((t - times[j]) / dt, 0.0, 1.0) : 0;
-        std::vector<double> a = key(j), b = key(j + 1), out(comps);
-        if (mode == Mode::Cubic) {
-            const double u2 = u * u, u3 = u2 * u;
-            for (size_t c = 0; c < comps; ++c) {
-                const double outTangent = values[(3 * j + 2) * comps + c], inTangent = values[(3 * (j + 1)) * comps + c];
-                out[c] = (2 * u3 - 3 * u2 + 1) * a[c] + (u3 - 2 * u2 + u) * dt * outTangent + (-2 * u3 + 3 * u2) * b[c] +
-                         (u3 - u2) * dt * inTangent;
-            }
-            return out;
-        }
-        if (path == Path::Rotation) {  // the shorter way round, at an even pace
-            double d = a[0] * b[0] + a[1] * b[1] + a[2] * b[2] + a[3] * b[3];
-            if (d < 0) {
-                for (double& v : b) v = -v;
-                d = -d;
-            }
-            double wa = 1 - u, wb = u;
-            if (d < 0.9995) {
-                const double theta = std::acos(std::min(d, 1.0));
-                wa = std::sin((1 - u) * theta) / std::sin(theta);
-                wb = std::sin(u * theta) / std::sin(theta);
-            }
-            for (size_t c = 0; c < 4; ++c) out[c] = wa * a[c] + wb * b[c];
-            return out;
-        }
-        for (size_t c = 0; c < comps; ++c) out[c] = a[c] + (b[c] - a[c]) * u;
-        return out;
-    }
-};
-
-struct Clip {
-    std::string name;
-    std::vector<Track> tracks;
-    double start = 0, end = 0;
-};
-
-struct Primitive {
-    std::vector<Vec3d> positions;
-    std::vector<std::vector<double>> targets;  // per morph target, x y z per vertex (none: moves nothing)
-    std::vector<std::array<uint32_t, 4>> joints;
-    std::vector<std::array<double, 4>> weights;
+    std::vector<Numbers> read_;  // by accessor, once read
+    uint64_t numbersRead_ = 0, zerosRead_ = 0;
 };
 
 bool LoadImage(tg::Image* image, const int, std::string*, std::string*, int, int, const unsigned char* bytes, int size, void*) {
@@ -253,32 +163,53 @@ bool LoadImage(tg::Image* image, const int, std::string*, std::string*, int, int
     return true;
 }
 
-// External files: read only from the folder given, by plain names in it.
-struct Folder {
-    std::string path;
+// External files reach tinygltf only through the caller's reader: every
+// name is said to exist, and the reader tells what is not there.
+struct Externals {
+    const ExternalFileReader& read;
+    const std::map<std::string, uint64_t>& bufferLengths;
+    std::optional<Failure> bufferRefused;  // the first buffer that could not be had, and why
 };
-bool Exists(const std::string& name, void* user) {
-    const auto* folder = static_cast<Folder*>(user);
-    return !folder->path.empty() && tg::FileExists(name, nullptr);
-}
+bool Exists(const std::string&, void*) { return true; }
 std::string Expand(const std::string& name, void*) { return name; }
-bool ReadWhole(std::vector<unsigned char>* out, std::string* err, const std::string& name, void* user) {
-    const auto* folder = static_cast<Folder*>(user);
-    // Only files in the model's folder, never above it.
-    if (folder->path.empty() || name.compare(0, folder->path.size(), folder->path) != 0 ||
-        name.find("..") != std::string::npos) {
-        if (err) *err = "external file not read: " + name;
+bool ReadWhole(std::vector<unsigned char>* out, std::string* err, const std::string& uri, void* user) {
+    auto& x = *static_cast<Externals*>(user);
+    // A buffer gives its length; a picture may hold what a skin may.
+    const auto length = x.bufferLengths.find(uri);
+    const bool buffer = length != x.bufferLengths.end();
+    const uint64_t most = buffer ? std::min(length->second, kMaxGltfBytes) : kMaxPictureEntryBytes;
+    Result<std::vector<uint8_t>> bytes = x.read ? x.read(uri, most) : Failure{ErrorKind::CannotOpen, "is not read: this glTF is read without the files beside it"};
+    if (bytes && bytes.Value().size() > most)
+        bytes = Failure{ErrorKind::TooLarge, "holds more than the " + std::to_string(most) + " bytes asked for"};
+    if (bytes && buffer && bytes.Value().size() != length->second)
+        bytes = Failure{ErrorKind::Damaged, "holds " + std::to_string(bytes.Value().size()) + " bytes where the file gives its buffer " +
+                                                std::to_string(length->second)};
+    if (!bytes) {
+        Failure why = bytes.Why();
+        why.detail = "the external file \"" + uri + "\" " + why.detail;
+        if (err) *err = why.detail;
+        if (buffer && !x.bufferRefused) x.bufferRefused = std::move(why);
         return false;
     }
-    return tg::ReadWholeFile(out, err, name, nullptr);
+    *out = std::move(bytes.Value());
+    return true;
 }
 bool WriteWhole(std::string*, const std::string&, const std::vector<unsigned char>&, void*) { return false; }
+
+// The mesh as the document gives it (triangles, texture coordinates,
+// texture) with what moves it and the clips that do: all the sampling
+// needs, so the parsed document can go before it starts.
+struct Document {
+    SourceMesh mesh;
+    gltf::Rig rig;
+    std::vector<gltf::Clip> clips;
+};
 
 class Reader {
 public:
     Reader(const tg::Model& m, const GltfReadOptions& o) : m_(m), o_(o), acc_(m) {}
 
-    Result<SourceMesh> Run() {
+    Result<Document> Run() {
         if (Status s = CheckNodes(); !s) return s.Why();
         int node = -1;
         if (Status s = ChooseNode(node); !s) return s.Why();
@@ -286,75 +217,40 @@ public:
         const tg::Node& n = m_.nodes[static_cast<size_t>(node)];
         const tg::Mesh& mesh = m_.meshes[static_cast<size_t>(n.mesh)];
         SourceMesh out;
-        std::vector<Primitive> primitives;
+        gltf::Rig rig;
         size_t targetCount = 0;
         for (const tg::Primitive& p : mesh.primitives) {
             const int mode = p.mode < 0 ? TINYGLTF_MODE_TRIANGLES : p.mode;
             if (mode != TINYGLTF_MODE_TRIANGLES && mode != TINYGLTF_MODE_TRIANGLE_STRIP && mode != TINYGLTF_MODE_TRIANGLE_FAN)
                 continue;  // points and lines have no faces
-            if (primitives.empty()) targetCount = p.targets.size();
+            if (rig.primitives.empty()) targetCount = p.targets.size();
             if (p.targets.size() != targetCount) return Bad("the mesh's primitives have different numbers of morph targets");
             auto prim = ReadPrimitive(p, mode, n.skin >= 0, out);
             if (!prim) return prim.Why();
-            primitives.push_back(std::move(prim.Value()));
+            rig.primitives.push_back(std::move(prim.Value()));
             if (out.texCoords.size() > kMaxSourcePositions) return Bad("the mesh has too many vertices");
         }
         if (out.indices.empty()) return Bad("the mesh has no triangles");
         TextureSize(mesh, out);
 
-        std::vector<double> restWeights(targetCount, 0.0);
+        rig.restWeights.assign(targetCount, 0.0);
         for (size_t i = 0; i < targetCount; ++i) {
-            if (i < n.weights.size()) restWeights[i] = n.weights[i];
-            else if (i < mesh.weights.size()) restWeights[i] = mesh.weights[i];
-            if (!std::isfinite(restWeights[i])) return Bad("a morph weight is not a finite number");
+            if (i < n.weights.size()) rig.restWeights[i] = n.weights[i];
+            else if (i < mesh.weights.size()) rig.restWeights[i] = mesh.weights[i];
+            if (!std::isfinite(rig.restWeights[i])) return Bad("a morph weight is not a finite number");
         }
 
-        const auto clips = Clips(targetCount);
+        auto clips = Clips(targetCount);
         if (!clips) return clips.Why();
-        if (clips.Value().empty()) {
-            auto frame = Frame(primitives, {}, 0, restWeights);
-            if (!frame) return frame.Why();
-            out.frames.push_back(std::move(frame.Value()));
-            out.frameNames = ClipFrameNames(mesh.name.empty() ? "frame" : mesh.name, 1, "");
-            return out;
-        }
-        for (const Clip& clip : clips.Value()) {
-            const double fps = o_.framesPerSecond;
-            const double span = (clip.end - clip.start) * fps;
-            if (!(span < 65536)) return Bad("the clip " + clip.name + " would give more than 65536 frames");
-            size_t count = static_cast<size_t>(std::floor(span + 1e-6)) + 1;
-            const bool endOffGrid = clip.start + static_cast<double>(count - 1) / fps < clip.end - 1e-6;
-            if (endOffGrid) ++count;
-            if ((out.frames.size() + count) * out.texCoords.size() > kMaxSourcePositions)
-                return Bad("the animations would give more than " + std::to_string(kMaxSourcePositions) +
-                           " vertex positions in all");
-            std::vector<std::vector<Vec3d>> frames;
-            for (size_t i = 0; i < count; ++i) {
-                const double t = std::min(clip.start + static_cast<double>(i) / fps, clip.end);
-                auto frame = Frame(primitives, clip.tracks, t, restWeights);
-                if (!frame) return frame.Why();
-                frames.push_back(std::move(frame.Value()));
-            }
-            if (frames.size() > 1 && Same(frames.front(), frames.back())) frames.pop_back();
-            const auto names = ClipFrameNames(clip.name, frames.size(), out.frameNames.empty() ? "" : out.frameNames.back());
-            for (size_t i = 0; i < frames.size(); ++i) {
-                out.frames.push_back(std::move(frames[i]));
-                out.frameNames.push_back(names[i]);
-            }
-        }
-        return out;
+        rig.meshNode = node;
+        rig.meshName = mesh.name;
+        rig.nodes = Nodes();
+        if (Status s = Skin(n, rig.joints); !s) return s.Why();
+        if (Status s = gltf::DropStillClips(rig, clips.Value(), !o_.animations.empty()); !s) return s.Why();
+        return Document{std::move(out), std::move(rig), std::move(clips.Value())};
     }
 
 private:
-    static bool Same(const std::vector<Vec3d>& a, const std::vector<Vec3d>& b) {
-        for (size_t i = 0; i < a.size(); ++i) {
-            const double tol = 1e-6 * std::max({1.0, std::abs(a[i].x), std::abs(a[i].y), std::abs(a[i].z)});
-            if (std::abs(a[i].x - b[i].x) > tol || std::abs(a[i].y - b[i].y) > tol || std::abs(a[i].z - b[i].z) > tol)
-                return false;
-        }
-        return true;
-    }
-
     // Every node has one parent at most and no node is its own ancestor.
     Status CheckNodes() {
         parent_.assign(m_.nodes.size(), -1);
@@ -365,10 +261,19 @@ private:
                     return Bad("node " + std::to_string(c) + " has more than one parent");
                 parent_[static_cast<size_t>(c)] = static_cast<int>(i);
             }
+        // With one parent each, the way up from a node ends at a root or runs
+        // into a cycle. Each node is walked over once: a walk stops at a node
+        // an earlier walk cleared, and meets itself only in a cycle.
+        enum : uint8_t { kUnseen, kOnWalk, kCleared };
+        std::vector<uint8_t> state(m_.nodes.size(), kUnseen);
         for (size_t i = 0; i < m_.nodes.size(); ++i) {
             int at = static_cast<int>(i);
-            for (size_t steps = 0; at >= 0; ++steps, at = parent_[static_cast<size_t>(at)])
-                if (steps > m_.nodes.size()) return Bad("the node graph has a cycle through node " + std::to_string(i));
+            for (; at >= 0 && state[static_cast<size_t>(at)] == kUnseen; at = parent_[static_cast<size_t>(at)])
+                state[static_cast<size_t>(at)] = kOnWalk;
+            if (at >= 0 && state[static_cast<size_t>(at)] == kOnWalk)
+                return Bad("the node graph has a cycle through node " + std::to_string(at));
+            for (at = static_cast<int>(i); at >= 0 && state[static_cast<size_t>(at)] == kOnWalk; at = parent_[static_cast<size_t>(at)])
+                state[static_cast<size_t>(at)] = kCleared;
         }
         for (const tg::Node& n : m_.nodes) {
             if (n.mesh >= static_cast<int>(m_.meshes.size())) return Bad("a node names a mesh the file does not have");
@@ -402,8 +307,8 @@ private:
         return {};
     }
 
-    Result<Primitive> ReadPrimitive(const tg::Primitive& p, int mode, bool skinned, SourceMesh& out) {
-        Primitive prim;
+    Result<gltf::Primitive> ReadPrimitive(const tg::Primitive& p, int mode, bool skinned, SourceMesh& out) {
+        gltf::Primitive prim;
         const auto attribute = [&](const std::map<std::string, int>& attrs, const char* name) {
             auto it = attrs.find(name);
             return it == attrs.end() ? -1 : it->second;
@@ -412,27 +317,29 @@ private:
         if (position < 0) return Bad("a primitive has no positions");
         auto pos = acc_.Read(position, 3, "POSITION");
         if (!pos) return pos.Why();
-        const size_t count = pos.Value().size() / 3;
-        for (size_t v = 0; v < count; ++v) prim.positions.push_back({pos.Value()[3 * v], pos.Value()[3 * v + 1], pos.Value()[3 * v + 2]});
+        const std::vector<double>& xyz = *pos.Value();
+        const size_t count = xyz.size() / 3;
+        for (size_t v = 0; v < count; ++v) prim.positions.push_back({xyz[3 * v], xyz[3 * v + 1], xyz[3 * v + 2]});
         const size_t base = out.texCoords.size();
         if (const int uv = attribute(p.attributes, "TEXCOORD_0"); uv >= 0) {
             auto st = acc_.Read(uv, 2, "TEXCOORD_0");
             if (!st) return st.Why();
-            if (st.Value().size() != 2 * count) return Bad("a primitive has texture coordinates for other vertices");
+            const std::vector<double>& uvs = *st.Value();
+            if (uvs.size() != 2 * count) return Bad("a primitive has texture coordinates for other vertices");
             for (size_t v = 0; v < count; ++v)
-                out.texCoords.push_back({static_cast<float>(st.Value()[2 * v]), static_cast<float>(st.Value()[2 * v + 1])});
+                out.texCoords.push_back({static_cast<float>(uvs[2 * v]), static_cast<float>(uvs[2 * v + 1])});
         } else {
             out.texCoords.resize(base + count, {0, 0});
         }
         for (const auto& target : p.targets) {
-            std::vector<double> offsets;
+            Accessors::Numbers offsets;
             if (const int tp = attribute(target, "POSITION"); tp >= 0) {
                 auto d = acc_.Read(tp, 3, "morph target POSITION");
                 if (!d) return d.Why();
-                if (d.Value().size() != 3 * count) return Bad("a morph target moves other vertices than its primitive has");
-                offsets = std::move(d.Value());
+                if (d.Value()->size() != 3 * count) return Bad("a morph target moves other vertices than its primitive has");
+                offsets = d.Value();
             }
-            prim.targets.push_back(std::move(offsets));  // empty: moves nothing
+            prim.targets.push_back(std::move(offsets));  // null: moves nothing
         }
         if (skinned) {
             const int j = attribute(p.attributes, "JOINTS_0"), w = attribute(p.attributes, "WEIGHTS_0");
@@ -441,16 +348,16 @@ private:
             if (!joints) return joints.Why();
             auto weights = acc_.Read(w, 4, "WEIGHTS_0");
             if (!weights) return weights.Why();
-            if (joints.Value().size() != 4 * count || weights.Value().size() != 4 * count)
+            if (joints.Value()->size() != 4 * count || weights.Value()->size() != 4 * count)
                 return Bad("a primitive has joints or weights for other vertices");
             for (size_t v = 0; v < count; ++v) {
                 std::array<uint32_t, 4> jv{};
                 std::array<double, 4> wv{};
                 for (size_t c = 0; c < 4; ++c) {
-                    const double j = joints.Value()[4 * v + c];
+                    const double j = (*joints.Value())[4 * v + c];
                     if (!(j >= 0 && j < 65536)) return Bad("a vertex names a joint outside any skin");
                     jv[c] = static_cast<uint32_t>(j);
-                    wv[c] = weights.Value()[4 * v + c];
+                    wv[c] = (*weights.Value())[4 * v + c];
                     if (wv[c] < 0) return Bad("a joint weight is negative");
                 }
                 prim.joints.push_back(jv);
@@ -461,7 +368,7 @@ private:
         if (p.indices >= 0) {
             auto idx = acc_.Read(p.indices, 1, "indices");
             if (!idx) return idx.Why();
-            for (double i : idx.Value()) {
+            for (double i : *idx.Value()) {
                 if (!(i >= 0 && i < static_cast<double>(count)))
                     return Bad("a triangle names a vertex its primitive does not have");
                 order.push_back(static_cast<uint32_t>(i));
@@ -504,7 +411,7 @@ private:
         }
     }
 
-    Result<std::vector<Clip>> Clips(size_t targetCount) {
+    Result<std::vector<gltf::Clip>> Clips(size_t targetCount) {
         std::vector<const tg::Animation*> chosen;
         if (o_.animations.empty()) {
             for (const tg::Animation& a : m_.animations) chosen.push_back(&a);
@@ -520,9 +427,9 @@ private:
                 chosen.push_back(&*it);
             }
         }
-        std::vector<Clip> clips;
+        std::vector<gltf::Clip> clips;
         for (const tg::Animation* a : chosen) {
-            Clip clip;
+            gltf::Clip clip;
             clip.name = a->name.empty() ? "anim" : a->name;
             bool first = true;
             for (const tg::AnimationChannel& ch : a->channels) {
@@ -530,32 +437,32 @@ private:
                     return Bad("an animation channel names a sampler the animation does not have");
                 if (ch.target_node < 0 || static_cast<size_t>(ch.target_node) >= m_.nodes.size()) continue;
                 const tg::AnimationSampler& s = a->samplers[static_cast<size_t>(ch.sampler)];
-                Track track;
+                gltf::Track track;
                 track.node = ch.target_node;
-                if (ch.target_path == "translation") track.path = Track::Path::Translation, track.comps = 3;
-                else if (ch.target_path == "rotation") track.path = Track::Path::Rotation, track.comps = 4;
-                else if (ch.target_path == "scale") track.path = Track::Path::Scale, track.comps = 3;
-                else if (ch.target_path == "weights") track.path = Track::Path::Weights, track.comps = targetCount;
+                if (ch.target_path == "translation") track.path = gltf::Track::Path::Translation, track.comps = 3;
+                else if (ch.target_path == "rotation") track.path = gltf::Track::Path::Rotation, track.comps = 4;
+                else if (ch.target_path == "scale") track.path = gltf::Track::Path::Scale, track.comps = 3;
+                else if (ch.target_path == "weights") track.path = gltf::Track::Path::Weights, track.comps = targetCount;
                 else continue;
-                if (track.path == Track::Path::Weights && ch.target_node != meshNode_) continue;
-                track.mode = s.interpolation == "STEP" ? Track::Mode::Step
-                             : s.interpolation == "CUBICSPLINE" ? Track::Mode::Cubic : Track::Mode::Linear;
+                if (track.path == gltf::Track::Path::Weights && ch.target_node != meshNode_) continue;
+                track.mode = s.interpolation == "STEP" ? gltf::Track::Mode::Step
+                             : s.interpolation == "CUBICSPLINE" ? gltf::Track::Mode::Cubic : gltf::Track::Mode::Linear;
                 auto times = acc_.Read(s.input, 1, "animation times");
                 if (!times) return times.Why();
-                track.times = std::move(times.Value());
-                if (track.times.empty()) return Bad("an animation sampler has no keys");
-                if (!std::is_sorted(track.times.begin(), track.times.end()))
+                track.times = times.Value();
+                if (track.times->empty()) return Bad("an animation sampler has no keys");
+                if (!std::is_sorted(track.times->begin(), track.times->end()))
                     return Bad("an animation's key times go backwards");
                 if (track.comps == 0) continue;
-                const int comps = track.path == Track::Path::Weights ? 1 : static_cast<int>(track.comps);
+                const int comps = track.path == gltf::Track::Path::Weights ? 1 : static_cast<int>(track.comps);
                 auto values = acc_.Read(s.output, comps, "animation values");
                 if (!values) return values.Why();
-                track.values = std::move(values.Value());
-                const size_t want = track.times.size() * track.comps * (track.mode == Track::Mode::Cubic ? 3 : 1);
-                if (track.values.size() != want) return Bad("an animation sampler has " + std::to_string(track.values.size()) +
+                track.values = values.Value();
+                const size_t want = track.times->size() * track.comps * (track.mode == gltf::Track::Mode::Cubic ? 3 : 1);
+                if (track.values->size() != want) return Bad("an animation sampler has " + std::to_string(track.values->size()) +
                                                             " values where its keys need " + std::to_string(want));
-                clip.start = first ? track.times.front() : std::min(clip.start, track.times.front());
-                clip.end = first ? track.times.back() : std::max(clip.end, track.times.back());
+                clip.start = first ? track.times->front() : std::min(clip.start, track.times->front());
+                clip.end = first ? track.times->back() : std::max(clip.end, track.times->back());
                 first = false;
                 clip.tracks.push_back(std::move(track));
             }
@@ -564,100 +471,45 @@ private:
         return clips;
     }
 
-    Mat4 Local(size_t node, const std::vector<Track>& tracks, double t) const {
-        const tg::Node& n = m_.nodes[node];
-        if (n.matrix.size() == 16) {
-            Mat4 m;
-            std::copy(n.matrix.begin(), n.matrix.end(), m.begin());
-            return m;
+    // Where each node sits when nothing moves it.
+    std::vector<gltf::Node> Nodes() const {
+        std::vector<gltf::Node> nodes(m_.nodes.size());
+        for (size_t i = 0; i < nodes.size(); ++i) {
+            const tg::Node& n = m_.nodes[i];
+            gltf::Node& out = nodes[i];
+            out.parent = parent_[i];
+            if (n.matrix.size() == 16) {
+                Mat4d m;
+                std::copy(n.matrix.begin(), n.matrix.end(), m.begin());
+                out.matrix = m;
+            }
+            if (n.translation.size() == 3) out.translation = {n.translation[0], n.translation[1], n.translation[2]};
+            if (n.rotation.size() == 4) out.rotation = {n.rotation[0], n.rotation[1], n.rotation[2], n.rotation[3]};
+            if (n.scale.size() == 3) out.scale = {n.scale[0], n.scale[1], n.scale[2]};
         }
-        Trs trs;
-        if (n.translation.size() == 3) std::copy(n.translation.begin(), n.translation.end(), trs.t.begin());
-        if (n.rotation.size() == 4) std::copy(n.rotation.begin(), n.rotation.end(), trs.r.begin());
-        if (n.scale.size() == 3) std::copy(n.scale.begin(), n.scale.end(), trs.s.begin());
-        for (const Track& track : tracks) {
-            if (track.node != static_cast<int>(node) || track.path == Track::Path::Weights) continue;
-            const std::vector<double> v = track.At(t);
-            if (track.path == Track::Path::Translation) std::copy(v.begin(), v.end(), trs.t.begin());
-            else if (track.path == Track::Path::Rotation) std::copy(v.begin(), v.end(), trs.r.begin());
-            else std::copy(v.begin(), v.end(), trs.s.begin());
-        }
-        return trs.Matrix();
+        return nodes;
     }
 
-    Mat4 World(int node, const std::vector<Track>& tracks, double t, std::vector<std::optional<Mat4>>& memo) const {
-        const size_t i = static_cast<size_t>(node);
-        if (!memo[i]) {
-            const Mat4 local = Local(i, tracks, t);
-            memo[i] = parent_[i] < 0 ? local : Mul(World(parent_[i], tracks, t, memo), local);
+    // The joints of the node's skin with their inverse bind matrices; none when it has no skin.
+    Status Skin(const tg::Node& n, std::vector<gltf::Joint>& joints) {
+        if (n.skin < 0) return {};
+        const tg::Skin& skin = m_.skins[static_cast<size_t>(n.skin)];
+        Accessors::Numbers inverse;
+        if (skin.inverseBindMatrices >= 0) {
+            auto ibm = acc_.Read(skin.inverseBindMatrices, 16, "inverse bind matrices");
+            if (!ibm) return ibm.Why();
+            inverse = ibm.Value();
+            if (inverse->size() < 16 * skin.joints.size()) return Bad("a skin has fewer inverse bind matrices than joints");
         }
-        return *memo[i];
-    }
-
-    Result<std::vector<Vec3d>> Frame(const std::vector<Primitive>& primitives, const std::vector<Track>& tracks, double t,
-                                     const std::vector<double>& restWeights) const {
-        std::vector<double> weights = restWeights;
-        for (const Track& track : tracks)
-            if (track.path == Track::Path::Weights) weights = track.At(t);
-        std::vector<std::optional<Mat4>> memo(m_.nodes.size());
-        const tg::Node& n = m_.nodes[static_cast<size_t>(meshNode_)];
-        std::vector<Mat4> jointMatrices;
-        if (n.skin >= 0) {
-            const tg::Skin& skin = m_.skins[static_cast<size_t>(n.skin)];
-            std::vector<double> inverse;
-            if (skin.inverseBindMatrices >= 0) {
-                auto ibm = acc_.Read(skin.inverseBindMatrices, 16, "inverse bind matrices");
-                if (!ibm) return ibm.Why();
-                inverse = std::move(ibm.Value());
-                if (inverse.size() < 16 * skin.joints.size()) return Bad("a skin has fewer inverse bind matrices than joints");
-            }
-            for (size_t j = 0; j < skin.joints.size(); ++j) {
-                const int joint = skin.joints[j];
-                if (joint < 0 || static_cast<size_t>(joint) >= m_.nodes.size()) return Bad("a skin names a joint the file does not have");
-                Mat4 ib = kIdentity;
-                if (!inverse.empty()) std::copy_n(inverse.begin() + static_cast<std::ptrdiff_t>(16 * j), 16, ib.begin());
-                jointMatrices.push_back(Mul(World(joint, tracks, t, memo), ib));
-            }
+        for (size_t j = 0; j < skin.joints.size(); ++j) {
+            gltf::Joint& joint = joints.emplace_back();
+            joint.node = skin.joints[j];
+            if (joint.node < 0 || static_cast<size_t>(joint.node) >= m_.nodes.size())
+                return Bad("a skin names a joint the file does not have");
+            if (inverse && !inverse->empty())
+                std::copy_n(inverse->begin() + static_cast<std::ptrdiff_t>(16 * j), 16, joint.inverseBind.begin());
         }
-        const Mat4 world = World(meshNode_, tracks, t, memo);
-        // Most weights are zero (an exported frame is one target at 1).
-        std::vector<std::pair<size_t, double>> active;
-        for (size_t k = 0; k < weights.size(); ++k)
-            if (weights[k] != 0) active.emplace_back(k, weights[k]);
-        const bool placed = world != kIdentity;
-        std::vector<Vec3d> out;
-        size_t total = 0;
-        for (const Primitive& p : primitives) total += p.positions.size();
-        out.reserve(total);
-        for (const Primitive& p : primitives)
-            for (size_t v = 0; v < p.positions.size(); ++v) {
-                Vec3d q = p.positions[v];
-                for (const auto& [k, w] : active)
-                    if (k < p.targets.size() && !p.targets[k].empty()) {
-                        const double* d = &p.targets[k][3 * v];
-                        q = {q.x + w * d[0], q.y + w * d[1], q.z + w * d[2]};
-                    }
-                if (jointMatrices.empty()) {
-                    out.push_back(placed ? Apply(world, q) : q);
-                    continue;
-                }
-                Vec3d s{};
-                double total = 0;
-                for (size_t c = 0; c < 4; ++c) {
-                    const double w = p.weights[v][c];
-                    if (w == 0) continue;
-                    if (p.joints[v][c] >= jointMatrices.size()) return Bad("a vertex names a joint its skin does not have");
-                    const Vec3d r = Apply(jointMatrices[p.joints[v][c]], q);
-                    s = {s.x + w * r.x, s.y + w * r.y, s.z + w * r.z};
-                    total += w;
-                }
-                if (!(total > 0)) {
-                    out.push_back(Apply(world, q));
-                    continue;
-                }
-                out.push_back({s.x / total, s.y / total, s.z / total});
-            }
-        return out;
+        return {};
     }
 
     const tg::Model& m_;
@@ -667,29 +519,43 @@ private:
     int meshNode_ = -1;
 };
 
-}  // namespace
 
-Result<SourceMesh> ReadGltf(std::span<const uint8_t> bytes, const GltfReadOptions& options) {
-    if (!(options.framesPerSecond > 0 && options.framesPerSecond <= 1000)) return Bad("the sampling rate is out of range");
+Result<Document> ReadDocument(std::span<const uint8_t> bytes, const GltfReadOptions& options) {
     if (bytes.size() > (uint64_t{1} << 31)) return Bad("the file is larger than 2 GiB");
+    // Before tinygltf sees it: its parsing recurses as deep as the JSON nests.
+    const auto outline = gltf::ScanGltfJson(bytes);
+    if (!outline) return outline.Why();
     tg::TinyGLTF loader;
     loader.SetImageLoader(LoadImage, nullptr);
-    Folder folder{options.folder};
-    loader.SetFsCallbacks({Exists, Expand, ReadWhole, WriteWhole, &folder});
+    Externals externals{options.readExternal, outline.Value().bufferLengths, std::nullopt};
+    loader.SetFsCallbacks({Exists, Expand, ReadWhole, WriteWhole, &externals});
     tg::Model model;
     std::string err, warn;
     bool ok;
+    // No base folder: the reader is handed each uri as the file writes it.
     if (bytes.size() >= 4 && std::equal(bytes.begin(), bytes.begin() + 4, "glTF"))
-        ok = loader.LoadBinaryFromMemory(&model, &err, &warn, bytes.data(), static_cast<unsigned int>(bytes.size()), options.folder);
+        ok = loader.LoadBinaryFromMemory(&model, &err, &warn, bytes.data(), static_cast<unsigned int>(bytes.size()), "");
     else
         ok = loader.LoadASCIIFromString(&model, &err, &warn, reinterpret_cast<const char*>(bytes.data()),
-                                        static_cast<unsigned int>(bytes.size()), options.folder);
+                                        static_cast<unsigned int>(bytes.size()), "");
+    if (!ok && externals.bufferRefused) return Bad(externals.bufferRefused->detail);
     if (!ok) {
         while (!err.empty() && (err.back() == '\n' || err.back() == ' ')) err.pop_back();
         if (const size_t nl = err.find('\n'); nl != std::string::npos) err.resize(nl);
         return Bad(err.empty() ? "not a glTF file" : err);
     }
     return Reader(model, options).Run();
+}
+
+}  // namespace
+
+Result<SourceMesh> ReadGltf(std::span<const uint8_t> bytes, const GltfReadOptions& options) {
+    if (!(options.framesPerSecond > 0 && options.framesPerSecond <= 1000)) return Bad("the sampling rate is out of range");
+    auto document = ReadDocument(bytes, options);
+    if (!document) return document.Why();
+    Document& d = document.Value();
+    if (Status s = gltf::SampleClips(d.rig, d.clips, options.framesPerSecond, d.mesh); !s) return s.Why();
+    return std::move(d.mesh);
 }
 
 }  // namespace meshara

@@ -181,5 +181,34 @@ TEST(Quats, ComposeOrderMatrixLayoutAndZeroInputsFollowTheTrackball) {
     EXPECT_TRUE(Off(zero, Quat{}) == 0 && !std::isnan(none.w) && a.x == 0 && a.z == 1);
 }
 
+TEST(Quats, DoubleTransformsScaleThenTurnThenMoveAndSlerpTheShortWay) {
+    const double h = std::sqrt(0.5);
+    const Quatd quarterZ{0, 0, h, h};
+    // Scale 2 along x, a quarter turn about z (x to y), then up 10 in z; an unnormalised rotation turns alike.
+    const Mat4d m = ComposeTransform({0, 0, 10}, {0, 0, 3 * h, 3 * h}, {2, 1, 1});
+    const Vec3d p = TransformPoint(m, {1, 0, 0});
+    EXPECT_NEAR(p.x, 0, 1e-12);
+    EXPECT_NEAR(p.y, 2, 1e-12);
+    EXPECT_NEAR(p.z, 10, 1e-12);
+    // a times b applies b first: turn (1, 0, 0) to (0, 1, 0), then move it.
+    const Mat4d moved = MultiplyMatrices(ComposeTransform({5, 0, 0}, {}, {1, 1, 1}), ComposeTransform({}, quarterZ, {1, 1, 1}));
+    EXPECT_NEAR(TransformPoint(moved, {1, 0, 0}).x, 5, 1e-12);
+    EXPECT_TRUE(ComposeTransform({}, {0, 0, 0, 0}, {1, 1, 1}) == kIdentityMat4d);
+    struct Case {
+        Quatd b;
+        double u, wantZ, wantW;
+    } cases[] = {
+        {quarterZ, 0.5, std::sin(M_PI / 8), std::cos(M_PI / 8)},       // half of a quarter turn
+        {{0, 0, -h, -h}, 0.5, std::sin(M_PI / 8), std::cos(M_PI / 8)},  // the same turn, written negated
+        {quarterZ, 1, h, h},
+        {{0, 0, 1e-3, 1}, 0.5, 5e-4, 1},  // nearly equal: blended straight
+    };
+    for (const Case& c : cases) {
+        const Quatd q = SlerpQuats({}, c.b, c.u);
+        EXPECT_NEAR(q.z, c.wantZ, 1e-12) << c.u;
+        EXPECT_NEAR(q.w, c.wantW, 1e-12) << c.u;
+    }
+}
+
 }  // namespace
 }  // namespace meshara

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/convert_files.h"
 #include "io/file_bytes.h"
 #include "tools/writers/archive_writers.h"
 #include "tools/writers/byte_writer.h"
@@ -33,6 +34,27 @@ Md2Source Tetrahedron(int frames) {
         s.frames.push_back(frame);
     }
     return s;
+}
+
+// A glTF of the triangle in fuzz/convert_files.h, placed at the end of a
+// chain of nodes, with a picture beside it when one is named.
+std::vector<uint8_t> TriangleGltf(size_t chain, const std::string& picture, const std::string& rootExtras = "") {
+    namespace ff = meshara::fuzzfiles;
+    std::string nodes;
+    for (size_t i = 0; i + 1 < chain; ++i) nodes += "{\"children\":[" + std::to_string(i + 1) + "]},";
+    nodes += "{\"mesh\":0}";
+    std::string json = "{\"asset\":{\"version\":\"2.0\"}," + rootExtras +
+                       "\"buffers\":[{\"uri\":\"" + ff::kTriangle + "\",\"byteLength\":44}],"
+                       "\"bufferViews\":[{\"buffer\":0,\"byteOffset\":0,\"byteLength\":36},{\"buffer\":0,\"byteOffset\":36,\"byteLength\":6}],"
+                       "\"accessors\":[{\"bufferView\":0,\"componentType\":5126,\"count\":3,\"type\":\"VEC3\"},"
+                       "{\"bufferView\":1,\"componentType\":5123,\"count\":3,\"type\":\"SCALAR\"}],"
+                       "\"meshes\":[{\"primitives\":[{\"attributes\":{\"POSITION\":0},\"indices\":1" +
+                       (picture.empty() ? "" : ",\"material\":0") + "}]}],";
+    if (!picture.empty())
+        json += "\"images\":[{\"uri\":\"" + picture + "\"}],\"textures\":[{\"source\":0}],"
+                "\"materials\":[{\"pbrMetallicRoughness\":{\"baseColorTexture\":{\"index\":0}}}],";
+    json += "\"nodes\":[" + nodes + "],\"scenes\":[{\"nodes\":[0]}],\"scene\":0}";
+    return {json.begin(), json.end()};
 }
 
 bool Put(const fs::path& dir, const std::string& name, const std::vector<uint8_t>& bytes) {
@@ -117,5 +139,14 @@ int main(int argc, char** argv) {
     wrong[1].claimedSize = 5;
     ok = Put(zip, "wrong-checksum-and-size.zip", WriteZip(wrong)) && ok;
     ok = Put(zip, "claims-more.zip", WriteZip(files, {.claimedEntries = 7})) && ok;
+
+    // glTF: external files from fuzz_convert's folder, a chain of nodes past
+    // any recursion's reach, and nesting far past the bound.
+    const fs::path convert = fs::path(argv[1]) / "corpus" / "convert";
+    ok = Put(convert, "external-files.gltf", TriangleGltf(1, meshara::fuzzfiles::kPicture)) && ok;
+    ok = Put(convert, "node-chain.gltf", TriangleGltf(20000, "")) && ok;
+    const size_t deep = 15000;
+    ok = Put(convert, "deep-nesting.gltf",
+             TriangleGltf(1, "", "\"extras\":" + std::string(deep, '[') + std::string(deep, ']') + ",")) && ok;
     return ok ? 0 : 1;
 }

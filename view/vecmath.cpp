@@ -1,5 +1,6 @@
 #include "view/vecmath.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace meshara {
@@ -118,6 +119,57 @@ void QuatToMatrix(float m[16], const Quat& q) {
         0,                       0,                       0,                       1,
     };
     for (int i = 0; i < 16; ++i) m[i] = static_cast<float>(v[i]);
+}
+
+Mat4d MultiplyMatrices(const Mat4d& a, const Mat4d& b) {
+    Mat4d r{};
+    for (size_t c = 0; c < 4; ++c)
+        for (size_t row = 0; row < 4; ++row) {
+            double s = 0;
+            for (size_t k = 0; k < 4; ++k) s += a[k * 4 + row] * b[c * 4 + k];
+            r[c * 4 + row] = s;
+        }
+    return r;
+}
+
+Vec3d TransformPoint(const Mat4d& m, const Vec3d& p) {
+    return {m[0] * p.x + m[4] * p.y + m[8] * p.z + m[12], m[1] * p.x + m[5] * p.y + m[9] * p.z + m[13],
+            m[2] * p.x + m[6] * p.y + m[10] * p.z + m[14]};
+}
+
+Quatd NormalizeQuat(const Quatd& q) {
+    const double n = std::sqrt(q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w);
+    if (!(n > 0)) return q;
+    return {q.x / n, q.y / n, q.z / n, q.w / n};
+}
+
+Mat4d ComposeTransform(const Vec3d& t, const Quatd& r, const Vec3d& s) {
+    const Quatd q = NormalizeQuat(r);
+    const double x = q.x, y = q.y, z = q.z, w = q.w;
+    Mat4d m = {1 - 2 * (y * y + z * z), 2 * (x * y + z * w),     2 * (x * z - y * w),     0,
+               2 * (x * y - z * w),     1 - 2 * (x * x + z * z), 2 * (y * z + x * w),     0,
+               2 * (x * z + y * w),     2 * (y * z - x * w),     1 - 2 * (x * x + y * y), 0,
+               t.x,                     t.y,                     t.z,                     1};
+    const double scale[3] = {s.x, s.y, s.z};
+    for (size_t c = 0; c < 3; ++c)
+        for (size_t row = 0; row < 3; ++row) m[c * 4 + row] *= scale[c];
+    return m;
+}
+
+Quatd SlerpQuats(const Quatd& a, const Quatd& b, double u) {
+    Quatd to = b;
+    double d = a.x * b.x + a.y * b.y + a.z * b.z + a.w * b.w;
+    if (d < 0) {
+        to = {-b.x, -b.y, -b.z, -b.w};
+        d = -d;
+    }
+    double wa = 1 - u, wb = u;
+    if (d < 0.9995) {
+        const double theta = std::acos(std::min(d, 1.0));
+        wa = std::sin((1 - u) * theta) / std::sin(theta);
+        wb = std::sin(u * theta) / std::sin(theta);
+    }
+    return {wa * a.x + wb * to.x, wa * a.y + wb * to.y, wa * a.z + wb * to.z, wa * a.w + wb * to.w};
 }
 
 }  // namespace meshara

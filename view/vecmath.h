@@ -4,8 +4,14 @@
 // cross products in TrackballQuat and ComposeQuats, together with the
 // transposed layout of QuatToMatrix, decide which way a drag turns the
 // model: change one and the others must follow.
+//
+// Below them, the same in doubles throughout for placing scenes read from
+// other formats (convert/): rotations, 4x4 matrices and points.
 
+#include <array>
 #include <cstdint>
+
+#include "model/geometry.h"
 
 namespace meshara {
 
@@ -44,5 +50,25 @@ void ComposeQuats(const Quat& q1, const Quat& q2, Quat& dest);
 void RenormalizeQuat(Quat& q);
 // Column-major matrix as glMultMatrixf reads it (the rotation of q's conjugate).
 void QuatToMatrix(float m[16], const Quat& q);
+
+struct Quatd {
+    double x = 0, y = 0, z = 0, w = 1;  // as Quat
+};
+
+// Column-major, as glTF and GL store matrices: element (row, column) at [column * 4 + row].
+using Mat4d = std::array<double, 16>;
+inline constexpr Mat4d kIdentityMat4d = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+
+// a times b: b's transform first, then a's.
+Mat4d MultiplyMatrices(const Mat4d& a, const Mat4d& b);
+// The point p carried by m (its last row taken as 0 0 0 1).
+Vec3d TransformPoint(const Mat4d& m, const Vec3d& p);
+// Scaled to unit length; a zero quaternion stays zero.
+Quatd NormalizeQuat(const Quatd& q);
+// Scale s, then rotation r (normalised first; a zero r turns nothing), then translation t.
+Mat4d ComposeTransform(const Vec3d& t, const Quatd& r, const Vec3d& s);
+// From a (u = 0) to b (u = 1) the shorter way round at an even pace; rotations
+// less than about 3.6 degrees apart are blended straight. Not normalised.
+Quatd SlerpQuats(const Quatd& a, const Quatd& b, double u);
 
 }  // namespace meshara
