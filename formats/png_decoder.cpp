@@ -141,9 +141,7 @@ bool ReadRows(PngSource& source, const PngHeader& header, png_bytep* rows) {
 }  // namespace
 
 Status CheckPngHeader(std::span<const uint8_t> head, int64_t maxPixels) {
-    PngHeader h;
-    if (Status header = ReadPngHeader(head, h); !header) return header;
-    return SizeProblem(format::kPng, h.width, h.height, maxPixels);
+    return CheckHeaderSize(format::kPng, head, maxPixels, ReadPngHeader);
 }
 
 Result<SkinImage> DecodePng(std::span<const uint8_t> bytes) {

@@ -160,9 +160,7 @@ Status DecodeRunLength(std::span<const uint8_t> data, const TgaHeader& h, const 
 }  // namespace
 
 Status CheckTgaHeader(std::span<const uint8_t> head, int64_t maxPixels) {
-    TgaHeader h;
-    if (Status header = ReadTgaHeader(head, h); !header) return header;
-    return SizeProblem(format::kTga, h.width, h.height, maxPixels);
+    return CheckHeaderSize(format::kTga, head, maxPixels, ReadTgaHeader);
 }
 
 Result<SkinImage> DecodeTga(std::span<const uint8_t> bytes) {
