@@ -9,6 +9,7 @@
 #include "formats/lgt_file.h"
 #include "formats/md2_file.h"
 #include "formats/path_input.h"
+#include "formats/picture_decoders.h"
 #include "io/byte_reader.h"
 
 namespace meshara {
@@ -168,15 +169,15 @@ bool Nothing(std::span<const uint8_t>, bool) { return false; }
 constexpr Reader kReaders[] = {
     {FileType::Md2, InputKind::Model, format::kMd2, IsMd2},
     {FileType::Light, InputKind::Light, format::kLight, IsLight},
-    {FileType::Pcx, InputKind::Picture, format::kPcx, IsPcx},
-    {FileType::Bmp, InputKind::Picture, format::kBmp, IsBmp},
-    {FileType::Png, InputKind::Picture, format::kPng, IsPng},
-    {FileType::Jpeg, InputKind::Picture, format::kJpeg, IsJpeg},
+    {FileType::Pcx, InputKind::Picture, format::kPcx, IsPcx, pictures::DecodePcx, pictures::CheckPcxHeader},
+    {FileType::Bmp, InputKind::Picture, format::kBmp, IsBmp, pictures::DecodeBmp, pictures::CheckBmpHeader},
+    {FileType::Png, InputKind::Picture, format::kPng, IsPng, pictures::DecodePng, pictures::CheckPngHeader},
+    {FileType::Jpeg, InputKind::Picture, format::kJpeg, IsJpeg, pictures::DecodeJpeg, pictures::CheckJpegHeader},
     {FileType::Glb, InputKind::OtherModel, format::kGltf, IsGlb},
     {FileType::Pak, InputKind::Archive, format::kPak, IsPak},
     {FileType::Zip, InputKind::Archive, format::kZip, IsZip},
     // Only what no magic above has claimed is judged by its header, or as text.
-    {FileType::Tga, InputKind::Picture, format::kTga, IsTga},
+    {FileType::Tga, InputKind::Picture, format::kTga, IsTga, pictures::DecodeTga, pictures::CheckTgaHeader},
     {FileType::GltfText, InputKind::OtherModel, format::kGltf, IsGltfText},
     {FileType::Obj, InputKind::OtherModel, format::kObj, IsObj},
     {FileType::Unknown, InputKind::Unknown, nullptr, Nothing},

@@ -53,25 +53,16 @@ constexpr const char* kNotAPicture = "not a picture of a kind Meshara reads (PCX
 }  // namespace
 
 Result<SkinImage> DecodeSkinImage(std::span<const uint8_t> bytes) {
-    switch (SniffFileType(bytes)) {
-        case FileType::Pcx: return DecodePcx(bytes);
-        case FileType::Bmp: return DecodeBmp(bytes);
-        case FileType::Png: return DecodePng(bytes);
-        case FileType::Jpeg: return DecodeJpeg(bytes);
-        case FileType::Tga: return DecodeTga(bytes);
-        default: return Failure{ErrorKind::NotThisFormat, kNotAPicture, format::kPicture};
-    }
+    const Reader& reader = ReaderOf(bytes);
+    if (!reader.decodePicture) return Failure{ErrorKind::NotThisFormat, kNotAPicture, format::kPicture};
+    return reader.decodePicture(bytes);
 }
 
 Status CheckSkinHeader(std::span<const uint8_t> head, int64_t maxPixels) {
-    switch (SniffFileType(head)) {
-        case FileType::Pcx: return CheckPcxHeader(head, maxPixels);
-        case FileType::Bmp: return CheckBmpHeader(head, maxPixels);
-        case FileType::Png: return CheckPngHeader(head, maxPixels);
-        case FileType::Jpeg: return CheckJpegHeader(head, maxPixels);
-        case FileType::Tga: return CheckTgaHeader(head, maxPixels);
-        default: return Failure{ErrorKind::NotThisFormat, kNotAPicture, format::kPicture};
-    }
+    // Only the binary kinds' first bytes tell a picture; a start of a text is none.
+    const Reader& reader = ReaderOf(head, false);
+    if (!reader.checkPicture) return Failure{ErrorKind::NotThisFormat, kNotAPicture, format::kPicture};
+    return reader.checkPicture(head, maxPixels);
 }
 
 Result<std::shared_ptr<const SkinImage>> ReadSkinImage(const std::string& path, int64_t maxPixels) {
