@@ -92,6 +92,10 @@ int Convert(const Arguments& args) {
         if (converted.Error() == ErrorKind::DoesNotFit) return Unusable(in, "cannot convert: " + converted.Detail());
         return Unusable(in, "cannot read: " + converted.Detail());
     }
+    // Nor any file beside a glTF that its buffers and pictures were read from.
+    if (std::string same = SameAsInput({*output, writeSkin ? *writeSkin : std::string()}, converted.Value().externalFiles);
+        !same.empty())
+        return Unusable(same, "is one of the command's inputs; choose another output name");
     Notes notes;
     const Md2Built& b = converted.Value().built;
     char line[160];

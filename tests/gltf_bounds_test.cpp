@@ -16,7 +16,10 @@
 #include "io/file_bytes.h"
 #include "model/animations.h"
 #include "tests/gltf_fixture.h"
+#include "tests/cli_support.h"
 #include "tests/test_support.h"
+#include "tools/writers/archive_writers.h"
+#include "tools/writers/picture_writers.h"
 
 namespace meshara {
 namespace {
@@ -280,6 +283,42 @@ TEST(GltfBounds, ExternalFilesComeOnlyFromTheGltfsFolderAsRegularFiles) {
         ASSERT_TRUE(converted) << uri << ": " << converted.Detail();
         EXPECT_EQ(converted.Value().texture != nullptr, textured) << uri;
     }
+}
+
+// A glTF inside an archive reads its files beside it there, and nothing above; convert never writes over a
+// file a glTF's buffers or pictures came from.
+TEST(GltfBounds, ExternalFilesBesideInAnArchiveAndNeverAnOutput) {
+    namespace fs = std::filesystem;
+    const testing::TempDir dir;
+    ExternalTube tube = TubeNaming("data.md2", "tex.png");
+    // The writer of the fixture keeps only a picture's name it knows the kind of.
+    const std::string png = "\"uri\":\"tex.png\"";
+    if (const size_t at = tube.text.find(png); at != std::string::npos) tube.text.replace(at, png.size(), "\"uri\":\"tex.pcx\"");
+    ASSERT_NE(tube.text.find("tex.pcx"), std::string::npos) << tube.text;
+    // A picture named .pcx, whatever it holds: pictures are told by their content.
+    const std::vector<uint8_t> pcx = EncodePng(2, 2, std::vector<uint8_t>(12, 200), 3);
+    const std::vector<uint8_t> text(tube.text.begin(), tube.text.end());
+    const std::string outside = TubeNaming("../data.md2").text;
+    dir.Write("game.pk3", fixtures::WriteZip({{"models/t/tube.gltf", text}, {"models/t/data.md2", tube.buffer},
+                                              {"models/t/tex.pcx", pcx}, {"models/data.md2", tube.buffer},
+                                              {"models/t/out.gltf", {outside.begin(), outside.end()}}}));
+    auto inside = ConvertModelFile((dir.Path() / "game.pk3/models/t/tube.gltf").string(), {}, {});
+    ASSERT_TRUE(inside) << inside.Detail();
+    EXPECT_TRUE(inside.Value().texture);
+    auto climbing = ConvertModelFile((dir.Path() / "game.pk3/models/t/out.gltf").string(), {}, {});
+    EXPECT_FALSE(climbing);
+    // Loose: an output onto the buffer or the texture is refused and writes nothing.
+    const fs::path gltf = dir.Write("loose/tube.gltf", text), data = dir.Write("loose/data.md2", tube.buffer),
+                   tex = dir.Write("loose/tex.pcx", pcx);
+    for (const std::string& args : {"-o " + testing::Quote(data), "-o " + testing::Quote(dir.Path() / "loose/o.md2") +
+                                                                      " --write-skin " + testing::Quote(tex)}) {
+        const auto run = testing::RunCli("convert " + testing::Quote(gltf) + " " + args);
+        EXPECT_EQ(run.exitCode, 1) << args << ": " << run.err;
+        EXPECT_NE(run.err.find("is one of the command's inputs"), std::string::npos) << run.err;
+    }
+    EXPECT_EQ(testing::ReadAll(data), tube.buffer);
+    EXPECT_EQ(testing::ReadAll(tex), pcx);
+    EXPECT_FALSE(fs::exists(dir.Path() / "loose/o.md2"));
 }
 
 TEST(GltfBounds, TheReaderOfExternalFilesIsAskedForNoMoreThanTheFileGives) {
