@@ -97,6 +97,12 @@ std::optional<size_t> Archive::Find(std::string_view name) const {
     }
     return std::nullopt;
 }
+uint64_t Archive::DataAt(size_t index) const {
+    if (!pakRecords_) return index < impl_->dataAt.size() ? impl_->dataAt[index] : 0;
+    const uint8_t* at = pakRecords_ + 64 * index + 56;
+    return at[0] | (at[1] << 8) | (at[2] << 16) | (uint64_t{at[3]} << 24);
+}
+
 Result<std::unique_ptr<EntryReader>> Archive::OpenEntry(size_t index, uint64_t largest) const {
     return impl_->OpenEntry(index, largest);
 }

@@ -118,6 +118,9 @@ public:
     // The first entry named name (SameEntryName), as the games take the
     // first of a name; none when there is no such entry.
     std::optional<size_t> Find(std::string_view name) const;
+    // Where the entry's data starts in the archive's file: entries of
+    // several names may share one.
+    uint64_t DataAt(size_t index) const;
     // A reader of the entry at index. An entry larger than largest is
     // refused before any of it is read or inflated.
     Result<std::unique_ptr<EntryReader>> OpenEntry(size_t index, uint64_t largest) const;

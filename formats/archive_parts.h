@@ -39,6 +39,7 @@ struct Archive::Impl {
     const uint8_t* pakRecords = nullptr;
     std::vector<uint8_t> pakNameLengths;
     std::vector<ArchiveEntry> entries;  // names are views into what the kind keeps
+    std::vector<uint64_t> dataAt;       // any other kind's: where each entry's data starts in the file
 };
 
 namespace archives {

@@ -132,30 +132,18 @@ Result<SkinImage> DecodeBmpUncompressed(std::span<const uint8_t> bytes, const Bm
 
 // Run-length 8-bit: (count, index) pairs, and escapes after a zero count:
 // 0 end of line, 1 end of picture, 2 move by (dx, dy), 3..255 literal indices
-// padded to an even length. Pixels the stream never sets take index 0.
-Result<SkinImage> DecodeBmpRle8(std::span<const uint8_t> bytes, const BmpInfo& info, const Palette& palette) {
-    if (info.pixelOffset >= bytes.size()) return Broken(format::kBmp, "BMP pixel data lies outside the file");
-    const std::span<const uint8_t> data = bytes.subspan(info.pixelOffset);
-
-    SkinImage image = MakePicture(info.width, static_cast<int32_t>(info.height));
-    const int64_t width = info.width, height = info.height;
-    for (size_t i = 0; i < image.pixels.size(); i += 3) std::memcpy(&image.pixels[i], palette[0].data(), 3);
+// padded to an even length. Walks the stream, handing each pixel's position
+// and index to put; the refusal when the stream ends before the picture does.
+template <class Put>
+Status WalkRle8(std::span<const uint8_t> data, int64_t height, Put&& put) {
     int64_t x = 0, y = 0;  // y counts file rows, from the bottom of the picture
-    auto put = [&](uint8_t index) {
-        if (x < width && y < height) {
-            uint8_t* out = &image.pixels[static_cast<size_t>((height - 1 - y) * width + x) * 3];
-            std::memcpy(out, palette[index].data(), 3);
-        }
-        ++x;
-    };
-
     size_t pos = 0;
     while (y < height) {
         if (pos + 2 > data.size()) return Broken(format::kBmp, "BMP run-length data ends before the picture is complete");
         const uint8_t count = data[pos], value = data[pos + 1];
         pos += 2;
         if (count > 0) {
-            for (int i = 0; i < count; ++i) put(value);
+            for (int i = 0; i < count; ++i) put(x++, y, value);
             continue;
         }
         if (value == 0) {
@@ -171,10 +159,30 @@ Result<SkinImage> DecodeBmpRle8(std::span<const uint8_t> bytes, const BmpInfo& i
         } else {
             const size_t padded = (size_t{value} + 1) & ~size_t{1};
             if (pos + padded > data.size()) return Broken(format::kBmp, "BMP run-length data ends inside a literal run");
-            for (size_t i = 0; i < value; ++i) put(data[pos + i]);
+            for (size_t i = 0; i < value; ++i) put(x++, y, data[pos + i]);
             pos += padded;
         }
     }
+    return {};
+}
+
+// Pixels the stream never sets take index 0. A stream that ends before the
+// picture is refused before the picture is made: a kilobyte may claim
+// 8192 x 8192, and making that costs far more than reading the kilobyte.
+Result<SkinImage> DecodeBmpRle8(std::span<const uint8_t> bytes, const BmpInfo& info, const Palette& palette) {
+    if (info.pixelOffset >= bytes.size()) return Broken(format::kBmp, "BMP pixel data lies outside the file");
+    const std::span<const uint8_t> data = bytes.subspan(info.pixelOffset);
+    const int64_t width = info.width, height = info.height;
+    if (Status whole = WalkRle8(data, height, [](int64_t, int64_t, uint8_t) {}); !whole) return whole.Why();
+
+    SkinImage image = MakePicture(info.width, static_cast<int32_t>(info.height));
+    for (size_t i = 0; i < image.pixels.size(); i += 3) std::memcpy(&image.pixels[i], palette[0].data(), 3);
+    (void)WalkRle8(data, height, [&](int64_t x, int64_t y, uint8_t index) {
+        if (x < width && y < height) {
+            uint8_t* out = &image.pixels[static_cast<size_t>((height - 1 - y) * width + x) * 3];
+            std::memcpy(out, palette[index].data(), 3);
+        }
+    });
     return image;
 }
 

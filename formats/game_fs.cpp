@@ -216,8 +216,7 @@ private:
         const ArchiveEntry entry = archive_->Entry(index);
         std::string name(entry.name);
         std::replace(name.begin(), name.end(), '\\', '/');
-        GameFile file{self, Path() + "/" + std::string(entry.name), name, exact, entry.size};
-        return file;
+        return GameFile{self, Path() + "/" + std::string(entry.name), name, exact, entry.size, archive_->DataAt(index)};
     }
 
     mutable std::optional<Archive> archive_;
@@ -334,7 +333,8 @@ private:
 bool GameFile::SameAs(const GameFile& other) const {
     if (!source || !other.source) return false;
     if (source->IsArchive() || other.source->IsArchive())
-        return source.get() == other.source.get() && SameSpelling(gamePath, other.gamePath);
+        return source.get() == other.source.get() &&
+               (SameSpelling(gamePath, other.gamePath) || (dataAt == other.dataAt && size == other.size));
     std::error_code ec;
     return fs::equivalent(path, other.path, ec);
 }

@@ -44,8 +44,10 @@ struct GameFile {
     std::string gamePath;   // where it lies in its source, as spelled there, '/' between folders
     bool exactCase = true;  // spelled there just as it was asked for
     uint64_t size = 0;
+    uint64_t dataAt = 0;    // in an archive, where the entry's data starts: entries of several names may share it
 
-    // Whether both are the same file: one entry of one archive, or one file on disk.
+    // Whether both are the same file: one entry of one archive (or entries
+    // sharing their data), or one file on disk.
     bool SameAs(const GameFile& other) const;
     bool InArchive() const;
     // The path of the archive or the folder it was found in.

@@ -106,13 +106,15 @@ Result<ZipEnd> FindZipEnd(const ByteSource& source) {
     return end;
 }
 
-// Every record of the directory, before libzip reads it: how many there
-// are (the count), and names that are short enough, whole and stay inside.
-Result<uint64_t> CheckZipDirectory(const ByteSource& source, const ZipEnd& end) {
+// Every record of the directory, before libzip reads it: names that are
+// short enough, whole and stay inside; where each entry's local header lies
+// (the count of them is the entries').
+Result<std::vector<uint64_t>> CheckZipDirectory(const ByteSource& source, const ZipEnd& end) {
     auto directory = ReadBlock(source, end.directoryOffset, end.directorySize, "the zip's central directory");
     if (!directory) return directory.Why();
     const std::vector<uint8_t>& d = directory.Value();
     uint64_t count = 0;
+    std::vector<uint64_t> offsets;
     for (size_t at = 0; at < d.size(); ++count) {
         const std::string which = "the zip's central directory entry " + std::to_string(count);
         if (count >= kMaxArchiveEntries)
@@ -120,8 +122,12 @@ Result<uint64_t> CheckZipDirectory(const ByteSource& source, const ZipEnd& end) 
                            " entries read");
         if (d.size() - at < kZipCentralSize || !StartsWith(std::span(d).subspan(at), kZipCentralMagic))
             return Refused(which + " is damaged: the directory was cut short or overwritten");
-        ByteReader r{std::span<const uint8_t>(d).subspan(at + 28, 6)};
+        ByteReader r{std::span<const uint8_t>(d).subspan(at + 28, 18)};
         const size_t nameLength = r.U16(), extraLength = r.U16(), commentLength = r.U16();
+        r.Skip(8);
+        // 0xFFFFFFFF stands for an offset in the 64-bit extra field: such entries each count as their own.
+        const uint32_t local = r.U32();
+        offsets.push_back(local == 0xFFFFFFFFu ? (uint64_t{1} << 40) + count : local);
         const size_t recordSize = kZipCentralSize + nameLength + extraLength + commentLength;
         if (recordSize > d.size() - at) return Refused(which + " runs past the end of the directory: it was cut short");
         const std::string_view name(reinterpret_cast<const char*>(d.data() + at + kZipCentralSize), nameLength);
@@ -136,7 +142,7 @@ Result<uint64_t> CheckZipDirectory(const ByteSource& source, const ZipEnd& end) 
     if (end.zip64 ? count != end.entries : count % 65536 != end.entries)
         return Refused("the zip's central directory holds " + std::to_string(count) + " entries where its end record says " +
                        std::to_string(end.entries));
-    return count;
+    return offsets;
 }
 
 // libzip reads the archive through this, so every byte of it comes through
@@ -264,7 +270,7 @@ public:
         auto archive = std::make_shared<ZipArchive>();
         archive->zip_ = zip;
         const zip_int64_t count = zip_get_num_entries(zip, 0);
-        if (count < 0 || static_cast<uint64_t>(count) != checked.Value())
+        if (count < 0 || static_cast<uint64_t>(count) != checked.Value().size())
             return Refused("the zip's directory as libzip reads it is not the one checked");
         try {
             archive->stored_.reserve(static_cast<size_t>(count));
@@ -277,6 +283,7 @@ public:
             }
             for (const Stored& stored : archive->stored_) archive->entries.push_back({stored.name, stored.size});
             archive->count = archive->entries.size();
+            archive->dataAt = std::move(checked.Value());
         } catch (const std::bad_alloc&) {
             return Refused("not enough memory for the zip's directory");
         }

@@ -115,11 +115,18 @@ std::vector<GameFile> SkinSearch::Candidates(const std::string& skinName, std::v
 }
 
 FoundSkin SkinSearch::Find(const std::string& skinName, int64_t maxPixels) const {
+    std::vector<GameFile> tried;
+    return Find(skinName, maxPixels, tried);
+}
+
+FoundSkin SkinSearch::Find(const std::string& skinName, int64_t maxPixels, std::vector<GameFile>& tried) const {
     FoundSkin found;
     if (!SkinNameIsGamePath(skinName) && !Components(skinName).empty())
         found.notes.push_back("the skin name \"" + NameToUtf8(skinName) +
                               "\" is a path outside the game's folders; only its file name is looked for beside the model");
     for (const GameFile& candidate : Candidates(skinName, &found.notes)) {
+        if (std::any_of(tried.begin(), tried.end(), [&](const GameFile& t) { return t.SameAs(candidate); })) continue;
+        tried.push_back(candidate);
         auto input = OpenGameFile(candidate, kMaxPictureEntryBytes);
         auto picture = input ? ReadSkinImage(input.Take(), candidate.path, maxPixels)
                              : Result<std::shared_ptr<const SkinImage>>(input.Why());
@@ -138,8 +145,9 @@ FoundSkin SkinSearch::Find(const std::vector<std::string>& skinNames, int64_t ma
     if (skinNames.size() > kMaxSkinNamesSearched)
         found.notes.push_back("only the first " + std::to_string(kMaxSkinNamesSearched) + " of the " +
                               std::to_string(skinNames.size()) + " skin names are looked for");
+    std::vector<GameFile> tried;
     for (size_t i = 0; i < skinNames.size() && i < kMaxSkinNamesSearched; ++i) {
-        FoundSkin one = Find(skinNames[i], maxPixels);
+        FoundSkin one = Find(skinNames[i], maxPixels, tried);
         found.notes.insert(found.notes.end(), one.notes.begin(), one.notes.end());
         if (one.picture) {
             found.path = std::move(one.path);

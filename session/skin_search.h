@@ -55,6 +55,9 @@ public:
     std::vector<GameFile> Candidates(const std::string& skinName, std::vector<std::string>* passedOver = nullptr) const;
     // The first candidate of the name that decodes into at most maxPixels.
     FoundSkin Find(const std::string& skinName, int64_t maxPixels = kMaxSkinPixels) const;
+    // The same, passing over the files in tried (which it adds to): an
+    // archive's entry is read once however many names lead to it.
+    FoundSkin Find(const std::string& skinName, int64_t maxPixels, std::vector<GameFile>& tried) const;
     // The first name, in the model's order, with a candidate that decodes.
     FoundSkin Find(const std::vector<std::string>& skinNames, int64_t maxPixels = kMaxSkinPixels) const;
     // The files beside the model (its folder, or its folder in its archive), in name order.

@@ -537,6 +537,52 @@ TEST_F(Cli, CraftedFilesCostLittleAndThumbnailsStayBounded) {
 }
 
 // The sample packed as a game ships it: the model in pak0, its skin (named models/knot/knot.pcx) in pak1.pk3.
+// An archive whose model names 128 skins, every record pointing at one entry: a run-length BMP claiming 8192 x
+// 8192 whose stream ends at once. The entry is read once, and refused before any picture is made.
+TEST_F(Cli, ASkinBombArchiveCostsOneReadOfItsEntry) {
+    Bytes bomb = fixtures::WriteBmp8({1, 1, {0}, {{9, 9, 9}}}, {.rle8 = true});
+    fixtures::PatchS32(bomb, 18, 8192);
+    fixtures::PatchS32(bomb, 22, 8192);
+    bomb.resize(bomb.size() - 2);  // without its end of picture
+    auto model = testing::SmallQuad();
+    model.skins.clear();
+    std::vector<fixtures::ArchiveFile> files = {{"models/b/tris.md2", {}}};
+    for (int i = 0; i < 128; ++i) {
+        model.skins.push_back("models/b/s" + std::to_string(i) + ".bmp");
+        files.push_back({model.skins.back(), bomb});
+    }
+    files[0].bytes = fixtures::WriteMd2(model);
+    Bytes pak = fixtures::WritePak(files), zip = fixtures::WriteZip(files);
+    // Every picture's record points at the first picture's data.
+    const size_t first = fixtures::pakfield::RecordAt(pak, 1);
+    for (size_t i = 2; i < files.size(); ++i)
+        std::copy_n(pak.begin() + first + 56, 4, pak.begin() + fixtures::pakfield::RecordAt(pak, i) + 56);
+    std::vector<size_t> central;
+    for (size_t at = 0; at + 4 <= zip.size(); ++at)
+        if (zip[at] == 'P' && zip[at + 1] == 'K' && zip[at + 2] == 1 && zip[at + 3] == 2) central.push_back(at);
+    ASSERT_EQ(central.size(), files.size());
+    for (size_t i = 2; i < central.size(); ++i) std::copy_n(zip.begin() + central[1] + 42, 4, zip.begin() + central[i] + 42);
+    for (const auto& [name, bytes] : {std::pair{"bomb.pak", &pak}, {"bomb.pk3", &zip}}) {
+        const std::string path = Quote(dir.Write(std::string("game/") + name, *bytes) / "models/b/tris.md2");
+        for (const std::string& args : {"render --header-skin " + path + " -o " + Quote(dir.Path() / "r.png"),
+                                        "export --header-skin " + path + " -o " + Quote(dir.Path() / "r.glb"),
+                                        "thumbnail " + path + " " + Quote(dir.Path() / "t.png")}) {
+            const auto start = std::chrono::steady_clock::now();
+            const CliRun run = RunCli(args);
+            const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            EXPECT_EQ(run.exitCode, 0) << args << ": " << run.err;
+            // One refusal for each archive of the game folder that holds the entry, not one for each name.
+            size_t refusals = 0;
+            for (size_t at = run.err.find("could not be used"); at != std::string::npos; at = run.err.find("could not be used", at + 1))
+                ++refusals;
+            EXPECT_TRUE(refusals >= 1 && refusals <= 2) << args << ": " << refusals << "\n" << run.err.substr(0, 2000);
+#ifndef __SANITIZE_ADDRESS__
+            EXPECT_LT(seconds, 2) << args;
+#endif
+        }
+    }
+}
+
 TEST_F(Cli, ArchivesAreFoldersToEveryCommandAndListTellsWhatTheyHold) {
     const fs::path samples = testing::SamplesDir();
     const auto read = [&](const char* name) { return testing::ReadAll(samples / name); };
