@@ -57,6 +57,20 @@ Bounds FrameBounds(const Md2Model& model, int32_t first, int32_t last) {
     return box;
 }
 
+bool FrameDrawsSomething(const Md2Model& model, int32_t frame) {
+    if (!model.HasFrame(frame)) return false;
+    const Md2Frame& f = model.frames[static_cast<size_t>(frame)];
+    for (const Md2Triangle& t : model.triangles) {
+        if (t.vertex[0] >= f.vertices.size() || t.vertex[1] >= f.vertices.size() || t.vertex[2] >= f.vertices.size())
+            continue;
+        const Vec3d a = VertexPosition(f, t.vertex[0]), b = VertexPosition(f, t.vertex[1]), c = VertexPosition(f, t.vertex[2]);
+        const Vec3d u{b.x - a.x, b.y - a.y, b.z - a.z}, v{c.x - a.x, c.y - a.y, c.z - a.z};
+        const Vec3d n{u.y * v.z - u.z * v.y, u.z * v.x - u.x * v.z, u.x * v.y - u.y * v.x};
+        if (n.x != 0 || n.y != 0 || n.z != 0) return true;
+    }
+    return false;
+}
+
 std::vector<bool> UsedVertices(const Md2Model& model) {
     std::vector<bool> used(static_cast<size_t>(std::max(model.vertexCount, 0)));
     for (const Md2Triangle& t : model.triangles)

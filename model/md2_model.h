@@ -56,6 +56,10 @@ std::vector<Vec3d> FramePositions(const Md2Model& model, int32_t frame);
 // model's frames), in the model's axes; empty when no frame is in range.
 Bounds FrameBounds(const Md2Model& model, int32_t first, int32_t last);
 
+// Whether some triangle of the frame has an area: a frame where none has
+// draws nothing.
+bool FrameDrawsSomething(const Md2Model& model, int32_t frame);
+
 // Which vertices some triangle uses, by index.
 std::vector<bool> UsedVertices(const Md2Model& model);
 

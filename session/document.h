@@ -40,6 +40,8 @@ struct ModelSlot {
     // The player a body or its weapon was opened from (session/player.h); null for a model of its own.
     std::shared_ptr<const struct PlayerFolder> player;
     bool isWeapon = false;  // the player's weapon, not its body
+    // What opening and dressing the model found worth telling (a skin worn from elsewhere...).
+    std::vector<std::string> notes;
 
     const std::string& Name() const { return model->name; }
     std::shared_ptr<const SkinImage>& Map(MapKind kind) { return maps[static_cast<size_t>(kind)]; }

@@ -52,6 +52,7 @@ bool ValidIndex(int32_t index, size_t count) { return index >= 0 && static_cast<
 void DressInNamedSkin(ModelSlot& slot) {
     FoundSkin found = FindNamedSkin(slot);
     for (const std::string& note : found.notes) std::fprintf(stderr, "meshara: %s\n", note.c_str());
+    slot.notes.insert(slot.notes.end(), found.notes.begin(), found.notes.end());
     if (found.picture) slot.Map(MapKind::Texture) = std::move(found.picture);
 }
 

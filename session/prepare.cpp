@@ -150,6 +150,11 @@ Outcome PrepareModel(const PrepareRequest& request) {
         return Usage("skin " + std::to_string(*request.skin) + " is out of range: the model names " +
                      std::to_string(model.skinNames.size()) + (model.skinNames.size() == 1 ? " skin" : " skins"));
     for (const std::string& note : ModelNotes(model)) out.notes.push_back(path + ": " + note);
+    for (const ModelSlot* s : {out.slot, out.weapon})
+        if (s && s->model->HasFrame(frame) && !FrameDrawsSomething(*s->model, frame))
+            out.notes.push_back((s->path.empty() ? path : s->path) + ": frame " + std::to_string(frame) + " (" +
+                                NameToUtf8(s->model->frames[static_cast<size_t>(frame)].name) +
+                                ") draws nothing: none of its triangles has an area");
 
     if (request.namedSkin && !isPlayer && request.maps[static_cast<size_t>(MapKind::Texture)].empty()) {
         FoundSkin found = FindNamedSkin(slot, request.skin, request.maxSkinPixels);

@@ -94,8 +94,15 @@ SkinSearch::SkinSearch(const std::string& modelPath) {
 
 std::vector<GameFile> SkinSearch::Candidates(const std::string& skinName, std::vector<std::string>* passedOver) const {
     std::vector<GameFile> out;
+    for (Candidate& c : Marked(skinName, passedOver)) out.push_back(std::move(c.file));
+    return out;
+}
+
+std::vector<SkinSearch::Candidate> SkinSearch::Marked(const std::string& skinName,
+                                                      std::vector<std::string>* passedOver) const {
+    std::vector<GameFile> out;
     std::vector<std::string> components = Components(skinName);
-    if (!found_ || components.empty()) return out;
+    if (!found_ || components.empty()) return {};
     const std::vector<std::string> names = NameVariants(components.back());
     components.pop_back();
     std::string folder;
@@ -103,6 +110,7 @@ std::vector<GameFile> SkinSearch::Candidates(const std::string& skinName, std::v
     if (model_.inGame && SkinNameIsGamePath(skinName))
         for (const auto& source : model_.fs.Sources())
             for (const std::string& name : names) AddOnce(out, FindIn(source, folder + name, passedOver));
+    const size_t atGamePath = out.size();
     // Then its file name alone beside the model.
     const std::string beside = model_.Folder().empty() ? "" : model_.Folder() + "/";
     std::vector<std::string> passed;
@@ -111,7 +119,9 @@ std::vector<GameFile> SkinSearch::Candidates(const std::string& skinName, std::v
     if (passedOver)
         for (std::string& p : passed)
             if (std::find(passedOver->begin(), passedOver->end(), p) == passedOver->end()) passedOver->push_back(std::move(p));
-    return out;
+    std::vector<Candidate> marked;
+    for (size_t i = 0; i < out.size(); ++i) marked.push_back({std::move(out[i]), i >= atGamePath});
+    return marked;
 }
 
 FoundSkin SkinSearch::Find(const std::string& skinName, int64_t maxPixels) const {
@@ -124,7 +134,8 @@ FoundSkin SkinSearch::Find(const std::string& skinName, int64_t maxPixels, std::
     if (!SkinNameIsGamePath(skinName) && !Components(skinName).empty())
         found.notes.push_back("the skin name \"" + NameToUtf8(skinName) +
                               "\" is a path outside the game's folders; only its file name is looked for beside the model");
-    for (const GameFile& candidate : Candidates(skinName, &found.notes)) {
+    for (const Candidate& marked : Marked(skinName, &found.notes)) {
+        const GameFile& candidate = marked.file;
         if (std::any_of(tried.begin(), tried.end(), [&](const GameFile& t) { return t.SameAs(candidate); })) continue;
         tried.push_back(candidate);
         auto input = OpenGameFile(candidate, kMaxPictureEntryBytes);
@@ -133,6 +144,12 @@ FoundSkin SkinSearch::Find(const std::string& skinName, int64_t maxPixels, std::
         if (picture) {
             found.path = candidate.path;
             found.picture = picture.Take();
+            // The game would not find it: say which file is worn, where the model names another place.
+            // (Only a model in a game folder has a place the game looks in.)
+            if (marked.beside && model_.inGame && SkinNameIsGamePath(skinName))
+                found.notes.push_back("the skin " + NameToUtf8(skinName) + " is not where the game looks for it, in " +
+                                      model_.fs.GameFolder() + "; " + candidate.path +
+                                      ", found beside the model, is worn instead");
             return found;
         }
         found.notes.push_back(candidate.path + " could not be used: " + FailureText(picture.Why()));

@@ -64,6 +64,12 @@ public:
     std::vector<GameFile> FilesBeside() const;
 
 private:
+    struct Candidate {
+        GameFile file;
+        bool beside;  // found by its file name beside the model, not at its game path
+    };
+    std::vector<Candidate> Marked(const std::string& skinName, std::vector<std::string>* passedOver) const;
+
     LocatedFile model_;
     bool found_ = false;
 };

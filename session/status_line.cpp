@@ -46,6 +46,9 @@ std::string StatusLine(const Document& doc, const ViewState& view) {
         if (!IsLit(*slot))
             line += std::string(kSeparator) + "no light reaches it: + in the Model Lights row gives it the selected light";
         for (const std::string& note : ModelNotes(m)) line += kSeparator + note;
+        if (m.HasFrame(frame) && !FrameDrawsSomething(m, frame))
+            line += std::string(kSeparator) + "this frame draws nothing: none of its triangles has an area";
+        for (const std::string& note : slot->notes) line += kSeparator + note;
     }
     return line;
 }

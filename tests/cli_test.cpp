@@ -306,6 +306,22 @@ TEST_F(Cli, CommunityShapedModelsOpenGroupTheirAnimationsAndDrawTheSkinChosen) {
     }
     const Bytes gltf = testing::ReadAll(dir.Path() / "o.gltf");
     EXPECT_NE(std::string(gltf.begin(), gltf.end()).find("\"ca\xC3\xAD" "da\""), std::string::npos) << "named as text";
+
+    // A weapon whose first frame is flat, naming a skin the game would not find where it says: both are told.
+    m.skins = {"models/elsewhere/skin.pcx"};
+    m.frames.resize(2);
+    m.frames[0].vertices = {{0, 0, 0, 0}, {40, 0, 0, 0}, {80, 0, 0, 0}, {20, 0, 0, 0}};
+    const std::string weapon = Quote(dir.Write("baseq2/models/w/tris.md2", fixtures::WriteMd2(m)));
+    dir.Write("baseq2/models/w/skin.pcx", fixtures::WritePcx(solid(0, 255, 0)));
+    for (const char* frame : {"0", "1"}) {
+        r = RunCli("render " + weapon + " --header-skin --fit --new-light -f " + frame + " -s 8x8 -o " + Quote(out));
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.err.find(": frame 0 (stand01 ) draws nothing: none of its triangles has an area") != std::string::npos,
+                  frame == std::string("0")) << r.err;
+        EXPECT_NE(r.err.find("the skin models/elsewhere/skin.pcx is not where the game looks for it, in " +
+                             (dir.Path() / "baseq2").string() + "; " + (dir.Path() / "baseq2/models/w/skin.pcx").string() +
+                             ", found beside the model, is worn instead"), std::string::npos) << r.err;
+    }
 }
 
 // A player's folder is taken wherever a model is: its body and weapon drawn together, dressed in the player's

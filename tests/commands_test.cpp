@@ -505,6 +505,19 @@ TEST_F(CommandsTest, AnArchiveAsksWhichModelsToOpenAndEachComesInTheSkinTheGameF
     EXPECT_EQ(doc.models.models[0]->Map(MapKind::Texture)->path, fs::path(pak0).parent_path() / "pak1.pk3/players/ogro/skin.pcx");
     EXPECT_NE(StatusLine(doc, view).find(pak0 + "/Players/Ogro/Tris.md2: 4 vertices"), std::string::npos);
     EXPECT_EQ(commands.LastFolder(), fs::path(pak0).parent_path().string()) << "the folder holding the archive";
+    // A loose weapon whose first frame is flat, naming a skin the game would not find where it says: the status
+    // line tells both, while the frame is shown.
+    quad.skins = {"models/elsewhere/skin.pcx"};
+    quad.frames[0].vertices = {{0, 0, 0, 0}, {10, 0, 0, 0}, {20, 0, 0, 0}, {5, 0, 0, 0}};
+    const std::string weapon = Write("baseq2/models/w/tris.md2", fixtures::WriteMd2(quad));
+    Write("baseq2/models/w/skin.pcx", fixtures::WritePcx(kPicture));
+    Reset();
+    commands.OpenFiles({weapon});
+    const std::string flat = "this frame draws nothing", away = "the skin models/elsewhere/skin.pcx is not where the game looks for it";
+    EXPECT_NE(StatusLine(doc, view).find(flat), std::string::npos) << StatusLine(doc, view);
+    EXPECT_NE(StatusLine(doc, view).find(away), std::string::npos) << StatusLine(doc, view);
+    doc.models.currentFrame = 1;
+    EXPECT_EQ(StatusLine(doc, view).find(flat), std::string::npos);
     // An archive without models, and one that cannot be read, say so and change nothing.
     const std::string empty = Write("empty.pk3", fixtures::WriteZip({{"readme.txt", {'h', 'i'}}}));
     Bytes broken = fixtures::WritePak({{"a.md2", model}});

@@ -293,7 +293,7 @@ TEST(SkinSearch, NamesFindTheirPictureInAnyCaseAndExtensionAboveOrBesideTheModel
     const std::string model = (dir.Path() / "baseq2/models/m/tris.md2").string();
     struct Case { std::vector<std::string> names; const char* found; size_t notes = 0; };
     const Case cases[] = {
-        {{"weapon.pcx"}, "models/m/WEAPON.PCX"},            // another letter case beside the model
+        {{"weapon.pcx"}, "models/m/WEAPON.PCX", 1},         // another letter case beside the model, said: not at its game path
         {{"Models\\M\\Skin.pcx"}, "models/m/skin.pcx"},      // every folder too, backslashes as separators
         {{"models/n/cross.pcx"}, "models/n/cross.pcx"},     // the game's folder: the one holding the name's first folder
         {{"pics/colormap.pcx"}, "Pics/ColorMap.pcx"},       // the game folder is above the model's models/ folder
@@ -301,11 +301,11 @@ TEST(SkinSearch, NamesFindTheirPictureInAnyCaseAndExtensionAboveOrBesideTheModel
         {{"/elsewhere/other.bmp"}, "models/m/other.BMP", 1},
         {{"../../../secret.pcx"}, nullptr, 1}, {{"models/../../secret.pcx"}, nullptr, 1},  // never out of the game
         {{(dir.Path() / "secret.pcx").string()}, nullptr, 1}, {{"notes.txt"}, nullptr},     // only pictures are opened
-        {{"red.pcx"}, "models/m/red.png"},                  // .png before .bmp, and the content decides the format
-        {{"green.pcx"}, "models/m/green.bmp", 1},           // green.PCX is no picture: noted, and the next one read
-        {{"dup.pcx"}, "models/m/dup.pcx"},                  // the exact spelling first
-        {{"Dup.pcx"}, "models/m/DUP.pcx"},                  // else the first in name order
-        {{"missing.pcx", "junk.pcx", "weapon"}, "models/m/WEAPON.PCX", 1},  // each name in turn; no extension
+        {{"red.pcx"}, "models/m/red.png", 1},               // .png before .bmp, and the content decides the format
+        {{"green.pcx"}, "models/m/green.bmp", 2},           // green.PCX is no picture: noted, and the next one read
+        {{"dup.pcx"}, "models/m/dup.pcx", 1},               // the exact spelling first
+        {{"Dup.pcx"}, "models/m/DUP.pcx", 1},               // else the first in name order
+        {{"missing.pcx", "junk.pcx", "weapon"}, "models/m/WEAPON.PCX", 2},  // each name in turn; no extension
         {{"junk.pcx"}, nullptr, 1}, {{"models"}, nullptr}, {{""}, nullptr}, {{}, nullptr}, };
     for (const Case& c : cases) {
         const std::string why = c.names.empty() ? "(none)" : c.names.front();
