@@ -387,6 +387,126 @@ TEST_F(Cli, NoCommandDestroysAnInputOrAPictureOfTheUsersOrLetsANameOutUnescaped)
 #endif
 }
 
+// A model of `vertices` vertices in `frames` frames, every vertex in a triangle and moving from frame to frame,
+// each frame named apart (`stems` different names, then numbered).
+fixtures::Md2Source Busy(int vertices, int frames, int stems = 1) {
+    fixtures::Md2Source m;
+    for (int v = 0; v < vertices; ++v) m.texCoords.push_back({int16_t(v % 256), int16_t(v / 256)});
+    for (int t = 0; t + 2 < vertices; t += 3)
+        m.triangles.push_back({{uint16_t(t), uint16_t(t + 1), uint16_t(t + 2)}, {uint16_t(t), uint16_t(t + 1), uint16_t(t + 2)}});
+    uint32_t seed = 1;
+    const auto next = [&seed] { return static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 24); };
+    for (int f = 0; f < frames; ++f) {
+        fixtures::Md2Source::Frame& frame = m.frames.emplace_back();
+        std::string stem;
+        for (int k = f % stems; stem.size() < 4; k /= 26) stem += char('a' + k % 26);
+        frame.name = stem + std::to_string(f / stems + 1);
+        for (int v = 0; v < vertices; ++v) frame.vertices.push_back({next(), next(), next(), uint8_t(next() % 162)});
+    }
+    return m;
+}
+
+// Whether process pid has a file in folder open for writing that holds at least `bytes`: a write under way.
+bool WritingInto(pid_t pid, const fs::path& folder, uintmax_t bytes) {
+    const fs::path fds = "/proc/" + std::to_string(pid) + "/fd";
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(fds, ec)) {
+        const fs::path target = fs::read_symlink(e.path(), ec);
+        if (ec || !target.string().starts_with(folder.string())) continue;
+        std::ifstream info("/proc/" + std::to_string(pid) + "/fdinfo/" + e.path().filename().string());
+        std::string key, flags;
+        while (info >> key >> flags && key != "flags:") {}
+        struct stat st {};
+        if (key == "flags:" && (std::stoul(flags, nullptr, 8) & 3) != 0 && ::stat(e.path().c_str(), &st) == 0 &&
+            static_cast<uintmax_t>(st.st_size) >= bytes)
+            return true;
+    }
+    return false;
+}
+
+// Outputs that are never torn: a file of two names gets a new file under the name written, killed or not; an
+// OBJ's three files are replaced together or not at all; and the material and picture beside an .obj are
+// replaced only when an earlier export wrote them and they are as it left them.
+TEST_F(Cli, ExportsNeverTearALinkedFileNorReplaceFilesTheyDidNotWrite) {
+    const fs::path busy = dir.Write("busy.md2", fixtures::WriteMd2(Busy(600, 1500)));
+    const fs::path user = dir.Write("user.gltf", {'m', 'i', 'n', 'e'});
+    fs::create_hard_link(user, dir.Path() / "snap.gltf");
+    const Bytes mine = testing::ReadAll(user);
+    const auto names = testing::FileNames(dir.Path());
+    for (int signal : {SIGTERM, SIGKILL}) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::execl("/bin/sh", "sh", "-c", ("exec " + std::string(MESHARA_CLI) + " export " + Quote(busy) + " -o " +
+                                            Quote(user) + " >/dev/null 2>&1").c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        int status = 0;
+        const auto start = std::chrono::steady_clock::now();
+        while (!WritingInto(pid, dir.Path(), 1 << 20) && ::waitpid(pid, &status, WNOHANG) == 0 &&
+               std::chrono::steady_clock::now() - start < std::chrono::seconds(60))
+            ::usleep(500);
+        ::kill(pid, signal);
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status)) << "ended by signal " << signal << " while it wrote, not before or after";
+        EXPECT_EQ(testing::ReadAll(user), mine) << signal;
+        EXPECT_EQ(testing::ReadAll(dir.Path() / "snap.gltf"), mine) << signal;
+        EXPECT_EQ(testing::FileNames(dir.Path()), names) << signal << ": nothing left behind";
+    }
+    ASSERT_EQ(RunCli("export " + Quote(busy) + " -o " + Quote(user)).exitCode, 0);
+    EXPECT_EQ(testing::ReadAll(user).size(), fs::file_size(user));
+    EXPECT_NE(testing::ReadAll(user), mine);
+    EXPECT_EQ(testing::ReadAll(dir.Path() / "snap.gltf"), mine) << "the other name keeps the old file";
+
+    // A disk too full for the .obj, whose other name is a snapshot: the material, the picture and the .obj stay as
+    // they were, all three.
+    const std::string skin = Quote(dir.Write("s.pcx", fixtures::WritePcx({1, 1, {0}, {{1, 2, 3}}})));
+    const fs::path obj = dir.Path() / "full.obj";
+    ASSERT_EQ(RunCli("export " + Quote(busy) + " -o " + Quote(obj)).exitCode, 0);
+    fs::create_hard_link(obj, dir.Path() / "snap.obj");
+    const Bytes objBefore = testing::ReadAll(obj), mtlBefore = testing::ReadAll(dir.Path() / "full.mtl");
+    ASSERT_GT(objBefore.size(), 32u << 10);
+    auto [code, err] = Shell(dir, "(ulimit -f 16; CLI export " + Quote(busy) + " -t " + skin + " -o " + Quote(obj) +
+                                      " 2>ERR; echo $? >CODE)");
+    EXPECT_EQ(code, 1) << err;
+    EXPECT_NE(err.find("File too large"), std::string::npos) << err;
+    EXPECT_EQ(testing::ReadAll(obj), objBefore);
+    EXPECT_EQ(testing::ReadAll(dir.Path() / "snap.obj"), objBefore);
+    EXPECT_EQ(testing::ReadAll(dir.Path() / "full.mtl"), mtlBefore);
+    EXPECT_FALSE(fs::exists(dir.Path() / "full-skin.png"));
+
+    // An earlier export's material and picture are replaced; the user's, or the export's edited since, never.
+    const std::string quadObj = Quote(dir.Path() / "out.obj");
+    const auto exportObj = [&](const std::string& options) { return RunCli("export " + quad + options + " -o " + quadObj); };
+    ASSERT_EQ(exportObj(" -t " + skin).exitCode, 0);
+    EXPECT_EQ(exportObj(" -t " + skin + " -f 1").exitCode, 0) << "its own files";
+    const fs::path mtl = dir.Path() / "out.mtl", png = dir.Path() / "out-skin.png";
+    const Bytes exportedMtl = testing::ReadAll(mtl), exportedPng = testing::ReadAll(png);
+    const std::string handWritten = "newmtl mine\nmap_Kd out-skin.png\n";
+    const struct { const char* why; Bytes mtl, png; std::string options; const char* says; } theirs[] = {
+        {"a hand-written material naming the picture", Bytes(handWritten.begin(), handWritten.end()), mine,
+         " -t " + skin, "out.mtl: the material would replace this file"},
+        {"a hand-written material, exported without a picture", Bytes(handWritten.begin(), handWritten.end()), {},
+         "", "out.mtl: the material would replace this file"},
+        {"the export's material, edited", [&] { Bytes b = exportedMtl; b.insert(b.begin(), '#'); return b; }(),
+         exportedPng, " -t " + skin, "out.mtl: the material would replace this file"},
+        {"the export's picture, edited", exportedMtl, [&] { Bytes b = exportedPng; b.push_back(0); return b; }(),
+         " -t " + skin, "out-skin.png: the texture would replace this file"},
+        {"a picture without the material", {}, exportedPng, " -t " + skin,
+         "out-skin.png: the texture would replace this file"},
+    };
+    for (const auto& c : theirs) {
+        fs::remove(mtl), fs::remove(png), fs::remove(dir.Path() / "out.obj");
+        if (!c.mtl.empty()) dir.Write("out.mtl", c.mtl);
+        if (!c.png.empty()) dir.Write("out-skin.png", c.png);
+        const CliRun r = exportObj(c.options);
+        EXPECT_EQ(r.exitCode, 1) << c.why;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << c.why << ": " << r.err;
+        EXPECT_EQ(fs::exists(mtl) ? testing::ReadAll(mtl) : Bytes(), c.mtl) << c.why;
+        EXPECT_EQ(fs::exists(png) ? testing::ReadAll(png) : Bytes(), c.png) << c.why;
+        EXPECT_FALSE(fs::exists(dir.Path() / "out.obj")) << c.why;
+    }
+}
+
 // Runs meshara-cli and returns its peak resident memory in KiB (-1 when it did not run).
 long PeakMemoryKiB(const std::string& args) {
     const pid_t pid = ::fork();
