@@ -204,9 +204,17 @@ int Export(const Arguments& args) {
         for (const Md2Animation& a : model.animations)
             if (NameToUtf8(a.name) == name) options.oneShots.push_back(a.name);
     options.texture = texture.get();
-    auto bytes = WithElapsedLine("exporting " + o.output, [&] { return ExportGltf(model, options); });
-    if (!bytes) return Unusable(o.model, "cannot export: " + bytes.Detail());
-    return notes.Finish(WriteOutput(o.output, bytes.Value()) ? kExitOk : kExitRefused);
+    // Written as it is made: a long model's file need never be in memory whole.
+    auto file = StreamedFile::Create(o.output);
+    if (!file) return Refused(FileKind::Output, file.Why(), o.output);
+    const Status exported = WithElapsedLine("exporting " + o.output, [&] {
+        Status made = ExportGltf(model, options, file.Value());
+        return made ? file.Value().Finish() : made;
+    });
+    if (!exported && exported.Error() == ErrorKind::CannotCreate)
+        return Refused(FileKind::Output, exported.Why(), o.output);
+    if (!exported) return Unusable(o.model, "cannot export: " + exported.Detail());
+    return notes.Finish(kExitOk);
 }
 
 }  // namespace

@@ -378,8 +378,12 @@ TEST_F(Cli, NoCommandDestroysAnInputOrAPictureOfTheUsersOrLetsANameOutUnescaped)
                                          " 2>ERR; echo $? >CODE; head -c 4 <&3 | grep -q PNG || echo 9 >CODE");
     EXPECT_EQ(code, 0) << err;
 #ifndef __SANITIZE_ADDRESS__
-    // Out of memory: said, and exit 1, not an abort (exit 134). 60,000 frames take some 250 MB to export.
-    const std::string huge = Quote(dir.Write("huge.md2", fixtures::WriteOverlappingTables(1, 60000)));
+    // Out of memory: said, and exit 1, not an abort (exit 134). Two million frames take some 200 MB to hold.
+    const fs::path hugePath = dir.Write("huge.md2", Bytes(fixtures::WriteOverlappingTables(1, 1)));
+    Bytes hugeHead = testing::ReadAll(hugePath);
+    fixtures::PatchS32(hugeHead, fixtures::md2field::kFrameCount, 2000000);
+    fs::resize_file(dir.Write("huge.md2", hugeHead), 68 + 44 * uintmax_t{2000000} + 16);  // sparse: costs no disk
+    const std::string huge = Quote(hugePath);
     std::tie(code, err) = Shell(dir, "(ulimit -v 150000; CLI export " + huge + " -o " + Quote(dir.Path() / "h.glb") +
                                          " 2>ERR; echo $? >CODE)");
     EXPECT_EQ(code, 1) << err;
@@ -591,6 +595,31 @@ TEST_F(Cli, CraftedFilesCostLittleAndThumbnailsStayBounded) {
         EXPECT_EQ(run.exitCode, r.exitCode) << r.args << ": " << run.err;
         EXPECT_NE(run.err.find(r.says), std::string::npos) << r.args << ": " << run.err;
     }
+}
+
+// What an export holds in memory stays within the file's size plus 80 MB, however many frames and clips the model
+// has (docs/performance.md): a clip for every frame of one vertex, and long frames in few clips.
+TEST_F(Cli, ExportMemoryStaysWithinTheFileSizePlus80MB) {
+    if (const pid_t pid = ::fork(); pid == 0) {  // a child: the fixtures must not count in the commands' peaks
+        dir.Write("clips.md2", fixtures::WriteMd2(Busy(3, 30000, 30000)));
+        dir.Write("long.md2", fixtures::WriteMd2(Busy(300, 3000, 30)));
+        ::_exit(0);
+    } else {
+        ::waitpid(pid, nullptr, 0);
+    }
+    for (const char* model : {"clips.md2", "long.md2"})
+        for (const char* out : {"out.glb", "out.gltf"}) {
+            const std::string args = "export " + Quote(dir.Path() / model) + " -o " + Quote(dir.Path() / out);
+            fs::remove(dir.Path() / out);
+            const long peak = PeakMemoryKiB(args);
+            ASSERT_GT(peak, 0) << args;
+            const uintmax_t size = fs::exists(dir.Path() / out) ? fs::file_size(dir.Path() / out) : 0;
+            EXPECT_GT(size, 20u << 20) << args << ": written, and big enough for its size to matter";
+#ifndef __SANITIZE_ADDRESS__  // its shadow memory is not the program's
+            EXPECT_LT(uintmax_t(peak) * 1024, size + 80 * 1000 * 1000) << args << ": peak " << peak << " KiB for "
+                                                                       << size << " bytes";
+#endif
+        }
 }
 
 // The sample packed as a game ships it: the model in pak0, its skin (named models/knot/knot.pcx) in pak1.pk3.
