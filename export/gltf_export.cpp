@@ -524,12 +524,13 @@ std::string AccessorText(const Accessor& a) {
         out += ",\"sparse\":{";
         integer("count", a.sparseCount);
         out += ",\"indices\":{";
+        // Both offsets written though they are 0, the default: VTK's reader, and so F3D, wants them.
         integer("bufferView", static_cast<uint64_t>(a.placesView));
-        out += ',';
+        out += ",\"byteOffset\":0,";
         integer("componentType", TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT);
         out += "},\"values\":{";
         integer("bufferView", static_cast<uint64_t>(a.onesView));
-        out += "}}";
+        out += ",\"byteOffset\":0}}";
     }
     return out + ",\"type\":\"" + a.type + "\"}";
 }
