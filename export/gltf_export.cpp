@@ -554,7 +554,7 @@ void WriteAccessors(const Plan& p, JsonOut& json, Out& out) {
 // after it (target names are where Blender, three.js and Babylon.js look
 // for them), at rest on frame 0.
 void WriteMeshes(const Plan& p, JsonOut& json, Out& out) {
-    const std::string name = FileStem(p.model.name);
+    const std::string name = FileNameToUtf8(FileStem(p.model.name));
     json.BeginArray();
     json.BeginObject();
     if (p.targets > 0) {
@@ -621,12 +621,12 @@ Json FixedParts(const Plan& p) {
     gltf.asset.generator = "Meshara " MESHARA_VERSION;
     // Not metallic, fully rough: the skin's colours as they are, lit.
     tg::Material material;
-    material.name = FileStem(p.model.name);
+    material.name = FileNameToUtf8(FileStem(p.model.name));
     material.pbrMetallicRoughness.metallicFactor = 0;
     material.pbrMetallicRoughness.roughnessFactor = 1;
     if (const SkinImage* skin = p.options.texture) {
         tg::Image image;
-        image.name = FileStem(skin->fileName.empty() ? "skin" : skin->fileName);
+        image.name = FileNameToUtf8(FileStem(skin->fileName.empty() ? "skin" : skin->fileName));
         image.mimeType = "image/png";
         if (!p.png.empty()) {
             image.bufferView = 0;
@@ -653,7 +653,7 @@ Json FixedParts(const Plan& p) {
     }
     gltf.materials.push_back(std::move(material));
     tg::Node node;
-    node.name = FileStem(p.model.name);
+    node.name = FileNameToUtf8(FileStem(p.model.name));
     node.mesh = 0;
     gltf.nodes.push_back(std::move(node));
     tg::Scene scene;

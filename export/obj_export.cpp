@@ -127,10 +127,12 @@ Result<ObjFiles> ExportObj(const Md2Model& model, const ObjExportOptions& option
     for (const std::string* name : {&options.materialFile, &options.textureFile})
         if (HasControl(*name)) return Failure{ErrorKind::DoesNotFit, "a file name holds a control character", format::kObj};
 
-    const std::string material = Token(FileStem(model.name));
+    // The file's name as text, as the .obj and .mtl are.
+    const std::string modelName = FileNameToUtf8(model.name);
+    const std::string material = Token(FileNameToUtf8(FileStem(model.name)));
     ObjFiles files;
     std::string& obj = files.obj;
-    obj = "# " + CommentText(model.name) + ", frame " + std::to_string(options.frame) + " (" +
+    obj = "# " + CommentText(modelName) + ", frame " + std::to_string(options.frame) + " (" +
           CommentText(NameToUtf8(frame.name)) +
           "), written by Meshara: Y up, front facing +Z, metres (scale " + Number(static_cast<float>(options.scale)) +
           ")\n";
@@ -163,7 +165,7 @@ Result<ObjFiles> ExportObj(const Md2Model& model, const ObjExportOptions& option
     }
     obj += "usemtl " + material + "\ns 1\n" + faces;
 
-    files.mtl = "# written by Meshara for " + CommentText(model.name) + "\nnewmtl " + material +
+    files.mtl = "# written by Meshara for " + CommentText(modelName) + "\nnewmtl " + material +
                 "\nKa 0 0 0\nKd 1 1 1\nKs 0 0 0\nd 1\nillum 1\n";
     if (!options.textureFile.empty()) files.mtl += "map_Kd " + options.textureFile + "\n";
     std::string stamp = std::string(kStamp) + Hex(StampChecksum(BytesOf(files.mtl)));

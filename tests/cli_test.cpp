@@ -308,6 +308,39 @@ TEST_F(Cli, CommunityShapedModelsOpenGroupTheirAnimationsAndDrawTheSkinChosen) {
     EXPECT_NE(std::string(gltf.begin(), gltf.end()).find("\"ca\xC3\xAD" "da\""), std::string::npos) << "named as text";
 }
 
+// File names from older systems are bytes in their own set: a model's and an archive entry's name that are not
+// UTF-8 are shown, and exported, as Windows-1252 text, as the names inside models are.
+TEST_F(Cli, FileNamesThatAreNotUtf8AreWindows1252Text) {
+    const Bytes md2 = fixtures::WriteMd2(testing::SmallQuad());
+    const fs::path model = dir.Write("caf\xE9.md2", md2);
+    const std::string skin = Quote(dir.Write("\x93sk\xEEn\x94.pcx", fixtures::WritePcx({1, 1, {0}, {{1, 2, 3}}})));
+    const fs::path pak = dir.Write("pak0.pak", fixtures::WritePak({{"models/caf\xE9.md2", md2},
+                                                                   {"models/ogr\xC3\xB3.md2", md2},
+                                                                   {"odd/\x81\x1b[2J\x9d.md2", md2}}));
+    CliRun r = RunCli("list --all " + Quote(pak));
+    std::string listed;
+    for (const char* name : {"models/caf\xC3\xA9.md2", "models/ogr\xC3\xB3.md2", "odd/??[2J?.md2"})
+        listed += std::string(12 - std::to_string(md2.size()).size(), ' ') + std::to_string(md2.size()) + "  " + name + "\n";
+    EXPECT_EQ(std::pair(r.exitCode, r.out), std::pair(0, listed)) << r.err;
+    r = RunCli("info " + Quote(model));
+    EXPECT_EQ(r.out.substr(0, 16), "name: caf\xC3\xA9.md2\n") << r.err;
+    for (const std::string& in : {model.string(), pak.string() + "/models/caf\xE9.md2"})
+        for (const char* out : {"o.gltf", "o.glb"}) {
+            r = RunCli("export " + Quote(in) + " -t " + skin + " -o " + Quote(dir.Path() / out));
+            ASSERT_EQ(r.exitCode, 0) << in << " " << out << ": " << r.err;
+            const Bytes file = testing::ReadAll(dir.Path() / out);
+            const std::string text(file.begin(), file.end());
+            for (const char* name : {"\"name\":\"caf\xC3\xA9\"", "\"name\":\"\xE2\x80\x9Csk\xC3\xAEn\xE2\x80\x9D\""}) {
+                std::string wanted = name;
+                if (std::string(out) == "o.gltf") wanted.insert(wanted.find(':') + 1, " ");
+                EXPECT_NE(text.find(wanted), std::string::npos) << in << " " << out << ": " << name;
+            }
+        }
+    ASSERT_EQ(RunCli("export " + Quote(model) + " -o " + Quote(dir.Path() / "o.obj")).exitCode, 0);
+    const Bytes mtl = testing::ReadAll(dir.Path() / "o.mtl");
+    EXPECT_NE(std::string(mtl.begin(), mtl.end()).find("\nnewmtl caf\xC3\xA9\n"), std::string::npos);
+}
+
 // Runs a shell line and gives back the exit status of the meshara-cli in it (written to CODE) and its stderr.
 std::pair<int, std::string> Shell(const testing::TempDir& dir, const std::string& line) {
     const fs::path code = dir.Path() / "code", err = dir.Path() / "err";
