@@ -478,12 +478,12 @@ TEST_F(Cli, ExportsNeverTearALinkedFileNorReplaceFilesTheyDidNotWrite) {
             ::_exit(127);
         }
         int status = 0;
+        bool ended = false;
         const auto start = std::chrono::steady_clock::now();
-        while (!WritingInto(pid, dir.Path(), 1 << 20) && ::waitpid(pid, &status, WNOHANG) == 0 &&
+        while (!WritingInto(pid, dir.Path(), 1 << 20) && !(ended = ::waitpid(pid, &status, WNOHANG) == pid) &&
                std::chrono::steady_clock::now() - start < std::chrono::seconds(60))
             ::usleep(500);
-        ::kill(pid, signal);
-        ::waitpid(pid, &status, 0);
+        if (!ended) ::kill(pid, signal), ::waitpid(pid, &status, 0);  // never a pid already reaped
         EXPECT_TRUE(WIFSIGNALED(status)) << "ended by signal " << signal << " while it wrote, not before or after";
         EXPECT_EQ(testing::ReadAll(user), mine) << signal;
         EXPECT_EQ(testing::ReadAll(dir.Path() / "snap.gltf"), mine) << signal;
