@@ -149,14 +149,15 @@ public:
     // A value as nlohmann's writer lays it out at this depth.
     void Value(const Json& value) {
         Separate();
-        std::string text = value.dump(pretty_ ? 2 : -1);
-        if (pretty_ && !levels_.empty() && text.find('\n') != std::string::npos) {
-            const std::string indent = "\n" + std::string(2 * levels_.size(), ' ');
-            std::string indented;
-            for (char c : text) c == '\n' ? indented += indent : indented += c;
-            text = std::move(indented);
-        }
-        out_.Text(text);
+        const std::string text = value.dump(pretty_ ? 2 : -1);
+        const std::string_view rest(text);
+        size_t from = 0;
+        if (pretty_)  // each line after the first indented to this depth
+            for (size_t end; (end = rest.find('\n', from)) != std::string_view::npos; from = end + 1) {
+                out_.Text(rest.substr(from, end + 1 - from));
+                out_.Text(std::string_view(kSpaces, std::min(sizeof kSpaces, 2 * levels_.size())));
+            }
+        out_.Text(rest.substr(from));
     }
     void Number(uint64_t v) {
         Separate();
@@ -180,8 +181,10 @@ private:
     }
     void NewLine() {
         out_.Text("\n");
-        out_.Text(std::string(2 * levels_.size(), ' '));
+        out_.Text(std::string_view(kSpaces, std::min(sizeof kSpaces, 2 * levels_.size())));
     }
+    static constexpr char kSpaces[32] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+                                         ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
     // Before a key in an object or a value in an array (not a key's value).
     void Separate() {
         if (afterKey_) {
