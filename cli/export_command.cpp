@@ -103,14 +103,33 @@ std::string SelectAnimations(const Md2Model& model, const std::vector<std::strin
     return {};
 }
 
-// Whether the material file at mtlPath, written by an earlier export, names
-// picture as its texture: then the picture is that export's and may be
-// replaced; any other file of that name is the user's.
-bool MaterialNames(const std::string& mtlPath, const std::string& picture) {
-    auto file = InputFile::Open(mtlPath);
+// The stamp of the material file at path when an earlier export wrote it
+// and nobody has changed it since; nothing for any other file, which is
+// the user's.
+std::optional<MaterialStamp> StampAt(const std::string& path) {
+    auto file = InputFile::Open(path);
     std::vector<uint8_t> bytes;
-    if (!file || !file.Value().ReadMore(bytes, 64 * 1024)) return false;
-    return std::string(bytes.begin(), bytes.end()).find("\nmap_Kd " + picture + "\n") != std::string::npos;
+    constexpr uint64_t kMost = 64 * 1024;  // far more than an export's material file
+    if (!file || file.Value().Size() > kMost || !file.Value().ReadMore(bytes, kMost)) return std::nullopt;
+    return ReadMaterialStamp(bytes);
+}
+
+// Whether the picture at path is the one the stamp names, unchanged.
+bool PictureMatches(const std::string& path, const std::optional<MaterialStamp>& stamp, const std::string& name) {
+    if (!stamp || stamp->picture != name) return false;
+    auto file = InputFile::Open(path);
+    if (!file) return false;
+    uint32_t checksum = 0;
+    for (std::vector<uint8_t> piece; file.Value().Position() < file.Value().Size(); piece.clear()) {
+        if (!file.Value().ReadMore(piece, 1 << 20) || piece.empty()) return false;
+        checksum = StampChecksum(piece, checksum);
+    }
+    return checksum == stamp->pictureChecksum;
+}
+
+bool Exists(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
 }
 
 std::vector<uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
@@ -147,11 +166,15 @@ int Export(const Arguments& args) {
         const std::string mtlPath = std::filesystem::path(base).replace_extension(".mtl").string();
         const std::string pngPath = std::filesystem::path(base).replace_extension("").string() + "-skin.png";
         const std::string pngName = std::filesystem::path(pngPath).filename().string();
-        std::error_code ec;
-        if (texture && std::filesystem::exists(std::filesystem::symlink_status(pngPath, ec)) &&
-            !MaterialNames(mtlPath, pngName))
-            return Unusable(pngPath, "the texture would replace this file, which no export of " +
-                                         std::filesystem::path(o.output).filename().string() +
+        // The material and its picture go with the .obj, but a file of those names is replaced only when an
+        // earlier export wrote it and it is as that export left it.
+        const std::string objName = std::filesystem::path(o.output).filename().string();
+        const std::optional<MaterialStamp> stamp = StampAt(mtlPath);
+        if (Exists(mtlPath) && !stamp)
+            return Unusable(mtlPath, "the material would replace this file, which no export of " + objName +
+                                         " wrote; move it or choose another output name");
+        if (texture && Exists(pngPath) && !PictureMatches(pngPath, stamp, pngName))
+            return Unusable(pngPath, "the texture would replace this file, which no export of " + objName +
                                          " wrote; move it or choose another output name");
         if (std::string same = SameAsInput({o.output, mtlPath, texture ? pngPath : o.output}, p.inputs);
             !same.empty())
@@ -160,11 +183,11 @@ int Export(const Arguments& args) {
         options.frame = frame;
         options.scale = o.scale;
         options.materialFile = std::filesystem::path(mtlPath).filename().string();
-        if (texture) options.textureFile = pngName;
-        auto files = ExportObj(model, options);
-        if (!files) return Unusable(o.model, "cannot export: " + files.Detail());
         const std::vector<uint8_t> png =
             texture ? EncodePng(texture->width, texture->height, texture->pixels, 3) : std::vector<uint8_t>();
+        if (texture) options.textureFile = pngName, options.texturePng = png;
+        auto files = ExportObj(model, options);
+        if (!files) return Unusable(o.model, "cannot export: " + files.Detail());
         const std::vector<uint8_t> mtl = Bytes(files.Value().mtl), obj = Bytes(files.Value().obj);
         std::vector<FileToWrite> set = {{mtlPath, mtl}, {o.output, obj}};
         if (texture) set.insert(set.begin(), {pngPath, png});
@@ -184,9 +207,17 @@ int Export(const Arguments& args) {
         for (const Md2Animation& a : model.animations)
             if (NameToUtf8(a.name) == name) options.oneShots.push_back(a.name);
     options.texture = texture.get();
-    auto bytes = WithElapsedLine("exporting " + o.output, [&] { return ExportGltf(model, options); });
-    if (!bytes) return Unusable(o.model, "cannot export: " + bytes.Detail());
-    return notes.Finish(WriteOutput(o.output, bytes.Value()) ? kExitOk : kExitRefused);
+    // Written as it is made: a long model's file need never be in memory whole.
+    auto file = StreamedFile::Create(o.output);
+    if (!file) return Refused(FileKind::Output, file.Why(), o.output);
+    const Status exported = WithElapsedLine("exporting " + o.output, [&] {
+        Status made = ExportGltf(model, options, file.Value());
+        return made ? file.Value().Finish() : made;
+    });
+    if (!exported && exported.Error() == ErrorKind::CannotCreate)
+        return Refused(FileKind::Output, exported.Why(), o.output);
+    if (!exported) return Unusable(o.model, "cannot export: " + exported.Detail());
+    return notes.Finish(kExitOk);
 }
 
 }  // namespace

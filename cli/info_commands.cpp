@@ -64,7 +64,7 @@ int Info(const Arguments& args) {
     Notes notes;
     for (const std::string& note : ModelNotes(model)) notes.Add(path + ": " + note);
 
-    std::printf("name: %s\nframes: %d\nvertices: %d\ntriangles: %d\n", Printable(model.name).c_str(), model.FrameCount(),
+    std::printf("name: %s\nframes: %d\nvertices: %d\ntriangles: %d\n", Printable(FileNameToUtf8(model.name)).c_str(), model.FrameCount(),
                 model.vertexCount, model.TriangleCount());
     std::printf("skins: %zu\n", model.skinNames.size());
     for (const std::string& skin : model.skinNames) std::printf("skin: %s\n", Printable(NameToUtf8(skin)).c_str());

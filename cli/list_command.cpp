@@ -4,14 +4,33 @@
 #include <cinttypes>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/cli_common.h"
 #include "formats/archive.h"
+#include "formats/name_text.h"
 
 namespace meshara::cli {
 
 namespace {
+
+// An entry's name as text (formats/name_text.h), one line whatever it holds:
+// a control character, one of those Windows-1252 leaves undefined
+// included, is shown as '?'.
+std::string ListedName(std::string_view bytes) {
+    std::string out;
+    const std::string text = FileNameToUtf8(bytes);
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
+            out += '?', ++i;  // C1
+        } else {
+            out += b < 0x20 || b == 0x7F ? '?' : text[i];
+        }
+    }
+    return out;
+}
 
 int List(const Arguments& args) {
     const std::string& path = args.operands[0];
@@ -22,11 +41,7 @@ int List(const Arguments& args) {
     const size_t listed = all ? archive.Value().Count() : models.size();
     for (size_t k = 0; k < listed; ++k) {
         const ArchiveEntry entry = archive.Value().Entry(all ? k : models[k]);
-        // One line an entry, whatever a name holds.
-        std::string name(entry.name);
-        for (char& c : name)
-            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-        std::printf("%12" PRIu64 "  %s\n", entry.size, name.c_str());
+        std::printf("%12" PRIu64 "  %s\n", entry.size, ListedName(entry.name).c_str());
     }
     return std::fflush(stdout) == 0 ? kExitOk : kExitRefused;
 }

@@ -5,12 +5,15 @@
 // so the notes and messages after it start on a clean line.
 
 #include <chrono>
+#include <csignal>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
+
+#include <pthread.h>
 
 namespace meshara::cli {
 
@@ -44,6 +47,11 @@ auto WithElapsedLine(const std::string& what, F&& work) {
     std::condition_variable done;
     bool finished = false;
     std::thread ticker([&] {
+        // Interruptions go to the work's thread, which holds them off while a write takes its place.
+        sigset_t interruptions;
+        sigemptyset(&interruptions);
+        for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&interruptions, signal);
+        pthread_sigmask(SIG_BLOCK, &interruptions, nullptr);
         TerminalProgress line(what, "s");
         const auto start = std::chrono::steady_clock::now();
         std::unique_lock lock(mutex);

@@ -1,14 +1,19 @@
 #include "export/gltf_export.h"
 #include "formats/format_names.h"
 
+#include <nlohmann/json.hpp>
 #include <tiny_gltf.h>
 
 #include <algorithm>
-#include <charconv>
+#include <array>
 #include <cctype>
+#include <charconv>
 #include <cstdint>
+#include <cstring>
+#include <functional>
 #include <limits>
 #include <sstream>
+#include <utility>
 
 #include "export/export_mesh.h"
 #include "formats/name_text.h"
@@ -21,131 +26,230 @@ namespace meshara {
 namespace {
 
 namespace tg = tinygltf;
+// The JSON library tinygltf writes with: its numbers and strings are laid
+// out here exactly as tinygltf's writer lays them out.
+using Json = nlohmann::json;
 
-// Everything goes into buffer 0, each array in a view of its own that starts
-// on a 4-byte boundary, so every accessor is aligned for its components.
-// Each array goes into the one byte vector as it is made and is not kept
-// anywhere else.
-class BufferBuilder {
+// ---- Writing out -------------------------------------------------------------
+
+// Bytes on their way to the sink, a megabyte at a time. The first failure
+// is kept and everything after it dropped, so the writers need not check
+// every piece; loops over frames ask Ok() to stop early.
+class Out {
 public:
-    BufferBuilder(tg::Model& model, std::vector<unsigned char>& bytes) : model_(model), bytes_(bytes) {}
+    explicit Out(ByteSink& sink) : sink_(sink) { buffer_.reserve(kPiece); }
 
-    int View(const void* data, size_t size, int target) {
-        std::vector<unsigned char>& bytes = bytes_;
-        bytes.resize((bytes.size() + 3) & ~size_t{3}, 0);
-        tg::BufferView view;
-        view.buffer = 0;
-        view.byteOffset = bytes.size();
-        view.byteLength = size;
-        view.target = target;
-        const auto* first = static_cast<const unsigned char*>(data);
-        if (first)
-            bytes.insert(bytes.end(), first, first + size);
-        else
-            bytes.resize(bytes.size() + size, 0);  // filled later
-        model_.bufferViews.push_back(std::move(view));
-        return static_cast<int>(model_.bufferViews.size() - 1);
-    }
-
-    // A view of count VEC3 arrays of size values each, one after another,
-    // which Vec3 then fills one at a time: morph targets share two views
-    // rather than having two each.
-    struct Vec3Run {
-        int view = -1;
-        size_t start = 0, arraySize = 0, filled = 0;
-    };
-    Vec3Run Vec3Arrays(size_t count, size_t size) {
-        Vec3Run run;
-        run.view = View(nullptr, count * size * sizeof(Float3), TINYGLTF_TARGET_ARRAY_BUFFER);
-        model_.bufferViews.back().byteStride = sizeof(Float3);  // several accessors read the view
-        run.start = model_.bufferViews.back().byteOffset;
-        run.arraySize = size;
-        return run;
-    }
-
-    // A VEC3 float accessor of a vertex attribute, in a view of its own or
-    // the next place of run; POSITION accessors carry their bounds, as glTF
-    // requires of them.
-    int Vec3(const std::vector<Float3>& values, bool withBounds, Vec3Run* run = nullptr) {
-        tg::Accessor a;
-        if (run) {
-            const size_t offset = run->filled++ * run->arraySize * sizeof(Float3);
-            std::copy_n(reinterpret_cast<const unsigned char*>(values.data()), values.size() * sizeof(Float3),
-                        bytes_.begin() + static_cast<std::ptrdiff_t>(run->start + offset));
-            a = Plain(run->view, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, values.size());
-            a.byteOffset = offset;
-        } else {
-            a = Plain(View(values.data(), values.size() * sizeof(Float3), TINYGLTF_TARGET_ARRAY_BUFFER),
-                      TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, values.size());
+    void Bytes(const void* data, size_t size) {
+        const auto* first = static_cast<const uint8_t*>(data);
+        while (size > 0 && status_) {
+            const size_t n = std::min(size, kPiece - buffer_.size());
+            buffer_.insert(buffer_.end(), first, first + n);
+            first += n, size -= n, written_ += n;
+            if (buffer_.size() == kPiece) Send();
         }
-        if (withBounds) {
-            a.minValues.assign(3, std::numeric_limits<double>::max());
-            a.maxValues.assign(3, std::numeric_limits<double>::lowest());
-            for (const Float3& v : values)
-                for (size_t c = 0; c < 3; ++c) {
-                    a.minValues[c] = std::min(a.minValues[c], double{v[c]});
-                    a.maxValues[c] = std::max(a.maxValues[c], double{v[c]});
-                }
-        }
-        return Add(std::move(a));
     }
-
-    int Vec2(const std::vector<std::array<float, 2>>& values) {
-        return Add(Plain(View(values.data(), values.size() * sizeof(values[0]), TINYGLTF_TARGET_ARRAY_BUFFER),
-                         TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC2, values.size()));
+    void Text(std::string_view text) { Bytes(text.data(), text.size()); }
+    void Zeros(size_t count) {
+        static constexpr uint8_t kZeros[4096] = {};
+        for (size_t n; count > 0; count -= n) Bytes(kZeros, n = std::min(count, sizeof kZeros));
     }
+    template <class T>
+    void Array(const std::vector<T>& values) { Bytes(values.data(), values.size() * sizeof(T)); }
 
-    template <class Index>
-    int Indices(const std::vector<Index>& values, int componentType) {
-        return Add(Plain(View(values.data(), values.size() * sizeof(Index), TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER),
-                         componentType, TINYGLTF_TYPE_SCALAR, values.size()));
+    uint64_t Written() const { return written_; }
+    bool Ok() const { return status_.Ok(); }
+    void Fail(Failure failure) {
+        if (status_) status_ = std::move(failure);
     }
-
-    // Animation data: no target. Keyframe times carry their bounds (required
-    // of sampler inputs).
-    int Scalars(const std::vector<float>& values, bool withBounds) {
-        tg::Accessor a = Plain(View(values.data(), values.size() * sizeof(float), 0), TINYGLTF_COMPONENT_TYPE_FLOAT,
-                               TINYGLTF_TYPE_SCALAR, values.size());
-        if (withBounds) {
-            const auto [lo, hi] = std::minmax_element(values.begin(), values.end());
-            a.minValues = {double{*lo}};
-            a.maxValues = {double{*hi}};
-        }
-        return Add(std::move(a));
-    }
-
-    // Scalars that are zero but at the given places (ascending), where they
-    // are one: morph weights, which pick one target a key. Only those places
-    // are stored, so weights grow with keys, not keys times targets.
-    int SparseOnes(size_t count, const std::vector<uint32_t>& places) {
-        tg::Accessor a = Plain(-1, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_SCALAR, count);
-        a.sparse.isSparse = true;
-        a.sparse.count = static_cast<int>(places.size());
-        a.sparse.indices.bufferView = View(places.data(), places.size() * sizeof(uint32_t), 0);
-        a.sparse.indices.byteOffset = 0;
-        a.sparse.indices.componentType = TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT;
-        const std::vector<float> ones(places.size(), 1.0f);
-        a.sparse.values.bufferView = View(ones.data(), ones.size() * sizeof(float), 0);
-        a.sparse.values.byteOffset = 0;
-        return Add(std::move(a));
+    Status Flush() {
+        Send();
+        return status_;
     }
 
 private:
-    static tg::Accessor Plain(int view, int componentType, int type, size_t count) {
-        tg::Accessor a;
-        a.bufferView = view;
-        a.componentType = componentType;
-        a.type = type;
-        a.count = count;
-        return a;
-    }
-    int Add(tg::Accessor a) {
-        model_.accessors.push_back(std::move(a));
-        return static_cast<int>(model_.accessors.size() - 1);
+    void Send() {
+        if (status_ && !buffer_.empty()) status_ = sink_.Append(buffer_);
+        buffer_.clear();
     }
 
-    tg::Model& model_;
-    std::vector<unsigned char>& bytes_;
+    static constexpr size_t kPiece = size_t{1} << 20;
+    ByteSink& sink_;
+    std::vector<uint8_t> buffer_;
+    uint64_t written_ = 0;
+    Status status_;
+};
+
+// Bytes as base64, for a data URI, written as they come.
+class Base64Out {
+public:
+    explicit Base64Out(Out& out) : out_(out) {}
+
+    void Bytes(const void* data, size_t size) {
+        const auto* b = static_cast<const uint8_t*>(data);
+        for (size_t i = 0; i < size; ++i) {
+            held_[count_++] = b[i];
+            if (count_ == 3) Emit();
+        }
+    }
+    void Zeros(size_t count) {
+        static constexpr uint8_t kZeros[4096] = {};
+        for (size_t n; count > 0; count -= n) Bytes(kZeros, n = std::min(count, sizeof kZeros));
+    }
+    template <class T>
+    void Array(const std::vector<T>& values) { Bytes(values.data(), values.size() * sizeof(T)); }
+    bool Ok() const { return out_.Ok(); }
+
+    // The last one or two bytes, the group padded with '='.
+    void Finish() {
+        if (count_ > 0) Emit();
+        out_.Text(text_);
+        text_.clear();
+    }
+
+private:
+    void Emit() {
+        static constexpr char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        for (size_t i = count_; i < 3; ++i) held_[i] = 0;
+        const uint32_t v = uint32_t{held_[0]} << 16 | uint32_t{held_[1]} << 8 | held_[2];
+        const char group[4] = {kDigits[v >> 18 & 63], kDigits[v >> 12 & 63], count_ > 1 ? kDigits[v >> 6 & 63] : '=',
+                               count_ > 2 ? kDigits[v & 63] : '='};
+        text_.append(group, 4);
+        if (text_.size() >= 65536) out_.Text(text_), text_.clear();
+        count_ = 0;
+    }
+
+    Out& out_;
+    uint8_t held_[3] = {};
+    size_t count_ = 0;
+    std::string text_;
+};
+
+// JSON written as it is made, laid out as tinygltf's writer (through
+// nlohmann's) lays out a whole document: compact, or indented by two
+// spaces a level with "key": value.
+class JsonOut {
+public:
+    JsonOut(Out& out, bool pretty) : out_(out), pretty_(pretty) {}
+
+    void BeginObject() { Open('{', true); }
+    void BeginArray() { Open('[', false); }
+    void End() {
+        const Level level = levels_.back();
+        levels_.pop_back();
+        if (level.count > 0 && pretty_) NewLine();
+        out_.Text(level.object ? "}" : "]");
+    }
+    void Key(std::string_view key) {
+        Separate();
+        out_.Text("\"");
+        out_.Text(key);  // the keys are the format's own names
+        out_.Text(pretty_ ? "\": " : "\":");
+        afterKey_ = true;
+    }
+    // A value as nlohmann's writer lays it out at this depth.
+    void Value(const Json& value) {
+        Separate();
+        const std::string text = value.dump(pretty_ ? 2 : -1);
+        const std::string_view rest(text);
+        size_t from = 0;
+        if (pretty_)  // each line after the first indented to this depth
+            for (size_t end; (end = rest.find('\n', from)) != std::string_view::npos; from = end + 1) {
+                out_.Text(rest.substr(from, end + 1 - from));
+                out_.Text(std::string_view(kSpaces, std::min(sizeof kSpaces, 2 * levels_.size())));
+            }
+        out_.Text(rest.substr(from));
+    }
+    void Number(uint64_t v) {
+        Separate();
+        out_.Text(std::to_string(v));
+    }
+    // A value whose text the caller writes next, straight to the output.
+    Out& RawValue() {
+        Separate();
+        return out_;
+    }
+
+private:
+    struct Level {
+        bool object;
+        size_t count;
+    };
+    void Open(char bracket, bool object) {
+        Separate();
+        out_.Text(std::string_view(&bracket, 1));
+        levels_.push_back({object, 0});
+    }
+    void NewLine() {
+        out_.Text("\n");
+        out_.Text(std::string_view(kSpaces, std::min(sizeof kSpaces, 2 * levels_.size())));
+    }
+    static constexpr char kSpaces[32] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+                                         ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+    // Before a key in an object or a value in an array (not a key's value).
+    void Separate() {
+        if (afterKey_) {
+            afterKey_ = false;
+            return;
+        }
+        if (levels_.empty()) return;
+        if (levels_.back().count++ > 0) out_.Text(",");
+        if (pretty_) NewLine();
+    }
+
+    Out& out_;
+    bool pretty_;
+    std::vector<Level> levels_;
+    bool afterKey_ = false;
+};
+
+// ---- What the file holds -------------------------------------------------------
+
+size_t AnimationKeys(const Md2Animation& a, bool closeLoop) {
+    return static_cast<size_t>(a.FrameCount()) + (closeLoop && a.FrameCount() > 1 ? 1 : 0);
+}
+
+bool ClosesLoop(const GltfExportOptions& options, const Md2Animation& a) {
+    return std::find(options.oneShots.begin(), options.oneShots.end(), a.name) == options.oneShots.end();
+}
+
+// Keyframe i of a clip shows frame first + i: all weights 0 for frame 0,
+// otherwise weight 1 on that frame's target. Linear interpolation then
+// blends neighbouring frames as the viewer does during playback. A looping
+// clip ends on a key back at its first frame, one frame's time after its
+// last, so players that loop it blend round and a clip of N frames lasts N/fps.
+struct Clip {
+    size_t frames = 0, keys = 0;
+    size_t ones = 0;  // keys whose weight 1 is stored: those not at frame 0
+    size_t first = 0;
+    size_t Frame(size_t key) const { return first + key % frames; }
+};
+
+Clip ClipOf(const GltfExportOptions& options, const Md2Animation& a) {
+    Clip c;
+    c.frames = static_cast<size_t>(a.FrameCount());
+    c.keys = AnimationKeys(a, ClosesLoop(options, a));
+    c.first = static_cast<size_t>(a.first);
+    for (size_t i = 0; i < c.keys; ++i) c.ones += c.Frame(i) > 0;
+    return c;
+}
+
+float KeyTime(size_t key, double fps) { return static_cast<float>(static_cast<double>(key) / fps); }
+
+// Everything a pass over the file needs, made once: the weld, the first
+// frame's arrays (every target is a difference from them) and the picture.
+struct Plan {
+    Plan(const Md2Model& m, const GltfExportOptions& o) : model(m), options(o), mesh(WeldCorners(m)) {}
+    const Md2Model& model;
+    const GltfExportOptions& options;
+    CornerWeld mesh;
+    size_t vertices = 0, frames = 0, targets = 0;
+    bool shortIndices = false;  // 65535 is the primitive restart value of 16-bit indices, so it may not be used
+    std::vector<Float3> basePositions, baseNormals;
+    std::vector<uint8_t> png;  // a binary file's picture
+
+    size_t FirstClipView() const { return (png.empty() ? 0 : 1) + 4 + (targets > 0 ? 2 : 0); }
+    size_t FirstClipAccessor() const { return 4 + 2 * targets; }
+    bool HasClips() const { return targets > 0 && !options.animations.empty(); }
 };
 
 std::vector<Float3> WeldedPositions(const Md2Model& model, const CornerWeld& mesh, size_t frame, double scale) {
@@ -170,66 +274,235 @@ std::vector<Float3> Difference(const std::vector<Float3>& to, const std::vector<
     return out;
 }
 
-uint64_t BufferBytes(const Md2Model& model, const CornerWeld& mesh, const GltfExportOptions& options) {
-    const uint64_t vertices = mesh.modelVertex.size(), frames = model.frames.size();
-    uint64_t bytes = mesh.indices.size() * uint64_t{4} + vertices * 32 + (frames - 1) * vertices * 24;
-    for (const Md2Animation& a : options.animations)  // times, then a place and a weight a key at most
-        bytes += static_cast<uint64_t>(a.FrameCount() + 1) * 12;
-    if (options.texture)
-        bytes += static_cast<uint64_t>(options.texture->width) * static_cast<uint64_t>(options.texture->height) * 3;
-    return bytes;
+std::vector<Float3> TargetPositions(const Plan& p, size_t frame) {
+    return Difference(WeldedPositions(p.model, p.mesh, frame, p.options.scale), p.basePositions);
 }
 
-// Room for the header and JSON of a binary file, beyond its binary chunk: a
-// few hundred bytes an accessor, and a frame's name.
-uint64_t JsonRoom(const Md2Model& model, const GltfExportOptions& options) {
-    return 4096 + 1024 * (model.frames.size() + options.animations.size());
+std::vector<Float3> TargetNormals(const Plan& p, size_t frame) {
+    return Difference(WeldedNormals(p.model, p.mesh, frame), p.baseNormals);
 }
 
-void AddTexture(tg::Model& gltf, BufferBuilder& buffer, const SkinImage& skin, bool binary) {
-    tg::Image image;
-    image.name = FileStem(skin.fileName.empty() ? "skin" : skin.fileName);
-    image.mimeType = "image/png";
-    if (binary) {
-        const std::vector<uint8_t> png = EncodePng(skin.width, skin.height, skin.pixels, 3);
-        image.bufferView = buffer.View(png.data(), png.size(), 0);
-    } else {
-        // tinygltf encodes the pixels as PNG and embeds them as a data URI.
-        image.width = skin.width;
-        image.height = skin.height;
-        image.component = 3;
-        image.bits = 8;
-        image.pixel_type = TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE;
-        image.image = skin.pixels;
+// The buffer's views in order, each starting on a 4-byte boundary so every
+// accessor is aligned for its components: the picture of a binary file,
+// the indices, the first frame's positions, normals and texture
+// coordinates, the morph targets' positions and normals (two views for all
+// of them, one target after another), then each clip's key times and its
+// weights (the places and values of the sparse ones, or all of them).
+enum class ViewKind { Picture, Indices, Positions, Normals, TexCoords, TargetPositions, TargetNormals, Times, Places,
+                      Ones, Weights };
+
+struct View {
+    ViewKind kind;
+    uint64_t offset = 0, length = 0;
+    int target = 0;        // the GL buffer target, 0 for none
+    bool strided = false;  // read by several accessors
+    const Clip* clip = nullptr;
+    const Md2Animation* animation = nullptr;
+};
+
+void ForEachView(const Plan& p, const std::function<void(const View&)>& visit) {
+    uint64_t end = 0;
+    const auto view = [&](View v) {
+        v.offset = (end + 3) & ~uint64_t{3};
+        end = v.offset + v.length;
+        visit(v);
+    };
+    const uint64_t vertices = p.vertices, targets = p.targets;
+    if (!p.png.empty()) view({ViewKind::Picture, 0, p.png.size()});
+    view({ViewKind::Indices, 0, p.mesh.indices.size() * (p.shortIndices ? 2u : 4u), TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER});
+    view({ViewKind::Positions, 0, vertices * 12, TINYGLTF_TARGET_ARRAY_BUFFER});
+    view({ViewKind::Normals, 0, vertices * 12, TINYGLTF_TARGET_ARRAY_BUFFER});
+    view({ViewKind::TexCoords, 0, vertices * 8, TINYGLTF_TARGET_ARRAY_BUFFER});
+    if (targets == 0) return;
+    view({ViewKind::TargetPositions, 0, targets * vertices * 12, TINYGLTF_TARGET_ARRAY_BUFFER, true});
+    view({ViewKind::TargetNormals, 0, targets * vertices * 12, TINYGLTF_TARGET_ARRAY_BUFFER, true});
+    for (const Md2Animation& a : p.options.animations) {
+        const Clip c = ClipOf(p.options, a);
+        view({ViewKind::Times, 0, c.keys * 4, 0, false, &c, &a});
+        // A clip of frame 0 alone has no weight that is not zero, and a
+        // sparse accessor needs at least one; its one or two keys are written whole.
+        if (c.ones == 0) {
+            view({ViewKind::Weights, 0, c.keys * targets * 4, 0, false, &c, &a});
+        } else {
+            view({ViewKind::Places, 0, c.ones * 4, 0, false, &c, &a});
+            view({ViewKind::Ones, 0, c.ones * 4, 0, false, &c, &a});
+        }
     }
-    gltf.images.push_back(std::move(image));
-
-    // Trilinear filtering and repeat, as the viewer draws by default.
-    tg::Sampler sampler;
-    sampler.magFilter = TINYGLTF_TEXTURE_FILTER_LINEAR;
-    sampler.minFilter = TINYGLTF_TEXTURE_FILTER_LINEAR_MIPMAP_LINEAR;
-    gltf.samplers.push_back(sampler);
-    tg::Texture texture;
-    texture.source = 0;
-    texture.sampler = 0;
-    gltf.textures.push_back(texture);
-    gltf.materials[0].pbrMetallicRoughness.baseColorTexture.index = 0;
 }
 
-size_t AnimationKeys(const Md2Animation& a, bool closeLoop) {
-    return static_cast<size_t>(a.FrameCount()) + (closeLoop && a.FrameCount() > 1 ? 1 : 0);
+// The buffer's length: its views, padded to four bytes.
+uint64_t BufferLength(const Plan& p) {
+    uint64_t end = 0;
+    ForEachView(p, [&](const View& v) { end = v.offset + v.length; });
+    return (end + 3) & ~uint64_t{3};
 }
 
-bool ClosesLoop(const GltfExportOptions& options, const Md2Animation& a) {
-    return std::find(options.oneShots.begin(), options.oneShots.end(), a.name) == options.oneShots.end();
+// The buffer's bytes, view after view, each padded to its boundary.
+template <class Sink>
+void WriteBuffer(const Plan& p, Sink& out) {
+    uint64_t end = 0;
+    ForEachView(p, [&](const View& v) {
+        out.Zeros(v.offset - end);
+        end = v.offset + v.length;
+        switch (v.kind) {
+            case ViewKind::Picture: out.Array(p.png); break;
+            case ViewKind::Indices:
+                if (p.shortIndices) {
+                    out.Array(std::vector<uint16_t>(p.mesh.indices.begin(), p.mesh.indices.end()));
+                } else {
+                    out.Array(p.mesh.indices);
+                }
+                break;
+            case ViewKind::Positions: out.Array(p.basePositions); break;
+            case ViewKind::Normals: out.Array(p.baseNormals); break;
+            case ViewKind::TexCoords: out.Array(p.mesh.texCoords); break;
+            case ViewKind::TargetPositions:
+                for (size_t f = 1; f < p.frames && out.Ok(); ++f) out.Array(TargetPositions(p, f));
+                break;
+            case ViewKind::TargetNormals:
+                for (size_t f = 1; f < p.frames && out.Ok(); ++f) out.Array(TargetNormals(p, f));
+                break;
+            case ViewKind::Times:
+                for (size_t i = 0; i < v.clip->keys; ++i) {
+                    const float t = KeyTime(i, p.options.framesPerSecond);
+                    out.Bytes(&t, sizeof t);
+                }
+                break;
+            case ViewKind::Places:  // where, in the keys' weights one after another, a weight is 1
+                for (size_t i = 0; i < v.clip->keys; ++i)
+                    if (const size_t frame = v.clip->Frame(i); frame > 0) {
+                        const auto place = static_cast<uint32_t>(i * p.targets + frame - 1);
+                        out.Bytes(&place, sizeof place);
+                    }
+                break;
+            case ViewKind::Ones:
+                for (size_t i = 0; i < v.clip->ones; ++i) {
+                    const float one = 1.0f;
+                    out.Bytes(&one, sizeof one);
+                }
+                break;
+            case ViewKind::Weights: out.Zeros(v.length); break;
+        }
+    });
+    out.Zeros(BufferLength(p) - end);
 }
 
-// The accessors as a JSON array. A long model has thousands, which
-// tinygltf's writer would first build as a document of its own at many
-// times their size; written here straight as text.
-std::string AccessorsJson(const std::vector<tg::Accessor>& accessors) {
-    std::string out = "[";
-    out.reserve(256 * accessors.size());
+void WriteBufferViews(const Plan& p, JsonOut& json) {
+    json.BeginArray();
+    ForEachView(p, [&](const View& v) {
+        Json view = {{"buffer", 0}, {"byteLength", v.length}};
+        if (v.strided) view["byteStride"] = sizeof(Float3);
+        if (v.offset > 0) view["byteOffset"] = v.offset;
+        if (v.target) view["target"] = v.target;
+        json.Value(view);
+    });
+    json.End();
+}
+
+// ---- Accessors -----------------------------------------------------------------
+
+struct Accessor {
+    int view = -1;  // none: a sparse accessor
+    uint64_t byteOffset = 0;
+    int componentType = TINYGLTF_COMPONENT_TYPE_FLOAT;
+    uint64_t count = 0;
+    const char* type = "SCALAR";
+    std::vector<double> min, max;
+    bool sparse = false;
+    uint64_t sparseCount = 0;
+    int placesView = -1, onesView = -1;
+};
+
+template <size_t N>
+void Bounds(Accessor& a, const std::vector<std::array<float, N>>& values) {
+    a.min.assign(N, std::numeric_limits<double>::max());
+    a.max.assign(N, std::numeric_limits<double>::lowest());
+    for (const auto& v : values)
+        for (size_t c = 0; c < N; ++c) {
+            a.min[c] = std::min(a.min[c], double{v[c]});
+            a.max[c] = std::max(a.max[c], double{v[c]});
+        }
+}
+
+// Every accessor in order: the indices, the first frame's positions,
+// normals and texture coordinates, each morph target's positions and
+// normals, then each clip's key times and weights. Positions carry their
+// bounds, as glTF requires of them, as do key times (sampler inputs).
+void ForEachAccessor(const Plan& p, const std::function<void(const Accessor&)>& visit) {
+    const int base = p.png.empty() ? 0 : 1;
+    const auto vec3 = [](int view, uint64_t count) {
+        Accessor a;
+        a.view = view, a.count = count, a.type = "VEC3";
+        return a;
+    };
+    Accessor indices;
+    indices.view = base;
+    indices.componentType = p.shortIndices ? TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT : TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT;
+    indices.count = p.mesh.indices.size();
+    visit(indices);
+    Accessor positions = vec3(base + 1, p.vertices);
+    Bounds(positions, p.basePositions);
+    visit(positions);
+    visit(vec3(base + 2, p.vertices));
+    Accessor texCoords = vec3(base + 3, p.vertices);
+    texCoords.type = "VEC2";
+    visit(texCoords);
+    for (size_t t = 0; t < p.targets; ++t) {
+        Accessor target = vec3(base + 4, p.vertices);
+        target.byteOffset = t * p.vertices * sizeof(Float3);
+        Bounds(target, TargetPositions(p, t + 1));
+        visit(target);
+        target = vec3(base + 5, p.vertices);
+        target.byteOffset = t * p.vertices * sizeof(Float3);
+        visit(target);
+    }
+    if (!p.HasClips()) return;
+    int view = static_cast<int>(p.FirstClipView());
+    for (const Md2Animation& a : p.options.animations) {
+        const Clip c = ClipOf(p.options, a);
+        Accessor times;
+        times.view = view++;
+        times.count = c.keys;
+        times.min = times.max = {double{KeyTime(0, p.options.framesPerSecond)}};
+        for (size_t i = 0; i < c.keys; ++i) {
+            const double t = KeyTime(i, p.options.framesPerSecond);
+            times.min[0] = std::min(times.min[0], t);
+            times.max[0] = std::max(times.max[0], t);
+        }
+        visit(times);
+        Accessor weights;
+        weights.count = c.keys * p.targets;
+        if (c.ones == 0) {
+            weights.view = view++;
+        } else {
+            weights.sparse = true;
+            weights.sparseCount = c.ones;
+            weights.placesView = view++;
+            weights.onesView = view++;
+        }
+        visit(weights);
+    }
+}
+
+// An accessor as tinygltf writes it (a text file's).
+Json AccessorJson(const Accessor& a) {
+    Json o = {{"componentType", a.componentType}, {"count", a.count}, {"type", a.type}};
+    if (a.view >= 0) o["bufferView"] = a.view;
+    if (a.byteOffset) o["byteOffset"] = static_cast<int>(a.byteOffset);
+    if (!a.min.empty()) o["min"] = a.min;
+    if (!a.max.empty()) o["max"] = a.max;
+    if (a.sparse)
+        o["sparse"] = {{"count", static_cast<int>(a.sparseCount)},
+                       {"indices", {{"bufferView", a.placesView}, {"byteOffset", 0},
+                                    {"componentType", TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT}}},
+                       {"values", {{"bufferView", a.onesView}, {"byteOffset", 0}}}};
+    return o;
+}
+
+// An accessor of a binary file, written here as text: thousands of them
+// would be a large document of their own before they became text.
+std::string AccessorText(const Accessor& a) {
+    std::string out = "{";
     const auto number = [&out](double v) {
         char text[32];
         out.append(text, std::to_chars(text, text + sizeof text, v).ptr);
@@ -243,90 +516,242 @@ std::string AccessorsJson(const std::vector<tg::Accessor>& accessors) {
         }
         out += ']';
     };
-    for (const tg::Accessor& a : accessors) {
-        if (&a != &accessors.front()) out += ',';
-        out += '{';
-        if (a.bufferView >= 0) integer("bufferView", static_cast<uint64_t>(a.bufferView)), out += ',';
-        if (a.byteOffset) integer("byteOffset", a.byteOffset), out += ',';
-        integer("componentType", static_cast<uint64_t>(a.componentType));
-        out += ',';
-        integer("count", a.count);
-        if (!a.minValues.empty()) numbers("min", a.minValues);
-        if (!a.maxValues.empty()) numbers("max", a.maxValues);
-        if (a.sparse.isSparse) {
-            out += ",\"sparse\":{";
-            integer("count", static_cast<uint64_t>(a.sparse.count));
-            out += ",\"indices\":{";
-            integer("bufferView", static_cast<uint64_t>(a.sparse.indices.bufferView));
-            out += ',';
-            integer("componentType", static_cast<uint64_t>(a.sparse.indices.componentType));
-            out += "},\"values\":{";
-            integer("bufferView", static_cast<uint64_t>(a.sparse.values.bufferView));
-            out += "}}";
+    if (a.view >= 0) integer("bufferView", static_cast<uint64_t>(a.view)), out += ',';
+    if (a.byteOffset) integer("byteOffset", a.byteOffset), out += ',';
+    integer("componentType", static_cast<uint64_t>(a.componentType));
+    out += ',';
+    integer("count", a.count);
+    if (!a.min.empty()) numbers("min", a.min);
+    if (!a.max.empty()) numbers("max", a.max);
+    if (a.sparse) {
+        out += ",\"sparse\":{";
+        integer("count", a.sparseCount);
+        out += ",\"indices\":{";
+        // Both offsets written though they are 0, the default: VTK's reader, and so F3D, wants them.
+        integer("bufferView", static_cast<uint64_t>(a.placesView));
+        out += ",\"byteOffset\":0,";
+        integer("componentType", TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT);
+        out += "},\"values\":{";
+        integer("bufferView", static_cast<uint64_t>(a.onesView));
+        out += ",\"byteOffset\":0}}";
+    }
+    return out + ",\"type\":\"" + a.type + "\"}";
+}
+
+void WriteAccessors(const Plan& p, JsonOut& json, Out& out) {
+    json.BeginArray();
+    ForEachAccessor(p, [&](const Accessor& a) {
+        if (!out.Ok()) return;
+        if (p.options.binary) {
+            json.RawValue().Text(AccessorText(a));
+        } else {
+            json.Value(AccessorJson(a));
         }
-        out += a.type == TINYGLTF_TYPE_VEC3 ? ",\"type\":\"VEC3\"}" : a.type == TINYGLTF_TYPE_VEC2 ? ",\"type\":\"VEC2\"}"
-                                                                                           : ",\"type\":\"SCALAR\"}";
-    }
-    return out + ']';
+    });
+    json.End();
 }
 
-// The file around a binary chunk that is already written: its header, the
-// JSON chunk (which names the one buffer, the chunk) and the binary chunk's
-// header go in front of it, in the room the chunk's vector has. json is
-// tinygltf's, without the accessors and the buffer, which are added here.
-void PrependGlbHeader(std::string json, const std::vector<tg::Accessor>& accessors, std::vector<unsigned char>& chunk) {
-    json.insert(json.rfind('}'), ",\"accessors\":" + AccessorsJson(accessors) + ",\"buffers\":[{\"byteLength\":" +
-                                     std::to_string(chunk.size()) + "}]");
-    json.resize((json.size() + 3) & ~size_t{3}, ' ');
-    std::vector<unsigned char> head;
-    const auto word = [&head](uint32_t v) {
-        for (int b = 0; b < 4; ++b) head.push_back(static_cast<unsigned char>(v >> (8 * b)));
-    };
-    const uint64_t total = 12 + 8 + json.size() + 8 + chunk.size();
-    head.insert(head.end(), {'g', 'l', 'T', 'F'});
-    word(2);
-    word(static_cast<uint32_t>(total));
-    word(static_cast<uint32_t>(json.size()));
-    word(0x4E4F534A);  // "JSON"
-    head.insert(head.end(), json.begin(), json.end());
-    word(static_cast<uint32_t>(chunk.size()));
-    word(0x004E4942);  // "BIN"
-    chunk.insert(chunk.begin(), head.begin(), head.end());
+// ---- The rest of the document ---------------------------------------------------
+
+// The one mesh: the first frame, a morph target per further frame named
+// after it (target names are where Blender, three.js and Babylon.js look
+// for them), at rest on frame 0.
+void WriteMeshes(const Plan& p, JsonOut& json, Out& out) {
+    const std::string name = FileNameToUtf8(FileStem(p.model.name));
+    json.BeginArray();
+    json.BeginObject();
+    if (p.targets > 0) {
+        json.Key("extras");
+        json.BeginObject();
+        json.Key("targetNames");
+        json.BeginArray();
+        for (size_t f = 1; f < p.frames && out.Ok(); ++f) json.Value(Json(NameToUtf8(p.model.frames[f].name)));
+        json.End();
+        json.End();
+    }
+    if (!name.empty()) json.Key("name"), json.Value(Json(name));
+    json.Key("primitives");
+    json.BeginArray();
+    json.BeginObject();
+    json.Key("attributes");
+    json.Value(Json{{"NORMAL", 2}, {"POSITION", 1}, {"TEXCOORD_0", 3}});
+    json.Key("indices"), json.Number(0);
+    json.Key("material"), json.Number(0);
+    json.Key("mode"), json.Number(TINYGLTF_MODE_TRIANGLES);
+    if (p.targets > 0) {
+        json.Key("targets");
+        json.BeginArray();
+        for (size_t t = 0; t < p.targets && out.Ok(); ++t)
+            json.Value(Json{{"NORMAL", 5 + 2 * t}, {"POSITION", 4 + 2 * t}});
+        json.End();
+    }
+    json.End();
+    json.End();
+    if (p.targets > 0) {
+        const std::string zero = Json(0.0).dump();
+        json.Key("weights");
+        json.BeginArray();
+        for (size_t t = 0; t < p.targets && out.Ok(); ++t) json.RawValue().Text(zero);
+        json.End();
+    }
+    json.End();
+    json.End();
 }
 
-void AddAnimation(tg::Model& gltf, BufferBuilder& buffer, const Md2Animation& a, size_t targets, double fps,
-                  bool closeLoop) {
-    // Keyframe i shows frame first + i: all weights 0 for frame 0, otherwise
-    // weight 1 on that frame's target. Linear interpolation then blends
-    // neighbouring frames as the viewer does during playback. A looping clip
-    // ends on a key back at its first frame, one frame's time after its last,
-    // so players that loop it blend round and a clip of N frames lasts N/fps.
-    const size_t frames = static_cast<size_t>(a.FrameCount());
-    const size_t keys = AnimationKeys(a, closeLoop);
-    std::vector<float> times(keys);
-    std::vector<uint32_t> ones;  // where, in the keys' weights one after another, a weight is 1
-    for (size_t i = 0; i < keys; ++i) {
-        times[i] = static_cast<float>(static_cast<double>(i) / fps);
-        const size_t frame = static_cast<size_t>(a.first) + i % frames;
-        if (frame > 0) ones.push_back(static_cast<uint32_t>(i * targets + frame - 1));
+// One animation per clip, whose one channel steps the mesh's weights.
+void WriteAnimations(const Plan& p, JsonOut& json, Out& out) {
+    json.BeginArray();
+    size_t accessor = p.FirstClipAccessor();
+    for (const Md2Animation& a : p.options.animations) {
+        if (!out.Ok()) break;
+        const Clip c = ClipOf(p.options, a);
+        Json animation = {{"channels", Json::array({{{"sampler", 0}, {"target", {{"node", 0}, {"path", "weights"}}}}})},
+                          // One keyframe has nothing to blend toward.
+                          {"samplers", Json::array({{{"input", accessor}, {"interpolation", c.keys > 1 ? "LINEAR" : "STEP"},
+                                                     {"output", accessor + 1}}})}};
+        if (const std::string name = NameToUtf8(a.name); !name.empty()) animation["name"] = name;
+        json.Value(animation);
+        accessor += 2;
     }
-    tg::AnimationSampler sampler;
-    sampler.input = buffer.Scalars(times, true);
-    // A clip of frame 0 alone has no weight that is not zero, and a sparse
-    // accessor needs at least one; its one or two keys are written whole.
-    sampler.output = ones.empty() ? buffer.Scalars(std::vector<float>(keys * targets, 0.0f), false)
-                                  : buffer.SparseOnes(keys * targets, ones);
-    // One keyframe has nothing to blend toward.
-    sampler.interpolation = keys > 1 ? "LINEAR" : "STEP";
-    tg::AnimationChannel channel;
-    channel.sampler = 0;
-    channel.target_node = 0;
-    channel.target_path = "weights";
-    tg::Animation animation;
-    animation.name = NameToUtf8(a.name);
-    animation.samplers.push_back(std::move(sampler));
-    animation.channels.push_back(std::move(channel));
-    gltf.animations.push_back(std::move(animation));
+    json.End();
+}
+
+// The parts that do not grow with the model (the asset, the material and
+// its picture, the node and scene), as tinygltf writes them.
+Json FixedParts(const Plan& p) {
+    tg::Model gltf;
+    gltf.asset.version = "2.0";
+    gltf.asset.generator = "Meshara " MESHARA_VERSION;
+    // Not metallic, fully rough: the skin's colours as they are, lit.
+    tg::Material material;
+    material.name = FileNameToUtf8(FileStem(p.model.name));
+    material.pbrMetallicRoughness.metallicFactor = 0;
+    material.pbrMetallicRoughness.roughnessFactor = 1;
+    if (const SkinImage* skin = p.options.texture) {
+        tg::Image image;
+        image.name = FileNameToUtf8(FileStem(skin->fileName.empty() ? "skin" : skin->fileName));
+        image.mimeType = "image/png";
+        if (!p.png.empty()) {
+            image.bufferView = 0;
+        } else {
+            // tinygltf encodes the pixels as PNG and embeds them as a data URI.
+            image.width = skin->width;
+            image.height = skin->height;
+            image.component = 3;
+            image.bits = 8;
+            image.pixel_type = TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE;
+            image.image = skin->pixels;
+        }
+        gltf.images.push_back(std::move(image));
+        // Trilinear filtering and repeat, as the viewer draws by default.
+        tg::Sampler sampler;
+        sampler.magFilter = TINYGLTF_TEXTURE_FILTER_LINEAR;
+        sampler.minFilter = TINYGLTF_TEXTURE_FILTER_LINEAR_MIPMAP_LINEAR;
+        gltf.samplers.push_back(sampler);
+        tg::Texture texture;
+        texture.source = 0;
+        texture.sampler = 0;
+        gltf.textures.push_back(texture);
+        material.pbrMetallicRoughness.baseColorTexture.index = 0;
+    }
+    gltf.materials.push_back(std::move(material));
+    tg::Node node;
+    node.name = FileNameToUtf8(FileStem(p.model.name));
+    node.mesh = 0;
+    gltf.nodes.push_back(std::move(node));
+    tg::Scene scene;
+    scene.nodes = {0};
+    gltf.scenes.push_back(std::move(scene));
+    gltf.defaultScene = 0;
+    std::ostringstream text;
+    tg::TinyGLTF writer;
+    if (!writer.WriteGltfSceneToStream(&gltf, text, false, false)) return {};
+    return Json::parse(std::move(text).str());
+}
+
+// The document's members in the order tinygltf writes them (by name); a
+// binary file's accessors and buffer come last, after everything tinygltf made.
+void WriteDocument(const Plan& p, const Json& fixed, JsonOut& json, Out& out) {
+    std::vector<std::pair<std::string, std::function<void()>>> members;
+    for (auto it = fixed.begin(); it != fixed.end(); ++it)
+        members.emplace_back(it.key(), [&json, value = &it.value()] { json.Value(*value); });
+    members.emplace_back("accessors", [&] { WriteAccessors(p, json, out); });
+    if (p.HasClips()) members.emplace_back("animations", [&] { WriteAnimations(p, json, out); });
+    members.emplace_back("bufferViews", [&] { WriteBufferViews(p, json); });
+    members.emplace_back("meshes", [&] { WriteMeshes(p, json, out); });
+    members.emplace_back("buffers", [&] {
+        json.BeginArray();
+        json.BeginObject();
+        json.Key("byteLength"), json.Number(BufferLength(p));
+        if (!p.options.binary) {
+            json.Key("uri");
+            Out& text = json.RawValue();
+            text.Text("\"data:application/octet-stream;base64,");
+            Base64Out base64(text);
+            WriteBuffer(p, base64);
+            base64.Finish();
+            text.Text("\"");
+        }
+        json.End();
+        json.End();
+    });
+    std::stable_sort(members.begin(), members.end(), [&](const auto& a, const auto& b) {
+        const auto last = [&](const std::string& key) { return p.options.binary && (key == "accessors" || key == "buffers"); };
+        if (last(a.first) != last(b.first)) return last(b.first);
+        return a.first < b.first;
+    });
+    json.BeginObject();
+    for (const auto& [key, write] : members) {
+        if (!out.Ok()) break;
+        json.Key(key);
+        write();
+    }
+    json.End();
+}
+
+void Word(std::array<uint8_t, 4>& bytes, uint32_t v) {
+    for (size_t b = 0; b < 4; ++b) bytes[b] = static_cast<uint8_t>(v >> (8 * b));
+}
+
+// A binary file: its header, the JSON chunk (which names the one buffer,
+// the chunk), padded with spaces, and the binary chunk. The lengths in the
+// header are known once the JSON is written, and put in front then.
+Status WriteGlb(const Plan& p, const Json& fixed, Out& out, ByteSink& sink) {
+    const auto refuse = [](std::string why) { return Failure{ErrorKind::DoesNotFit, std::move(why), format::kGltf}; };
+    const uint64_t start = out.Written();
+    out.Zeros(20);
+    JsonOut json(out, false);
+    WriteDocument(p, fixed, json, out);
+    const uint64_t jsonEnd = out.Written();
+    out.Text(std::string(((jsonEnd - start - 20 + 3) & ~uint64_t{3}) - (jsonEnd - start - 20), ' '));
+    const uint64_t jsonLength = out.Written() - start - 20, bufferLength = BufferLength(p);
+    const uint64_t total = 12 + 8 + jsonLength + 8 + bufferLength;
+    if (total > UINT32_MAX)
+        return refuse("the file would hold " + std::to_string(total >> 20) + " MiB, more than the 4096 MiB a .glb "
+                      "can say it holds");
+    std::array<uint8_t, 4> word;
+    Word(word, static_cast<uint32_t>(bufferLength));
+    out.Bytes(word.data(), 4);
+    Word(word, 0x004E4942);  // "BIN"
+    out.Bytes(word.data(), 4);
+    WriteBuffer(p, out);
+    if (Status flushed = out.Flush(); !flushed) return flushed;
+    std::vector<uint8_t> head = {'g', 'l', 'T', 'F'};
+    for (uint32_t v : {uint32_t{2}, static_cast<uint32_t>(total), static_cast<uint32_t>(jsonLength), uint32_t{0x4E4F534A}}) {
+        Word(word, v);  // the version, the file's length, the JSON's, "JSON"
+        head.insert(head.end(), word.begin(), word.end());
+    }
+    return sink.Overwrite(start, head);
+}
+
+uint64_t BufferBytes(const Md2Model& model, const CornerWeld& mesh, const GltfExportOptions& options) {
+    const uint64_t vertices = mesh.modelVertex.size(), frames = model.frames.size();
+    uint64_t bytes = mesh.indices.size() * uint64_t{4} + vertices * 32 + (frames - 1) * vertices * 24;
+    for (const Md2Animation& a : options.animations)  // times, then a place and a weight a key at most
+        bytes += static_cast<uint64_t>(a.FrameCount() + 1) * 12;
+    if (options.texture)
+        bytes += static_cast<uint64_t>(options.texture->width) * static_cast<uint64_t>(options.texture->height) * 3;
+    return bytes;
 }
 
 }  // namespace
@@ -342,7 +767,7 @@ std::vector<std::string> DefaultOneShots(const Md2Model& model) {
     return names;
 }
 
-Result<std::vector<uint8_t>> ExportGltf(const Md2Model& model, const GltfExportOptions& options) {
+Status ExportGltf(const Md2Model& model, const GltfExportOptions& options, ByteSink& sink) {
     const auto refuse = [](std::string why) { return Failure{ErrorKind::DoesNotFit, std::move(why), format::kGltf}; };
     if (model.frames.empty() || model.triangles.empty())
         return refuse(model.frames.empty() ? "the model has no frames" : "the model has no triangles");
@@ -351,109 +776,41 @@ Result<std::vector<uint8_t>> ExportGltf(const Md2Model& model, const GltfExportO
     for (const Md2Animation& a : options.animations)
         if (a.first < 0 || a.last < a.first || a.last >= model.FrameCount())
             return refuse("the animation " + NameToUtf8(a.name) + " names frames the model does not have");
-    const CornerWeld mesh = WeldCorners(model);
-    const size_t frames = model.frames.size(), targets = frames - 1;
+    Plan p(model, options);
+    p.vertices = p.mesh.modelVertex.size();
+    p.frames = model.frames.size();
+    p.targets = p.frames - 1;
+    p.shortIndices = p.vertices < 65535;
     for (const Md2Animation& a : options.animations)  // the places of its weights are 32-bit
-        if (AnimationKeys(a, ClosesLoop(options, a)) * targets > UINT32_MAX)
+        if (AnimationKeys(a, ClosesLoop(options, a)) * p.targets > UINT32_MAX)
             return refuse("an animation of " + std::to_string(a.FrameCount()) + " frames in a model of " +
-                          std::to_string(frames) + " would need more than 2^32 morph weights");
-    if (const uint64_t bytes = BufferBytes(model, mesh, options); bytes > kMaxGltfBuffer) {
-        const size_t vertices = mesh.modelVertex.size();
-        return refuse("the file would hold " + std::to_string(bytes >> 20) + " MiB (" + std::to_string(frames) +
-                      " frames, " + std::to_string(vertices) + (vertices == 1 ? " vertex" : " vertices") +
+                          std::to_string(p.frames) + " would need more than 2^32 morph weights");
+    if (const uint64_t bytes = BufferBytes(model, p.mesh, options); bytes > kMaxGltfBuffer)
+        return refuse("the file would hold " + std::to_string(bytes >> 20) + " MiB (" + std::to_string(p.frames) +
+                      " frames, " + std::to_string(p.vertices) + (p.vertices == 1 ? " vertex" : " vertices") +
                       " each), more than the " + std::to_string(kMaxGltfBuffer >> 20) + " MiB a glTF export may hold");
+    p.basePositions = WeldedPositions(model, p.mesh, 0, options.scale);
+    p.baseNormals = WeldedNormals(model, p.mesh, 0);
+    if (options.binary && options.texture)
+        p.png = EncodePng(options.texture->width, options.texture->height, options.texture->pixels, 3);
+    const Json fixed = FixedParts(p);
+    if (!fixed.is_object()) return refuse("the glTF writer failed");
+
+    Out out(sink);
+    if (options.binary) {
+        if (Status written = WriteGlb(p, fixed, out, sink); !written) return written;
+        return out.Flush();
     }
+    JsonOut json(out, true);
+    WriteDocument(p, fixed, json, out);
+    out.Text("\n");
+    return out.Flush();
+}
 
-    tg::Model gltf;
-    gltf.asset.version = "2.0";
-    gltf.asset.generator = "Meshara " MESHARA_VERSION;
-    // A binary file is made in one vector: the binary chunk as it is
-    // produced, then the header and JSON put in front of it. A text file's
-    // buffer is tinygltf's to embed.
-    std::vector<unsigned char> bin;
-    if (options.binary) bin.reserve(BufferBytes(model, mesh, options) + JsonRoom(model, options));
-    BufferBuilder buffer(gltf, bin);
-
-    // Not metallic, fully rough: the skin's colours as they are, lit.
-    tg::Material material;
-    material.name = FileStem(model.name);
-    material.pbrMetallicRoughness.metallicFactor = 0;
-    material.pbrMetallicRoughness.roughnessFactor = 1;
-    gltf.materials.push_back(std::move(material));
-    if (options.texture) AddTexture(gltf, buffer, *options.texture, options.binary);
-
-    tg::Primitive primitive;
-    primitive.mode = TINYGLTF_MODE_TRIANGLES;
-    primitive.material = 0;
-    // 65535 is the primitive restart value of 16-bit indices, so it may not be used.
-    if (mesh.modelVertex.size() < 65535) {
-        const std::vector<uint16_t> shortIndices(mesh.indices.begin(), mesh.indices.end());
-        primitive.indices = buffer.Indices(shortIndices, TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT);
-    } else {
-        primitive.indices = buffer.Indices(mesh.indices, TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT);
-    }
-    const std::vector<Float3> basePositions = WeldedPositions(model, mesh, 0, options.scale);
-    const std::vector<Float3> baseNormals = WeldedNormals(model, mesh, 0);
-    primitive.attributes["POSITION"] = buffer.Vec3(basePositions, true);
-    primitive.attributes["NORMAL"] = buffer.Vec3(baseNormals, false);
-    primitive.attributes["TEXCOORD_0"] = buffer.Vec2(mesh.texCoords);
-
-    tg::Mesh gltfMesh;
-    gltfMesh.name = FileStem(model.name);
-    tg::Value::Array targetNames;
-    // Exactly as many as are made: a growing vector would hold its old and
-    // new arrays at once, thousands of them for a long model.
-    gltf.accessors.reserve(gltf.accessors.size() + 2 * targets + 2 * options.animations.size());
-    primitive.targets.reserve(targets);
-    BufferBuilder::Vec3Run targetPositions, targetNormals;
-    if (targets > 0) {
-        targetPositions = buffer.Vec3Arrays(targets, mesh.modelVertex.size());
-        targetNormals = buffer.Vec3Arrays(targets, mesh.modelVertex.size());
-    }
-    for (size_t f = 1; f < frames; ++f) {
-        primitive.targets.push_back(
-            {{"POSITION", buffer.Vec3(Difference(WeldedPositions(model, mesh, f, options.scale), basePositions), true,
-                                      &targetPositions)},
-             {"NORMAL", buffer.Vec3(Difference(WeldedNormals(model, mesh, f), baseNormals), false, &targetNormals)}});
-        targetNames.emplace_back(NameToUtf8(model.frames[f].name));
-    }
-    gltfMesh.primitives.push_back(std::move(primitive));
-    if (targets > 0) {
-        // At rest the mesh shows frame 0. Target names are where Blender,
-        // three.js and Babylon.js look for them.
-        gltfMesh.weights.assign(targets, 0.0);
-        gltfMesh.extras = tg::Value(tg::Value::Object{{"targetNames", tg::Value(targetNames)}});
-    }
-    gltf.meshes.push_back(std::move(gltfMesh));
-
-    tg::Node node;
-    node.name = FileStem(model.name);
-    node.mesh = 0;
-    gltf.nodes.push_back(std::move(node));
-    tg::Scene scene;
-    scene.nodes = {0};
-    gltf.scenes.push_back(std::move(scene));
-    gltf.defaultScene = 0;
-
-    if (targets > 0)
-        for (const Md2Animation& a : options.animations)
-            AddAnimation(gltf, buffer, a, targets, options.framesPerSecond, ClosesLoop(options, a));
-
-    // The binary chunk is padded to four bytes; the buffer says so itself.
-    bin.resize((bin.size() + 3) & ~size_t{3}, 0);
-    if (!options.binary) gltf.buffers.emplace_back().data = std::move(bin);
-
-    std::vector<tg::Accessor> accessors;
-    if (options.binary) accessors = std::move(gltf.accessors), gltf.accessors.clear();
-    tg::TinyGLTF writer;
-    std::ostringstream out;
-    if (!writer.WriteGltfSceneToStream(&gltf, out, !options.binary, false)) return refuse("the glTF writer failed");
-    std::string text = std::move(out).str();
-    if (!options.binary) return std::vector<uint8_t>(text.begin(), text.end());
-    text.pop_back();  // the line end after the JSON
-    gltf = {};
-    PrependGlbHeader(std::move(text), accessors, bin);
-    return bin;
+Result<std::vector<uint8_t>> ExportGltf(const Md2Model& model, const GltfExportOptions& options) {
+    MemorySink sink;
+    if (Status made = ExportGltf(model, options, sink); !made) return made.Why();
+    return std::move(sink.bytes);
 }
 
 }  // namespace meshara

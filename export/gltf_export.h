@@ -5,8 +5,11 @@
 // frames, blending linearly between neighbours. The weights are sparse (a
 // key stores only the one weight that is not zero), so the file grows with
 // the frames, not their square. Axes and units as in export/export_mesh.h.
-// Serialised by tinygltf, but for the accessors and the binary file's
-// framing, written here straight into the one vector the file is made in.
+// The file is written as it is made, frame after frame, so what the export
+// holds in memory does not grow with it: only the model and its first
+// frame's arrays. The parts that do not grow (the asset, the material and
+// picture, the node) are tinygltf's; the rest is laid out as tinygltf lays
+// out a document.
 
 #include <cstdint>
 #include <string>
@@ -14,6 +17,7 @@
 
 #include "export/export_mesh.h"
 #include "formats/skin_image.h"
+#include "io/file_bytes.h"
 #include "io/result.h"
 #include "model/animations.h"
 #include "model/md2_model.h"
@@ -37,9 +41,14 @@ struct GltfExportOptions {
 // "death1", ... and the crouched "crdeath", "crdeth" of player models).
 std::vector<std::string> DefaultOneShots(const Md2Model& model);
 
-// The file's bytes, or DoesNotFit with the reason: a model without
-// frames or triangles, positions that are not finite, an animation whose
-// weights could not be counted in 32 bits, or a file beyond kMaxGltfBuffer.
+// Writes the file into sink, or says why not: DoesNotFit with the reason
+// (a model without frames or triangles, positions that are not finite, an
+// animation whose weights could not be counted in 32 bits, a buffer beyond
+// kMaxGltfBuffer, a .glb past the 4 GiB its header can count), found before
+// anything is written but for the last; the sink's own failure otherwise.
+Status ExportGltf(const Md2Model& model, const GltfExportOptions& options, ByteSink& sink);
+
+// The file's bytes, made in memory.
 Result<std::vector<uint8_t>> ExportGltf(const Md2Model& model, const GltfExportOptions& options);
 
 // Largest buffer written. A glb counts its length in 32 bits.

@@ -6,6 +6,8 @@
 #include <map>
 #include <string_view>
 
+#include <zlib.h>
+
 #include "export/export_mesh.h"
 #include "formats/name_text.h"
 #include "model/normals.h"
@@ -61,7 +63,56 @@ bool HasControl(std::string_view text) {
     return false;
 }
 
+constexpr std::string_view kStamp = "# stamp of meshara-cli export: crc32 ";
+constexpr std::string_view kPictureStamp = ", picture crc32 ";
+
+std::string Hex(uint32_t v) {
+    char text[9];
+    std::snprintf(text, sizeof text, "%08x", v);
+    return text;
+}
+
+bool ReadHex(std::string_view text, uint32_t& v) {
+    if (text.size() != 8) return false;
+    v = 0;
+    for (char c : text) {
+        const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+        if (digit < 0) return false;
+        v = v << 4 | static_cast<uint32_t>(digit);
+    }
+    return true;
+}
+
+std::span<const uint8_t> BytesOf(std::string_view text) {
+    return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
+}
+
 }  // namespace
+
+uint32_t StampChecksum(std::span<const uint8_t> bytes, uint32_t running) {
+    return static_cast<uint32_t>(crc32_z(running, bytes.data(), bytes.size()));
+}
+
+std::optional<MaterialStamp> ReadMaterialStamp(std::span<const uint8_t> mtl) {
+    const std::string_view text(reinterpret_cast<const char*>(mtl.data()), mtl.size());
+    if (!text.ends_with('\n')) return std::nullopt;
+    const size_t last = text.rfind('\n', text.size() - 2) + 1;  // 0 when the stamp is the only line
+    const std::string_view body = text.substr(0, last), line = text.substr(last, text.size() - last - 1);
+    if (!line.starts_with(kStamp)) return std::nullopt;
+    std::string_view rest = line.substr(kStamp.size());
+    uint32_t own = 0;
+    if (!ReadHex(rest.substr(0, 8), own) || own != StampChecksum(BytesOf(body))) return std::nullopt;
+    rest.remove_prefix(std::min<size_t>(8, rest.size()));
+    MaterialStamp stamp;
+    const size_t map = body.rfind("\nmap_Kd ");
+    if (rest.empty()) return map == std::string_view::npos ? std::optional(stamp) : std::nullopt;
+    if (!rest.starts_with(kPictureStamp) || !ReadHex(rest.substr(kPictureStamp.size()), stamp.pictureChecksum) ||
+        map == std::string_view::npos)
+        return std::nullopt;
+    const size_t name = map + 8;
+    stamp.picture = std::string(body.substr(name, body.find('\n', name) - name));
+    return stamp;
+}
 
 Result<ObjFiles> ExportObj(const Md2Model& model, const ObjExportOptions& options) {
     if (!model.HasFrame(options.frame))
@@ -76,10 +127,12 @@ Result<ObjFiles> ExportObj(const Md2Model& model, const ObjExportOptions& option
     for (const std::string* name : {&options.materialFile, &options.textureFile})
         if (HasControl(*name)) return Failure{ErrorKind::DoesNotFit, "a file name holds a control character", format::kObj};
 
-    const std::string material = Token(FileStem(model.name));
+    // The file's name as text, as the .obj and .mtl are.
+    const std::string modelName = FileNameToUtf8(model.name);
+    const std::string material = Token(FileNameToUtf8(FileStem(model.name)));
     ObjFiles files;
     std::string& obj = files.obj;
-    obj = "# " + CommentText(model.name) + ", frame " + std::to_string(options.frame) + " (" +
+    obj = "# " + CommentText(modelName) + ", frame " + std::to_string(options.frame) + " (" +
           CommentText(NameToUtf8(frame.name)) +
           "), written by Meshara: Y up, front facing +Z, metres (scale " + Number(static_cast<float>(options.scale)) +
           ")\n";
@@ -112,9 +165,12 @@ Result<ObjFiles> ExportObj(const Md2Model& model, const ObjExportOptions& option
     }
     obj += "usemtl " + material + "\ns 1\n" + faces;
 
-    files.mtl = "# written by Meshara for " + CommentText(model.name) + "\nnewmtl " + material +
+    files.mtl = "# written by Meshara for " + CommentText(modelName) + "\nnewmtl " + material +
                 "\nKa 0 0 0\nKd 1 1 1\nKs 0 0 0\nd 1\nillum 1\n";
     if (!options.textureFile.empty()) files.mtl += "map_Kd " + options.textureFile + "\n";
+    std::string stamp = std::string(kStamp) + Hex(StampChecksum(BytesOf(files.mtl)));
+    if (!options.textureFile.empty()) stamp += std::string(kPictureStamp) + Hex(StampChecksum(options.texturePng));
+    files.mtl += stamp + "\n";
     return files;
 }
 

@@ -70,6 +70,13 @@ std::string NameToUtf8(std::string_view bytes) {
     return out;
 }
 
+std::string FileNameToUtf8(std::string_view name) {
+    char32_t c;
+    for (size_t at = 0; at < name.size();)
+        if (!NextCodePoint(name, at, c)) return NameToUtf8(name);
+    return std::string(name);
+}
+
 bool NameFromUtf8(std::string_view utf8, std::string& bytes) {
     std::string out;
     out.reserve(utf8.size());

@@ -5,6 +5,7 @@
 // leave a half-written file where a whole one was.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -65,17 +66,20 @@ Result<std::vector<uint8_t>> ReadFileBytes(const std::string& path);
 
 enum class WriteMode {
     Replace,            // a new file renamed over the old one
-    InPlaceWhenExists,  // an existing file is written into: whoever holds it open reads the new bytes
+    InPlaceWhenExists,  // an existing file of one name is written into: whoever holds it open reads the new bytes
 };
 
 // Writes bytes to path. A symbolic link is followed and its target written.
 // An existing regular file is replaced through a temporary file beside it
-// that takes its mode, owner and group, so a failure leaves it whole; a file
-// with several hard links, in a folder that takes no new file, or asked for
-// InPlaceWhenExists is written in place, its room reserved first so a full
-// disk fails before the old bytes are touched; a FIFO or device is written
-// straight into. CannotCreate on any failure. No temporary file is left,
-// also when SIGINT, SIGTERM or SIGHUP ends the program during the write.
+// that takes its mode, owner and group, so a failure or an interruption
+// leaves it whole; a file with several hard links is replaced the same way,
+// its other names keeping the old bytes, so none of them is ever seen half
+// written. Only a file of one name, asked for InPlaceWhenExists or in a
+// folder that takes no new file, is written in place, its room reserved
+// first so a full disk fails before the old bytes are touched; a FIFO or
+// device is written straight into. CannotCreate on any failure. No
+// temporary file is left, also when SIGINT, SIGTERM or SIGHUP ends the
+// program during the write.
 Status WriteFileBytes(const std::string& path, std::span<const uint8_t> bytes, WriteMode mode = WriteMode::Replace);
 
 struct FileToWrite {
@@ -84,11 +88,58 @@ struct FileToWrite {
     WriteMode mode = WriteMode::Replace;
 };
 
-// Writes several files as one: each is first written whole beside its
-// target, and only once all are written do they take their places, so a
-// failure before then (a full disk, a folder that takes no file) replaces
-// none of them. The failure's detail names the file it was about.
+// Writes several files as one, all or nothing: each is first written whole
+// beside its target, and only once all are written do they take their
+// places; should one of them fail to (a folder whose rules forbid it), those
+// already in place are put back, so a failure replaces none of them. The
+// set takes its places with SIGINT, SIGTERM and SIGHUP held off, so they do
+// not split it either. A FIFO or device among them is written last, once
+// the others are in place. The failure's detail names the file it was about.
 Status WriteFileSet(std::span<const FileToWrite> files);
+
+// Where bytes go as they are made: in order, and a few of them put back
+// later over bytes already there (a length in a header).
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    virtual Status Append(std::span<const uint8_t> bytes) = 0;
+    virtual Status Overwrite(uint64_t offset, std::span<const uint8_t> bytes) = 0;
+    virtual uint64_t Size() const = 0;
+};
+
+// Bytes made in memory (for tests, and outputs that go elsewhere than a file).
+class MemorySink final : public ByteSink {
+public:
+    Status Append(std::span<const uint8_t> bytes) override;
+    Status Overwrite(uint64_t offset, std::span<const uint8_t> bytes) override;
+    uint64_t Size() const override { return bytes.size(); }
+    std::vector<uint8_t> bytes;
+};
+
+struct PendingWrite;
+
+// A file written as it is made, so an output never has to be held in
+// memory whole. The bytes go to a temporary file beside the target (or, for
+// a target written in place, elsewhere) and take the target's place only on
+// Finish, with WriteFileBytes's guarantees; dropped unfinished, or ended by
+// a failure, nothing of it is left and the target is as it was.
+class StreamedFile final : public ByteSink {
+public:
+    static Result<StreamedFile> Create(const std::string& path, WriteMode mode = WriteMode::Replace);
+
+    StreamedFile(StreamedFile&& other) noexcept;
+    StreamedFile& operator=(StreamedFile&& other) noexcept;
+    ~StreamedFile() override;
+
+    Status Append(std::span<const uint8_t> bytes) override;
+    Status Overwrite(uint64_t offset, std::span<const uint8_t> bytes) override;
+    uint64_t Size() const override;
+    Status Finish();
+
+private:
+    explicit StreamedFile(std::unique_ptr<PendingWrite> write);
+    std::unique_ptr<PendingWrite> write_;
+};
 
 // Removes the temporary files of writes not yet finished. Safe in a signal
 // handler: for one that ends the program another way than the signals the
