@@ -33,6 +33,7 @@ constexpr MenuShape kMenus[] = {
     {MenuPlace::Help, MenuPlace::None, "&Help"},
     {MenuPlace::LightTransfer, MenuPlace::File, "Light Transfer"},
     {MenuPlace::Skin, MenuPlace::File, "Skin"},
+    {MenuPlace::Weapon, MenuPlace::File, "Weapon"},
     {MenuPlace::Texture, MenuPlace::Rendering, "&Texture"},
     {MenuPlace::MultiPass, MenuPlace::Rendering, "Multi-Pass"},
     {MenuPlace::Animation, MenuPlace::Rendering, "Animation"},
@@ -112,6 +113,9 @@ void MainWnd::BuildMenus() {
     fileMenu_ = menus.Made(MenuPlace::File);
     skinMenu_ = menus.Made(MenuPlace::Skin);
     skinItem_ = menus.Entry(MenuPlace::Skin);
+    weaponMenu_ = menus.Made(MenuPlace::Weapon);
+    weaponItem_ = menus.Entry(MenuPlace::Weapon);
+    if (weaponItem_) weaponItem_->Enable(false);
     renderingMenu_ = menus.Made(MenuPlace::Rendering);
     animationMenu_ = menus.Made(MenuPlace::Animation);
 
@@ -145,28 +149,34 @@ void MainWnd::OnCharHook(wxKeyEvent& event) {
 
 void MainWnd::OnMenuOpen(wxMenuEvent& event) {
     if (event.GetMenu() == fileMenu_ || event.GetMenu() == skinMenu_) RebuildSkinMenu();
+    if (event.GetMenu() == fileMenu_ || event.GetMenu() == weaponMenu_) RebuildWeaponMenu();
     if (event.GetMenu() == renderingMenu_ || event.GetMenu() == animationMenu_) RebuildAnimationMenu();
     event.Skip();
 }
 
-void MainWnd::RebuildAnimationMenu() {
-    if (!animationMenu_ || !commands_) return;
+void MainWnd::RebuildAnimationMenu() { RefillMenu(animationMenu_, MenuPlace::Animation); }
+
+void MainWnd::RebuildWeaponMenu() {
+    RefillMenu(weaponMenu_, MenuPlace::Weapon);
+    // Greyed for a model that is no player's: it has no weapons to hold.
+    if (weaponItem_) weaponItem_->Enable(weaponMenu_->GetMenuItemCount() > 0);
+}
+
+void MainWnd::RefillMenu(wxMenu* menu, MenuPlace place) {
+    if (!menu || !commands_) return;
     const auto rows = CommandRows();
     // The entries made with the menus stay; each range filled here is made
-    // anew after a separator, when it has entries: the animations, then the speeds.
+    // anew, after a separator when something comes before it.
     size_t fixed = 0;
     for (const CommandRow& row : rows)
-        if (row.menu == MenuPlace::Animation) fixed += static_cast<size_t>(row.FixedEntries());
-    while (animationMenu_->GetMenuItemCount() > fixed)
-        animationMenu_->Destroy(animationMenu_->FindItemByPosition(fixed));
+        if (row.menu == place) fixed += static_cast<size_t>(row.FixedEntries());
+    while (menu->GetMenuItemCount() > fixed) menu->Destroy(menu->FindItemByPosition(fixed));
     for (const CommandRow& row : rows) {
-        if (row.menu != MenuPlace::Animation || !row.count) continue;
+        if (row.menu != place || !row.count) continue;
         const int count = std::min(row.count(*commands_), row.ids.last - row.ids.first + 1);
-        if (count > 0) animationMenu_->AppendSeparator();
+        if (count > 0 && menu->GetMenuItemCount() > 0) menu->AppendSeparator();
         for (int i = 0; i < count; ++i)
-            animationMenu_
-                ->Append(ToolkitId(row.ids.first + i), MenuLabel(row.text(*commands_, i)), wxEmptyString,
-                         ItemKind(row.kind))
+            menu->Append(ToolkitId(row.ids.first + i), MenuLabel(row.text(*commands_, i)), wxEmptyString, ItemKind(row.kind))
                 ->Check(commands_->StateOf(row.ids.first + i).checked);
     }
 }

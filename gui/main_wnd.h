@@ -18,6 +18,7 @@ namespace meshara {
 
 class GLWnd;
 class OptionsBar;
+enum class MenuPlace : uint8_t;
 
 class MainWnd : public wxFrame, public UiPort {
 public:
@@ -70,6 +71,9 @@ public:
     // Fills Rendering > Animation for the playback model, as when its menu opens.
     void RebuildAnimationMenu();
     wxMenu* AnimationMenu() const { return animationMenu_; }
+    // Fills File > Weapon for the current model's player, as when the File menu opens.
+    void RebuildWeaponMenu();
+    wxMenu* WeaponMenu() const { return weaponMenu_; }
 
     // When set, file choices are answered by this instead of a dialog
     // (scripted runs and tests).
@@ -101,6 +105,8 @@ private:
     void OnCharHook(wxKeyEvent& event);
     void OnSkinChosen(wxCommandEvent& event);
     void SyncMenuStates();
+    // Remakes a menu's ranges filled when it opens after its entries made with the menus.
+    void RefillMenu(wxMenu* menu, MenuPlace place);
 
     Document& doc_;
     ViewState fallbackView_;  // used only when no view could be made
@@ -117,6 +123,8 @@ private:
     wxMenu* renderingMenu_ = nullptr;
     wxMenu* animationMenu_ = nullptr;
     wxMenuItem* skinItem_ = nullptr;
+    wxMenu* weaponMenu_ = nullptr;
+    wxMenuItem* weaponItem_ = nullptr;
     std::vector<std::pair<int, int>> extraKeys_;  // key code, command: the keys OnCharHook takes
     std::vector<SkinChoice> skinChoices_;  // as File > Skin shows them
     std::unique_ptr<wxProgressDialog> progress_;  // while a long task runs

@@ -28,7 +28,10 @@ NamePart Parts(const std::string& frameName) {
     NamePart part;
     size_t digits = 0;
     while (digits < name.size() && IsDigit(name[name.size() - 1 - digits])) ++digits;
-    if (digits > 0 && digits <= 9) part.number = std::stol(std::string(name.substr(name.size() - digits)));
+    if (digits > 0 && digits <= 9) {
+        part.number = 0;
+        for (const char c : name.substr(name.size() - digits)) part.number = part.number * 10 + (c - '0');
+    }
     while (!name.empty() && (IsDigit(name.back()) || IsSeparator(name.back()))) name.remove_suffix(1);
     part.stem = std::string(name);
     return part;

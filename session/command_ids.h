@@ -85,8 +85,12 @@ constexpr int kShowNormals = 33501;
 constexpr int kShowBoundingBox = 33502;
 constexpr int kShowFloorGrid = 33503;
 constexpr int kSaveAsMd2 = 33504;
+constexpr int kOpenPlayer = 33505;
 constexpr int kFirstLaterExtra = kSaveAnimation;
-constexpr int kLastLaterExtra = kSaveAsMd2;
+constexpr int kLastLaterExtra = kOpenPlayer;
+// File > Weapon: the current player's weapons as --weapon names them, then None.
+constexpr int kFirstWeaponChoice = 33600;
+constexpr int kLastWeaponChoice = 33727;
 
 // Accelerators kept for their keys only; nothing handles them.
 constexpr int kNew = 57600;

@@ -5,6 +5,7 @@
 #include "formats/name_text.h"
 #include "session/command_ids.h"
 #include "session/map_table.h"
+#include "session/player.h"
 #include "session/scene_setup.h"
 #include "session/status_line.h"
 
@@ -51,6 +52,31 @@ const Md2Animation* AnimationAt(const Commands& c, int index) {
                                                                              : nullptr;
 }
 
+const PlayerFolder* CurrentPlayer(const Commands& c) {
+    const ModelSlot* slot = c.Doc().models.CurrentModel();
+    return slot ? slot->player.get() : nullptr;
+}
+
+// File > Weapon's entry at index, by the name ChooseWeapon takes: a weapon, or "none" after them.
+std::string WeaponChoiceName(const Commands& c, int index) {
+    const PlayerFolder* player = CurrentPlayer(c);
+    if (!player) return {};
+    const auto weapons = PlayerWeapons(*player);
+    return static_cast<size_t>(index) < weapons.size() ? weapons[static_cast<size_t>(index)].first : "none";
+}
+
+// The name of the weapon the current model's player holds in the list, "none" when it holds none.
+std::string HeldWeapon(const Commands& c) {
+    const PlayerFolder* player = CurrentPlayer(c);
+    if (!player) return {};
+    for (const auto& slot : c.Doc().models.models) {
+        if (slot->player.get() != player || !slot->isWeapon) continue;
+        for (const auto& [name, file] : PlayerWeapons(*player))
+            if (file.path == slot->path) return name;
+    }
+    return "none";
+}
+
 // The rows in the order of the menus they fill; rows without a menu entry
 // go first, so the accelerator table keeps its order (the frame's steps,
 // the keys kept for their ids, then Exit).
@@ -91,6 +117,8 @@ constexpr CommandRow kRows[] = {
      .accelerators = {"Ctrl+Q"}},
     {.ids = {ids::kOpenModelAndShow}, .label = "Open Model...", .menu = MenuPlace::File, .separatorBefore = true,
      .run = Do<&Commands::OpenModelAndShow>},
+    {.ids = {ids::kOpenPlayer}, .label = "Open Player...", .menu = MenuPlace::File,
+     .run = Do<&Commands::OpenPlayerAndShow>},
     {.ids = {ids::kSaveView}, .label = "Save View as PNG...", .menu = MenuPlace::File, .key = "F12",
      .run = Do<&Commands::SaveView>},
     {.ids = {ids::kLoadSkinFromModel}, .label = "Load Skin from Model", .menu = MenuPlace::File,
@@ -98,6 +126,20 @@ constexpr CommandRow kRows[] = {
     // No Skin, the model's skin choices, then the picture from elsewhere: the
     // window answers them with the choices it showed.
     {.ids = {ids::kSkinNone, ids::kSkinElsewhere}, .menu = MenuPlace::Skin, .kind = EntryKind::Radio},
+    // The current model's player's weapons, then None; the one it holds checked.
+    {.ids = {ids::kFirstWeaponChoice, ids::kLastWeaponChoice}, .menu = MenuPlace::Weapon, .kind = EntryKind::Radio,
+     .run = [](Commands& c, int index) { c.ChooseWeapon(WeaponChoiceName(c, index)); },
+     .rule = [](const Commands& c, int index) { return Checked(HeldWeapon(c) == WeaponChoiceName(c, index)); },
+     .count =
+         [](const Commands& c) {
+             const PlayerFolder* player = CurrentPlayer(c);
+             return player ? static_cast<int>(PlayerWeapons(*player).size()) + 1 : 0;
+         },
+     .text =
+         [](const Commands& c, int index) {
+             const std::string name = WeaponChoiceName(c, index);
+             return name == "none" ? std::string("None") : name;
+         }},
     // Greyed while no animation holds the shared frame: there is nothing to save.
     {.ids = {ids::kSaveAnimation}, .label = "Save Animation...", .menu = MenuPlace::File,
      .run = Do<&Commands::SaveAnimation>,

@@ -18,7 +18,7 @@ namespace meshara {
 // The menus an entry can stand in. The window knows their labels and how
 // they nest; a submenu takes its place in its parent where the first row
 // of it comes in the table.
-enum class MenuPlace : uint8_t { None, File, LightTransfer, Skin, Rendering, Texture, MultiPass, Animation, Show, Help };
+enum class MenuPlace : uint8_t { None, File, LightTransfer, Skin, Weapon, Rendering, Texture, MultiPass, Animation, Show, Help };
 
 enum class EntryKind : uint8_t { Plain, Check, Radio };
 

@@ -139,8 +139,8 @@ TEST_F(Viewer, StartsEmptyWithTheDefaultSettingsAndMenus) {
             labels += (item->IsSeparator() ? wxString("-") : item->GetItemLabelText()) + "|";
     EXPECT_EQ(labels, "Torvane's Meshara|Torvane|&File&Rendering&Help|Export to LGT|Import from LGT|E&xit|&Nearest|"
                       "&Linear|Near-&MIP|&Bi-MIP|&Tri-MIP|&Fast|&Safe|Background Color...|Wireframe|Environment Map|"
-                      "&About Torvane's Meshara|Light Transfer|-|Exit|-|Open Model...|Save View as PNG...|"
-                      "Load Skin from Model|Skin|Save Animation...|Save As MD2...|"
+                      "&About Torvane's Meshara|Light Transfer|-|Exit|-|Open Model...|Open Player...|Save View as PNG...|"
+                      "Load Skin from Model|Skin|Weapon|Save Animation...|Save As MD2...|"
                       "Texture|Multi-Pass|Background Color...|Wireframe|"
                       "Environment Map|-|Play Animation|Fit Models|Reset View|Animation|Show|");
     for (int id = ids::kFirstExtra; id <= ids::kLastExtra; ++id) EXPECT_TRUE(bar->FindItem(ToolkitId(id))) << id;
@@ -525,6 +525,53 @@ TEST_F(Viewer, FileSkinOffersTheNamedSkinsThenThePicturesBesideAndTheStatusLineT
                           ")|-missing.pcx (not found)|other.bmp|");
     Click(ids::kModelRemove);
     EXPECT_EQ(menu() + frame->GetStatusBar()->GetStatusText().utf8_string(), "") << "no model, nothing to say";
+    EXPECT_TRUE(Messages().empty());
+}
+
+// A player's folder on the command line opens as the game dresses it: its body wearing the first player skin and
+// its weapon, the player's skins first in File > Skin, its weapons in File > Weapon, which swaps the weapon's entry.
+// A model from outside naming a picture beside it opens wearing it.
+TEST_F(Viewer, APlayerFolderOpensDressedWithItsSkinsAndWeaponsInTheFileMenu) {
+    testing::TempDir dir;
+    const std::vector<uint8_t> model = fixtures::WriteMd2(testing::SmallQuad());
+    const auto pcx = [](uint8_t v) { return fixtures::WritePcx({1, 1, {0}, {{v, v, v}}}); };
+    for (const char* name : {"tris.md2", "weapon.md2", "W_Railgun.md2"}) dir.Write(std::string("baseq2/players/male/") + name, model);
+    for (const char* name : {"weapon.pcx", "grunt.pcx", "grunt_i.pcx", "Cipher.PCX", "cipher_I.pcx", "nobody.pcx"})
+        dir.Write(std::string("baseq2/players/male/") + name, pcx(7));
+    const std::string folder = (dir.Path() / "baseq2/players/male").string();
+    frame->Cmd().OpenFiles({folder});
+    Pump();
+    const auto list = [&] {
+        std::string out;
+        for (unsigned i = 0; i < Bar().modelList->GetCount(); ++i) out += Bar().modelList->GetString(i).utf8_string() + "|";
+        return out + Bar().mapEdits[0]->GetValue().utf8_string();
+    };
+    EXPECT_EQ(list(), "tris.md2|weapon.md2|Cipher.PCX");
+    const auto menu = [&](wxMenu& m) {
+        wxMenuEvent opening(wxEVT_MENU_OPEN, 0, frame->GetMenuBar()->GetMenu(0));
+        frame->GetEventHandler()->ProcessEvent(opening);
+        std::string out;
+        for (const wxMenuItem* item : m.GetMenuItems())
+            if (!item->IsSeparator()) out += std::string(item->IsChecked() ? "*" : "") + item->GetItemLabelText().utf8_string() + "|";
+        return out;
+    };
+    const std::string skins = menu(*frame->SkinMenu());
+    EXPECT_EQ(skins.substr(0, 22), "No Skin|*Cipher|grunt|") << "the player's skins, then the other pictures: " << skins;
+    EXPECT_EQ(menu(*frame->WeaponMenu()), "*weapon|W_Railgun|None|");
+    Press(*frame, ids::kFirstWeaponChoice + 1, wxEVT_MENU);
+    EXPECT_EQ(list(), "tris.md2|W_Railgun.md2|Cipher.PCX");
+    EXPECT_EQ(menu(*frame->WeaponMenu()), "weapon|*W_Railgun|None|");
+    Press(*frame, ids::kFirstWeaponChoice + 2, wxEVT_MENU);
+    EXPECT_EQ(list(), "tris.md2|Cipher.PCX");
+    // A model of no player has no weapons: the submenu is greyed and empty.
+    auto dolphin = testing::SmallQuad();
+    dolphin.skins = {"dolphin_f.bmp"};
+    const std::string outside = dir.Write("Downloads/dolphin.md2", fixtures::WriteMd2(dolphin)).string();
+    dir.Write("Downloads/dolphin_f.bmp", fixtures::WriteBmp8({1, 1, {0}, {{1, 2, 3}}}));
+    frame->Cmd().OpenFiles({outside});
+    Pump();
+    EXPECT_EQ(list(), "tris.md2|dolphin.md2|dolphin_f.bmp");
+    EXPECT_EQ(menu(*frame->WeaponMenu()), "");
     EXPECT_TRUE(Messages().empty());
 }
 
