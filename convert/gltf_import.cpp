@@ -13,6 +13,7 @@
 #include "convert/model_import.h"
 #include "formats/path_input.h"
 #include "formats/skin_decoder.h"
+#include "model/animations.h"
 
 namespace meshara {
 
@@ -431,6 +432,11 @@ private:
         for (const tg::Animation* a : chosen) {
             gltf::Clip clip;
             clip.name = a->name.empty() ? "anim" : a->name;
+            // Only Meshara's export closes loops with a key of their own: it marks them, and before the mark
+            // it closed every clip but the deaths.
+            const tg::Value& mark = a->extras.Get("closingKey");
+            clip.closingKey = mark.IsBool() ? mark.Get<bool>()
+                                            : m_.asset.generator.starts_with("Meshara ") && !PlaysOnce(clip.name);
             bool first = true;
             for (const tg::AnimationChannel& ch : a->channels) {
                 if (ch.sampler < 0 || static_cast<size_t>(ch.sampler) >= a->samplers.size())

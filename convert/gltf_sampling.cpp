@@ -218,8 +218,7 @@ Status SampleClips(const Rig& rig, const std::vector<Clip>& clips, double fps, S
             if (!frame) return frame.Why();
             frames.push_back(std::move(frame.Value()));
         }
-        // A loop's closing key is its first frame again.
-        if (frames.size() > 1 && Same(frames.front(), frames.back())) frames.pop_back();
+        if (clip.closingKey && frames.size() > 1 && Same(frames.front(), frames.back())) frames.pop_back();
         const auto names = ClipFrameNames(clip.name, frames.size(), out.frameNames.empty() ? "" : out.frameNames.back());
         for (size_t i = 0; i < frames.size(); ++i) {
             out.frames.push_back(std::move(frames[i]));

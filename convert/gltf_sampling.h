@@ -38,6 +38,8 @@ struct Clip {
     std::string name;
     std::vector<Track> tracks;
     double start = 0, end = 0;
+    // Its last key is its first frame again, put there to close a loop: not a frame of its own.
+    bool closingKey = false;
 };
 
 struct Primitive {

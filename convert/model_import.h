@@ -7,8 +7,11 @@
 // file that moves it (through morph target weights, skins with the file's
 // inverse bind matrices and linear blend skinning, its node's or its
 // joints' transforms or those of their ancestors) is sampled at a fixed
-// rate from the clip's start to its end, both included. A clip that ends
-// where it started (a loop's closing key) does not repeat its first frame.
+// rate from the clip's start to its end, both included. A loop's closing
+// key (its first frame again) is dropped where the file is Meshara's export
+// and the clip one it closes: marked so in the clip's extras, or, from its
+// exports before the mark, any clip but a death. Every other clip keeps
+// every frame, even when its last equals its first.
 // The JSON is bounded before it is parsed (gltf_json_scan.h). OBJ: one
 // frame, its faces fanned into triangles.
 

@@ -610,6 +610,8 @@ void WriteAnimations(const Plan& p, JsonOut& json, Out& out) {
                           {"samplers", Json::array({{{"input", accessor}, {"interpolation", c.keys > 1 ? "LINEAR" : "STEP"},
                                                      {"output", accessor + 1}}})}};
         if (const std::string name = NameToUtf8(a.name); !name.empty()) animation["name"] = name;
+        // Marked, so convert drops the closing key and only it: a clip that plays once may well end where it began.
+        if (c.keys > c.frames) animation["extras"] = {{"closingKey", true}};
         json.Value(animation);
         accessor += 2;
     }
@@ -758,12 +760,8 @@ uint64_t BufferBytes(const Md2Model& model, const CornerWeld& mesh, const GltfEx
 
 std::vector<std::string> DefaultOneShots(const Md2Model& model) {
     std::vector<std::string> names;
-    for (const Md2Animation& a : model.animations) {
-        std::string lower = a.name;
-        for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (lower.starts_with("death") || lower.starts_with("crdeath") || lower.starts_with("crdeth"))
-            names.push_back(a.name);
-    }
+    for (const Md2Animation& a : model.animations)
+        if (PlaysOnce(a.name)) names.push_back(a.name);
     return names;
 }
 

@@ -45,6 +45,13 @@ bool StartsPart(long previous, long number) { return number >= 101 && number % 1
 
 std::string FrameStem(const std::string& frameName) { return Parts(frameName).stem; }
 
+bool PlaysOnce(const std::string& animationName) {
+    std::string lower = animationName;
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return lower.starts_with("death") || lower.starts_with("crdeath") || lower.starts_with("crdeth");
+}
+
 std::vector<Md2Animation> FindAnimations(std::span<const std::string> frameNames) {
     std::vector<Md2Animation> out;
     std::vector<NamePart> parts;

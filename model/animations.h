@@ -35,6 +35,12 @@ std::string FrameStem(const std::string& frameName);
 // named the stem and its hundreds ("pain1", "pain2", "pain3").
 std::vector<Md2Animation> FindAnimations(std::span<const std::string> frameNames);
 
+// Whether an animation plays once rather than looping: the deaths (death,
+// crdeath, crdeth in any letter case), which end on the corpse. glTF export
+// closes every other clip with a key back at its first frame; convert reads
+// Meshara's older exports by the same rule.
+bool PlaysOnce(const std::string& animationName);
+
 // The index of the animation holding frame, or -1 when no animation does.
 int32_t AnimationOfFrame(const std::vector<Md2Animation>& animations, int32_t frame);
 

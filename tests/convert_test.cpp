@@ -191,7 +191,7 @@ TEST(ConvertGltf, SkinnedTubeBendsAsLinearBlendSkinning) {
     EXPECT_EQ(source.Value().frameNames.back(), "bend11");
 }
 
-TEST(ConvertGltf, MorphTargetsUnderAMovedNodeAndALoopThatClosesOnItsStart) {
+TEST(ConvertGltf, MorphTargetsUnderAMovedNodeAndClipsOfOtherWritersKeepEveryFrame) {
     const Tube tube;
     GltfFixture g;
     std::vector<float> bulge, lean;
@@ -228,8 +228,9 @@ TEST(ConvertGltf, MorphTargetsUnderAMovedNodeAndALoopThatClosesOnItsStart) {
         const double t = i / 10.0;
         frames.emplace_back(t, t <= 0.5 ? morphed(2 * t, 0) : morphed(2 - 2 * t, 2 * t - 1));
     }
-    frames.emplace_back(0, morphed(0, 0));  // pulse: its closing key is not a frame of its own
+    frames.emplace_back(0, morphed(0, 0));  // pulse ends where it starts, and that last key is a frame too
     frames.emplace_back(0, morphed(1, 0));
+    frames.emplace_back(0, morphed(0, 0));
     ExpectFrames(source.Value(), frames);
     std::vector<std::string> names;
     for (const std::string& n : source.Value().frameNames) names.push_back(FrameStem(n));
@@ -240,7 +241,47 @@ TEST(ConvertGltf, MorphTargetsUnderAMovedNodeAndALoopThatClosesOnItsStart) {
     only.framesPerSecond = 20;
     auto pulse = ReadGltf(Bytes(text), only);
     ASSERT_TRUE(pulse) << pulse.Detail();
-    EXPECT_EQ(pulse.Value().frameNames, (std::vector<std::string>{"pulse01", "pulse02", "pulse03", "pulse04"}));
+    EXPECT_EQ(pulse.Value().frameNames, (std::vector<std::string>{"pulse01", "pulse02", "pulse03", "pulse04", "pulse05"}));
+}
+
+// Export closes each looping clip with a key back at its first frame and marks it; convert drops that key and no
+// other frame, also where a clip's last frame equals its first (a death lying down where it fell, a stand that
+// sways back), and reads exports made before the mark by the rule they were made by.
+TEST(ConvertGltf, AnExportConvertsBackWithEveryFrameWhereverItsClipsEnd) {
+    fixtures::Md2Source m = testing::SmallQuad();
+    m.frames.clear();
+    const auto frame = [](const char* name, uint8_t lift) {
+        return fixtures::Md2Source::Frame{.name = name, .vertices = {{0, 0, lift, 0}, {10, 0, 0, 0}, {10, 10, 0, 0}, {0, 10, 0, 0}}};
+    };
+    for (const auto& [name, lift] : {std::pair{"stand01", 0}, {"stand02", 4}, {"stand03", 0}, {"crdeath101", 1},
+                                     {"crdeath102", 7}, {"crdeath103", 1}, {"run1", 2}})
+        m.frames.push_back(frame(name, static_cast<uint8_t>(lift)));
+    const auto model = ParseMd2Model(fixtures::WriteMd2(m), "m.md2").Take();
+    const auto replaced = [](std::vector<uint8_t> bytes, const std::string& from, const std::string& to) {
+        std::string text(bytes.begin(), bytes.end());  // same lengths: the binary file stays whole
+        for (size_t at; (at = text.find(from)) != std::string::npos;) text.replace(at, from.size(), to);
+        return std::vector<uint8_t>(text.begin(), text.end());
+    };
+    const auto keep = [](std::vector<uint8_t> b) { return b; };
+    const auto unmarked = [&](std::vector<uint8_t> b) { return replaced(b, "\"closingKey\":true", "\"closingKex\":true"); };
+    const auto otherWriter = [&](std::vector<uint8_t> b) { return replaced(unmarked(b), "\"Meshara ", "\"Mexhara "); };
+    const struct { bool loopAll; std::function<std::vector<uint8_t>(std::vector<uint8_t>)> edit; size_t frames; } cases[] = {
+        {false, keep, 7}, {true, keep, 7},           // marked: only the closing keys go
+        {false, unmarked, 7}, {true, unmarked, 8},   // before the mark: the deaths were not closed, read so
+        {false, otherWriter, 8},                     // another writer's keys are all frames: stand's closing key too
+    };
+    for (const auto& c : cases) {
+        GltfExportOptions options;
+        options.animations = model->animations;
+        options.oneShots = c.loopAll ? std::vector<std::string>{} : DefaultOneShots(*model);
+        auto glb = ExportGltf(*model, options);
+        ASSERT_TRUE(glb) << glb.Detail();
+        auto source = ReadGltf(c.edit(glb.Value()), {});
+        ASSERT_TRUE(source) << source.Detail();
+        EXPECT_EQ(source.Value().frames.size(), c.frames) << c.loopAll << " " << c.frames;
+        if (c.frames == 7)
+            for (size_t f = 0; f < 7; ++f) EXPECT_EQ(FrameStem(source.Value().frameNames[f]), FrameStem(m.frames[f].name)) << f;
+    }
 }
 
 TEST(ConvertCorpus, ExportThenConvertGivesBackEveryModelInPlace) {
