@@ -78,15 +78,17 @@ constexpr int kLastAnimationChoice = 33455;
 constexpr int kFirstPlaybackSpeed = 33460;
 constexpr int kLastPlaybackSpeed = 33464;
 inline constexpr double kPlaybackSpeeds[] = {0.25, 0.5, 1, 2, 4};
-// File > Save Animation..., Rendering > Show and File > Save As MD2...,
+// File > Save Animation..., Rendering > Show, File > Save As MD2... and
+// Rendering > Show > Skin Layout,
 // extras made after the ranges above.
 constexpr int kSaveAnimation = 33500;
 constexpr int kShowNormals = 33501;
 constexpr int kShowBoundingBox = 33502;
 constexpr int kShowFloorGrid = 33503;
 constexpr int kSaveAsMd2 = 33504;
+constexpr int kShowSkinLayout = 33505;
 constexpr int kFirstLaterExtra = kSaveAnimation;
-constexpr int kLastLaterExtra = kSaveAsMd2;
+constexpr int kLastLaterExtra = kShowSkinLayout;
 
 // Accelerators kept for their keys only; nothing handles them.
 constexpr int kNew = 57600;

@@ -96,7 +96,7 @@ void Fill(Canvas& canvas, const std::array<SkinPoint, 3>& c, int scale) {
             const double a = side(c[0], c[1], p), b = side(c[1], c[2], p), d = side(c[2], c[0], p);
             if (turn > 0 ? a < 0 || b < 0 || d < 0 : a > 0 || b > 0 || d > 0) continue;
             uint8_t* px = canvas.At(x, y);
-            for (int k = 0; k < 3; ++k) px[k] = static_cast<uint8_t>((px[k] + kHighlightColour[k]) / 2);
+            for (int k = 0; k < 3; ++k) px[k] = static_cast<uint8_t>((px[k] + kLayoutHighlight[k]) / 2);
         }
 }
 
@@ -165,7 +165,7 @@ SkinLayout DrawSkinLayout(const SkinLayoutRequest& request) {
     if (request.highlight >= 0 && request.highlight < model.TriangleCount()) {
         const auto c = SkinCorners(model, model.triangles[static_cast<size_t>(request.highlight)]);
         Fill(canvas, c, scale);
-        for (int k = 0; k < 3; ++k) canvas.Line(scaled(c[size_t(k)]), scaled(c[size_t((k + 1) % 3)]), kHighlightColour, false);
+        for (int k = 0; k < 3; ++k) canvas.Line(scaled(c[size_t(k)]), scaled(c[size_t((k + 1) % 3)]), kLayoutHighlight, false);
     }
 
     if (const CornersOutside outside = CornersOutsideSkin(model); outside.count > 0)

@@ -20,11 +20,13 @@ namespace meshara {
 inline constexpr uint8_t kAsPaintedColour[3] = {255, 224, 0};
 inline constexpr uint8_t kMirroredColour[3] = {0, 200, 255};
 inline constexpr uint8_t kSeamColour[3] = {255, 0, 200};
-inline constexpr uint8_t kHighlightColour[3] = {255, 80, 0};  // the triangle pointed at
+inline constexpr uint8_t kLayoutHighlight[3] = {255, 80, 0};  // the triangle pointed at
 inline constexpr uint8_t kLayoutGround[3] = {48, 48, 48};      // where no skin is given
 
 inline constexpr int kMaxLayoutScale = 8;
 inline constexpr int32_t kMaxLayoutSide = 8192;  // as render draws at most
+// The viewer's window shows a small skin several pixels a pixel, up to this.
+inline constexpr int32_t kLayoutWindowSide = 512;
 
 struct SkinLayoutRequest {
     const Md2Model* model = nullptr;
@@ -33,7 +35,7 @@ struct SkinLayoutRequest {
     // Triangles without an area in this frame (parts a frame folds away)
     // are dotted; -1 for none.
     int32_t frame = -1;
-    int32_t highlight = -1;  // a triangle filled and outlined in kHighlightColour; -1 for none
+    int32_t highlight = -1;  // a triangle filled and outlined in kLayoutHighlight; -1 for none
 };
 
 struct SkinLayout {
