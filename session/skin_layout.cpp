@@ -175,7 +175,7 @@ SkinLayout DrawSkinLayout(const SkinLayoutRequest& request) {
     if (const auto n = std::count(folded.begin(), folded.end(), true); n > 0)
         out.notes.push_back(Plural(n, "triangle has", "triangles have") + " no area in frame " +
                             std::to_string(request.frame) + " (" +
-                            NameToUtf8(model.frames[static_cast<size_t>(request.frame)].name) + "); they are dotted");
+                            NameToUtf8(model.frames[static_cast<size_t>(request.frame)].name) + (n == 1 ? "); it is dotted" : "); they are dotted"));
     out.width = canvas.Width();
     out.height = canvas.Height();
     out.rgba = canvas.Take();
