@@ -39,6 +39,7 @@ const Subcommand& ExportCommand();
 const Subcommand& ConvertCommand();
 const Subcommand& ThumbnailCommand();
 const Subcommand& ListCommand();
+const Subcommand& LayoutCommand();
 
 // Text as it may reach a terminal: control characters (C0, DEL, C1) and
 // bytes that are not UTF-8 become \xHH, so a name can neither start an

@@ -111,6 +111,8 @@ Result<Md2File> ParseTables(std::span<const uint8_t> bytes, const Md2Header& h) 
     ByteReader r(bytes);
     Md2File model;
     model.vertexCount = h.vertexCount;
+    model.skinWidth = h.skinWidth;
+    model.skinHeight = h.skinHeight;
 
     // Texture coordinates are only needed while the triangles are built.
     std::vector<double> st(static_cast<size_t>(h.texCoordCount) * 2);

@@ -40,6 +40,9 @@ struct Md2Frame {
 
 struct Md2File {
     int32_t vertexCount = 0;
+    // The skin size the header gives, which the texture coordinates were
+    // divided by (a negative side mirrors them; 0 only without triangles).
+    int32_t skinWidth = 0, skinHeight = 0;
     // The pictures the file names as its skins (often a path inside a game's
     // folders, "models/monsters/x/skin.pcx"); only a hint where to look.
     std::vector<std::string> skinNames;

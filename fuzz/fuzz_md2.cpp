@@ -1,6 +1,7 @@
 // The MD2 parser on arbitrary bytes: it may refuse, never crash, and a model
 // it accepts must hold together (indices in range, one normal per vertex,
-// every frame in an animation).
+// every frame in an animation, three skin edges a triangle, and the skin's
+// analyses finish on whatever texture coordinates it has).
 
 #include <cstdint>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 
 #include "model/md2_model.h"
 #include "model/normals.h"
+#include "model/texture_layout.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto result = meshara::ParseMd2Model(std::span<const uint8_t>(data, size), "fuzz.md2");
@@ -21,5 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             meshara::FrameNormals(m, f).size() != m.frames[f].vertices.size() ||
             !meshara::AnimationHolding(m, f))
             std::abort();
+    if (meshara::SkinEdges(m).size() != 3 * m.triangles.size()) std::abort();
+    const meshara::CornersOutside outside = meshara::CornersOutsideSkin(m);
+    if (outside.count < 0 || outside.count > 3 * m.TriangleCount()) std::abort();
+    if (meshara::OverlappingTriangles(m, 16).size() > 16) std::abort();
+    if (meshara::TriangleAtSkinPoint(m, {0.5, 0.5}) >= m.TriangleCount()) std::abort();
     return 0;
 }

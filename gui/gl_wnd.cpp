@@ -19,6 +19,7 @@ wxBEGIN_EVENT_TABLE(GLWnd, wxGLCanvas)
     EVT_RIGHT_DOWN(GLWnd::OnMouse)
     EVT_RIGHT_UP(GLWnd::OnMouse)
     EVT_MOTION(GLWnd::OnMouse)
+    EVT_LEAVE_WINDOW(GLWnd::OnMouse)
     EVT_MOUSE_CAPTURE_LOST(GLWnd::OnCaptureLost)
 wxEND_EVENT_TABLE()
 
@@ -151,6 +152,8 @@ void GLWnd::OnMouse(wxMouseEvent& event) {
         OnRightButtonUp(camera, *this, flags);
     else if (type == wxEVT_MOTION)
         OnMouseMove(camera, *this, flags, p);
+    if (onPointer && (type == wxEVT_MOTION || type == wxEVT_LEAVE_WINDOW) && !(flags & (MouseLeft | MouseRight)))
+        type == wxEVT_MOTION ? onPointer(p.x, p.y) : onPointer(-1, -1);
     event.Skip();  // let focus handling happen as usual
 }
 

@@ -29,6 +29,9 @@ public:
     static bool ChoosePixelFormat(wxGLAttributes& attributes);
 
     ViewState& State() { return state_; }
+    // Told where the pointer is while no button is down ((-1, -1) once it
+    // leaves), in the client's pixels.
+    std::function<void(int x, int y)> onPointer;
     bool GlReady() const { return glReady_; }
 
     // Turns the models by the spin step and repaints at once.

@@ -10,6 +10,7 @@
 #include "gui/art.h"
 #include "gui/dialogs.h"
 #include "gui/gl_wnd.h"
+#include "gui/layout_wnd.h"
 #include "gui/options_bar.h"
 #include "gui/toolkit_ids.h"
 #include "io/file_name.h"
@@ -93,6 +94,7 @@ MainWnd::MainWnd(Document& document)
     optionsBar = new OptionsBar(this, {[this](int i) { OnModelSelected(i); }, [this](int i) { OnModelLightSelected(i); },
                                        [this](int i) { OnGlobalLightSelected(i); }});
     commands_ = std::make_unique<Commands>(doc_, view ? view->State() : fallbackView_, *this);
+    if (view) view->onPointer = [this](int x, int y) { commands_->PointAtView(x, y); };
     AcceptDrops();
     SetStatusBarRole(CreateStatusBar(1));
     if (view) SetAccessibleName(view, "Model view");
@@ -148,6 +150,10 @@ void MainWnd::TearDown() {
     doc_.Clear();
     // The view's textures are freed while its context is still there.
     if (view) view->ReleaseGl();
+    if (layoutWindow) {
+        layoutWindow->Destroy();
+        layoutWindow = nullptr;
+    }
     if (view) {
         view->Destroy();
         view = nullptr;
@@ -179,6 +185,7 @@ void MainWnd::RequestRedraw() {
     RepaintWindow();
     UpdateStatus();
     SyncMenuStates();
+    if (commands_) commands_->SyncSkinLayout();
 }
 
 void MainWnd::RedrawView() {
@@ -186,6 +193,7 @@ void MainWnd::RedrawView() {
     // options bar and, through it, present the view a second time.
     if (view) view->RepaintNow();
     UpdateStatus();
+    if (commands_) commands_->SyncSkinLayout();
 }
 
 void MainWnd::RefreshOptionsBar() {
@@ -242,6 +250,22 @@ bool MainWnd::RunBackgroundColorDialog(float rgb[3], const std::function<void(co
 bool MainWnd::RunLightPropertiesDialog(LightRecord& light, const std::function<void()>& apply) {
     LightPropertiesDialog dialog(this, light, apply);
     return dialog.ShowModal() == wxID_OK;
+}
+
+void MainWnd::ShowSkinLayout(bool shown, const SkinLayout& layout) {
+    if (!shown) {
+        if (layoutWindow) layoutWindow->Hide();
+        return;
+    }
+    if (!layoutWindow)
+        layoutWindow = new LayoutWnd(this, {[this](int x, int y) { commands_->PointAtLayout(x, y); },
+                                            [this] { commands_->SaveSkinLayout(); },
+                                            [this] {
+                                                commands_->SkinLayoutClosed();
+                                                SyncMenuStates();
+                                            }});
+    layoutWindow->ShowLayout(layout);
+    layoutWindow->Show();
 }
 
 void MainWnd::ShowAbout() {

@@ -17,6 +17,7 @@
 namespace meshara {
 
 class GLWnd;
+class LayoutWnd;
 class OptionsBar;
 enum class MenuPlace : uint8_t;
 
@@ -28,6 +29,7 @@ public:
 
     GLWnd* view = nullptr;
     OptionsBar* optionsBar = nullptr;
+    LayoutWnd* layoutWindow = nullptr;  // Rendering > Show > Skin Layout, made when first shown
     Commands& Cmd() { return *commands_; }
 
     // The options bar calls these when a selection changes.
@@ -54,6 +56,7 @@ public:
     bool RunBackgroundColorDialog(float rgb[3], const std::function<void(const float*)>& apply) override;
     bool RunLightPropertiesDialog(LightRecord& light, const std::function<void()>& apply) override;
     void ShowAbout() override;
+    void ShowSkinLayout(bool shown, const SkinLayout& layout) override;
     void SetPlaybackTimer(bool running) override;
     PixelSize ViewSize() const override;
     bool ReadViewPixels(PixelSize& size, std::vector<uint8_t>& rgb) override;

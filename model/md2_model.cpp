@@ -11,6 +11,8 @@ Md2Model MakeMd2Model(Md2File file, std::string name) {
     Md2Model model;
     model.name = std::move(name);
     model.vertexCount = file.vertexCount;
+    model.skinWidth = file.skinWidth;
+    model.skinHeight = file.skinHeight;
     model.skinNames = std::move(file.skinNames);
     model.triangles = std::move(file.triangles);
     model.frames = std::move(file.frames);

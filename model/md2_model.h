@@ -20,6 +20,7 @@ namespace meshara {
 struct Md2Model {
     std::string name;  // file name part of the path it came from
     int32_t vertexCount = 0;
+    int32_t skinWidth = 0, skinHeight = 0;  // as the header gives it (Md2File)
     std::vector<std::string> skinNames;
     std::vector<Md2Triangle> triangles;
     std::vector<Md2Frame> frames;

@@ -157,4 +157,48 @@ void DrawShowItems(const Scene& scene, ModelArrayCache& arrays, SubmissionPath p
     glPopAttrib();
 }
 
+void DrawHighlight(const Scene& scene, ModelArrayCache& arrays, SubmissionPath path) {
+    const Md2Model* model = scene.highlightModel.get();
+    if (!model || scene.highlightTriangle < 0 || scene.highlightTriangle >= model->TriangleCount() ||
+        !model->HasFrame(scene.frame))
+        return;
+    const auto drawn = std::find_if(scene.models.begin(), scene.models.end(),
+                                    [&](const DrawnModel& d) { return d.model.get() == model; });
+    if (drawn == scene.models.end()) return;
+    std::vector<Vec3d> positions, directions;
+    Submitter(*model, arrays.For(drawn->model), path)
+        .Posed(FramePose(scene.frame, scene.nextFrame, scene.blend), positions, directions);
+    const Md2Triangle& t = model->triangles[static_cast<size_t>(scene.highlightTriangle)];
+    float xyz[9];
+    for (int c = 0; c < 3; ++c) {
+        if (t.vertex[c] >= positions.size()) return;
+        const Vec3d p = ToGlAxes(positions[t.vertex[c]]);
+        xyz[3 * c] = static_cast<float>(p.x);
+        xyz[3 * c + 1] = static_cast<float>(p.y);
+        xyz[3 * c + 2] = static_cast<float>(p.z);
+    }
+    glPushAttrib(GL_CURRENT_BIT | GL_ENABLE_BIT | GL_LINE_BIT | GL_COLOR_BUFFER_BIT | GL_POLYGON_BIT);
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_LINE_SMOOTH);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_NORMAL_ARRAY);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, xyz);
+    glColor4f(kHighlightColour[0], kHighlightColour[1], kHighlightColour[2], 0.5f);
+    glDrawArrays(GL_TRIANGLES, 0, 3);
+    glColor4f(kHighlightColour[0], kHighlightColour[1], kHighlightColour[2], 1.0f);
+    glLineWidth(2.0f);
+    glDrawArrays(GL_LINE_LOOP, 0, 3);
+    glPopClientAttrib();
+    glPopAttrib();
+}
+
 }  // namespace meshara

@@ -18,6 +18,7 @@ inline constexpr float kFrameBoxColour[3] = {1.0f, 1.0f, 0.0f};
 inline constexpr float kAnimationBoxColour[3] = {1.0f, 0.5f, 0.0f};
 inline constexpr float kGridColour[3] = {0.55f, 0.55f, 0.55f};       // every 8 units
 inline constexpr float kMajorGridColour[3] = {0.85f, 0.85f, 0.85f};  // every 32
+inline constexpr float kHighlightColour[3] = {1.0f, 0.31f, 0.0f};      // as the skin layout shows it
 
 // A normal's line is this share of the largest side of its model's
 // animation box: long enough to read, short enough not to hide the model.
@@ -41,5 +42,9 @@ FloorGrid FloorUnder(const Bounds& glBox);
 // Draws the scene's show items for every model that has the shared frame;
 // the camera transform must be in place.
 void DrawShowItems(const Scene& scene, ModelArrayCache& arrays, SubmissionPath path);
+
+// Draws the scene's highlighted triangle, half filled and outlined, over
+// everything (it may face away or lie behind), where the pose puts it.
+void DrawHighlight(const Scene& scene, ModelArrayCache& arrays, SubmissionPath path);
 
 }  // namespace meshara

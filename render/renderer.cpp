@@ -177,6 +177,7 @@ void Renderer::Render(const Scene& scene, const std::function<void()>& present) 
         DrawModel(drawn, pose, scene);
     }
     DrawShowItems(scene, arrays_, path_);
+    DrawHighlight(scene, arrays_, path_);
     glFinish();
     if (present) present();
     inProgress_ = false;

@@ -63,6 +63,10 @@ struct Scene {
     Camera camera;
     bool wireframe = false;
     ShowItems show;
+    // A triangle picked out over everything (the one pointed at in the skin
+    // layout): of this model, drawn when it is among the models; -1 for none.
+    std::shared_ptr<const Md2Model> highlightModel;
+    int32_t highlightTriangle = -1;
 };
 
 }  // namespace meshara

@@ -78,7 +78,8 @@ constexpr int kLastAnimationChoice = 33455;
 constexpr int kFirstPlaybackSpeed = 33460;
 constexpr int kLastPlaybackSpeed = 33464;
 inline constexpr double kPlaybackSpeeds[] = {0.25, 0.5, 1, 2, 4};
-// File > Save Animation..., Rendering > Show and File > Save As MD2...,
+// File > Save Animation..., Rendering > Show, File > Save As MD2... and
+// Rendering > Show > Skin Layout,
 // extras made after the ranges above.
 constexpr int kSaveAnimation = 33500;
 constexpr int kShowNormals = 33501;
@@ -86,8 +87,9 @@ constexpr int kShowBoundingBox = 33502;
 constexpr int kShowFloorGrid = 33503;
 constexpr int kSaveAsMd2 = 33504;
 constexpr int kOpenPlayer = 33505;
+constexpr int kShowSkinLayout = 33506;
 constexpr int kFirstLaterExtra = kSaveAnimation;
-constexpr int kLastLaterExtra = kOpenPlayer;
+constexpr int kLastLaterExtra = kShowSkinLayout;
 // File > Weapon: the current player's weapons as --weapon names them, then None.
 constexpr int kFirstWeaponChoice = 33600;
 constexpr int kLastWeaponChoice = 33727;

@@ -217,6 +217,9 @@ constexpr CommandRow kRows[] = {
      .run = Do<&Commands::ToggleShow, &ShowItems::box>, .rule = Shown<&ShowItems::box>},
     {.ids = {ids::kShowFloorGrid}, .label = "Floor Grid", .menu = MenuPlace::Show, .kind = EntryKind::Check,
      .run = Do<&Commands::ToggleShow, &ShowItems::grid>, .rule = Shown<&ShowItems::grid>},
+    // A window of its own beside the view; checked while it is shown.
+    {.ids = {ids::kShowSkinLayout}, .label = "Skin Layout", .menu = MenuPlace::Show, .kind = EntryKind::Check,
+     .run = Do<&Commands::ToggleSkinLayout>, .rule = [](const Commands& c, int) { return Checked(c.View().layoutShown); }},
 
     // Help
     {.ids = {ids::kAbout}, .label = "&About Torvane's Meshara", .menu = MenuPlace::Help, .run = Do<&Commands::ShowAbout>},

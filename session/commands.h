@@ -16,6 +16,7 @@
 #include "session/document.h"
 #include "session/messages.h"
 #include "session/scene_setup.h"
+#include "session/skin_layout.h"
 #include "session/ui_port.h"
 
 namespace meshara {
@@ -113,6 +114,23 @@ public:
     void SaveAnimation();
     // Rendering > Show: one item on or off; repaints only.
     void ToggleShow(bool ShowItems::*item);
+    // Rendering > Show > Skin Layout: its window shown or hidden.
+    void ToggleSkinLayout();
+    // The window closed by its own close box.
+    void SkinLayoutClosed();
+    // Sends the window the current model's layout when what it shows (the
+    // model, its texture map, the frame, the triangle pointed at) changed
+    // since it was last sent; the window asks on every repaint.
+    void SyncSkinLayout();
+    // The pointer at pixel (x, y) of the layout shown, or off it (x < 0):
+    // the triangle there is picked out in the layout and the view.
+    void PointAtLayout(int x, int y);
+    // The same for the pointer at the view's pixel (x, y) (its logical
+    // pixels, as the mouse measures them): the current model's triangle
+    // drawn nearest there, while the layout is shown.
+    void PointAtView(int x, int y);
+    // The window's Save: the layout as shown, without the triangle picked out, as a PNG file.
+    void SaveSkinLayout();
     void LoadSkinFromModel();  // the first skin the current model names that can be found, as its texture map
     // One of SkinChoices(current model) as its texture map (File > Skin).
     void ChooseSkin(const SkinChoice& choice);
@@ -177,6 +195,15 @@ private:
     UiPort& ui_;
     std::string lastFolder_;
     std::vector<Refusal>* refusals_ = nullptr;  // set while OpenFiles runs
+    // What the Skin Layout window was last sent, to tell when it is out of date.
+    struct LayoutShown {
+        std::weak_ptr<const Md2Model> model;
+        std::weak_ptr<const SkinImage> map;
+        int32_t frame = -1, triangle = -1;
+        int scale = 1;
+        bool sent = false;
+    } layoutShown_;
+    SkinLayoutRequest LayoutRequest(int32_t highlight) const;
 };
 
 // A path without any "." (folders included) gets the extension appended.

@@ -95,6 +95,11 @@ struct ViewState {
     Playback playback;
     double playbackSpeed = 1;  // times the file's rate; kept while playback stops and starts
     ShowItems show;            // Rendering > Show
+    // Rendering > Show > Skin Layout: whether its window is shown, and the
+    // current model's triangle pointed at in it (-1 for none), picked out
+    // there and in the view.
+    bool layoutShown = false;
+    int32_t pointedTriangle = -1;
 };
 
 // Takes ownership and appends; returns the new index. Selection unchanged.

@@ -177,6 +177,10 @@ Scene SceneOf(const Document& doc, const ViewState& view) {
     scene.camera = view.camera;
     scene.wireframe = view.wireframe;
     scene.show = view.show;
+    if (const ModelSlot* current = doc.models.CurrentModel(); current && view.layoutShown && view.pointedTriangle >= 0) {
+        scene.highlightModel = current->model;
+        scene.highlightTriangle = view.pointedTriangle;
+    }
     for (const auto& slot : doc.models.models) {
         if (!slot->visible) continue;
         DrawnModel& drawn = scene.models.emplace_back();

@@ -10,6 +10,7 @@
 
 #include "formats/light_record.h"
 #include "render/scene.h"
+#include "session/skin_layout.h"
 
 namespace meshara {
 
@@ -60,6 +61,9 @@ public:
     // has copied the fields into light. True when closed with OK.
     virtual bool RunLightPropertiesDialog(LightRecord& light, const std::function<void()>& apply) = 0;
     virtual void ShowAbout() = 0;
+    // The Skin Layout window: shown with the layout (empty when the current
+    // model has none), or hidden.
+    virtual void ShowSkinLayout(bool shown, const SkinLayout& layout) = 0;
 
     // Starts or stops the clock that calls Commands::AdvancePlayback while an
     // animation plays; nothing ticks while it is stopped.

@@ -372,6 +372,12 @@ TEST_F(Cli, APlayersFolderIsDressedAsTheGameDressesIt) {
         {"thumbnail -s 32 " + Quote(folder) + " " + Quote(out), 0, 1},
         {"thumbnail -s 32 --skin Grunt " + Quote(folder) + " " + Quote(out), 0, 0},
         {"export " + Quote(folder) + " -o " + Quote(dir.Path() / "p.glb"), 0, -1},
+        // The body's layout, or a weapon's. The middle lies on the diagonal, a line of a mirrored triangle (cyan:
+        // blue highest), as the skin's top row is at the quad's foot.
+        {"layout " + Quote(folder) + " -o " + Quote(out), 0, 2},
+        {"layout " + Quote(folder) + " --weapon w_railgun -o " + Quote(out), 0, 2},
+        {"layout " + Quote(folder) + " --weapon w_bfg -o " + Quote(out), 2, -1},
+        {"layout " + Quote(folder / "tris.md2") + " --weapon weapon -o " + Quote(out), 2, -1},  // no player's folder
     };
     for (const auto& c : runs) {
         fs::remove(out);

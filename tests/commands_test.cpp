@@ -646,6 +646,49 @@ TEST_F(CommandsTest, GltfAndObjOpenFromOutsideNotByThePlusButtonAndSaveAsMd2Writ
     EXPECT_EQ(testing::ReadAll(obj).front(), 'v');
 }
 
+TEST_F(CommandsTest, SkinLayoutIsSentWhenItsModelMapOrFrameChangesAndPicksOutTheTrianglePointedAt) {
+    Open("quad.md2");  // a 64 x 32 skin, 8 pixels a pixel
+    EXPECT_TRUE(commands.Run(ids::kShowSkinLayout));
+    EXPECT_TRUE(commands.StateOf(ids::kShowSkinLayout).checked);
+    EXPECT_EQ(ui.TakeLog(), (Log{"layout:512x256", "redraw"}));
+    const struct {
+        std::function<void()> change;
+        Log sent;
+    } kChanges[] = {
+        {[] {}, {}},
+        {[&] { commands.LoadMapPath(MapKind::Texture, Write("skin.pcx", fixtures::WritePcx(kPicture))); },
+         kChanged + Log{"layout:512x256"}},
+        {[&] { commands.NextFrame(); }, kChanged + Log{"layout:512x256"}},
+        {[&] { commands.PointAtLayout(384, 64); }, {"layout:512x256", "view"}},
+        {[&] { commands.PointAtLayout(380, 60); }, {}},  // the same triangle
+    };
+    for (const auto& c : kChanges) {
+        c.change();
+        commands.SyncSkinLayout();
+        EXPECT_EQ(ui.TakeLog(), c.sent);
+    }
+    EXPECT_EQ(SceneOf(doc, view).highlightTriangle, 0);
+    commands.PointAtLayout(64, 192);
+    EXPECT_EQ(SceneOf(doc, view).highlightTriangle, 1);
+    // In the view: a quad standing square to the start camera, its lower right half first, up and right of the
+    // middle of the 320 x 240 view.
+    fixtures::Md2Source standing = testing::SmallQuad();
+    standing.frames.resize(1);
+    standing.frames[0].vertices = {{0, 0, 0, 0}, {10, 0, 0, 0}, {10, 0, 10, 0}, {0, 0, 10, 0}};
+    standing.triangles = {{{0, 2, 1}, {0, 2, 1}}, {{0, 3, 2}, {0, 3, 2}}};
+    ASSERT_TRUE(commands.OpenModelPath(Write("standing.md2", fixtures::WriteMd2(standing))));
+    doc.models.currentFrame = 0;  // its one frame; on the quad's second it is not drawn, and nothing is found
+    std::vector<int32_t> found;
+    for (auto [x, y] : {std::pair{190, 115}, {165, 80}, {100, 100}}) {
+        commands.PointAtView(x, y);
+        found.push_back(view.pointedTriangle);
+    }
+    EXPECT_EQ(found, (std::vector<int32_t>{0, 1, -1}));
+    ui.log.clear();
+    commands.Run(ids::kShowSkinLayout);
+    EXPECT_EQ(std::pair(SceneOf(doc, view).highlightTriangle, ui.TakeLog().front()), std::pair(-1, std::string("layout:hidden")));
+}
+
 TEST_F(CommandsTest, ShowItemsToggleAndSaveAnimationRecordsTheCurrentAnimationOrNothing) {
     // Rendering > Show: each item on and off again, repainting only.
     for (int id : {ids::kShowNormals, ids::kShowBoundingBox, ids::kShowFloorGrid})

@@ -14,7 +14,8 @@ class FakeUiPort : public UiPort {
 public:
     // Every call, in order: "redraw", "view", "refresh", "spin", "choose:<initial name>", "message:<text> | <detail>",
     // "background-dialog", "light-dialog", "about", "timer:on", "timer:off", "read-view",
-    // "progress:<title> | <text> | <total>", "progress:end". Scenes drawn go to scenes, steps to progressSteps.
+    // "progress:<title> | <text> | <total>", "progress:end", "layout:<width>x<height>", "layout:hidden". Scenes
+    // drawn go to scenes, steps to progressSteps, the skin layout last shown to layout.
     std::vector<std::string> log;
     std::vector<FileDialogRequest> fileDialogs;
     // Without a script both dialogs end with Cancel and touch nothing.
@@ -26,6 +27,7 @@ public:
     std::function<std::vector<size_t>(const std::vector<std::string>& models)> archiveChooser;
     std::vector<Scene> scenes;        // every scene ReadScenePixels drew, in order
     std::vector<int> progressSteps;
+    SkinLayout layout;
     int cancelAtStep = -1;            // StepProgress answers "cancelled" from this step on
 
     // The file dialog's answers, in order; once they run out it is cancelled.
@@ -37,6 +39,11 @@ public:
     void RefreshOptionsBar() override { log.emplace_back("refresh"); }
     void SpinStep() override { log.emplace_back("spin"); }
     void ShowAbout() override { log.emplace_back("about"); }
+    void ShowSkinLayout(bool shown, const SkinLayout& shownLayout) override {
+        log.push_back(shown ? "layout:" + std::to_string(shownLayout.width) + "x" + std::to_string(shownLayout.height)
+                            : "layout:hidden");
+        layout = shownLayout;
+    }
     void SetPlaybackTimer(bool running) override { log.emplace_back(running ? "timer:on" : "timer:off"); }
     PixelSize ViewSize() const override { return viewSize; }
     void ShowMessage(const std::string& text, const std::string& detail) override {

@@ -21,6 +21,7 @@
 #include "gui/archive_chooser.h"
 #include "gui/dialogs.h"
 #include "gui/gl_wnd.h"
+#include "gui/layout_wnd.h"
 #include "gui/main_wnd.h"
 #include "gui/options_bar.h"
 #include "gui/toolkit_ids.h"
@@ -720,6 +721,71 @@ TEST_F(Viewer, ShowEntriesDrawOverTheViewAndSaveAnimationWritesEveryFrameWithPro
     EXPECT_TRUE(first.IsOk() && first.GetWidth() == width && first.GetHeight() == height);
     std::filesystem::remove(saved);
     EXPECT_EQ(Doc().models.currentFrame, 0) << "the view's own frame is left alone";
+}
+
+TEST_F(Viewer, SkinLayoutOpensFromTheMenuFollowsTheModelAndPicksOutTheTriangleUnderThePointer) {
+    AddSample();
+    frame->RefreshOptionsBar();  // the bar as a user sees it, for the screenshot
+    Press(*frame, ids::kFitModels, wxEVT_MENU);
+    int width = 0, height = 0;
+    std::vector<uint8_t> plain, picked;
+    ASSERT_TRUE(frame->view->ReadPixels(width, height, plain));
+    Press(*frame, ids::kShowSkinLayout, wxEVT_MENU);
+    Pump();
+    wxMenuBar* bar = frame->GetMenuBar();
+    bar->GetMenu(1)->UpdateUI(frame);
+    ASSERT_TRUE(frame->layoutWindow && frame->layoutWindow->IsShown());
+    EXPECT_TRUE(bar->IsChecked(ToolkitId(ids::kShowSkinLayout)));
+    LayoutWnd& layout = *frame->layoutWindow;
+    EXPECT_EQ(layout.Shown().GetSize(), wxSize(128 * 4, 128 * 4)) << "the knot's 128 x 128 skin, 4 pixels a pixel";
+    EXPECT_GE(layout.picture->GetClientSize().x, 512) << "shown whole";
+    const auto point = [&](int x, int y) {
+        wxMouseEvent motion(wxEVT_MOTION);
+        motion.SetPosition(wxPoint(x, y));
+        motion.SetEventObject(layout.picture);
+        layout.picture->GetEventHandler()->ProcessEvent(motion);
+        Pump();
+        return frame->view->State().pointedTriangle;
+    };
+    const auto at = [&](int x, int y) {
+        const wxImage shown = layout.Shown().ConvertToImage();
+        return std::vector{shown.GetRed(x, y), shown.GetGreen(x, y), shown.GetBlue(x, y)};
+    };
+    const auto before = at(256, 256);
+    EXPECT_GE(point(256, 256), 0);
+    ASSERT_TRUE(frame->view->ReadPixels(width, height, picked));
+    EXPECT_NE(picked, plain) << "the triangle picked out in the view";
+    EXPECT_NE(at(256, 256), before) << "and in the layout";
+    if (std::getenv("MESHARA_SCREENSHOT_DIR")) {  // the user guide's picture: the layout beside the main window
+        const wxImage main = CaptureFrame(*frame).ConvertToImage();
+        layout.SetPosition(wxPoint(main.GetWidth(), 0));
+        layout.Raise();
+        for (int i = 0; i < 10; ++i, wxMilliSleep(20)) Pump();
+        const wxRect rect = layout.GetScreenRect();
+        wxBitmap grab(rect.width, rect.height);
+        wxScreenDC screen;
+        wxMemoryDC(grab).Blit(0, 0, rect.width, rect.height, &screen, rect.x, rect.y);
+        wxImage both(main.GetWidth() + rect.width, std::max(main.GetHeight(), rect.height));
+        both.Paste(main, 0, 0);
+        both.Paste(grab.ConvertToImage(), main.GetWidth(), 0);
+        Save(wxBitmap(both), "skin-layout.png");
+    }
+    // Another model: the layout follows it (64 x 32, 8 pixels a pixel); its two halves are found where they lie.
+    const testing::TempDir dir;
+    ASSERT_TRUE(frame->Cmd().OpenModelPath(dir.Write("quad.md2", fixtures::WriteMd2(testing::SmallQuad())).string()));
+    Pump();
+    EXPECT_EQ(layout.Shown().GetSize(), wxSize(512, 256));
+    EXPECT_EQ((std::vector{point(384, 64), point(64, 192), point(600, 10)}), (std::vector{0, 1, -1}));
+    // Its own Save writes the layout; its close box hides it and clears the check.
+    const std::string saved = (dir.Path() / "layout.png").string();
+    g_dialogs.paths = {saved};
+    Press(*layout.saveButton, layout.saveButton->GetId());
+    EXPECT_EQ(Messages(), std::vector<std::string>{kPngFiles});
+    EXPECT_EQ(wxImage(saved, wxBITMAP_TYPE_PNG).GetSize(), wxSize(512, 256));
+    layout.Close();
+    Pump();
+    bar->GetMenu(1)->UpdateUI(frame);
+    EXPECT_FALSE(layout.IsShown() || bar->IsChecked(ToolkitId(ids::kShowSkinLayout)) || frame->view->State().layoutShown);
 }
 
 TEST_F(Viewer, ScreenshotOfTheSampleWithSkinAndLightThenClosingLeavesNothing) {
