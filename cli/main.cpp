@@ -17,7 +17,7 @@ namespace {
 
 const Subcommand* const* Commands() {
     static const Subcommand* const kCommands[] = {&InfoCommand(),   &DecodeCommand(), &LightCommand(),
-                                                  &RenderCommand(), &ExportCommand(), &ConvertCommand(), &ThumbnailCommand(), &ListCommand(),
+                                                  &RenderCommand(), &ExportCommand(), &ConvertCommand(), &ThumbnailCommand(), &ListCommand(), &CheckCommand(),
                                                   nullptr};
     return kCommands;
 }

@@ -35,6 +35,12 @@ std::string FrameStem(const std::string& frameName);
 // named the stem and its hundreds ("pain1", "pain2", "pain3").
 std::vector<Md2Animation> FindAnimations(std::span<const std::string> frameNames);
 
+// The frames the engine plays a player's body by, by number: 198 of them,
+// named as its own models name them ("stand01"...,"run1"..., "pain101"...,
+// "death308"). The engine reads no names, only numbers; tools show the names.
+constexpr int32_t kPlayerFrameCount = 198;
+const std::vector<std::string>& PlayerFrameNames();
+
 // The index of the animation holding frame, or -1 when no animation does.
 int32_t AnimationOfFrame(const std::vector<Md2Animation>& animations, int32_t frame);
 

@@ -79,6 +79,14 @@ std::vector<bool> UsedVertices(const Md2Model& model) {
     return used;
 }
 
+int32_t CornersOutsideSkin(const Md2Model& model) {
+    int32_t outside = 0;
+    for (const Md2Triangle& t : model.triangles)
+        for (const auto& st : t.texCoord)
+            if (st[0] < 0 || st[0] > 1 || st[1] < 0 || st[1] > 1) ++outside;
+    return outside;
+}
+
 Bounds DrawnBounds(const Md2Model& model, int32_t first, int32_t last) {
     const std::vector<bool> used = UsedVertices(model);
     Bounds box;

@@ -63,6 +63,12 @@ bool FrameDrawsSomething(const Md2Model& model, int32_t frame);
 // Which vertices some triangle uses, by index.
 std::vector<bool> UsedVertices(const Md2Model& model);
 
+// Triangle corners whose texture coordinate lies off the skin: outside
+// [0, w] x [0, h] for the header's skin size w x h, which the coordinates
+// are already divided by. Such a corner wraps round on the picture as the
+// game draws it. Corners that name no coordinate (they use 0, 0) are inside.
+int32_t CornersOutsideSkin(const Md2Model& model);
+
 // The same over the vertices some triangle uses: what is drawn, and so what
 // a view is fitted to (a model's stray vertices may lie far away).
 Bounds DrawnBounds(const Md2Model& model, int32_t first, int32_t last);
