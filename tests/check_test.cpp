@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -273,6 +274,51 @@ TEST_F(Check, JsonAndTextSayTheSameOnAnyNumberOfWorkers) {
           "of its triangles has an area\", \"frame\": 1}",
           "\"summary\": {\"models\": 13, \"players\": 3, \"errors\": 5, "})
         EXPECT_NE(json.out.find(expected), std::string::npos) << expected << "\n" << json.out;
+}
+
+// The page: every model under its heading with its picture, the counts by code as the text has them; Chromium
+// opens it without a console error (a script's error, a blocked fetch) and draws it.
+TEST_F(Check, PageHoldsEveryModelAndOpensInChromiumWithoutConsoleErrors) {
+    const fs::path base = dir->Path() / "baseq2", page = dir->Path() / "page.html", shot = dir->Path() / "page.png";
+    const auto text = RunCli("check " + Quote(base));
+    const auto r = RunCli("check --html " + Quote(page) + " " + Quote(base));
+    ASSERT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_EQ(r.out, text.out);
+    const Bytes bytes = testing::ReadAll(page);
+    const std::string html(bytes.begin(), bytes.end());
+    std::map<std::string, int> byCode;
+    for (const auto& [path, codes] : ReadFindings(text.out, ""))
+        for (const std::string& c : codes) ++byCode[c];
+    for (const auto& [code, n] : byCode) {
+        const std::string severity = code.substr(0, code.find(' ')), name = code.substr(code.find(' ') + 1);
+        EXPECT_NE(html.find("<tr class=\"" + severity + "\"><td>" + severity + "</td><td>" + name + "</td><td>" +
+                            std::to_string(n) + "</td></tr>"), std::string::npos) << code;
+    }
+    // 16 records; all but the damaged one have a picture, with its alt text.
+    size_t headings = 0, pictures = 0, alts = 0;
+    for (size_t at = 0; (at = html.find("<h2 id=\"model-", at)) != std::string::npos; ++at) ++headings;
+    for (size_t at = 0; (at = html.find("src=\"data:image/png;base64,", at)) != std::string::npos; ++at) ++pictures;
+    for (size_t at = 0; (at = html.find("drawn in its skin\"", at)) != std::string::npos; ++at) ++alts;
+    EXPECT_EQ(headings, 16u);
+    EXPECT_EQ(pictures, 15u);
+    EXPECT_EQ(alts, pictures);
+    EXPECT_EQ(html.find("://"), std::string::npos) << "the page fetches nothing";
+
+    const std::string log = (dir->Path() / "chromium.log").string();
+    const int code = std::system(("'" CHROMIUM "' --headless --no-sandbox --disable-gpu --hide-scrollbars "
+                                  "--user-data-dir=" + Quote(dir->Path() / "profile") +
+                                  " --window-size=1000,1400 --enable-logging=stderr --log-level=0 --v=0 --screenshot=" +
+                                  Quote(shot) + " " + Quote("file://" + page.string()) + " 2>" + Quote(log))
+                                     .c_str());
+    ASSERT_EQ(code, 0);
+    const Bytes said = testing::ReadAll(log);
+    std::istringstream lines(std::string(said.begin(), said.end()));
+    for (std::string line; std::getline(lines, line);) EXPECT_EQ(line.find(":CONSOLE"), std::string::npos) << line;
+    const auto picture = testing::ReadPng(shot);
+    EXPECT_EQ(picture.width, 1000);
+    EXPECT_EQ(picture.height, 1400);
+    // The user guide's screenshot is this one.
+    if (const char* keep = std::getenv("MESHARA_CHECK_SCREENSHOT")) fs::copy_file(shot, keep, fs::copy_options::overwrite_existing);
 }
 
 }  // namespace
