@@ -87,6 +87,8 @@ constexpr int kShowFloorGrid = 33503;
 constexpr int kSaveAsMd2 = 33504;
 constexpr int kFirstLaterExtra = kSaveAnimation;
 constexpr int kLastLaterExtra = kSaveAsMd2;
+// File > Check Models..., made after everything above and numbered apart from it.
+constexpr int kCheckModels = 33600;
 
 // Accelerators kept for their keys only; nothing handles them.
 constexpr int kNew = 57600;

@@ -60,6 +60,11 @@ public:
     // has copied the fields into light. True when closed with OK.
     virtual bool RunLightPropertiesDialog(LightRecord& light, const std::function<void()>& apply) = 0;
     virtual void ShowAbout() = 0;
+    // The Check Models window: shown with these lines (a finding each, in a
+    // list named for screen readers), or its lines brought up to date when
+    // it is shown already. Choosing a line calls Commands::ChooseFinding,
+    // closing the window Commands::CloseFindings.
+    virtual void ShowFindings(const std::vector<std::string>& lines) = 0;
 
     // Starts or stops the clock that calls Commands::AdvancePlayback while an
     // animation plays; nothing ticks while it is stopped.

@@ -14,7 +14,7 @@ class FakeUiPort : public UiPort {
 public:
     // Every call, in order: "redraw", "view", "refresh", "spin", "choose:<initial name>", "message:<text> | <detail>",
     // "background-dialog", "light-dialog", "about", "timer:on", "timer:off", "read-view",
-    // "progress:<title> | <text> | <total>", "progress:end". Scenes drawn go to scenes, steps to progressSteps.
+    // "progress:<title> | <text> | <total>", "progress:end", "findings:<lines>". Scenes drawn go to scenes, steps to progressSteps.
     std::vector<std::string> log;
     std::vector<FileDialogRequest> fileDialogs;
     // Without a script both dialogs end with Cancel and touch nothing.
@@ -37,6 +37,12 @@ public:
     void RefreshOptionsBar() override { log.emplace_back("refresh"); }
     void SpinStep() override { log.emplace_back("spin"); }
     void ShowAbout() override { log.emplace_back("about"); }
+    // Logged as "findings:<count>"; the lines shown last are kept.
+    std::vector<std::string> findings;
+    void ShowFindings(const std::vector<std::string>& lines) override {
+        log.push_back("findings:" + std::to_string(lines.size()));
+        findings = lines;
+    }
     void SetPlaybackTimer(bool running) override { log.emplace_back(running ? "timer:on" : "timer:off"); }
     PixelSize ViewSize() const override { return viewSize; }
     void ShowMessage(const std::string& text, const std::string& detail) override {
