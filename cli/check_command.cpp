@@ -100,10 +100,14 @@ std::vector<CheckedModel> CheckAll(const std::vector<CheckTarget>& targets, int 
     std::mutex mutex;
     std::condition_variable changed;
     size_t done = 0;
+    std::string cannotDraw;  // why a worker has no context, the first time one has none
     const auto work = [&] {
         std::unique_ptr<OffscreenContext> context;
         std::string why;
-        if (thumbnailSize > 0) context = OffscreenContext::Create(thumbnailSize, thumbnailSize, why, true);
+        if (thumbnailSize > 0 && !(context = OffscreenContext::Create(thumbnailSize, thumbnailSize, why, true))) {
+            std::lock_guard lock(mutex);
+            if (cannotDraw.empty()) cannotDraw = why.empty() ? "no offscreen context" : why;
+        }
         for (size_t i; (i = next.fetch_add(1)) < targets.size();) {
             results[i] = CheckOne(targets[i]);
             for (const CheckedModel& m : results[i])
@@ -125,6 +129,9 @@ std::vector<CheckedModel> CheckAll(const std::vector<CheckTarget>& targets, int 
             line.Show(static_cast<int64_t>(done), static_cast<int64_t>(targets.size()));
     }
     for (std::thread& w : workers) w.join();
+    if (!cannotDraw.empty())
+        std::fprintf(stderr, "meshara-cli: check: cannot draw offscreen: %s; the page shows no pictures\n",
+                     Printable(cannotDraw).c_str());
     std::vector<CheckedModel> checked;
     for (size_t i = 0; i < results.size(); ++i)
         for (size_t k = 0; k < results[i].size(); ++k) {
