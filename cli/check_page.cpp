@@ -81,9 +81,10 @@ std::string CheckPage(const std::vector<CheckedModel>& checked, const std::vecto
         "style-src 'unsafe-inline'; script-src 'unsafe-inline'\">\n"
         "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>Model check: " +
         std::to_string(checked.size()) + " checked</title>\n<style>" + kStyle + "</style>\n</head>\n<body>\n<main>\n";
-    page += "<h1>Model check</h1>\n<p>" + std::to_string(checked.size() - static_cast<size_t>(players)) + " models and " +
-            std::to_string(players) + " players: " + std::to_string(counts[0]) + " errors, " + std::to_string(counts[1]) +
-            " warnings, " + std::to_string(counts[2]) + " notes.</p>\n";
+    const auto counted = [](int64_t n, const char* one, const char* many) { return std::to_string(n) + " " + (n == 1 ? one : many); };
+    page += "<h1>Model check</h1>\n<p>" + counted(static_cast<int64_t>(checked.size()) - players, "model", "models") +
+            " and " + counted(players, "player", "players") + ": " + counted(counts[0], "error", "errors") + ", " +
+            counted(counts[1], "warning", "warnings") + ", " + counted(counts[2], "note", "notes") + ".</p>\n";
     page += "<section aria-labelledby=\"by-code\">\n<h2 id=\"by-code\">Findings by code</h2>\n<table>\n"
             "<caption>How often each finding was made</caption>\n<thead><tr><th scope=\"col\">Severity</th>"
             "<th scope=\"col\">Code</th><th scope=\"col\">Count</th></tr></thead>\n<tbody>\n";

@@ -309,12 +309,16 @@ Opened CheckModelFile(const std::string& path, bool namedSkins, const CheckLimit
     if (bytes.size() >= kMd2HeaderSize && std::equal(kMd2Magic.begin(), kMd2Magic.end(), bytes.begin())) {
         const Md2Layout header = HeaderOnly(bytes);
         const Md2Counts& c = header.declared;
-        if (c.vertices > kMostRead.vertices || c.triangles > kMostRead.triangles || c.frames > kMostRead.frames ||
-            c.skins > kMostRead.skins) {
+        const bool beyond = c.vertices > kMostRead.vertices || c.triangles > kMostRead.triangles ||
+                            c.frames > kMostRead.frames || c.skins > kMostRead.skins;
+        // A loose file is not bounded by its opening as an archive's entry is.
+        if (beyond || input.Value().Size() > kMaxModelEntryBytes) {
             JudgeHeader(m, header);
             m.vertices = c.vertices, m.triangles = c.triangles, m.frames = c.frames;
             Add(m, "check-incomplete", Severity::Warning,
-                "the model is more than four times the engine's limits: only its header was judged");
+                beyond ? "the model is more than four times the engine's limits: only its header was judged"
+                       : "the file is larger than the " + std::to_string(kMaxModelEntryBytes >> 20) +
+                             " MiB a model is read up to: only its header was judged");
             return out;
         }
     }

@@ -17,6 +17,7 @@
 #include "tests/cli_support.h"
 #include "tests/test_support.h"
 #include "tools/writers/archive_writers.h"
+#include "tools/writers/byte_writer.h"
 #include "tools/writers/md2_writer.h"
 #include "tools/writers/picture_writers.h"
 
@@ -134,6 +135,11 @@ struct Check : ::testing::Test {
             s.triangles.clear();
             return fixtures::WriteMd2(s);
         }());
+        Put("models/limits/huge.md2", [] {  // judged by its header alone, which the file cannot hold
+            Bytes b = fixtures::WriteMd2(Tetrahedron(1));
+            fixtures::PatchS32(b, fixtures::md2field::kVertexCount, 9000);
+            return b;
+        }());
         Put("models/limits/damaged.md2", [] {
             Bytes b = fixtures::WriteMd2(Tetrahedron(3));
             b.resize(b.size() / 2);
@@ -195,6 +201,7 @@ TEST_F(Check, EveryCodeComesFromItsFileAndNoneFromTheCleanPlayer) {
         {"models/limits/skins.md2", {"error too-many-skins", "error skin-too-tall", "warning skin-size-differs"}},
         {"models/limits/none.md2", {"error no-geometry", "warning skin-missing", "note unused-vertices"}},
         {"models/limits/damaged.md2", {"error damaged"}},
+        {"models/limits/huge.md2", {"error too-many-vertices", "warning check-incomplete"}},
         {"models/messy/tris.md2",
          {"warning skin-letter-case", "warning skin-not-at-game-path", "warning skin-missing", "warning skin-missing",
           "warning skin-picture-too-large", "warning skin-size-differs", "note skin-not-pcx", "warning skin-unreadable",
@@ -219,10 +226,11 @@ TEST_F(Check, EveryCodeComesFromItsFileAndNoneFromTheCleanPlayer) {
                              "skin-unreadable", "weapon-frames-differ", "player-frames", "skin-icon-missing",
                              "skin-icon-letter-case", "no-player-skin", "empty-frame", "duplicate-triangles",
                              "player-frame-names", "degenerate-triangles", "unused-vertices", "skin-not-pcx",
-                             "texcoord-index-past-table", "texcoord-outside-skin", "glcmds-differ", "entry-shadowed"})
+                             "texcoord-index-past-table", "texcoord-outside-skin", "glcmds-differ", "entry-shadowed",
+                             "check-incomplete"})
         EXPECT_TRUE(made.contains(code)) << code;
     // The summary counts what was said: 3 players, the rest models.
-    EXPECT_NE(r.out.find("\n13 models, 3 players: 5 errors, "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\n14 models, 3 players: 6 errors, "), std::string::npos) << r.out;
 }
 
 // Exit status: errors fail, warnings only with --strict, usage errors are 2; a missing file is a finding.
@@ -272,7 +280,7 @@ TEST_F(Check, JsonAndTextSayTheSameOnAnyNumberOfWorkers) {
           "\"stand\", \"first\": 0, \"last\": 1}], \"findings\": []}",
           "{\"code\": \"empty-frame\", \"severity\": \"warning\", \"message\": \"frame 1 (stand02) draws nothing: none "
           "of its triangles has an area\", \"frame\": 1}",
-          "\"summary\": {\"models\": 13, \"players\": 3, \"errors\": 5, "})
+          "\"summary\": {\"models\": 14, \"players\": 3, \"errors\": 6, "})
         EXPECT_NE(json.out.find(expected), std::string::npos) << expected << "\n" << json.out;
 }
 
@@ -294,12 +302,12 @@ TEST_F(Check, PageHoldsEveryModelAndOpensInChromiumWithoutConsoleErrors) {
         EXPECT_NE(html.find("<tr class=\"" + severity + "\"><td>" + severity + "</td><td>" + name + "</td><td>" +
                             std::to_string(n) + "</td></tr>"), std::string::npos) << code;
     }
-    // 16 records; all but the damaged one have a picture, with its alt text.
+    // 17 records; all but the damaged one and the one judged by its header have a picture, with its alt text.
     size_t headings = 0, pictures = 0, alts = 0;
     for (size_t at = 0; (at = html.find("<h2 id=\"model-", at)) != std::string::npos; ++at) ++headings;
     for (size_t at = 0; (at = html.find("src=\"data:image/png;base64,", at)) != std::string::npos; ++at) ++pictures;
     for (size_t at = 0; (at = html.find("drawn in its skin\"", at)) != std::string::npos; ++at) ++alts;
-    EXPECT_EQ(headings, 16u);
+    EXPECT_EQ(headings, 17u);
     EXPECT_EQ(pictures, 15u);
     EXPECT_EQ(alts, pictures);
     EXPECT_EQ(html.find("://"), std::string::npos) << "the page fetches nothing";
