@@ -19,6 +19,10 @@
 #include "session/prepare.h"
 #include "session/messages.h"
 
+namespace meshara {
+class OffscreenContext;
+}
+
 namespace meshara::cli {
 
 constexpr int kExitOk = 0;
@@ -40,6 +44,15 @@ const Subcommand& ConvertCommand();
 const Subcommand& ThumbnailCommand();
 const Subcommand& ListCommand();
 const Subcommand& LayoutCommand();
+const Subcommand& CheckCommand();
+
+// What the thumbnail command makes ready for a model or player's folder of
+// size x size pixels; md2: the header is judged before the rest is read.
+PrepareRequest ThumbnailRequest(const std::string& model, int size, bool md2);
+// The model drawn as the thumbnail command draws it, into the offscreen
+// context current on this thread (size x size, with alpha), as a PNG; empty
+// when it cannot be made ready.
+std::vector<uint8_t> DrawThumbnailPng(const std::string& model, int size, const OffscreenContext& context);
 
 // Text as it may reach a terminal: control characters (C0, DEL, C1) and
 // bytes that are not UTF-8 become \xHH, so a name can neither start an

@@ -150,6 +150,36 @@ std::vector<uint8_t> PictureThumbnail(const SkinImage& image, int size) {
     return EncodePng(size, size, rgba, 4);
 }
 
+}  // namespace
+
+PrepareRequest ThumbnailRequest(const std::string& model, int size, bool md2) {
+    PrepareRequest request;
+    request.model = model;
+    request.namedSkin = true;
+    request.maxSkinPixels = kMostSkinPixels;
+    // An MD2's header is checked before the rest is read; what convert makes of a glTF fits by making.
+    if (md2) request.most = kMostDrawn;
+    request.mostFor = "a thumbnail draws";
+    request.framing = Framing::ThreeQuarter;
+    request.width = request.height = size;
+    return request;
+}
+
+std::vector<uint8_t> DrawThumbnailPng(const std::string& model, int size, const OffscreenContext& context) {
+    auto prepared = PrepareModel(ThumbnailRequest(model, size, !IsPlayerFolder(model)));
+    auto* ready = std::get_if<PreparedModel>(&prepared);
+    if (!ready) return {};
+    LightEveryModel(ready->doc, ThumbnailLight());
+    ready->doc.settings.backgroundAlpha = 0;
+    InitGLState(size, size);
+    ApplyViewportAndProjection(size, size);
+    Renderer renderer;
+    renderer.Render(SceneOf(ready->doc, ready->view), nullptr);
+    return EncodePng(size, size, context.ReadPixelsRgba(), 4);
+}
+
+namespace {
+
 // Thumbnail services make the output file, hold it open and read the
 // picture through that handle: a new file renamed over it would go unseen.
 constexpr WriteMode kThumbnailWrite = WriteMode::InPlaceWhenExists;
@@ -185,17 +215,9 @@ int Thumbnail(const Arguments& args) {
     std::optional<PreparedModel> model;
     Notes notes;
     if (kind != InputKind::Light) {
-        PrepareRequest request;
-        request.model = input;
-        request.namedSkin = true;
+        PrepareRequest request = ThumbnailRequest(input, size, kind == InputKind::Model && !player);
         request.skin = skinNumber;
         request.playerSkin = playerSkin;
-        request.maxSkinPixels = kMostSkinPixels;
-        // An MD2's header is checked before the rest is read; what convert makes of a glTF fits by making.
-        if (kind == InputKind::Model && !player) request.most = kMostDrawn;
-        request.mostFor = "a thumbnail draws";
-        request.framing = Framing::ThreeQuarter;
-        request.width = request.height = size;
         auto prepared = PrepareModel(request);
         if (auto* problem = std::get_if<PrepareProblem>(&prepared)) return Report(*problem, ThumbnailCommand().table);
         model = std::move(std::get<PreparedModel>(prepared));

@@ -67,6 +67,25 @@ struct Md2Counts {
 // it; nothing past the header is read.
 Result<Md2Counts> ReadMd2Counts(const std::string& path);
 
+// What a model's file declares and how its tables hold together, beyond
+// what a model keeps: the numbers the engine judges a model by before it
+// draws it, and the GL commands it draws (which this program's loader never
+// reads: it draws the triangles).
+struct Md2Layout {
+    int32_t skinWidth = 0, skinHeight = 0;
+    Md2Counts declared;  // the header's counts; skins as declared, even when their table does not fit
+    int32_t texCoords = 0, glCommands = 0;
+    int32_t unterminatedSkinNames = 0;  // 64-byte names without a zero, which the engine reads on past
+    // The GL commands, as triangles made of their strips and fans, against
+    // the triangle table: triangles neither draws alike (corners compared as
+    // a set of vertices), and why the commands cannot be followed to their end.
+    int32_t glTriangles = 0, trianglesNotInGlCommands = 0, glTrianglesNotInTable = 0;
+    std::string glCommandsProblem;
+};
+
+// The layout of a file that ParseMd2 takes; Damaged for one it would refuse.
+Result<Md2Layout> ReadMd2Layout(std::span<const uint8_t> bytes);
+
 // Reads the file at path, only as far as its tables reach, and parses it;
 // a header whose tables the file cannot hold is refused before anything
 // past it is read. Only a regular file is read.

@@ -1,7 +1,9 @@
 // The MD2 parser on arbitrary bytes: it may refuse, never crash, and a model
 // it accepts must hold together (indices in range, one normal per vertex,
 // every frame in an animation, three skin edges a triangle, and the skin's
-// analyses finish on whatever texture coordinates it has).
+// analyses finish on whatever texture coordinates it has), and its layout
+// as the checks read it (the GL commands walked to their end) must be read
+// too, within its counts.
 
 #include <cstdint>
 #include <cstdlib>
@@ -12,8 +14,13 @@
 #include "model/texture_layout.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    auto result = meshara::ParseMd2Model(std::span<const uint8_t>(data, size), "fuzz.md2");
+    const std::span<const uint8_t> bytes(data, size);
+    auto result = meshara::ParseMd2Model(bytes, "fuzz.md2");
     if (!result) return 0;
+    auto layout = meshara::ReadMd2Layout(bytes);
+    if (!layout || layout.Value().trianglesNotInGlCommands > result.Value()->TriangleCount() ||
+        layout.Value().glTrianglesNotInTable > layout.Value().glTriangles)
+        std::abort();
     const meshara::Md2Model& m = *result.Value();
     for (const auto& t : m.triangles)
         for (uint16_t v : t.vertex)

@@ -31,6 +31,7 @@ wxBEGIN_EVENT_TABLE(MainWnd, wxFrame)
     EVT_MENU_RANGE(ToolkitId(ids::kFirstLaterExtra), ToolkitId(ids::kLastLaterExtra), MainWnd::OnCommand)
     EVT_MENU_RANGE(ToolkitId(ids::kFirstWeaponChoice), ToolkitId(ids::kLastWeaponChoice), MainWnd::OnCommand)
     EVT_UPDATE_UI_RANGE(ToolkitId(ids::kFirstLaterExtra), ToolkitId(ids::kLastLaterExtra), MainWnd::OnUpdateUI)
+    EVT_MENU(ToolkitId(ids::kCheckModels), MainWnd::OnCommand)
     EVT_MENU_OPEN(MainWnd::OnMenuOpen)
     EVT_CHAR_HOOK(MainWnd::OnCharHook)
     EVT_TIMER(wxID_ANY, MainWnd::OnPlaybackTick)
@@ -162,6 +163,11 @@ void MainWnd::TearDown() {
         optionsBar->Destroy();
         optionsBar = nullptr;
     }
+    if (findings_) {
+        findings_->Destroy();
+        findings_ = nullptr;
+        findingList_ = nullptr;
+    }
 }
 
 void MainWnd::OnModelSelected(int index) { commands_->SelectModel(index); }
@@ -271,6 +277,35 @@ void MainWnd::ShowSkinLayout(bool shown, const SkinLayout& layout) {
 void MainWnd::ShowAbout() {
     AboutDialog dialog(this);
     dialog.ShowModal();
+}
+
+void MainWnd::ShowFindings(const std::vector<std::string>& lines) {
+    if (!findings_) {
+        findings_ = new wxDialog(this, wxID_ANY, "Check Models", wxDefaultPosition, FromDIP(wxSize(640, 360)),
+                                 wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER);
+        findingList_ = new wxListBox(findings_, wxID_ANY);
+        findingList_->SetName("Findings");
+        SetAccessibleName(findingList_, "Findings of the open models");
+        auto* sizer = new wxBoxSizer(wxVERTICAL);
+        sizer->Add(findingList_, 1, wxEXPAND | wxALL, FromDIP(8));
+        findings_->SetSizer(sizer);
+        findingList_->Bind(wxEVT_LISTBOX, [this](wxCommandEvent& event) {
+            if (event.GetSelection() != wxNOT_FOUND) commands_->ChooseFinding(event.GetSelection());
+        });
+        // However it goes (its close box, Escape), a hidden window follows the models no more.
+        findings_->Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { findings_->Hide(); });
+        findings_->Bind(wxEVT_SHOW, [this](wxShowEvent& event) {
+            if (!event.IsShown()) commands_->CloseFindings();
+            event.Skip();
+        });
+    }
+    wxArrayString items;
+    for (const std::string& line : lines) items.Add(wxString::FromUTF8(line));
+    findingList_->Set(items);
+    if (!findings_->IsShown()) {
+        findings_->Show();
+        findings_->Raise();
+    }
 }
 
 void MainWnd::SetPlaybackTimer(bool running) {

@@ -57,6 +57,7 @@ public:
     bool RunLightPropertiesDialog(LightRecord& light, const std::function<void()>& apply) override;
     void ShowAbout() override;
     void ShowSkinLayout(bool shown, const SkinLayout& layout) override;
+    void ShowFindings(const std::vector<std::string>& lines) override;
     void SetPlaybackTimer(bool running) override;
     PixelSize ViewSize() const override;
     bool ReadViewPixels(PixelSize& size, std::vector<uint8_t>& rgb) override;
@@ -131,6 +132,12 @@ private:
     std::vector<std::pair<int, int>> extraKeys_;  // key code, command: the keys OnCharHook takes
     std::vector<SkinChoice> skinChoices_;  // as File > Skin shows them
     std::unique_ptr<wxProgressDialog> progress_;  // while a long task runs
+    // File > Check Models...: made the first time, hidden when closed.
+    wxDialog* findings_ = nullptr;
+    wxListBox* findingList_ = nullptr;
+
+public:
+    wxListBox* FindingList() const { return findingList_; }  // null until Check Models... has run
     wxDECLARE_EVENT_TABLE();
 };
 

@@ -83,4 +83,30 @@ int32_t AnimationOfFrame(const std::vector<Md2Animation>& animations, int32_t fr
     return -1;
 }
 
+const std::vector<std::string>& PlayerFrameNames() {
+    // Each animation: its stem, its frames, the width its numbers are written in, and for the parts of pain
+    // and death their hundreds.
+    struct Part {
+        const char* stem;
+        int frames, width, hundreds;
+    };
+    static constexpr Part kParts[] = {
+        {"stand", 40, 2, 0}, {"run", 6, 1, 0},    {"attack", 8, 1, 0}, {"pain", 4, 2, 1},    {"pain", 4, 2, 2},
+        {"pain", 4, 2, 3},   {"jump", 6, 1, 0},   {"flip", 12, 2, 0},  {"salute", 11, 2, 0}, {"taunt", 17, 2, 0},
+        {"wave", 11, 2, 0},  {"point", 12, 2, 0}, {"crstnd", 19, 2, 0}, {"crwalk", 6, 1, 0}, {"crattak", 9, 1, 0},
+        {"crpain", 4, 1, 0}, {"crdeath", 5, 1, 0}, {"death", 6, 2, 1}, {"death", 6, 2, 2},   {"death", 8, 2, 3}};
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> out;
+        for (const Part& p : kParts)
+            for (int i = 1; i <= p.frames; ++i) {
+                std::string n = std::to_string(p.hundreds * 100 + i);
+                const size_t width = p.hundreds ? 3 : static_cast<size_t>(p.width);
+                if (n.size() < width) n.insert(0, width - n.size(), '0');
+                out.push_back(p.stem + n);
+            }
+        return out;
+    }();
+    return names;
+}
+
 }  // namespace meshara

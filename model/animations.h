@@ -40,6 +40,11 @@ std::vector<Md2Animation> FindAnimations(std::span<const std::string> frameNames
 // closes every other clip with a key back at its first frame; convert reads
 // Meshara's older exports by the same rule.
 bool PlaysOnce(const std::string& animationName);
+// The frames the engine plays a player's body by, by number: 198 of them,
+// named as its own models name them ("stand01"...,"run1"..., "pain101"...,
+// "death308"). The engine reads no names, only numbers; tools show the names.
+constexpr int32_t kPlayerFrameCount = 198;
+const std::vector<std::string>& PlayerFrameNames();
 
 // The index of the animation holding frame, or -1 when no animation does.
 int32_t AnimationOfFrame(const std::vector<Md2Animation>& animations, int32_t frame);

@@ -93,6 +93,8 @@ constexpr int kLastLaterExtra = kShowSkinLayout;
 // File > Weapon: the current player's weapons as --weapon names them, then None.
 constexpr int kFirstWeaponChoice = 33600;
 constexpr int kLastWeaponChoice = 33727;
+// File > Check Models..., made after everything above and numbered apart from it.
+constexpr int kCheckModels = 33800;
 
 // Accelerators kept for their keys only; nothing handles them.
 constexpr int kNew = 57600;

@@ -153,6 +153,8 @@ constexpr CommandRow kRows[] = {
          const ModelSlot* model = c.Doc().models.CurrentModel();
          return Enabled(model && model->convertedMd2);
      }},
+    {.ids = {ids::kCheckModels}, .label = "Check Models...", .menu = MenuPlace::File, .separatorBefore = true,
+     .run = Do<&Commands::CheckModels>},
 
     // Rendering
     {.ids = {ids::kTextureNearest, ids::kTextureTriMip}, .labels = kFilterLabels, .menu = MenuPlace::Texture,

@@ -9,6 +9,7 @@ namespace meshara {
 void Commands::Changed() {
     ui_.RequestRedraw();
     ui_.RefreshOptionsBar();
+    if (findingsOpen_) RefreshFindings(false);
 }
 
 void Commands::SetTextureFilter(int32_t mode) {

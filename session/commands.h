@@ -131,6 +131,14 @@ public:
     void PointAtView(int x, int y);
     // The window's Save: the layout as shown, without the triangle picked out, as a PNG file.
     void SaveSkinLayout();
+    // File > Check Models...: every open model's findings (session/check.h),
+    // a line each, in the findings window; brought up to date whenever the
+    // models change while it is open.
+    void CheckModels();
+    // A line of the findings window chosen: its model becomes the current
+    // one and, for a finding about a frame, that frame is shown.
+    void ChooseFinding(int index);
+    void CloseFindings() { findingsOpen_ = false; }
     void LoadSkinFromModel();  // the first skin the current model names that can be found, as its texture map
     // One of SkinChoices(current model) as its texture map (File > Skin).
     void ChooseSkin(const SkinChoice& choice);
@@ -189,6 +197,7 @@ private:
     int32_t NextInLoop(int32_t frame) const;
     void StepAnimation(int direction);
     bool OpenArchiveModels(const std::string& path);
+    void RefreshFindings(bool always);
 
     Document& doc_;
     ViewState& view_;
@@ -204,6 +213,15 @@ private:
         bool sent = false;
     } layoutShown_;
     SkinLayoutRequest LayoutRequest(int32_t highlight) const;
+    // The findings window: whether it is open, which models its lines are of
+    // (each slot with the model it held), and what each line leads to.
+    struct FindingLine {
+        const ModelSlot* slot;
+        std::optional<int32_t> frame;
+    };
+    bool findingsOpen_ = false;
+    std::vector<std::pair<const ModelSlot*, const Md2Model*>> checked_;
+    std::vector<FindingLine> findingLines_;
 };
 
 // A path without any "." (folders included) gets the extension appended.

@@ -63,13 +63,16 @@ public:
     // The files beside the model (its folder, or its folder in its archive), in name order.
     std::vector<GameFile> FilesBeside() const;
 
-private:
+    // The candidates as Candidates gives them, each with where it was found.
     struct Candidate {
         GameFile file;
         bool beside;  // found by its file name beside the model, not at its game path
     };
-    std::vector<Candidate> Marked(const std::string& skinName, std::vector<std::string>* passedOver) const;
+    std::vector<Candidate> Marked(const std::string& skinName, std::vector<std::string>* passedOver = nullptr) const;
+    // The model's file and the game it lies in; empty when it was not found.
+    const LocatedFile& Model() const { return model_; }
 
+private:
     LocatedFile model_;
     bool found_ = false;
 };

@@ -64,6 +64,11 @@ public:
     // The Skin Layout window: shown with the layout (empty when the current
     // model has none), or hidden.
     virtual void ShowSkinLayout(bool shown, const SkinLayout& layout) = 0;
+    // The Check Models window: shown with these lines (a finding each, in a
+    // list named for screen readers), or its lines brought up to date when
+    // it is shown already. Choosing a line calls Commands::ChooseFinding,
+    // closing the window Commands::CloseFindings.
+    virtual void ShowFindings(const std::vector<std::string>& lines) = 0;
 
     // Starts or stops the clock that calls Commands::AdvancePlayback while an
     // animation plays; nothing ticks while it is stopped.

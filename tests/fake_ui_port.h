@@ -14,8 +14,8 @@ class FakeUiPort : public UiPort {
 public:
     // Every call, in order: "redraw", "view", "refresh", "spin", "choose:<initial name>", "message:<text> | <detail>",
     // "background-dialog", "light-dialog", "about", "timer:on", "timer:off", "read-view",
-    // "progress:<title> | <text> | <total>", "progress:end", "layout:<width>x<height>", "layout:hidden". Scenes
-    // drawn go to scenes, steps to progressSteps, the skin layout last shown to layout.
+    // "progress:<title> | <text> | <total>", "progress:end", "layout:<width>x<height>", "layout:hidden",
+    // "findings:<lines>". Scenes drawn go to scenes, steps to progressSteps, the skin layout last shown to layout.
     std::vector<std::string> log;
     std::vector<FileDialogRequest> fileDialogs;
     // Without a script both dialogs end with Cancel and touch nothing.
@@ -43,6 +43,12 @@ public:
         log.push_back(shown ? "layout:" + std::to_string(shownLayout.width) + "x" + std::to_string(shownLayout.height)
                             : "layout:hidden");
         layout = shownLayout;
+    }
+    // Logged as "findings:<count>"; the lines shown last are kept.
+    std::vector<std::string> findings;
+    void ShowFindings(const std::vector<std::string>& lines) override {
+        log.push_back("findings:" + std::to_string(lines.size()));
+        findings = lines;
     }
     void SetPlaybackTimer(bool running) override { log.emplace_back(running ? "timer:on" : "timer:off"); }
     PixelSize ViewSize() const override { return viewSize; }

@@ -141,7 +141,7 @@ TEST_F(Viewer, StartsEmptyWithTheDefaultSettingsAndMenus) {
     EXPECT_EQ(labels, "Torvane's Meshara|Torvane|&File&Rendering&Help|Export to LGT|Import from LGT|E&xit|&Nearest|"
                       "&Linear|Near-&MIP|&Bi-MIP|&Tri-MIP|&Fast|&Safe|Background Color...|Wireframe|Environment Map|"
                       "&About Torvane's Meshara|Light Transfer|-|Exit|-|Open Model...|Open Player...|Save View as PNG...|"
-                      "Load Skin from Model|Skin|Weapon|Save Animation...|Save As MD2...|"
+                      "Load Skin from Model|Skin|Weapon|Save Animation...|Save As MD2...|-|Check Models...|"
                       "Texture|Multi-Pass|Background Color...|Wireframe|"
                       "Environment Map|-|Play Animation|Fit Models|Reset View|Animation|Show|");
     for (int id = ids::kFirstExtra; id <= ids::kLastExtra; ++id) EXPECT_TRUE(bar->FindItem(ToolkitId(id))) << id;

@@ -184,6 +184,15 @@ TEST(Md2Names, TheEnginesPlayerFramesGroupIntoItsTwentyAnimations) {
         counting.push_back("frame" + std::string(i < 10 ? "00" : i < 100 ? "0" : "") + std::to_string(i));
         spaced.push_back("Frame " + std::to_string(i));
     }
+    // The table the checks hold a player's body to is the engine's, as written here.
+    std::vector<std::string> engine;
+    for (const Part& p : table)
+        for (int i = 1; i <= p.frames; ++i) {
+            std::string n = std::to_string(p.hundreds * 100 + i);
+            if (n.size() < size_t(p.width)) n.insert(0, size_t(p.width) - n.size(), '0');
+            engine.push_back(p.stem + n);
+        }
+    EXPECT_EQ(PlayerFrameNames(), engine);
     EXPECT_EQ(grouped(counting), "frame 0-197");
     EXPECT_EQ(grouped(spaced), "Frame 0-197");
     // A jump to a hundred and one from its hundred counts on; from elsewhere it starts a part.
@@ -216,6 +225,69 @@ TEST(Md2Names, FrameAndSkinNamesAreKeptAndFramesRunIntoAnimations) {
     r = Parse(bytes);
     ASSERT_TRUE(r) << r.Detail();
     EXPECT_TRUE(r.Value()->skinNames.empty());
+}
+
+// The GL commands against the triangles: strips and fans as the game walks them, compared as corner sets.
+TEST(Md2Layout, GlCommandsAreWalkedAsTheGameWalksThemAndComparedWithTheTriangles) {
+    Md2Source quad = testing::SmallQuad();  // triangles (0 1 2) and (0 2 3)
+    const Bytes plain = WriteMd2(quad);
+    const auto with = [&](std::vector<int32_t> words) {
+        Bytes b = plain;
+        b.resize(b.size() - 4);  // the writer's lone zero
+        PatchS32(b, kGlCommandCount, static_cast<int32_t>(words.size()));
+        for (int32_t w : words)
+            for (int k = 0; k < 4; ++k) b.push_back(static_cast<uint8_t>(static_cast<uint32_t>(w) >> (8 * k)));
+        return b;
+    };
+    const auto corners = [](std::vector<int32_t> vertices) {  // s, t as zero, then the vertex
+        std::vector<int32_t> out;
+        for (int32_t v : vertices) out.insert(out.end(), {0, 0, v});
+        return out;
+    };
+    const auto command = [&](int32_t count, std::vector<int32_t> vertices) {
+        std::vector<int32_t> out = {count};
+        for (int32_t w : corners(vertices)) out.push_back(w);
+        return out;
+    };
+    const auto join = [](std::vector<std::vector<int32_t>> parts) {
+        std::vector<int32_t> out;
+        for (auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+        return out;
+    };
+    const struct {
+        const char* what;
+        Bytes bytes;
+        int32_t drawn, missing, extra;
+        const char* problem;
+    } cases[] = {
+        {"a strip of both", with(join({command(4, {1, 2, 0, 3}), {0}})), 2, 0, 0, ""},
+        {"a fan of both", with(join({command(-4, {0, 1, 2, 3}), {0}})), 2, 0, 0, ""},
+        {"one left out", with(join({command(3, {2, 1, 0}), {0}})), 1, 1, 0, ""},
+        {"one drawn twice, one not in the table", with(join({command(3, {0, 1, 2}), command(3, {0, 1, 2}), command(3, {1, 2, 3}), {0}})), 3, 1, 2, ""},
+        {"only the zero", plain, 0, 2, 0, "the GL commands draw no triangle"},
+        {"no zero at the end", with(command(3, {0, 1, 2})), 1, 1, 0, "the GL commands do not end with a zero"},
+        {"past the table", with({5, 0, 0, 1}), 0, 2, 0, "a GL command runs past the end of the table"},
+        {"a vertex the model lacks", with(join({command(3, {0, 1, 9}), {0}})), 0, 2, 0, "a GL command uses vertex 9, the model has 4"},
+        {"two corners", with(join({command(2, {0, 1}), {0}})), 0, 2, 0, "a GL command of 2 corners draws nothing"},
+    };
+    for (const auto& c : cases) {
+        auto layout = ReadMd2Layout(c.bytes);
+        ASSERT_TRUE(layout) << c.what << ": " << layout.Detail();
+        EXPECT_EQ(layout.Value().glTriangles, c.drawn) << c.what;
+        EXPECT_EQ(layout.Value().trianglesNotInGlCommands, c.missing) << c.what;
+        EXPECT_EQ(layout.Value().glTrianglesNotInTable, c.extra) << c.what;
+        EXPECT_EQ(layout.Value().glCommandsProblem, c.problem) << c.what;
+    }
+    // The header's numbers as declared, and skin names that fill their field.
+    quad.skins = {"a.pcx", std::string(64, 'x'), std::string(63, 'y')};
+    auto layout = ReadMd2Layout(WriteMd2(quad));
+    ASSERT_TRUE(layout);
+    EXPECT_EQ(layout.Value().unterminatedSkinNames, 1);
+    EXPECT_EQ(layout.Value().declared.skins, 3);
+    EXPECT_EQ(layout.Value().skinWidth, 64);
+    EXPECT_EQ(layout.Value().skinHeight, 32);
+    EXPECT_EQ(layout.Value().texCoords, 4);
+    EXPECT_FALSE(ReadMd2Layout(Bytes(plain.begin(), plain.begin() + 40)));
 }
 
 TEST(VertexNormals, EveryFaceCountsOnceReversedAndDegenerateOrCancellingFacesGiveNothing) {

@@ -17,7 +17,8 @@ std::vector<uint8_t> WriteMd2(const Md2Source& s) {
     const int32_t trianglesOffset = texCoordOffset + 4 * static_cast<int32_t>(s.texCoords.size());
     const int32_t framesOffset = trianglesOffset + 12 * static_cast<int32_t>(s.triangles.size());
     const int32_t glCommandsOffset = framesOffset + frameSize * static_cast<int32_t>(s.frames.size());
-    const int32_t glCommandCount = 1;  // just the terminating zero
+    // Each strip: its count, then s, t and the vertex of each corner; then the terminating zero.
+    const int32_t glCommandCount = 1 + (s.glCommands ? 10 * static_cast<int32_t>(s.triangles.size()) : 0);
     const int32_t endOffset = glCommandsOffset + 4 * glCommandCount;
 
     ByteWriter w;
@@ -47,6 +48,16 @@ std::vector<uint8_t> WriteMd2(const Md2Source& s) {
             for (uint8_t b : v) w.U8(b);
         }
     }
+    if (s.glCommands)
+        for (const auto& t : s.triangles) {
+            w.S32(3);
+            for (int c = 0; c < 3; ++c) {
+                const auto st = t.texCoord[c] < s.texCoords.size() ? s.texCoords[t.texCoord[c]] : std::array<int16_t, 2>{0, 0};
+                w.F32(static_cast<float>(st[0]) / static_cast<float>(s.skinWidth));
+                w.F32(static_cast<float>(st[1]) / static_cast<float>(s.skinHeight));
+                w.S32(t.vertex[c]);
+            }
+        }
     w.S32(0);
     return std::move(w.Bytes());
 }

@@ -33,6 +33,9 @@ struct Md2Source {
     std::vector<Frame> frames;
     // Vertices per frame; -1 takes the size of the first frame (0 without frames).
     int32_t vertexCount = -1;
+    // GL commands drawing every triangle as a strip of its own, as the game
+    // draws them; otherwise only the terminating zero.
+    bool glCommands = false;
 };
 
 // Header field offsets, for patching.
