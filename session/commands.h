@@ -192,6 +192,10 @@ private:
         std::string path;
     };
     bool Choose(FileDialogRequest request, std::string& path, int& filterIndex);
+    // Writes the PNG encode makes to path, unless path is a file the document
+    // was read from; says why not (noPicture when encode has none to give).
+    void SavePng(const std::string& path, const std::function<std::optional<std::vector<uint8_t>>()>& encode,
+                 const char* noPicture);
     void Remember(const std::string& path);
     const Md2Animation* AnimationAt(int32_t frame) const;
     int32_t NextInLoop(int32_t frame) const;

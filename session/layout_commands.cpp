@@ -138,19 +138,13 @@ void Commands::SaveSkinLayout() {
                 path, filterIndex))
         return;
     path = WithDefaultExtension(std::move(path), ".png");
-    std::string why;
-    if (!OutputThatIsAnInput({path}, InputsOf(doc_)).empty()) {
-        why = "it is a file an open model or picture was read from";
-    } else {
-        const SkinLayout layout = DrawSkinLayout(request);
-        const std::vector<uint8_t> png = EncodePng(layout.width, layout.height, layout.rgba, 4);
-        const Status written = png.empty() ? Status::Fail(ErrorKind::CannotCreate, "the picture cannot be encoded")
-                                           : WriteFileBytes(path, png);
-        if (written) return;
-        why = written.Detail();
-    }
-    std::fprintf(stderr, "meshara: %s: %s\n", path.c_str(), why.c_str());
-    ui_.ShowMessage(msg::kCannotCreate, path + ": " + why);
+    SavePng(
+        path,
+        [&]() -> std::optional<std::vector<uint8_t>> {
+            const SkinLayout layout = DrawSkinLayout(request);
+            return EncodePng(layout.width, layout.height, layout.rgba, 4);
+        },
+        "");
 }
 
 }  // namespace meshara

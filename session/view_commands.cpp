@@ -133,15 +133,25 @@ void Commands::SaveView() {
     int filterIndex = 0;
     if (!Choose({"Save View as PNG", kPngFilter, SuggestedViewName(doc_.models), true, {}}, path, filterIndex)) return;
     path = WithDefaultExtension(std::move(path), ".png");
-    PixelSize size;
-    std::vector<uint8_t> rgb;
-    std::string why = "the view has no picture";
+    SavePng(
+        path,
+        [&]() -> std::optional<std::vector<uint8_t>> {
+            PixelSize size;
+            std::vector<uint8_t> rgb;
+            if (!ui_.ReadViewPixels(size, rgb)) return std::nullopt;
+            return EncodePng(size.width, size.height, rgb, 3);
+        },
+        "the view has no picture");
+}
+
+void Commands::SavePng(const std::string& path, const std::function<std::optional<std::vector<uint8_t>>()>& encode,
+                       const char* noPicture) {
+    std::string why = noPicture;
     if (!OutputThatIsAnInput({path}, InputsOf(doc_)).empty()) {
         why = "it is a file an open model or picture was read from";
-    } else if (ui_.ReadViewPixels(size, rgb)) {
-        const std::vector<uint8_t> png = EncodePng(size.width, size.height, rgb, 3);
-        const Status written = png.empty() ? Status::Fail(ErrorKind::CannotCreate, "the picture cannot be encoded")
-                                           : WriteFileBytes(path, png);
+    } else if (const auto png = encode()) {
+        const Status written = png->empty() ? Status::Fail(ErrorKind::CannotCreate, "the picture cannot be encoded")
+                                            : WriteFileBytes(path, *png);
         if (written) return;
         why = written.Detail();
     }
