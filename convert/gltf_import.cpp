@@ -434,9 +434,9 @@ private:
             clip.name = a->name.empty() ? "anim" : a->name;
             // Only Meshara's export closes loops with a key of their own: it marks them, and before the mark
             // it closed every clip but the deaths.
-            const tg::Value& mark = a->extras.Get("closingKey");
-            clip.closingKey = mark.IsBool() ? mark.Get<bool>()
-                                            : m_.asset.generator.starts_with("Meshara ") && !PlaysOnce(clip.name);
+            const bool marked = a->extras.IsObject() && a->extras.Has("closingKey") && a->extras.Get("closingKey").IsBool();
+            clip.closingKey = marked ? a->extras.Get("closingKey").Get<bool>()
+                                     : m_.asset.generator.starts_with("Meshara ") && !PlaysOnce(clip.name);
             bool first = true;
             for (const tg::AnimationChannel& ch : a->channels) {
                 if (ch.sampler < 0 || static_cast<size_t>(ch.sampler) >= a->samplers.size())
