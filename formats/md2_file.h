@@ -85,6 +85,8 @@ struct Md2Layout {
 
 // The layout of a file that ParseMd2 takes; Damaged for one it would refuse.
 Result<Md2Layout> ReadMd2Layout(std::span<const uint8_t> bytes);
+// The header's counts and skin size alone (bytes holds at least the header), for a file too large to read on.
+Md2Layout ReadMd2HeaderCounts(std::span<const uint8_t> header);
 
 // Reads the file at path, only as far as its tables reach, and parses it;
 // a header whose tables the file cannot hold is refused before anything

@@ -53,22 +53,29 @@ std::string GlTriangles(ByteReader& r, int64_t words, int32_t vertexCount, std::
 
 }  // namespace
 
+Md2Layout ReadMd2HeaderCounts(std::span<const uint8_t> header) {
+    ByteReader r(header);
+    r.Seek(8);
+    Md2Layout h;
+    h.skinWidth = r.S32();
+    h.skinHeight = r.S32();
+    r.Skip(4);  // frame size
+    h.declared.skins = r.S32();
+    h.declared.vertices = r.S32();
+    h.texCoords = r.S32();
+    h.declared.triangles = r.S32();
+    h.glCommands = r.S32();
+    h.declared.frames = r.S32();
+    return h;
+}
+
 Result<Md2Layout> ReadMd2Layout(std::span<const uint8_t> bytes) {
     const auto damaged = [](std::string detail) { return Failure{ErrorKind::Damaged, std::move(detail), format::kMd2}; };
     if (bytes.size() < kMd2HeaderSize || !std::equal(kMd2Magic.begin(), kMd2Magic.end(), bytes.begin()))
         return damaged("no MD2 header");
+    Md2Layout layout = ReadMd2HeaderCounts(bytes);
     ByteReader r(bytes);
-    r.Seek(8);
-    Md2Layout layout;
-    layout.skinWidth = r.S32();
-    layout.skinHeight = r.S32();
-    r.Skip(4);  // frame size
-    layout.declared.skins = r.S32();
-    layout.declared.vertices = r.S32();
-    layout.texCoords = r.S32();
-    layout.declared.triangles = r.S32();
-    layout.glCommands = r.S32();
-    layout.declared.frames = r.S32();
+    r.Seek(44);  // past the counts
     const int32_t skinsAt = r.S32();
     r.Skip(4);  // texture coordinates
     const int32_t trianglesAt = r.S32();

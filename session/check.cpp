@@ -154,23 +154,6 @@ void JudgeHeader(CheckedModel& m, const Md2Layout& h) {
                 " all 64 bytes without a closing zero: the engine reads on into the next");
 }
 
-// The header's fields alone, for a model too big to read on.
-Md2Layout HeaderOnly(std::span<const uint8_t> header) {
-    ByteReader r(header);
-    Md2Layout h;
-    r.Seek(8);
-    h.skinWidth = r.S32();
-    h.skinHeight = r.S32();
-    r.Skip(4);
-    h.declared.skins = r.S32();
-    h.declared.vertices = r.S32();
-    h.texCoords = r.S32();
-    h.declared.triangles = r.S32();
-    h.glCommands = r.S32();
-    h.declared.frames = r.S32();
-    return h;
-}
-
 // Triangles the engine draws alike or not at all, vertices none uses, frames that draw nothing.
 void JudgeGeometry(CheckedModel& m, const Md2Model& model, const Md2Layout& layout) {
     if (model.cornersWithoutTexCoord > 0)
@@ -325,7 +308,7 @@ Opened CheckModelFile(const std::string& path, bool namedSkins, const CheckLimit
         return out;
     }
     if (bytes.size() >= kMd2HeaderSize && std::equal(kMd2Magic.begin(), kMd2Magic.end(), bytes.begin())) {
-        const Md2Layout header = HeaderOnly(bytes);
+        const Md2Layout header = ReadMd2HeaderCounts(bytes);
         const Md2Counts& c = header.declared;
         const bool beyond = c.vertices > kMostRead.vertices || c.triangles > kMostRead.triangles ||
                             c.frames > kMostRead.frames || c.skins > kMostRead.skins;
