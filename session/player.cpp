@@ -7,6 +7,7 @@
 #include "formats/path_input.h"
 #include "formats/skin_decoder.h"
 #include "session/scene_setup.h"
+#include "session/skin_search.h"
 
 namespace meshara {
 
@@ -44,12 +45,6 @@ std::string ParentName(const std::string& folderGamePath, const std::string& pat
     return cut == std::string::npos ? std::string() : LastPart(p.substr(0, cut));
 }
 
-Result<std::shared_ptr<const SkinImage>> ReadPicture(const GameFile& file) {
-    auto input = OpenGameFile(file, kMaxPictureEntryBytes);
-    if (!input) return input.Why();
-    return ReadSkinImage(input.Take(), file.path);
-}
-
 // Dresses a weapon's slot: weapon.md2 in weapon.pcx, a vweap in the skin it names, then weapon.pcx.
 void DressWeapon(ModelSlot& slot, const PlayerFolder& player, bool isWeaponMd2, std::vector<std::string>& notes) {
     if (!isWeaponMd2) {
@@ -63,7 +58,7 @@ void DressWeapon(ModelSlot& slot, const PlayerFolder& player, bool isWeaponMd2, 
         notes.push_back(player.path + ": the player has no weapon.pcx; its weapon is drawn untextured");
         return;
     }
-    auto picture = ReadPicture(*player.weaponSkin);
+    auto picture = ReadGameSkin(*player.weaponSkin);
     if (picture)
         slot.Map(MapKind::Texture) = picture.Take();
     else
@@ -185,7 +180,7 @@ Result<OpenedPlayer> OpenPlayer(ModelList& list, const PlayerFolder& player, con
     opened.body = body.Value();
     if (!skin && !player.skins.empty()) skin = &player.skins.front();
     if (skin) {
-        auto picture = ReadPicture(skin->picture);
+        auto picture = ReadGameSkin(skin->picture);
         if (picture)
             opened.body->Map(MapKind::Texture) = picture.Take();
         else

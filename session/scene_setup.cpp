@@ -13,6 +13,7 @@
 #include "io/file_name.h"
 #include "session/messages.h"
 #include "session/player.h"
+#include "session/skin_search.h"
 #include "view/framing.h"
 
 namespace meshara {
@@ -89,9 +90,7 @@ FoundSkin FindNamedSkin(const ModelSlot& slot, std::optional<int32_t> skinIndex,
     FoundSkin found;
     if (auto player = PlayerOfModel(slot.path); player && !player->skins.empty()) {
         const GameFile& picture = player->skins.front().picture;
-        auto input = OpenGameFile(picture, kMaxPictureEntryBytes);
-        auto read = input ? ReadSkinImage(input.Take(), picture.path, maxPixels)
-                          : Result<std::shared_ptr<const SkinImage>>(input.Why());
+        auto read = ReadGameSkin(picture, maxPixels);
         if (read) {
             found.path = picture.path;
             found.picture = read.Take();

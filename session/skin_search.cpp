@@ -124,6 +124,12 @@ std::vector<SkinSearch::Candidate> SkinSearch::Marked(const std::string& skinNam
     return marked;
 }
 
+Result<std::shared_ptr<const SkinImage>> ReadGameSkin(const GameFile& file, int64_t maxPixels) {
+    auto input = OpenGameFile(file, kMaxPictureEntryBytes);
+    if (!input) return input.Why();
+    return ReadSkinImage(input.Take(), file.path, maxPixels);
+}
+
 FoundSkin SkinSearch::Find(const std::string& skinName, int64_t maxPixels) const {
     std::vector<GameFile> tried;
     return Find(skinName, maxPixels, tried);
@@ -138,9 +144,7 @@ FoundSkin SkinSearch::Find(const std::string& skinName, int64_t maxPixels, std::
         const GameFile& candidate = marked.file;
         if (std::any_of(tried.begin(), tried.end(), [&](const GameFile& t) { return t.SameAs(candidate); })) continue;
         tried.push_back(candidate);
-        auto input = OpenGameFile(candidate, kMaxPictureEntryBytes);
-        auto picture = input ? ReadSkinImage(input.Take(), candidate.path, maxPixels)
-                             : Result<std::shared_ptr<const SkinImage>>(input.Why());
+        auto picture = ReadGameSkin(candidate, maxPixels);
         if (picture) {
             found.path = candidate.path;
             found.picture = picture.Take();

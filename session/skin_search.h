@@ -28,6 +28,9 @@ namespace meshara {
 // drive, no ".." component.
 bool SkinNameIsGamePath(const std::string& skinName);
 
+// The picture a game file holds, read within the bounds every skin is read in, or why not.
+Result<std::shared_ptr<const SkinImage>> ReadGameSkin(const GameFile& file, int64_t maxPixels = kMaxSkinPixels);
+
 struct FoundSkin {
     std::string path;                          // where the picture was read from; empty when none was usable
     std::shared_ptr<const SkinImage> picture;  // null when none was usable
