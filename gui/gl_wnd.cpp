@@ -21,6 +21,8 @@ wxBEGIN_EVENT_TABLE(GLWnd, wxGLCanvas)
     EVT_MOTION(GLWnd::OnMouse)
     EVT_LEAVE_WINDOW(GLWnd::OnMouse)
     EVT_MOUSE_CAPTURE_LOST(GLWnd::OnCaptureLost)
+    EVT_SET_FOCUS(GLWnd::OnFocus)
+    EVT_KILL_FOCUS(GLWnd::OnFocus)
 wxEND_EVENT_TABLE()
 
 bool GLWnd::ChoosePixelFormat(wxGLAttributes& attributes) {
@@ -39,7 +41,7 @@ bool GLWnd::ChoosePixelFormat(wxGLAttributes& attributes) {
 GLWnd::GLWnd(wxWindow* parent, const Document& document, std::function<void()> repaintWindow,
              const wxGLAttributes& attributes)
     : wxGLCanvas(parent, attributes, ToolkitId(ids::kGlWindow), wxDefaultPosition, wxSize(312, 384),
-                 wxBORDER_SUNKEN | wxFULL_REPAINT_ON_RESIZE),
+                 wxBORDER_NONE | wxFULL_REPAINT_ON_RESIZE),
       doc_(document),
       repaintWindow_(std::move(repaintWindow)) {
     SetBackgroundStyle(wxBG_STYLE_PAINT);
@@ -142,6 +144,8 @@ void GLWnd::OnMouse(wxMouseEvent& event) {
     const Point p{event.GetX(), event.GetY()};
     Camera& camera = state_.camera;
     const wxEventType type = event.GetEventType();
+    // A click gives the view the keys, as it would a box or a list.
+    if ((type == wxEVT_LEFT_DOWN || type == wxEVT_RIGHT_DOWN) && FindFocus() != this) SetFocus();
     if (type == wxEVT_LEFT_DOWN)
         OnLeftButtonDown(camera, *this, flags, p);
     else if (type == wxEVT_RIGHT_DOWN)
@@ -158,6 +162,11 @@ void GLWnd::OnMouse(wxMouseEvent& event) {
 }
 
 void GLWnd::OnCaptureLost(wxMouseCaptureLostEvent&) { OnCaptureChanged(state_.camera, *this); }
+
+void GLWnd::OnFocus(wxFocusEvent& event) {
+    if (onFocus) onFocus(event.GetEventType() == wxEVT_SET_FOCUS);
+    event.Skip();
+}
 
 bool GLWnd::HasCapture() const { return wxGLCanvas::HasCapture(); }
 void GLWnd::CaptureMouse() { wxGLCanvas::CaptureMouse(); }

@@ -32,6 +32,8 @@ public:
     // Told where the pointer is while no button is down ((-1, -1) once it
     // leaves), in the client's pixels.
     std::function<void(int x, int y)> onPointer;
+    // Told when the view takes or loses the keyboard focus.
+    std::function<void(bool focused)> onFocus;
     bool GlReady() const { return glReady_; }
 
     // Turns the models by the spin step and repaints at once.
@@ -72,6 +74,7 @@ private:
     void OnEraseBackground(wxEraseEvent& event);
     void OnMouse(wxMouseEvent& event);
     void OnCaptureLost(wxMouseCaptureLostEvent& event);
+    void OnFocus(wxFocusEvent& event);
 
     const Document& doc_;
     std::function<void()> repaintWindow_;

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <array>
 
-#include "gui/accessibility.h"
 #include "gui/gl_wnd.h"
 #include "gui/main_wnd.h"
 #include "gui/options_bar.h"
@@ -26,18 +25,20 @@ struct MenuShape {
     MenuPlace place;
     MenuPlace parent;
     const char* label;
+    bool separatorBefore = false;
 };
 constexpr MenuShape kMenus[] = {
     {MenuPlace::File, MenuPlace::None, "&File"},
     {MenuPlace::Rendering, MenuPlace::None, "&Rendering"},
     {MenuPlace::Help, MenuPlace::None, "&Help"},
     {MenuPlace::LightTransfer, MenuPlace::File, "Light Transfer"},
-    {MenuPlace::Skin, MenuPlace::File, "Skin"},
-    {MenuPlace::Weapon, MenuPlace::File, "Weapon"},
+    {MenuPlace::Skin, MenuPlace::File, "&Skin"},
+    {MenuPlace::Weapon, MenuPlace::File, "&Weapon"},
     {MenuPlace::Texture, MenuPlace::Rendering, "&Texture"},
     {MenuPlace::MultiPass, MenuPlace::Rendering, "Multi-Pass"},
-    {MenuPlace::Animation, MenuPlace::Rendering, "Animation"},
-    {MenuPlace::Show, MenuPlace::Rendering, "Show"},
+    {MenuPlace::Animation, MenuPlace::Rendering, "&Animation"},
+    {MenuPlace::Show, MenuPlace::Rendering, "&Show"},
+    {MenuPlace::ViewKeys, MenuPlace::Rendering, "&View", true},
 };
 constexpr size_t kPlaces = static_cast<size_t>(MenuPlace::Help) + 1;
 
@@ -49,8 +50,11 @@ public:
         if (menus_[at]) return menus_[at];
         menus_[at] = new wxMenu;
         for (const MenuShape& shape : kMenus)
-            if (shape.place == place && shape.parent != MenuPlace::None)
-                submenus_[at] = Menu(shape.parent)->AppendSubMenu(menus_[at], shape.label);
+            if (shape.place == place && shape.parent != MenuPlace::None) {
+                wxMenu* parent = Menu(shape.parent);
+                if (shape.separatorBefore) parent->AppendSeparator();
+                submenus_[at] = parent->AppendSubMenu(menus_[at], shape.label);
+            }
         return menus_[at];
     }
     wxMenu* Made(MenuPlace place) const { return menus_[static_cast<size_t>(place)]; }
@@ -101,7 +105,7 @@ void MainWnd::BuildMenus() {
             keys.push_back(KeyNamed(accelerator));
             keys.back().Set(keys.back().GetFlags(), keys.back().GetKeyCode(), ToolkitId(row.ids.first));
         }
-        if (row.key) extraKeys_.emplace_back(KeyNamed(row.key).GetKeyCode(), row.ids.first);
+        if (row.key) extraKeys_.push_back(FrameKeyNamed(row.key, row.ids.first));
         if (row.menu == MenuPlace::None) continue;
         wxMenu* menu = menus.Menu(row.menu);
         if (row.separatorBefore) menu->AppendSeparator();
@@ -125,25 +129,23 @@ void MainWnd::BuildMenus() {
     SetMenuBar(bar);
     // The extras' keys are shown beside their entries but handled by OnCharHook,
     // so the boxes, lists and buttons that need them keep them.
-    for (const CommandRow& row : CommandRows())
-        if (wxMenuItem* item = row.key ? bar->FindItem(ToolkitId(row.ids.first)) : nullptr) ShowMenuKey(item, row.key);
+    for (const FrameKey& key : extraKeys_)
+        if (wxMenuItem* item = bar->FindItem(ToolkitId(key.command))) ShowFrameKey(item, key);
     SetAcceleratorTable(wxAcceleratorTable(static_cast<int>(keys.size()), keys.data()));
 }
 
 void MainWnd::OnCharHook(wxKeyEvent& event) {
-    const int key = event.GetKeyCode();
-    const int* command = nullptr;
-    for (const auto& [code, id] : extraKeys_)
-        if (code == key && event.GetModifiers() == wxMOD_NONE) command = &id;
-    // The view takes every extra key; elsewhere only F12, which no control uses:
-    // Home moves a box's caret, Up and Down a list's choice, Space presses a button.
-    wxWindow* focus = wxWindow::FindFocus();
-    const bool forView = !focus || focus == view || focus == this || (focus == optionsBar);
-    if (!command || !commands_ || (!forView && key != WXK_F12)) {
+    const FrameKey* key = nullptr;
+    for (const FrameKey& k : extraKeys_)
+        if (Matches(k, event)) key = &k;
+    // Only for the view or when nothing has the focus: Home moves a box's
+    // caret, Up and Down a list's choice, Space presses a button or opens a
+    // drop-down list, and Shift and Ctrl with the arrows select and move by words.
+    if (!key || !commands_ || ControlHasFocus(this, view)) {
         event.Skip();
         return;
     }
-    commands_->Run(*command);
+    commands_->Run(key->command);
     SyncMenuStates();
 }
 

@@ -32,6 +32,7 @@ wxBEGIN_EVENT_TABLE(MainWnd, wxFrame)
     EVT_MENU_RANGE(ToolkitId(ids::kFirstWeaponChoice), ToolkitId(ids::kLastWeaponChoice), MainWnd::OnCommand)
     EVT_UPDATE_UI_RANGE(ToolkitId(ids::kFirstLaterExtra), ToolkitId(ids::kLastLaterExtra), MainWnd::OnUpdateUI)
     EVT_MENU(ToolkitId(ids::kCheckModels), MainWnd::OnCommand)
+    EVT_MENU_RANGE(ToolkitId(ids::kFirstViewKey), ToolkitId(ids::kLastViewKey), MainWnd::OnCommand)
     EVT_MENU_OPEN(MainWnd::OnMenuOpen)
     EVT_CHAR_HOOK(MainWnd::OnCharHook)
     EVT_TIMER(wxID_ANY, MainWnd::OnPlaybackTick)
@@ -88,7 +89,10 @@ MainWnd::MainWnd(Document& document)
 
     wxGLAttributes attributes;
     if (GLWnd::ChoosePixelFormat(attributes)) {
-        view = new GLWnd(this, doc_, [this] { RepaintWindow(); }, attributes);
+        viewRing = new wxPanel(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxBORDER_NONE);
+        view = new GLWnd(viewRing, doc_, [this] { RepaintWindow(); }, attributes);
+        view->onFocus = [this](bool focused) { ShowFocusRing(focused); };
+        ShowFocusRing(false);
     } else {
         wxMessageBox(msg::kChoosePixelFormatFailed, msg::kProgramName, wxOK, this);
     }
@@ -97,7 +101,8 @@ MainWnd::MainWnd(Document& document)
     commands_ = std::make_unique<Commands>(doc_, view ? view->State() : fallbackView_, *this);
     if (view) view->onPointer = [this](int x, int y) { commands_->PointAtView(x, y); };
     AcceptDrops();
-    SetStatusBarRole(CreateStatusBar(1));
+    // Its tooltip is the whole line, cut or not, so the bar does not set one of its own.
+    SetStatusBarRole(CreateStatusBar(1, wxSTB_DEFAULT_STYLE & ~wxSTB_SHOW_TIPS));
     if (view) SetAccessibleName(view, "Model view");
     LayoutChildren();
     SpinStep();  // the first picture
@@ -118,7 +123,17 @@ void MainWnd::LayoutChildren() {
     const wxSize client = GetClientSize();
     if (optionsBar) optionsBar->SetSize(client.x - OptionsBar::kWidth, 0, OptionsBar::kWidth, client.y);
     // A client narrower than the bar leaves the view no width at all.
-    if (view) view->SetSize(0, 0, std::max(0, client.x - OptionsBar::kWidth), client.y);
+    const int width = std::max(0, client.x - OptionsBar::kWidth);
+    if (viewRing) viewRing->SetSize(0, 0, width, client.y);
+    if (view)
+        view->SetSize(kFocusRing, kFocusRing, std::max(0, width - 2 * kFocusRing), std::max(0, client.y - 2 * kFocusRing));
+}
+
+void MainWnd::ShowFocusRing(bool focused) {
+    if (!viewRing) return;
+    // The toolkit's selection colour, as a focused box shows it; otherwise a plain edge.
+    viewRing->SetBackgroundColour(wxSystemSettings::GetColour(focused ? wxSYS_COLOUR_HIGHLIGHT : wxSYS_COLOUR_BTNSHADOW));
+    viewRing->Refresh();
 }
 
 void MainWnd::OnSize(wxSizeEvent&) { LayoutChildren(); }
@@ -132,7 +147,12 @@ void MainWnd::UpdateStatus() {
     const wxString line = wxString::FromUTF8(StatusLine(doc_, viewState));
     if (status->GetStatusText() == line) return;
     SetStatusText(line);
-    // Drawn by the toolkit's generic bar, so a screen reader learns its text from its name.
+    // A narrow window cuts the line: the whole of it in the tooltip. Drawn by
+    // the toolkit's generic bar, so a screen reader learns its text from its name.
+    if (line.empty())
+        status->UnsetToolTip();
+    else
+        status->SetToolTip(line);
     SetAccessibleName(status, line.utf8_string().c_str());
     if (view) SetAccessibleDescription(view, line.utf8_string().c_str());
 }
@@ -156,8 +176,13 @@ void MainWnd::TearDown() {
         layoutWindow = nullptr;
     }
     if (view) {
+        view->onFocus = nullptr;
         view->Destroy();
         view = nullptr;
+    }
+    if (viewRing) {
+        viewRing->Destroy();
+        viewRing = nullptr;
     }
     if (optionsBar) {
         optionsBar->Destroy();

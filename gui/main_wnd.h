@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "gui/frame_keys.h"
 #include "session/commands.h"
 #include "session/scene_setup.h"
 #include "session/ui_port.h"
@@ -28,6 +29,10 @@ public:
     ~MainWnd() override;
 
     GLWnd* view = nullptr;
+    // Holds the view kFocusRing pixels in from its edges; the ring it shows
+    // there is coloured while the view has the focus, outside the picture.
+    wxPanel* viewRing = nullptr;
+    static constexpr int kFocusRing = 2;
     OptionsBar* optionsBar = nullptr;
     LayoutWnd* layoutWindow = nullptr;  // Rendering > Show > Skin Layout, made when first shown
     Commands& Cmd() { return *commands_; }
@@ -109,6 +114,7 @@ private:
     void OnCharHook(wxKeyEvent& event);
     void OnSkinChosen(wxCommandEvent& event);
     void SyncMenuStates();
+    void ShowFocusRing(bool focused);
     // Remakes a menu's ranges filled when it opens after its entries made with the menus.
     void RefillMenu(wxMenu* menu, MenuPlace place);
 
@@ -129,7 +135,7 @@ private:
     wxMenuItem* skinItem_ = nullptr;
     wxMenu* weaponMenu_ = nullptr;
     wxMenuItem* weaponItem_ = nullptr;
-    std::vector<std::pair<int, int>> extraKeys_;  // key code, command: the keys OnCharHook takes
+    std::vector<FrameKey> extraKeys_;  // the keys OnCharHook takes
     std::vector<SkinChoice> skinChoices_;  // as File > Skin shows them
     std::unique_ptr<wxProgressDialog> progress_;  // while a long task runs
     // File > Check Models...: made the first time, hidden when closed.

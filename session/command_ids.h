@@ -95,6 +95,19 @@ constexpr int kFirstWeaponChoice = 33600;
 constexpr int kLastWeaponChoice = 33727;
 // File > Check Models..., made after everything above and numbered apart from it.
 constexpr int kCheckModels = 33800;
+// Rendering > View: the view's keys as entries, turn, move, then zoom.
+constexpr int kTurnLeft = 33900;
+constexpr int kTurnRight = 33901;
+constexpr int kTurnUp = 33902;
+constexpr int kTurnDown = 33903;
+constexpr int kMoveLeft = 33904;
+constexpr int kMoveRight = 33905;
+constexpr int kMoveUp = 33906;
+constexpr int kMoveDown = 33907;
+constexpr int kZoomIn = 33908;
+constexpr int kZoomOut = 33909;
+constexpr int kFirstViewKey = kTurnLeft;
+constexpr int kLastViewKey = kZoomOut;
 
 // Accelerators kept for their keys only; nothing handles them.
 constexpr int kNew = 57600;

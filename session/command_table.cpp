@@ -115,13 +115,13 @@ constexpr CommandRow kRows[] = {
     // The window closes itself.
     {.ids = {ids::kExit}, .label = "E&xit", .menu = MenuPlace::File, .separatorBefore = true,
      .accelerators = {"Ctrl+Q"}},
-    {.ids = {ids::kOpenModelAndShow}, .label = "Open Model...", .menu = MenuPlace::File, .separatorBefore = true,
+    {.ids = {ids::kOpenModelAndShow}, .label = "&Open Model...", .menu = MenuPlace::File, .separatorBefore = true,
      .run = Do<&Commands::OpenModelAndShow>},
-    {.ids = {ids::kOpenPlayer}, .label = "Open Player...", .menu = MenuPlace::File,
+    {.ids = {ids::kOpenPlayer}, .label = "Open &Player...", .menu = MenuPlace::File,
      .run = Do<&Commands::OpenPlayerAndShow>},
-    {.ids = {ids::kSaveView}, .label = "Save View as PNG...", .menu = MenuPlace::File, .key = "F12",
+    {.ids = {ids::kSaveView}, .label = "Save &View as PNG...", .menu = MenuPlace::File, .key = "F12",
      .run = Do<&Commands::SaveView>},
-    {.ids = {ids::kLoadSkinFromModel}, .label = "Load Skin from Model", .menu = MenuPlace::File,
+    {.ids = {ids::kLoadSkinFromModel}, .label = "&Load Skin from Model", .menu = MenuPlace::File,
      .run = Do<&Commands::LoadSkinFromModel>},
     // No Skin, the model's skin choices, then the picture from elsewhere: the
     // window answers them with the choices it showed.
@@ -141,19 +141,19 @@ constexpr CommandRow kRows[] = {
              return name == "none" ? std::string("None") : name;
          }},
     // Greyed while no animation holds the shared frame: there is nothing to save.
-    {.ids = {ids::kSaveAnimation}, .label = "Save Animation...", .menu = MenuPlace::File,
+    {.ids = {ids::kSaveAnimation}, .label = "Save &Animation...", .menu = MenuPlace::File,
      .run = Do<&Commands::SaveAnimation>,
      .rule = [](const Commands& c, int) {
          const Md2Model* model = c.AnimationModel();
          return Enabled(model && AnimationHolding(*model, c.Doc().models.currentFrame));
      }},
     // Only a model made from glTF or OBJ has an MD2 to write; any other is one already.
-    {.ids = {ids::kSaveAsMd2}, .label = "Save As MD2...", .menu = MenuPlace::File, .run = Do<&Commands::SaveAsMd2>,
+    {.ids = {ids::kSaveAsMd2}, .label = "Save As &MD2...", .menu = MenuPlace::File, .run = Do<&Commands::SaveAsMd2>,
      .rule = [](const Commands& c, int) {
          const ModelSlot* model = c.Doc().models.CurrentModel();
          return Enabled(model && model->convertedMd2);
      }},
-    {.ids = {ids::kCheckModels}, .label = "Check Models...", .menu = MenuPlace::File, .separatorBefore = true,
+    {.ids = {ids::kCheckModels}, .label = "&Check Models...", .menu = MenuPlace::File, .separatorBefore = true,
      .run = Do<&Commands::CheckModels>},
 
     // Rendering
@@ -177,15 +177,15 @@ constexpr CommandRow kRows[] = {
          return ItemState{.enabled = model != nullptr, .checked = model && model->environmentMapped,
                           .setCheck = model != nullptr};
      }},
-    {.ids = {ids::kPlayAnimation}, .label = "Play Animation", .menu = MenuPlace::Rendering, .kind = EntryKind::Check,
+    {.ids = {ids::kPlayAnimation}, .label = "&Play Animation", .menu = MenuPlace::Rendering, .kind = EntryKind::Check,
      .separatorBefore = true, .key = "space", .run = Do<&Commands::TogglePlayback>,
      .rule = [](const Commands& c, int) { return Checked(c.View().playback.playing); }},
-    {.ids = {ids::kFitModels}, .label = "Fit Models", .menu = MenuPlace::Rendering, .key = "Home",
+    {.ids = {ids::kFitModels}, .label = "&Fit Models", .menu = MenuPlace::Rendering, .key = "Home",
      .run = Do<&Commands::FitModels>},
-    {.ids = {ids::kResetView}, .label = "Reset View", .menu = MenuPlace::Rendering, .run = Do<&Commands::ResetView>},
-    {.ids = {ids::kNextAnimation}, .label = "Next Animation", .menu = MenuPlace::Animation, .key = "Down",
+    {.ids = {ids::kResetView}, .label = "&Reset View", .menu = MenuPlace::Rendering, .run = Do<&Commands::ResetView>},
+    {.ids = {ids::kNextAnimation}, .label = "&Next Animation", .menu = MenuPlace::Animation, .key = "Down",
      .run = Do<&Commands::NextAnimation>},
-    {.ids = {ids::kPreviousAnimation}, .label = "Previous Animation", .menu = MenuPlace::Animation, .key = "Up",
+    {.ids = {ids::kPreviousAnimation}, .label = "&Previous Animation", .menu = MenuPlace::Animation, .key = "Up",
      .run = Do<&Commands::PreviousAnimation>},
     // The playback model's animations, the one holding the shared frame checked.
     {.ids = {ids::kFirstAnimationChoice, ids::kLastAnimationChoice}, .menu = MenuPlace::Animation,
@@ -213,15 +213,37 @@ constexpr CommandRow kRows[] = {
      .rule = [](const Commands& c, int index) { return Checked(c.View().playbackSpeed == Speed(index)); },
      .count = [](const Commands&) { return kSpeeds; },
      .text = [](const Commands&, int index) { return SpeedText(Speed(index)); }},
-    {.ids = {ids::kShowNormals}, .label = "Normals", .menu = MenuPlace::Show, .kind = EntryKind::Check,
+    {.ids = {ids::kShowNormals}, .label = "&Normals", .menu = MenuPlace::Show, .kind = EntryKind::Check,
      .run = Do<&Commands::ToggleShow, &ShowItems::normals>, .rule = Shown<&ShowItems::normals>},
-    {.ids = {ids::kShowBoundingBox}, .label = "Bounding Box", .menu = MenuPlace::Show, .kind = EntryKind::Check,
+    {.ids = {ids::kShowBoundingBox}, .label = "&Bounding Box", .menu = MenuPlace::Show, .kind = EntryKind::Check,
      .run = Do<&Commands::ToggleShow, &ShowItems::box>, .rule = Shown<&ShowItems::box>},
-    {.ids = {ids::kShowFloorGrid}, .label = "Floor Grid", .menu = MenuPlace::Show, .kind = EntryKind::Check,
+    {.ids = {ids::kShowFloorGrid}, .label = "&Floor Grid", .menu = MenuPlace::Show, .kind = EntryKind::Check,
      .run = Do<&Commands::ToggleShow, &ShowItems::grid>, .rule = Shown<&ShowItems::grid>},
     // A window of its own beside the view; checked while it is shown.
-    {.ids = {ids::kShowSkinLayout}, .label = "Skin Layout", .menu = MenuPlace::Show, .kind = EntryKind::Check,
+    {.ids = {ids::kShowSkinLayout}, .label = "&Skin Layout", .menu = MenuPlace::Show, .kind = EntryKind::Check,
      .run = Do<&Commands::ToggleSkinLayout>, .rule = [](const Commands& c, int) { return Checked(c.View().layoutShown); }},
+
+    // Rendering > View: steps right and down, each a 10-pixel drag of the mouse.
+    {.ids = {ids::kTurnLeft}, .label = "Turn &Left", .menu = MenuPlace::ViewKeys, .key = "Shift+Left",
+     .run = Do<&Commands::TurnView, -1, 0>},
+    {.ids = {ids::kTurnRight}, .label = "Turn &Right", .menu = MenuPlace::ViewKeys, .key = "Shift+Right",
+     .run = Do<&Commands::TurnView, 1, 0>},
+    {.ids = {ids::kTurnUp}, .label = "Turn &Up", .menu = MenuPlace::ViewKeys, .key = "Shift+Up",
+     .run = Do<&Commands::TurnView, 0, -1>},
+    {.ids = {ids::kTurnDown}, .label = "Turn &Down", .menu = MenuPlace::ViewKeys, .key = "Shift+Down",
+     .run = Do<&Commands::TurnView, 0, 1>},
+    {.ids = {ids::kMoveLeft}, .label = "Move Le&ft", .menu = MenuPlace::ViewKeys, .separatorBefore = true,
+     .key = "Ctrl+Left", .run = Do<&Commands::MoveView, -1, 0>},
+    {.ids = {ids::kMoveRight}, .label = "Move Ri&ght", .menu = MenuPlace::ViewKeys, .key = "Ctrl+Right",
+     .run = Do<&Commands::MoveView, 1, 0>},
+    {.ids = {ids::kMoveUp}, .label = "Move U&p", .menu = MenuPlace::ViewKeys, .key = "Ctrl+Up",
+     .run = Do<&Commands::MoveView, 0, -1>},
+    {.ids = {ids::kMoveDown}, .label = "Move Do&wn", .menu = MenuPlace::ViewKeys, .key = "Ctrl+Down",
+     .run = Do<&Commands::MoveView, 0, 1>},
+    {.ids = {ids::kZoomIn}, .label = "Zoom &In", .menu = MenuPlace::ViewKeys, .separatorBefore = true, .key = "+",
+     .run = Do<&Commands::ZoomView, true>},
+    {.ids = {ids::kZoomOut}, .label = "Zoom &Out", .menu = MenuPlace::ViewKeys, .key = "-",
+     .run = Do<&Commands::ZoomView, false>},
 
     // Help
     {.ids = {ids::kAbout}, .label = "&About Torvane's Meshara", .menu = MenuPlace::Help, .run = Do<&Commands::ShowAbout>},

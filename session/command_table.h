@@ -18,7 +18,7 @@ namespace meshara {
 // The menus an entry can stand in. The window knows their labels and how
 // they nest; a submenu takes its place in its parent where the first row
 // of it comes in the table.
-enum class MenuPlace : uint8_t { None, File, LightTransfer, Skin, Weapon, Rendering, Texture, MultiPass, Animation, Show, Help };
+enum class MenuPlace : uint8_t { None, File, LightTransfer, Skin, Weapon, Rendering, Texture, MultiPass, Animation, Show, ViewKeys, Help };
 
 enum class EntryKind : uint8_t { Plain, Check, Radio };
 
@@ -39,8 +39,9 @@ struct CommandRow {
     MenuPlace menu = MenuPlace::None;
     EntryKind kind = EntryKind::Plain;
     bool separatorBefore = false;
-    // Shown beside the entry and handled by the frame itself, where no
-    // control needs the key, under the name GDK and wx both know ("Home").
+    // Shown beside the entry and handled by the frame itself while the view
+    // or nothing has the focus, as wx names keys ("Home", "Shift+Left", "+";
+    // "+" and "-" stand for the keypad's too).
     const char* key = nullptr;
     // Sent as this id from anywhere in the frame ("Ctrl+Q"); not shown, so
     // the entry keeps its own text.

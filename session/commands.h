@@ -106,6 +106,11 @@ public:
     void SaveAsMd2();
     void FitModels();   // every visible model in view, start orientation
     void ResetView();   // the start camera exactly
+    // The view's keys (view/camera.h): steps right and down, each a
+    // 10-pixel drag; a turn never starts a spin.
+    void TurnView(int right, int down);
+    void MoveView(int right, int down);
+    void ZoomView(bool in);
     void SaveView();    // the view's pixels as a PNG file
     // File > Save Animation...: the animation holding the shared frame, a
     // picture a frame at the playback speed's rate, drawn by the view as it

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 #include "formats/name_text.h"
 #include "session/messages.h"
@@ -24,32 +25,37 @@ std::string SpeedText(double speed) {
 std::string StatusLine(const Document& doc, const ViewState& view) {
     const ModelList& list = doc.models;
     if (list.Count() == 0) return {};
-    std::string line;
     const int32_t frame = list.currentFrame;
-    line += "frame " + std::to_string(frame) + " (" + std::to_string(list.MaxFrameCount()) + " frames)";
+    const ModelSlot* slot = list.CurrentModel();
+    // A narrow window shows the start: what needs doing first, the path last.
+    std::vector<std::string> parts;
+    if (slot && !IsLit(*slot)) parts.push_back("no light reaches the model: + in the Model Lights row gives it the selected light");
+    if (slot && slot->model->HasFrame(frame) && !FrameDrawsSomething(*slot->model, frame))
+        parts.push_back("this frame draws nothing: none of its triangles has an area");
+    std::string where = "frame " + std::to_string(frame) + " (" + std::to_string(list.MaxFrameCount()) + " frames)";
     if (const Md2Model* model = PlaybackModel(list)) {
         std::string name = NameToUtf8(model->frames[static_cast<size_t>(frame)].name);
         while (!name.empty() && name.back() == ' ') name.pop_back();
-        line += ": " + name;
+        where += ": " + name;
+        parts.push_back(where);
         if (const Md2Animation* a = AnimationHolding(*model, frame))
-            line += kSeparator + NameToUtf8(a->name) + " " + std::to_string(frame - a->first + 1) + "/" +
-                    std::to_string(a->FrameCount());
+            parts.push_back(NameToUtf8(a->name) + " " + std::to_string(frame - a->first + 1) + "/" + std::to_string(a->FrameCount()));
+    } else {
+        parts.push_back(where);
     }
-    line += kSeparator + std::string(view.playback.playing ? "playing at " : "stopped at ") + SpeedText(view.playbackSpeed);
-    if (const ModelSlot* slot = list.CurrentModel()) {
+    parts.push_back(std::string(view.playback.playing ? "playing at " : "stopped at ") + SpeedText(view.playbackSpeed));
+    if (slot) {
         const Md2Model& m = *slot->model;
-        line += kSeparator + (slot->path.empty() ? slot->Name() : slot->path) + ": " + std::to_string(m.vertexCount) + " vertices, " +
-                std::to_string(m.TriangleCount()) + " triangles";
+        parts.push_back(std::to_string(m.vertexCount) + " vertices, " + std::to_string(m.TriangleCount()) + " triangles");
         if (slot->convertedMd2)
-            line += std::string(kSeparator) + "shown as the MD2 meshara-cli convert makes of it (" +
-                    std::to_string(m.FrameCount()) + " frames at 10 a second, 32 units a metre)";
-        if (!IsLit(*slot))
-            line += std::string(kSeparator) + "no light reaches it: + in the Model Lights row gives it the selected light";
-        for (const std::string& note : ModelNotes(m)) line += kSeparator + note;
-        if (m.HasFrame(frame) && !FrameDrawsSomething(m, frame))
-            line += std::string(kSeparator) + "this frame draws nothing: none of its triangles has an area";
-        for (const std::string& note : slot->notes) line += kSeparator + note;
+            parts.push_back("shown as the MD2 meshara-cli convert makes of it (" + std::to_string(m.FrameCount()) +
+                            " frames at 10 a second, 32 units a metre)");
+        for (const std::string& note : ModelNotes(m)) parts.push_back(note);
+        for (const std::string& note : slot->notes) parts.push_back(note);
+        parts.push_back(slot->path.empty() ? slot->Name() : slot->path);
     }
+    std::string line;
+    for (const std::string& part : parts) line += (line.empty() ? "" : kSeparator) + part;
     return line;
 }
 

@@ -8,11 +8,12 @@
 
 namespace meshara {
 
-// "frame 3 (12 frames): pulse3 · pulse 4/12 · stopped · /models/knot.md2:
-// 384 vertices, 768 triangles", then a hint when no light reaches the
-// current model and what its file needed mending. The model goes by the
-// path it was opened from (the Model List shows only file names, and many
-// models are "tris.md2"), or by its name when it was made in memory.
+// What the user should know first comes first, as a narrow window shows
+// only the start: a hint when no light reaches the current model or its
+// frame draws nothing, then "frame 3 (12 frames): pulse3 · pulse 4/12 ·
+// stopped at 1×", the model's counts and what its file needed mending, and
+// last the path it was opened from (the Model List shows only file names,
+// and many models are "tris.md2"), or its name when it was made in memory.
 // Empty without models.
 std::string StatusLine(const Document& doc, const ViewState& view);
 

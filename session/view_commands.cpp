@@ -128,6 +128,23 @@ void Commands::ResetView() {
     ui_.RequestRedraw();
 }
 
+void Commands::TurnView(int right, int down) {
+    const PixelSize size = ui_.ViewSize();
+    TurnByKey(view_.camera, {right, down}, {size.width, size.height});
+    ui_.RedrawView();
+}
+
+void Commands::MoveView(int right, int down) {
+    MoveByKey(view_.camera, {right, down});
+    ui_.RedrawView();
+}
+
+void Commands::ZoomView(bool in) {
+    const PixelSize size = ui_.ViewSize();
+    ZoomByKey(view_.camera, in, {size.width, size.height});
+    ui_.RedrawView();
+}
+
 void Commands::SaveView() {
     std::string path;
     int filterIndex = 0;

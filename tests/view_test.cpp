@@ -132,6 +132,38 @@ TEST_F(CameraDrag, ADragWithoutAWindowTurnsAsTheMouseWouldAndALongSpinKeepsItsSi
     EXPECT_NEAR(Length(camera.rotation), 1.0, 1e-4);
 }
 
+// Each view key goes as far as its 10-pixel drag from the centre would, and a key never touches the spin.
+TEST_F(CameraDrag, ViewKeysStepAsTenPixelDragsAndLeaveTheSpinAlone) {
+    const struct { Point steps; uint32_t drag; int zoom; } cases[] = {
+        {{1, 0}, L | Ctrl, 0}, {{0, -1}, L | Ctrl, 0}, {{-1, 0}, R, 0}, {{0, 1}, R, 0}, {{0, -1}, L | Shift, 1},
+        {{0, 1}, L | Shift, -1}};
+    for (const auto& c : cases) {
+        Camera start;
+        start.rotation = Quat{0.6f, 0, 0, 0.8f}, start.spinStep = Quat{0, 0.1f, 0, 0.995f}, start.spinning = true;
+        camera = start;
+        const Point centre{size.x / 2, size.y / 2}, to{centre.x + 10 * c.steps.x, centre.y + 10 * c.steps.y};
+        if (c.drag & L) Left(c.drag, centre);
+        else Right(c.drag, centre);
+        Move(c.drag, to);
+        const Camera byMouse = camera;
+        camera = start;
+        if (c.drag == (L | Ctrl)) TurnByKey(camera, c.steps, size);
+        else if (c.drag == R) MoveByKey(camera, c.steps);
+        else ZoomByKey(camera, c.zoom > 0, size);
+        const std::string what = std::to_string(c.drag) + " " + std::to_string(c.steps.x) + "," + std::to_string(c.steps.y);
+        EXPECT_TRUE(Off(camera.spinStep, start.spinStep) == 0 && camera.spinning) << what;
+        EXPECT_LT(Off(camera.rotation, byMouse.rotation), 1e-6) << what;
+        EXPECT_LT(Off(camera.pan, byMouse.pan), 1e-6) << what;
+        // Out divides by what in multiplies by, so the two cancel where a drag down would not.
+        EXPECT_FLOAT_EQ(camera.zoom, c.zoom >= 0 ? byMouse.zoom : start.zoom / (1 + 10.0f / size.y)) << what;
+        camera.dragMode = DragNone, captured = false;
+    }
+    camera = Camera{};
+    TurnByKey(camera, {1, 1}, {0, 0});
+    ZoomByKey(camera, true, {10, 0});
+    EXPECT_TRUE(SameView(camera, Camera{})) << "an empty view takes no key";
+}
+
 TEST(Trackball, WorkedFiguresAndTheSamePointGivingExactIdentity) {
     EXPECT_NEAR(ProjectToTrackball(0.8f, 0.5f, 0), 0.6245, 1e-4);  // sphere inside
     EXPECT_NEAR(ProjectToTrackball(0.8f, 1, 0), 0.32, 1e-6);       // sheet outside

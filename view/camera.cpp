@@ -116,13 +116,17 @@ bool SameView(const Camera& a, const Camera& b) {
            same(a.modelOffset, b.modelOffset) && a.spinning == b.spinning;
 }
 
-void AdvanceSpin(Camera& camera) {
-    ComposeQuats(camera.spinStep, camera.rotation, camera.rotation);
+namespace {
+void Compose(Camera& camera, const Quat& turn) {
+    ComposeQuats(turn, camera.rotation, camera.rotation);
     if (++camera.compositions > 50) {
         camera.compositions = 0;
         RenormalizeQuat(camera.rotation);
     }
 }
+}  // namespace
+
+void AdvanceSpin(Camera& camera) { Compose(camera, camera.spinStep); }
 
 Quat DragTurn(Point from, Point to, Point size) {
     float x1, y1, x2, y2;
@@ -136,6 +140,22 @@ Quat DragTurn(Point from, Point to, Point size) {
 void TurnByDrag(Camera& camera, Point from, Point to, Point size) {
     camera.spinStep = DragTurn(from, to, size);
     AdvanceSpin(camera);
+}
+
+void TurnByKey(Camera& camera, Point steps, Point size) {
+    if (size.x <= 0 || size.y <= 0) return;
+    const Point centre{size.x / 2, size.y / 2};
+    Compose(camera, DragTurn(centre, {centre.x + kKeyStepPixels * steps.x, centre.y + kKeyStepPixels * steps.y}, size));
+}
+
+void MoveByKey(Camera& camera, Point steps) {
+    MoveVector(camera.pan, camera.zoom, 0, {0, 0}, {kKeyStepPixels * steps.x, kKeyStepPixels * steps.y});
+}
+
+void ZoomByKey(Camera& camera, bool in, Point size) {
+    if (size.y <= 0) return;
+    const double factor = 1.0 + double(kKeyStepPixels) / size.y;
+    camera.zoom = static_cast<float>(in ? camera.zoom * factor : camera.zoom / factor);
 }
 
 void SpinStep(Camera& camera, CameraHost& host) {

@@ -83,4 +83,17 @@ Quat DragTurn(Point from, Point to, Point clientSize);
 // released there would, without spinning on: for callers without a window.
 void TurnByDrag(Camera& camera, Point from, Point to, Point clientSize);
 
+// The view's keys, each step what a mouse drag of kKeyStepPixels does, so
+// the keys and the mouse agree on how far one movement goes. steps counts
+// those drags right and down (negative: left and up).
+constexpr int32_t kKeyStepPixels = 10;
+// A Ctrl+left drag from the client's centre: the spin and its step are left
+// as they are, so a key never starts, stops or changes a spin.
+void TurnByKey(Camera& camera, Point steps, Point clientSize);
+// A right drag: pan in the view plane.
+void MoveByKey(Camera& camera, Point steps);
+// In: a Shift+left drag upward, zoom x (1 + 10 / h); out divides by the
+// same, so in and out cancel and the zoom never reaches 0.
+void ZoomByKey(Camera& camera, bool in, Point clientSize);
+
 }  // namespace meshara
