@@ -54,12 +54,13 @@ FrameKey FrameKeyNamed(const char* name, int command) {
 bool Matches(const FrameKey& key, const wxKeyEvent& event) {
     const int modifiers = event.GetModifiers();
     if (key.code == '+' || key.code == '-') {
-        // Wherever the layout puts the character, with Shift or without, or on the keypad.
+        // Wherever the layout puts the character, with Shift or without, or on
+        // the keypad. wx reports the unshifted key (Shift+= as '='); the raw
+        // code is GDK's key value, which for these characters is the character.
         if (modifiers & (wxMOD_CONTROL | wxMOD_ALT)) return false;
         const int code = event.GetKeyCode();
-        return static_cast<int>(event.GetUnicodeKey()) == key.code ||
-               code == (key.code == '+' ? WXK_NUMPAD_ADD : WXK_NUMPAD_SUBTRACT) ||
-               code == (key.code == '+' ? WXK_ADD : WXK_SUBTRACT);
+        return static_cast<int>(event.GetRawKeyCode()) == key.code ||
+               code == (key.code == '+' ? WXK_NUMPAD_ADD : WXK_NUMPAD_SUBTRACT);
     }
     return event.GetKeyCode() == key.code && modifiers == key.modifiers;
 }

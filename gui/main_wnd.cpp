@@ -90,6 +90,13 @@ MainWnd::MainWnd(Document& document)
     wxGLAttributes attributes;
     if (GLWnd::ChoosePixelFormat(attributes)) {
         viewRing = new wxPanel(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxBORDER_NONE);
+        // Painted by hand: the toolkit may keep a panel's old background on screen until it next lays it out.
+        viewRing->SetBackgroundStyle(wxBG_STYLE_PAINT);
+        viewRing->Bind(wxEVT_PAINT, [this](wxPaintEvent&) {
+            wxPaintDC dc(viewRing);
+            dc.SetBackground(wxBrush(viewRing->GetBackgroundColour()));
+            dc.Clear();
+        });
         view = new GLWnd(viewRing, doc_, [this] { RepaintWindow(); }, attributes);
         view->onFocus = [this](bool focused) { ShowFocusRing(focused); };
         ShowFocusRing(false);
@@ -134,6 +141,7 @@ void MainWnd::ShowFocusRing(bool focused) {
     // The toolkit's selection colour, as a focused box shows it; otherwise a plain edge.
     viewRing->SetBackgroundColour(wxSystemSettings::GetColour(focused ? wxSYS_COLOUR_HIGHLIGHT : wxSYS_COLOUR_BTNSHADOW));
     viewRing->Refresh();
+    viewRing->Update();
 }
 
 void MainWnd::OnSize(wxSizeEvent&) { LayoutChildren(); }

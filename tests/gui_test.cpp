@@ -30,6 +30,7 @@
 #include "session/command_ids.h"
 #include "session/messages.h"
 #include "session/scene_setup.h"
+#include "tests/gui_support.h"
 #include "tests/test_support.h"
 #include "tools/writers/archive_writers.h"
 #include "tools/writers/md2_writer.h"
@@ -67,11 +68,6 @@ struct AnswerDialogs : wxModalDialogHook {
 
 const std::string kNotANumber = "Please enter a number.";
 const std::string kPngFiles = "save:PNG picture (*.png)|*.png|All Files (*.*)|*.*";
-
-void Pump() {
-    for (int i = 0; i < 5; ++i, wxTheApp->ProcessPendingEvents(), wxYield())
-        while (wxTheApp->Pending()) wxTheApp->Dispatch();
-}
 
 std::vector<std::string> Messages() { return std::exchange(g_dialogs.shown, {}); }  // since the last call
 
@@ -349,42 +345,6 @@ TEST_F(Viewer, LightNameBytesSurviveTheRealDialogsAndARefusedFileIsNamed) {
     EXPECT_EQ(Messages(), (std::vector<std::string>{lgt, lgt, std::string(msg::kNotLight) + "\n" + junk +
                                                     ": the file does not start with \"LGT0\""}));
     std::filesystem::remove(in), std::filesystem::remove(junk);
-}
-
-// The main window as it shows on the (virtual) screen. The toolkit paints on its own clock, so the screen is read
-// until two readings agree; a grab can lag behind the GL surface under Xvfb, so the view's part is read from GL.
-wxBitmap CaptureFrame(MainWnd& frame) {
-    // Without a window manager the toolkit may not know where the window really is: it is put at the corner.
-    // The toolkit lays a resized or moved window out over several passes of its loop.
-    frame.SetSize(wxRect(wxPoint(0, 0), frame.GetSize()));
-    frame.Raise();  // over any window an earlier test left to be deleted
-    for (int i = 0; i < 10; ++i, wxMilliSleep(20)) Pump();
-    frame.Refresh(false);
-    frame.Update();
-    wxImage shot;
-    std::vector<uint8_t> last, now;
-    for (int i = 0; i < 51 && (i < 2 || now != last); ++i) {
-        Pump();
-        const wxRect rect = frame.GetScreenRect();
-        wxBitmap grab(rect.width, rect.height);
-        wxScreenDC screen;
-        wxMemoryDC(grab).Blit(0, 0, rect.width, rect.height, &screen, rect.x, rect.y);
-        shot = grab.ConvertToImage();
-        last = std::exchange(now, std::vector<uint8_t>(shot.GetData(), shot.GetData() + 3 * rect.width * rect.height));
-    }
-    int width = 0, height = 0;
-    std::vector<uint8_t> rgb;
-    const wxPoint at = frame.view->GetScreenPosition() - frame.GetScreenPosition();
-    if (frame.view->ReadPixels(width, height, rgb)) shot.Paste(wxImage(width, height, rgb.data(), true), at.x, at.y);
-    return wxBitmap(shot);
-}
-
-// Screenshots go to MESHARA_SCREENSHOT_DIR (tools/make-screenshots: docs/images) when it is set.
-void Save(const wxBitmap& shot, const char* name) {
-    const char* dir = std::getenv("MESHARA_SCREENSHOT_DIR");
-    if (!dir) return;
-    const std::string path = (std::filesystem::path(dir) / name).string();
-    ASSERT_TRUE(shot.SaveFile(path, wxBITMAP_TYPE_PNG)) << path;
 }
 
 TEST_F(Viewer, HiDpiFitThenSaveViewWritesWhatTheCommandLineDrawsAtThePhysicalSize) {
