@@ -7,7 +7,8 @@ Starts the viewer on the model at its first size (512 x 384) and checks: the
 status bar's name is the whole line, a hint first when no light reaches the
 model and the path last; the view takes the focus from a click and then the
 extras' keys (Space) reach it; a focused drop-down list keeps Space; the
-extras' menu entries say their mnemonics. Exits 1 naming every check that failed.
+extras' menu entries say their mnemonics and the view's keys. Exits 1 naming
+every check that failed.
 """
 
 import subprocess
@@ -133,6 +134,11 @@ def main():
         entry = find(app, "menu item", "Open Model...")
         binding = entry.queryAction().getKeyBinding(0) if entry is not None else ""
         check("o" in binding.split(";")[0].lower(), "Open Model... has its mnemonic: %r" % binding)
+        # The view's keys are shown beside their entries, modifiers and all.
+        for name, shown in (("Turn Left", "<Shift>Left"), ("Move Up", "<Primary>Up"), ("Zoom In", "plus")):
+            entry = find(app, "menu item", name)
+            binding = entry.queryAction().getKeyBinding(0) if entry is not None else ""
+            check(binding.endswith(";" + shown), "%s shows %s: %r" % (name, shown, binding))
     finally:
         proc.terminate()
         proc.wait(timeout=10)
