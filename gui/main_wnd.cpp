@@ -90,7 +90,7 @@ MainWnd::MainWnd(Document& document)
     wxGLAttributes attributes;
     if (GLWnd::ChoosePixelFormat(attributes)) {
         viewRing = new wxPanel(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxBORDER_NONE);
-        // Painted by hand: the toolkit may keep a panel's old background on screen until it next lays it out.
+        // Painted here, so the ring is its colour alone whatever a theme draws behind a panel.
         viewRing->SetBackgroundStyle(wxBG_STYLE_PAINT);
         viewRing->Bind(wxEVT_PAINT, [this](wxPaintEvent&) {
             wxPaintDC dc(viewRing);

@@ -116,6 +116,12 @@ TEST_F(Keys, TheExtrasKeysActOnlyForTheViewAndTheFrameKeysEverywhere) {
         Pump();
     }
     if (frame->view->State().playback.playing) frame->Cmd().TogglePlayback();
+    // Tab from the bar's last control comes round to the view, so the keyboard alone reaches it.
+    bar.Button(ids::kLightProperties)->SetFocus();
+    Pump();
+    simulate.Char(WXK_TAB);
+    for (int i = 0; i < 50 && wxWindow::FindFocus() != frame->view; ++i, wxMilliSleep(10)) Pump();
+    EXPECT_EQ(wxWindow::FindFocus(), frame->view) << "Tab reaches the view";
     // What the keys do, as their 10-pixel drags would.
     frame->view->SetFocus();
     View() = start;
