@@ -295,8 +295,8 @@ std::vector<SkinFound> LookUpSkins(const std::string& modelPath, const std::vect
 }
 
 std::string MendReport::Summary() const {
-    if (mended.empty()) return "Nothing to mend";
-    std::string out = "Mended:";
+    if (mended.empty()) return "nothing to mend";
+    std::string out = "mended";
     for (size_t i = 0; i < mended.size(); ++i) out += (i ? ", " : " ") + mended[i].code + " (" + std::to_string(mended[i].count) + ")";
     return out;
 }
