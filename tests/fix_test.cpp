@@ -6,11 +6,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
+
+#include <assimp/Importer.hpp>
+#include <assimp/scene.h>
 
 #include "tests/cli_support.h"
 #include "tests/test_support.h"
@@ -121,20 +125,28 @@ struct Fix : ::testing::Test {
 const std::vector<std::string> kMended = {"texcoord-index-past-table", "degenerate-triangles", "duplicate-triangles",
                                           "unused-vertices", "skin-letter-case", "skin-not-at-game-path", "skin-size-differs"};
 
-// Every mendable fault in one model of a game folder: what is kept is known by construction.
-TEST_F(Fix, MendsEveryFaultAndKeepsTheRestExactly) {
+// Every mendable fault in one model; which triangles stay is known by construction.
+struct Faulty {
     Md2Source s = testing::Tetrahedron(2);
-    for (auto& f : s.frames)  // 4 used by nothing, 5 only by a folded triangle, 6 and 7 on a line with 0
-        for (std::array<uint8_t, 4> v : {std::array<uint8_t, 4>{9, 9, 9, 7}, {1, 2, 3, 4}, {50, 0, 0, 1}, {100, 0, 0, 2}})
-            f.vertices.push_back(v);
-    s.frames[1].scale[1] = 2, s.frames[1].translate[2] = -5;
-    s.triangles[2].texCoord[1] = 65535;  // past the table
-    const std::vector<bool> keep = {true, true, true, true, false, false, false, true};
-    s.triangles.push_back({{0, 5, 5}, {0, 1, 2}});  // a repeated vertex
-    s.triangles.push_back({{0, 6, 7}, {0, 1, 2}});  // no area in any frame
-    s.triangles.push_back({{1, 2, 0}, {1, 2, 0}});  // triangle 0 again, turned
-    s.triangles.push_back({{0, 2, 1}, {0, 2, 1}});  // triangle 0 reversed: its back face, kept
-    s.skins = {"models/Faulty/Skin.PCX", "C:/art/other.pcx"};
+    std::vector<bool> keep = {true, true, true, true, false, false, false, true};
+    Faulty() {
+        for (auto& f : s.frames)  // 4 used by nothing, 5 only by a folded triangle, 6 and 7 on a line with 0
+            for (std::array<uint8_t, 4> v : {std::array<uint8_t, 4>{9, 9, 9, 7}, {1, 2, 3, 4}, {50, 0, 0, 1}, {100, 0, 0, 2}})
+                f.vertices.push_back(v);
+        s.frames[1].scale[1] = 2, s.frames[1].translate[2] = -5;
+        s.triangles[2].texCoord[1] = 65535;             // past the table
+        s.triangles.push_back({{0, 5, 5}, {0, 1, 2}});  // a repeated vertex
+        s.triangles.push_back({{0, 6, 7}, {0, 1, 2}});  // no area in any frame
+        s.triangles.push_back({{1, 2, 0}, {1, 2, 0}});  // triangle 0 again, turned
+        s.triangles.push_back({{0, 2, 1}, {0, 2, 1}});  // triangle 0 reversed: its back face, kept
+        s.skins = {"models/Faulty/Skin.PCX", "C:/art/other.pcx"};
+    }
+};
+
+TEST_F(Fix, MendsEveryFaultAndKeepsTheRestExactly) {
+    const Faulty faulty;
+    const Md2Source& s = faulty.s;
+    const std::vector<bool>& keep = faulty.keep;
     const fs::path in = Put("baseq2/models/faulty/tris.md2", fixtures::WriteMd2(s));
     Put("baseq2/models/faulty/skin.pcx", testing::Pcx(64, 48));
     Put("baseq2/models/faulty/other.pcx", testing::Pcx(64, 48));
@@ -333,6 +345,27 @@ TEST_F(Fix, EditsHoldToTheirLimits) {
             c.check(Read(testing::ReadAll(out)));
         }
     }
+}
+
+// Readers that share nothing with Meshara take the mended file: Assimp's MD2 importer and three.js's MD2Loader.
+TEST_F(Fix, AssimpAndThreeJsReadTheMendedFile) {
+    const fs::path in = Put("m/tris.md2", fixtures::WriteMd2(Faulty().s)), out = dir.Path() / "m/mended.md2";
+    ASSERT_EQ(RunCli("fix " + Quote(in) + " -o " + Quote(out)).exitCode, 0);
+    const Bytes bytes = testing::ReadAll(out);
+    Assimp::Importer assimp;
+    const aiScene* scene = assimp.ReadFileFromMemory(bytes.data(), bytes.size(), 0, "md2");
+    ASSERT_TRUE(scene && scene->mNumMeshes == 1) << assimp.GetErrorString();
+    EXPECT_EQ(scene->mMeshes[0]->mNumFaces, 5u);
+
+    const fs::path node = MESHARA_NODE_DIR;
+    if (!fs::exists(node / "node_modules/three"))
+        if (std::system(("'" NPM "' install --silent --prefix " + Quote(node) + " three >/dev/null 2>&1").c_str()) != 0)
+            GTEST_SKIP() << "three could not be installed from npm into " << node;
+    fs::copy_file(MESHARA_THREE_SCRIPT, node / "md2_three.mjs", fs::copy_options::overwrite_existing);
+    const fs::path said = dir.Path() / "three.json";
+    ASSERT_EQ(std::system(("'" NODE "' " + Quote(node / "md2_three.mjs") + " " + Quote(out) + " >" + Quote(said)).c_str()), 0);
+    const Bytes json = testing::ReadAll(said);
+    EXPECT_EQ(std::string(json.begin(), json.end()), "{\"triangles\":5,\"frames\":2,\"clips\":[\"stand\"],\"finite\":true}\n");
 }
 
 }  // namespace
