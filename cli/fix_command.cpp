@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -118,25 +119,34 @@ int Fix(const Arguments& args) {
     auto mended = MendModelFile(input, options);
     if (!mended) return Refused(FileKind::Model, mended.Why(), input);
     const MendReport& report = mended.Value();
+    if (!(inPlace && !report.changed) && !WriteOutput(target, report.bytes)) return kExitRefused;
+
     // The report keeps out of the model's way when the model goes to standard output.
     std::FILE* to = target == "-" ? stderr : stdout;
     PrintDone(to, input, "mended", report.mended);
     PrintDone(to, input, "edited", report.edited);
     for (const std::string& note : report.notes) std::fprintf(to, "%s: note: %s\n", Printable(input).c_str(), Printable(note).c_str());
-    // What is left, as check says it: its findings no mend touched, then what the mends left of theirs.
+    // What is left, as check says it: the written file's own findings, and
+    // those of where the model lies (its skins, its place in the game) from
+    // the input, less what the mends said of their codes themselves.
     const auto has = [](const auto& list, const std::string& code) {
         return std::any_of(list.begin(), list.end(), [&](const auto& x) { return x.code == code; });
     };
-    for (const CheckedModel& m : CheckOne({CheckTarget::Kind::Model, input, {}}))
-        for (const Finding& f : m.findings)
-            if (!has(report.mended, f.code) && !has(report.notMended, f.code))
-                std::fprintf(to, "%s: %s: %s [%s]\n", Printable(input).c_str(), SeverityName(f.severity),
-                             Printable(f.message).c_str(), f.code.c_str());
+    static const std::set<std::string> kWhereItLies = {"skin-missing", "skin-not-at-game-path", "skin-letter-case",
+                                                       "skin-size-differs", "skin-unreadable", "skin-not-pcx",
+                                                       "skin-picture-too-large", "entry-shadowed", "check-incomplete"};
+    const auto say = [&](const std::string& from, bool whereItLies) {
+        for (const CheckedModel& m : CheckOne({CheckTarget::Kind::Model, from, {}}))
+            for (const Finding& f : m.findings)
+                if (kWhereItLies.contains(f.code) == whereItLies && !has(report.mended, f.code) && !has(report.notMended, f.code))
+                    std::fprintf(to, "%s: %s: %s [%s]\n", Printable(input).c_str(), SeverityName(f.severity),
+                                 Printable(f.message).c_str(), f.code.c_str());
+    };
+    say(target == "-" ? input : target, false);
+    say(input, true);
     for (const Finding& f : report.notMended)
         std::fprintf(to, "%s: %s: %s [%s]\n", Printable(input).c_str(), SeverityName(f.severity), Printable(f.message).c_str(),
                      f.code.c_str());
-    if (inPlace && !report.changed) return FlushOutput();
-    if (!WriteOutput(target, report.bytes)) return kExitRefused;
     return FlushOutput();
 }
 
