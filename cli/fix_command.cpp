@@ -117,6 +117,8 @@ int Fix(const Arguments& args) {
         return Unusable(target, "is the model fix reads; --in-place replaces it, or choose another output name");
 
     auto mended = MendModelFile(input, options);
+    // An edit past a limit is said as it is; a model that cannot be read, as every command says it.
+    if (!mended && mended.Why().kind == ErrorKind::DoesNotFit) return Unusable(input, mended.Why().detail);
     if (!mended) return Refused(FileKind::Model, mended.Why(), input);
     const MendReport& report = mended.Value();
     if (!(inPlace && !report.changed) && !WriteOutput(target, report.bytes)) return kExitRefused;
