@@ -332,6 +332,8 @@ TEST_F(Fix, EditsHoldToTheirLimits) {
         {model(1, 0), "--scale 1e10", 2, none},
         {model(1, 0), "--translate 1,2", 2, none},
         {model(1, 0), "--translate 1e39,0,0", 1, none},
+        {[&] { Bytes b = model(3, 0); b.resize(b.size() / 2); return b; }(), "", 1, none},  // cut short
+        {Bytes{'I', 'D', 'P', '3'}, "", 1, none},
     };
     for (const auto& c : cases) {
         const fs::path in = Put("in.md2", c.in), out = dir.Path() / "out.md2";
