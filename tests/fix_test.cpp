@@ -231,6 +231,35 @@ TEST_F(Fix, GlCommandsThatDifferAndOnlyChooseWhatIsMended) {
     }
 }
 
+// The header takes the picture's size within the engine's height, coordinates rounded to its pixels.
+TEST_F(Fix, SkinSizeFollowsThePictureUpToTheEnginesHeight) {
+    const struct {
+        int width, height;
+        int32_t header;    // the header's width after
+        int16_t s;         // texture coordinate 1's s after (32 before)
+        const char* said;  // in the output
+    } cases[] = {
+        {64, 64, 64, 64, "skin size 32 x 32 made 64 x 64"},
+        {20, 20, 20, 20, "moved by more than half a pixel of the old 32 x 32 size"},
+        {20, 481, 32, 32, "taller than the 480 the engine takes"},
+        {20, 480, 20, 20, "skin size 32 x 32 made 20 x 480"},
+    };
+    for (const auto& c : cases) {
+        Md2Source s = testing::Tetrahedron(1);
+        s.texCoords.push_back({1, 1});
+        s.triangles[0].texCoord[0] = 4;
+        s.skins = {"models/m/skin.pcx"};
+        const fs::path in = Put("baseq2/models/m/tris.md2", fixtures::WriteMd2(s)), out = dir.Path() / "out.md2";
+        Put("baseq2/models/m/skin.pcx", testing::Pcx(c.width, c.height));
+        const auto r = RunCli("fix " + Quote(in) + " -o " + Quote(out));
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        const Raw m = Read(testing::ReadAll(out));
+        EXPECT_EQ(m.skinWidth, c.header) << c.said;
+        EXPECT_EQ(m.texCoords[1][0], c.s) << c.said;
+        EXPECT_NE(r.out.find(c.said), std::string::npos) << r.out;
+    }
+}
+
 // A clean model comes out byte for byte; the output may not be the input by any road, and nothing then changes.
 TEST_F(Fix, CleanFilesStayAndTheInputIsNeverTheOutputUnlessInPlace) {
     Md2Source s = testing::Tetrahedron(3);
