@@ -45,6 +45,7 @@ const Subcommand& ThumbnailCommand();
 const Subcommand& ListCommand();
 const Subcommand& LayoutCommand();
 const Subcommand& CheckCommand();
+const Subcommand& FixCommand();
 
 // What the thumbnail command makes ready for a model or player's folder of
 // size x size pixels; md2: the header is judged before the rest is read.

@@ -18,7 +18,7 @@ namespace {
 const Subcommand* const* Commands() {
     static const Subcommand* const kCommands[] = {&InfoCommand(),   &DecodeCommand(), &LightCommand(),
                                                   &RenderCommand(), &ExportCommand(), &ConvertCommand(), &ThumbnailCommand(), &ListCommand(),
-                                                  &LayoutCommand(), &CheckCommand(), nullptr};
+                                                  &LayoutCommand(), &CheckCommand(), &FixCommand(), nullptr};
     return kCommands;
 }
 

@@ -217,18 +217,12 @@ Result<Md2Built> BuildMd2(const SourceMesh& source, const Md2BuildOptions& optio
     }
 
     // Triangles: MD2 files wind them the other way round.
-    std::vector<std::array<uint32_t, 3>> welded(triangleCount), corners(triangleCount);
-    std::unordered_map<uint64_t, uint32_t> cornerIndex;
-    std::vector<std::pair<uint32_t, uint16_t>> cornerOf;
+    std::vector<std::array<uint32_t, 3>> welded(triangleCount);
     out.triangles.resize(triangleCount);
     for (size_t t = 0; t < triangleCount; ++t) {
         for (int c = 0; c < 3; ++c) {
             const uint32_t v = source.indices[3 * t + static_cast<size_t>(c)];
             welded[t][static_cast<size_t>(c)] = vertexOf[v];
-            const uint64_t key = uint64_t{vertexOf[v]} << 16 | stOf[v];
-            auto [it, fresh] = cornerIndex.emplace(key, static_cast<uint32_t>(cornerOf.size()));
-            if (fresh) cornerOf.emplace_back(vertexOf[v], stOf[v]);
-            corners[t][static_cast<size_t>(c)] = it->second;
         }
         static constexpr int kFileCorner[3] = {0, 2, 1};
         for (int c = 0; c < 3; ++c) {
@@ -256,14 +250,32 @@ Result<Md2Built> BuildMd2(const SourceMesh& source, const Md2BuildOptions& optio
         out.frames.push_back(std::move(frame));
     }
 
-    // GL commands, wound as the file's triangles are.
-    for (auto& c : corners) std::swap(c[1], c[2]);
+    out.glCommands = BuildGlCommands(out, &built.strips, &built.fans);
+    return built;
+}
+
+std::vector<uint32_t> BuildGlCommands(const Md2Output& out, size_t* strips, size_t* fans) {
+    // Corners are a vertex with its texture coordinate, each distinct pair
+    // once, per triangle wound as the file's triangles are.
+    const size_t triangleCount = out.triangles.size();
+    std::vector<std::array<uint32_t, 3>> corners(triangleCount);
+    std::unordered_map<uint64_t, uint32_t> cornerIndex;
+    std::vector<std::pair<uint32_t, uint16_t>> cornerOf;
+    for (size_t t = 0; t < triangleCount; ++t)
+        for (size_t c = 0; c < 3; ++c) {
+            const Md2Output::Triangle& tri = out.triangles[t];
+            const uint64_t key = uint64_t{tri.vertex[c]} << 16 | tri.texCoord[c];
+            auto [it, fresh] = cornerIndex.emplace(key, static_cast<uint32_t>(cornerOf.size()));
+            if (fresh) cornerOf.emplace_back(tri.vertex[c], tri.texCoord[c]);
+            corners[t][c] = it->second;
+        }
     GlCommandBuilder gl(corners);
     const auto word = [](float v) {
         uint32_t bits;
         std::memcpy(&bits, &v, 4);
         return bits;
     };
+    std::vector<uint32_t> commands;
     for (uint32_t start = 0; start < triangleCount; ++start) {
         if (gl.used[start]) continue;
         std::vector<uint32_t> best, bestTaken, seq, taken;
@@ -279,18 +291,20 @@ Result<Md2Built> BuildMd2(const SourceMesh& source, const Md2BuildOptions& optio
         for (uint32_t t : bestTaken) gl.used[t] = 1;
         // A lone triangle is a strip; longer runs say which they are.
         const bool fan = bestFan && bestTaken.size() > 1;
-        (fan ? built.fans : built.strips)++;
+        if (size_t* n = fan ? fans : strips) ++*n;
         const int32_t n = static_cast<int32_t>(best.size());
-        out.glCommands.push_back(static_cast<uint32_t>(fan ? -n : n));
+        commands.push_back(static_cast<uint32_t>(fan ? -n : n));
         for (uint32_t c : best) {
-            const auto& st = out.texCoords[cornerOf[c].second];
-            out.glCommands.push_back(word(static_cast<float>(st[0]) / static_cast<float>(out.skinWidth)));
-            out.glCommands.push_back(word(static_cast<float>(st[1]) / static_cast<float>(out.skinHeight)));
-            out.glCommands.push_back(cornerOf[c].first);
+            // A texture coordinate past the table is the picture's corner, as the loader takes it.
+            const uint16_t st = cornerOf[c].second;
+            const std::array<int16_t, 2> at = st < out.texCoords.size() ? out.texCoords[st] : std::array<int16_t, 2>{0, 0};
+            commands.push_back(word(static_cast<float>(at[0]) / static_cast<float>(out.skinWidth)));
+            commands.push_back(word(static_cast<float>(at[1]) / static_cast<float>(out.skinHeight)));
+            commands.push_back(cornerOf[c].first);
         }
     }
-    out.glCommands.push_back(0);
-    return built;
+    commands.push_back(0);
+    return commands;
 }
 
 }  // namespace meshara

@@ -42,4 +42,9 @@ struct Md2Built {
 // ignored), the format's own limits, positions that are not finite.
 Result<Md2Built> BuildMd2(const SourceMesh& source, const Md2BuildOptions& options);
 
+// GL commands drawing each of the file's triangles exactly once, with its
+// own winding, as strips and fans over its corners (a vertex with its
+// texture coordinate), ended by a zero; how many of each when asked.
+std::vector<uint32_t> BuildGlCommands(const Md2Output& file, size_t* strips = nullptr, size_t* fans = nullptr);
+
 }  // namespace meshara

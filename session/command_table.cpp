@@ -147,11 +147,11 @@ constexpr CommandRow kRows[] = {
          const Md2Model* model = c.AnimationModel();
          return Enabled(model && AnimationHolding(*model, c.Doc().models.currentFrame));
      }},
-    // Only a model made from glTF or OBJ has an MD2 to write; any other is one already.
+    // Any model read from a file, or made from glTF or OBJ, is written as meshara-cli fix writes it.
     {.ids = {ids::kSaveAsMd2}, .label = "Save As &MD2...", .menu = MenuPlace::File, .run = Do<&Commands::SaveAsMd2>,
      .rule = [](const Commands& c, int) {
          const ModelSlot* model = c.Doc().models.CurrentModel();
-         return Enabled(model && model->convertedMd2);
+         return Enabled(model && (model->convertedMd2 || !model->path.empty()));
      }},
     {.ids = {ids::kCheckModels}, .label = "&Check Models...", .menu = MenuPlace::File, .separatorBefore = true,
      .run = Do<&Commands::CheckModels>},

@@ -12,6 +12,7 @@
 #include "io/file_bytes.h"
 #include "session/commands.h"
 #include "session/inputs.h"
+#include "session/mend.h"
 #include "session/messages.h"
 #include "session/player.h"
 #include "session/scene_setup.h"
@@ -471,8 +472,14 @@ void Commands::OpenModelAndShow() {
 }
 
 void Commands::SaveAsMd2() {
-    const ModelSlot* model = doc_.models.CurrentModel();
-    if (!model || !model->convertedMd2) return;
+    ModelSlot* model = doc_.models.CurrentModel();
+    if (!model || (!model->convertedMd2 && model->path.empty())) return;
+    // What meshara-cli fix writes: an MD2 file mended, its skins looked for from where it lies.
+    auto mended = model->convertedMd2 ? MendMd2(*model->convertedMd2, {}) : MendModelFile(model->path, {});
+    if (!mended) {
+        Refuse(FileKind::Model, mended.Why(), model->path);
+        return;
+    }
     std::string name = model->Name();
     if (const size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0) name.resize(dot);
     std::string path;
@@ -481,8 +488,15 @@ void Commands::SaveAsMd2() {
     path = WithDefaultExtension(std::move(path), ".md2");
     Status written = !OutputThatIsAnInput({path}, InputsOf(doc_)).empty()
                          ? Status(Failure{ErrorKind::CannotCreate, "it is a file an open model or picture was read from"})
-                         : WriteFileBytes(path, *model->convertedMd2);
-    if (written) return;
+                         : WriteFileBytes(path, mended.Value().bytes);
+    if (written) {
+        // The status line says what the saved file mended, the last save's only.
+        static constexpr std::string_view kSaved = "saved as MD2: ";
+        std::erase_if(model->notes, [](const std::string& n) { return n.starts_with(kSaved); });
+        model->notes.push_back(std::string(kSaved) + mended.Value().Summary());
+        ui_.RedrawView();
+        return;
+    }
     std::fprintf(stderr, "meshara: %s: %s\n", path.c_str(), written.Detail().c_str());
     ui_.ShowMessage(msg::kCannotCreate, path + ": " + written.Detail());
 }

@@ -29,28 +29,8 @@ using Bytes = std::vector<uint8_t>;
 using fixtures::Md2Source;
 using testing::Quote;
 using testing::RunCli;
-
-// A tetrahedron: every vertex used, every triangle with an area, its GL commands drawing exactly its triangles.
-Md2Source Tetrahedron(int frames, int skinSide = 32) {
-    Md2Source s;
-    s.skinWidth = s.skinHeight = skinSide;
-    s.glCommands = true;
-    s.texCoords = {{0, 0}, {int16_t(skinSide), 0}, {0, int16_t(skinSide)}, {int16_t(skinSide), int16_t(skinSide)}};
-    s.triangles = {{{0, 1, 2}, {0, 1, 2}}, {{0, 3, 1}, {0, 3, 1}}, {{0, 2, 3}, {0, 2, 3}}, {{1, 3, 2}, {1, 3, 2}}};
-    const std::vector<std::string>& table = PlayerFrameNames();
-    for (int f = 0; f < frames; ++f) {
-        Md2Source::Frame frame;
-        frame.vertices = {{0, 0, 0, 0}, {200, 0, 0, 0}, {0, 200, 0, 0}, {0, 0, uint8_t(100 + f % 100), 0}};
-        frame.name = f < int(table.size()) ? table[size_t(f)] : "extra" + std::to_string(f);
-        s.frames.push_back(frame);
-    }
-    return s;
-}
-
-Bytes Pcx(int w, int h) {
-    fixtures::IndexedPicture p{w, h, Bytes(size_t(w) * size_t(h), 1), {{0, 0, 0}, {200, 100, 50}}};
-    return fixtures::WritePcx(p);
-}
+using testing::Tetrahedron;
+using testing::Pcx;
 
 // What the check said of each path: its codes with their severities.
 using Said = std::map<std::string, std::multiset<std::string>>;

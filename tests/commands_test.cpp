@@ -624,9 +624,8 @@ TEST_F(CommandsTest, GltfAndObjOpenFromOutsideNotByThePlusButtonAndSaveAsMd2Writ
     commands.Run(ids::kModelOpen);
     EXPECT_EQ(ui.log.back(), Message(msg::kNotMd2, obj + ": the file does not start with \"IDP2\""));
     EXPECT_EQ(Models(), "-1 0:");
-    // Opened from outside, it is the MD2 it makes; only such a model has one to save.
+    // Opened from outside, it is the MD2 it makes, saved as it was made.
     Open("m.md2");
-    EXPECT_FALSE(commands.StateOf(ids::kSaveAsMd2).enabled);
     commands.OpenFiles({obj});
     ASSERT_EQ(Models(), "1 0: m.md2 tri.obj");
     EXPECT_TRUE(commands.StateOf(ids::kSaveAsMd2).enabled);
@@ -640,11 +639,47 @@ TEST_F(CommandsTest, GltfAndObjOpenFromOutsideNotByThePlusButtonAndSaveAsMd2Writ
     EXPECT_EQ(testing::ReadAll(PathOf("out.md2")), *doc.models.CurrentModel()->convertedMd2);
     EXPECT_EQ(testing::ReadAll(PathOf("m.md2")), otherModel);
     const std::string why = ": it is a file an open model or picture was read from";
-    EXPECT_EQ(ui.TakeLog(), (Log{"choose:tri.md2", "choose:tri.md2", Message(msg::kCannotCreate, obj + why),
+    EXPECT_EQ(ui.TakeLog(), (Log{"choose:tri.md2", "view", "choose:tri.md2", Message(msg::kCannotCreate, obj + why),
                                  "choose:tri.md2", Message(msg::kCannotCreate, PathOf("m.md2") + why)}));
     const Bytes md2 = testing::ReadAll(PathOf("out.md2"));
     EXPECT_EQ(std::string(md2.begin(), md2.begin() + 4), "IDP2");
     EXPECT_EQ(testing::ReadAll(obj).front(), 'v');
+}
+
+// Any MD2 saves as meshara-cli fix writes it: a clean one as it is, a faulty one mended, the summary in the status line.
+TEST_F(CommandsTest, SaveAsMd2WritesEveryModelMendedAndSaysWhatWasMended) {
+    fixtures::Md2Source faulty = testing::Tetrahedron(2);
+    for (auto& f : faulty.frames) f.vertices.push_back({9, 9, 9, 0});  // used by nothing
+    faulty.triangles.push_back({{0, 0, 1}, {0, 1, 2}});               // a repeated vertex
+    const struct {
+        Bytes in;
+        uint32_t triangles, vertices;
+        std::string said;
+    } cases[] = {
+        {fixtures::WriteMd2(testing::Tetrahedron(2)), 4, 4, "saved as MD2: nothing to mend"},
+        {fixtures::WriteMd2(faulty), 4, 4, "saved as MD2: mended degenerate-triangles (1), unused-vertices (1)"},
+    };
+    for (const auto& c : cases) {
+        Reset();
+        EXPECT_TRUE(commands.OpenModelPath(Write("in.md2", c.in)));
+        EXPECT_TRUE(commands.StateOf(ids::kSaveAsMd2).enabled);
+        ui.AnswerFile(PathOf("out"));
+        commands.Run(ids::kSaveAsMd2);
+        const Bytes out = testing::ReadAll(PathOf("out.md2"));
+        ASSERT_GE(out.size(), 68u) << c.said;
+        const auto field = [&](size_t at) { uint32_t v; std::memcpy(&v, &out[at], 4); return v; };
+        EXPECT_EQ(field(32), c.triangles) << c.said;
+        EXPECT_EQ(field(24), c.vertices) << c.said;
+        if (c.said.ends_with("nothing to mend")) {
+            EXPECT_EQ(out, c.in);
+        }
+        EXPECT_NE(StatusLine(doc, view).find(c.said), std::string::npos) << StatusLine(doc, view);
+        // Saved again, the status line tells the last save only.
+        ui.AnswerFile(PathOf("again.md2"));
+        commands.Run(ids::kSaveAsMd2);
+        const std::string line = StatusLine(doc, view);
+        EXPECT_EQ(line.find("saved as MD2"), line.rfind("saved as MD2")) << line;
+    }
 }
 
 TEST_F(CommandsTest, SkinLayoutIsSentWhenItsModelMapOrFrameChangesAndPicksOutTheTrianglePointedAt) {

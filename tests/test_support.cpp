@@ -1,5 +1,8 @@
 #include "tests/test_support.h"
 
+#include "model/animations.h"
+#include "tools/writers/picture_writers.h"
+
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -66,6 +69,28 @@ fixtures::Md2Source SmallQuad() {
         s.frames.push_back(frame);
     }
     return s;
+}
+
+fixtures::Md2Source Tetrahedron(int frames, int skinSide) {
+    fixtures::Md2Source s;
+    s.skinWidth = s.skinHeight = skinSide;
+    s.glCommands = true;
+    const int16_t side = static_cast<int16_t>(skinSide);
+    s.texCoords = {{0, 0}, {side, 0}, {0, side}, {side, side}};
+    s.triangles = {{{0, 1, 2}, {0, 1, 2}}, {{0, 3, 1}, {0, 3, 1}}, {{0, 2, 3}, {0, 2, 3}}, {{1, 3, 2}, {1, 3, 2}}};
+    const std::vector<std::string>& table = PlayerFrameNames();
+    for (int f = 0; f < frames; ++f) {
+        fixtures::Md2Source::Frame frame;
+        frame.vertices = {{0, 0, 0, 0}, {200, 0, 0, 0}, {0, 200, 0, 0}, {0, 0, uint8_t(100 + f % 100), 0}};
+        frame.name = f < int(table.size()) ? table[size_t(f)] : "extra" + std::to_string(f);
+        s.frames.push_back(frame);
+    }
+    return s;
+}
+
+std::vector<uint8_t> Pcx(int width, int height) {
+    fixtures::IndexedPicture p{width, height, std::vector<uint8_t>(size_t(width) * size_t(height), 1), {{0, 0, 0}, {200, 100, 50}}};
+    return fixtures::WritePcx(p);
 }
 
 }  // namespace meshara::testing

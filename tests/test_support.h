@@ -39,6 +39,13 @@ private:
 // A two-frame quad (four vertices, two triangles) that every loader test starts from.
 fixtures::Md2Source SmallQuad();
 
+// A tetrahedron: every vertex used, every triangle with an area, its GL
+// commands drawing exactly its triangles; frames named as a player's body's.
+fixtures::Md2Source Tetrahedron(int frames, int skinSide = 32);
+
+// A PCX picture of one colour.
+std::vector<uint8_t> Pcx(int width, int height);
+
 }  // namespace meshara::testing
 
 // Skips the current test when the corpus is absent.
