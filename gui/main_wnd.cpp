@@ -84,6 +84,7 @@ MainWnd::MainWnd(Document& document)
       doc_(document),
       playbackTimer_(this) {
     SetIcon(ProgramIcon());
+    WatchMessageBoxes();
     BuildMenus();
 
     wxGLAttributes attributes;
