@@ -237,6 +237,7 @@ def main():
             check(wait_for(lambda: checked(toggle)), "pressed again, checked again")
         lights = find(app, "toggle button", "Switch light")
         check(lights is not None and checked(lights), "the global light's toggle is checked")
+        check(find(app, "table", "Global lights") is not None, "the global light list is a named table")
 
         status = wait_for(lambda: find(app, "status bar"))
         check(status is not None and "frame 0 (12 frames): pulse0" in (status.name or ""),

@@ -89,6 +89,8 @@ struct Dialogs : ::testing::TestWithParam<std::string> {
 TEST_P(Dialogs, EveryLabelIsWholeUpToTheControlBesideItAndNothingElseMoves) {
     const Layout layout = Make(GetParam());
     wxDialog& dialog = *layout.dialog;
+    const char* scale = std::getenv("GDK_SCALE");
+    ASSERT_TRUE(!scale || dialog.GetContentScaleFactor() == std::atof(scale)) << "runs at the scale asked for";
     size_t seen = 0;
     for (wxWindow* w : dialog.GetChildren()) {
         auto* label = dynamic_cast<wxStaticText*>(w);
