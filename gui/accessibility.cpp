@@ -3,9 +3,9 @@
 #include <wx/menuitem.h>
 #include <wx/window.h>
 
-#include <dlfcn.h>
+#include <atk/atk.h>
+#include <gtk/gtk.h>
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -13,95 +13,46 @@ namespace meshara {
 
 namespace {
 
-// The calls are looked up in the toolkit already loaded with wx, so
-// building needs none of its development files.
-using GetAccessible = void* (*)(void* widget);
-using SetName = void (*)(void* accessible, const char* name);
-using GetName = const char* (*)(void* accessible);
-using GType = unsigned long;
-using TypeOf = GType (*)();
+AtkObject* AccessibleOfWidget(GtkWidget* widget) { return widget ? gtk_widget_get_accessible(widget) : nullptr; }
 
-template <class F>
-F Lookup(const char* name) {
-    return reinterpret_cast<F>(::dlsym(RTLD_DEFAULT, name));
-}
+AtkObject* AccessibleOf(wxWindow* control) { return AccessibleOfWidget(control ? control->GetHandle() : nullptr); }
 
-void* AccessibleOfWidget(void* widget) {
-    const auto get = Lookup<GetAccessible>("gtk_widget_get_accessible");
-    return get && widget ? get(widget) : nullptr;
-}
-
-void* AccessibleOf(wxWindow* control) {
-    return AccessibleOfWidget(control ? static_cast<void*>(control->GetHandle()) : nullptr);
-}
-
-// Whether an object is of the type a getter such as "gtk_container_get_type" names.
-bool IsA(void* instance, const char* typeGetter) {
-    using IsAType = int (*)(void* instance, GType type);
-    const auto type = Lookup<TypeOf>(typeGetter);
-    const auto isA = Lookup<IsAType>("g_type_check_instance_is_a");
-    return instance && type && isA && isA(instance, type());
-}
-
-void SetRole(void* accessible, const char* role) {
-    using RoleForName = int (*)(const char* name);
-    using Set = void (*)(void* accessible, int role);
-    const auto roleFor = Lookup<RoleForName>("atk_role_for_name");
-    const auto set = Lookup<Set>("atk_object_set_role");
-    if (accessible && roleFor && set) set(accessible, roleFor(role));
-}
-
-int StateNamed(const char* name) {
-    const auto state = Lookup<int (*)(const char*)>("atk_state_type_for_name");
-    return state ? state(name) : 0;
+void SetRole(wxWindow* control, AtkRole role) {
+    if (AtkObject* accessible = AccessibleOf(control)) atk_object_set_role(accessible, role);
 }
 
 }  // namespace
 
 void SetAccessibleName(wxWindow* control, const char* name) {
-    const auto set = Lookup<SetName>("atk_object_set_name");
-    if (!set) return;
-    if (void* accessible = AccessibleOf(control)) set(accessible, name);
+    if (AtkObject* accessible = AccessibleOf(control)) atk_object_set_name(accessible, name);
     // A list sits in a scrolled window: the table inside is what a screen
     // reader lands on, so it carries the name too.
-    void* widget = control ? static_cast<void*>(control->GetHandle()) : nullptr;
-    if (const auto child = Lookup<void* (*)(void*)>("gtk_bin_get_child"); child && IsA(widget, "gtk_scrolled_window_get_type"))
-        if (void* inside = AccessibleOfWidget(child(widget))) set(inside, name);
+    GtkWidget* widget = control ? control->GetHandle() : nullptr;
+    if (widget && GTK_IS_SCROLLED_WINDOW(widget))
+        if (AtkObject* inside = AccessibleOfWidget(gtk_bin_get_child(GTK_BIN(widget)))) atk_object_set_name(inside, name);
 }
 
 void SetAccessibleDescription(wxWindow* control, const char* description) {
-    const auto set = Lookup<SetName>("atk_object_set_description");
-    if (void* accessible = AccessibleOf(control); accessible && set) set(accessible, description);
+    if (AtkObject* accessible = AccessibleOf(control)) atk_object_set_description(accessible, description);
 }
 
-void SetStatusBarRole(wxWindow* control) { SetRole(AccessibleOf(control), "statusbar"); }
+void SetStatusBarRole(wxWindow* control) { SetRole(control, ATK_ROLE_STATUSBAR); }
 
-void SetDialogRole(wxWindow* dialog) { SetRole(AccessibleOf(dialog), "dialog"); }
+void SetDialogRole(wxWindow* dialog) { SetRole(dialog, ATK_ROLE_DIALOG); }
 
-void SetPictureRole(wxWindow* control) { SetRole(AccessibleOf(control), "image"); }
+void SetPictureRole(wxWindow* control) { SetRole(control, ATK_ROLE_IMAGE); }
 
 std::string AccessibleName(wxWindow* control) {
-    const auto get = Lookup<GetName>("atk_object_get_name");
-    void* accessible = AccessibleOf(control);
-    const char* name = accessible && get ? get(accessible) : nullptr;
+    AtkObject* accessible = AccessibleOf(control);
+    const char* name = accessible ? atk_object_get_name(accessible) : nullptr;
     return name ? name : "";
 }
 
 void ShowMenuKey(wxMenuItem* item, const char* keyName) {
-    using GetChild = void* (*)(void* bin);
-    using KeyFromName = unsigned (*)(const char* name);
-    using SetAccel = void (*)(void* label, unsigned key, unsigned modifiers);
-    using TypeOf = unsigned long (*)();
-    using IsA = int (*)(void* instance, unsigned long type);
-    const auto child = Lookup<GetChild>("gtk_bin_get_child");
-    const auto keyval = Lookup<KeyFromName>("gdk_keyval_from_name");
-    const auto set = Lookup<SetAccel>("gtk_accel_label_set_accel");
-    const auto accelLabelType = Lookup<TypeOf>("gtk_accel_label_get_type");
-    const auto isA = Lookup<IsA>("g_type_check_instance_is_a");
-    if (!child || !keyval || !set || !accelLabelType || !isA) return;
-    void* widget = item ? static_cast<void*>(item->GetMenuItem()) : nullptr;
-    void* label = widget ? child(widget) : nullptr;
-    if (label && isA(label, accelLabelType())) set(label, keyval(keyName), 0);
+    GtkWidget* widget = item ? item->GetMenuItem() : nullptr;
+    GtkWidget* label = widget && GTK_IS_BIN(widget) ? gtk_bin_get_child(GTK_BIN(widget)) : nullptr;
+    if (label && GTK_IS_ACCEL_LABEL(label))
+        gtk_accel_label_set_accel(GTK_ACCEL_LABEL(label), gdk_keyval_from_name(keyName), GdkModifierType{});
 }
 
 // ---- Toggle buttons ----------------------------------------------------------
@@ -117,94 +68,58 @@ namespace {
 constexpr const char* kOnKey = "meshara-toggle-on";
 constexpr const char* kTogglePrefix = "MesharaToggle";
 
-struct TypeQuery {
-    GType type;
-    const char* name;
-    unsigned classSize;
-    unsigned instanceSize;
-};
-
-void QueryType(GType type, TypeQuery& query) {
-    if (const auto q = Lookup<void (*)(GType, TypeQuery*)>("g_type_query")) q(type, &query);
-}
-
-// The entry that makes an accessible's state set, in its class: the
-// eleventh after the base object class, where every ATK 2 has kept it
-// (name, description, parent, child count, child, index, relations, role,
-// layer, z-order, states).
-using RefStateSet = void* (*)(void* accessible);
-RefStateSet* StateSetEntry(void* klass) {
-    TypeQuery object{};
-    if (const auto named = Lookup<GType (*)(const char*)>("g_type_from_name")) QueryType(named("GObject"), object);
-    return reinterpret_cast<RefStateSet*>(static_cast<char*>(klass) + object.classSize + 10 * sizeof(void*));
-}
-
-void* ClassOf(void* instance) { return *static_cast<void**>(instance); }
-
-void* ToggleStates(void* accessible) {
-    const auto parentOf = Lookup<void* (*)(void*)>("g_type_class_peek_parent");
-    const auto add = Lookup<int (*)(void*, int)>("atk_state_set_add_state");
-    const auto data = Lookup<void* (*)(void*, const char*)>("g_object_get_data");
-    void* states = (*StateSetEntry(parentOf(ClassOf(accessible))))(accessible);
-    if (states && add && data) {
-        add(states, StateNamed("checkable"));
-        if (data(accessible, kOnKey)) add(states, StateNamed("checked"));
+AtkStateSet* ToggleStates(AtkObject* accessible) {
+    // The derived class sits right above the one the toolkit gave, whose
+    // states are the rest of the set.
+    const auto* parent = ATK_OBJECT_CLASS(g_type_class_peek_parent(ATK_OBJECT_GET_CLASS(accessible)));
+    AtkStateSet* states = parent->ref_state_set(accessible);
+    if (states) {
+        atk_state_set_add_state(states, ATK_STATE_CHECKABLE);
+        if (g_object_get_data(G_OBJECT(accessible), kOnKey)) atk_state_set_add_state(states, ATK_STATE_CHECKED);
     }
     return states;
 }
 
-void ToggleClassInit(void* klass, void*) { *StateSetEntry(klass) = &ToggleStates; }
+void ToggleClassInit(gpointer klass, gpointer) { ATK_OBJECT_CLASS(klass)->ref_state_set = &ToggleStates; }
 
-// Gives the accessible the derived class, once; false when the toolkit lacks what it takes.
-bool MakeToggle(void* accessible) {
-    const auto typeName = Lookup<const char* (*)(GType)>("g_type_name");
-    const auto fromName = Lookup<GType (*)(const char*)>("g_type_from_name");
-    const auto classRef = Lookup<void* (*)(GType)>("g_type_class_ref");
-    using Register = GType (*)(GType parent, const char* name, unsigned classSize, void (*init)(void*, void*),
-                               unsigned instanceSize, void (*instanceInit)(void*, void*), int flags);
-    const auto registerType = Lookup<Register>("g_type_register_static_simple");
-    if (!typeName || !fromName || !classRef || !registerType) return false;
-    const GType type = *static_cast<GType*>(ClassOf(accessible));
-    const std::string name = typeName(type);
+// Gives the accessible the derived class, once; false when its type cannot be derived from.
+bool MakeToggle(AtkObject* accessible) {
+    const GType type = G_OBJECT_TYPE(accessible);
+    const std::string name = g_type_name(type);
     if (name.starts_with(kTogglePrefix)) return true;
     const std::string derivedName = kTogglePrefix + name;
-    GType derived = fromName(derivedName.c_str());
+    GType derived = g_type_from_name(derivedName.c_str());
     if (!derived) {
-        TypeQuery query{};
-        QueryType(type, query);
-        if (query.classSize == 0) return false;
-        derived = registerType(type, derivedName.c_str(), query.classSize, &ToggleClassInit, query.instanceSize, nullptr, 0);
+        GTypeQuery query{};
+        g_type_query(type, &query);
+        if (query.class_size == 0) return false;
+        derived = g_type_register_static_simple(type, derivedName.c_str(), query.class_size,
+                                                &ToggleClassInit, query.instance_size, nullptr, GTypeFlags{});
     }
     // Adds no data of its own, so the object fits it as it is; the class is
     // held for the rest of the run.
-    if (void* klass = derived ? classRef(derived) : nullptr) *static_cast<void**>(accessible) = klass;
-    SetRole(accessible, "toggle button");
+    if (derived) reinterpret_cast<GTypeInstance*>(accessible)->g_class = static_cast<GTypeClass*>(g_type_class_ref(derived));
+    atk_object_set_role(accessible, ATK_ROLE_TOGGLE_BUTTON);
     return true;
 }
 
 }  // namespace
 
 void SetToggleState(wxWindow* button, bool on) {
-    void* accessible = AccessibleOf(button);
-    const auto getData = Lookup<void* (*)(void*, const char*)>("g_object_get_data");
-    const auto setData = Lookup<void (*)(void*, const char*, void*)>("g_object_set_data");
-    const auto notify = Lookup<void (*)(void*, uint64_t, int)>("atk_object_notify_state_change");
-    if (!accessible || !getData || !setData || !MakeToggle(accessible)) return;
-    const bool was = getData(accessible, kOnKey) != nullptr;
-    setData(accessible, kOnKey, on ? accessible : nullptr);
+    AtkObject* accessible = AccessibleOf(button);
+    if (!accessible || !MakeToggle(accessible)) return;
+    const bool was = g_object_get_data(G_OBJECT(accessible), kOnKey) != nullptr;
+    g_object_set_data(G_OBJECT(accessible), kOnKey, on ? accessible : nullptr);
     // Readers that keep what they read are told of the change.
-    if (was != on && notify) notify(accessible, static_cast<uint64_t>(StateNamed("checked")), on);
+    if (was != on) atk_object_notify_state_change(accessible, ATK_STATE_CHECKED, on);
 }
 
 bool ToggleState(wxWindow* button) {
-    const auto ref = Lookup<void* (*)(void*)>("atk_object_ref_state_set");
-    const auto contains = Lookup<int (*)(void*, int)>("atk_state_set_contains_state");
-    const auto unref = Lookup<void (*)(void*)>("g_object_unref");
-    void* accessible = AccessibleOf(button);
-    void* states = accessible && ref && contains && unref ? ref(accessible) : nullptr;
+    AtkObject* accessible = AccessibleOf(button);
+    AtkStateSet* states = accessible ? atk_object_ref_state_set(accessible) : nullptr;
     if (!states) return false;
-    const bool on = contains(states, StateNamed("checked"));
-    unref(states);
+    const bool on = atk_state_set_contains_state(states, ATK_STATE_CHECKED);
+    g_object_unref(states);
     return on;
 }
 
@@ -214,87 +129,57 @@ namespace {
 
 constexpr const char* kHiddenTipsKey = "meshara-hidden-tips";
 
-using Callback = void (*)(void* widget, void* data);
+using Widgets = std::vector<GtkWidget*>;
 
 // Every widget below widget whose tooltip is on: switched off and kept.
-void SwitchTipsOff(void* widget, void* hidden) {
-    const auto has = Lookup<int (*)(void*)>("gtk_widget_get_has_tooltip");
-    const auto set = Lookup<void (*)(void*, int)>("gtk_widget_set_has_tooltip");
-    const auto ref = Lookup<void* (*)(void*)>("g_object_ref");
-    const auto forall = Lookup<void (*)(void*, Callback, void*)>("gtk_container_forall");
-    if (!has || !set || !ref || !forall) return;
-    if (has(widget)) {
-        set(widget, 0);
-        static_cast<std::vector<void*>*>(hidden)->push_back(ref(widget));
+void SwitchTipsOff(GtkWidget* widget, gpointer hidden) {
+    if (gtk_widget_get_has_tooltip(widget)) {
+        gtk_widget_set_has_tooltip(widget, false);
+        static_cast<Widgets*>(hidden)->push_back(GTK_WIDGET(g_object_ref(widget)));
     }
-    if (IsA(widget, "gtk_container_get_type")) forall(widget, &SwitchTipsOff, hidden);
+    if (GTK_IS_CONTAINER(widget)) gtk_container_forall(GTK_CONTAINER(widget), &SwitchTipsOff, hidden);
 }
 
-void SwitchTipsBackOn(void* hidden) {
-    const auto set = Lookup<void (*)(void*, int)>("gtk_widget_set_has_tooltip");
-    const auto unref = Lookup<void (*)(void*)>("g_object_unref");
-    auto* widgets = static_cast<std::vector<void*>*>(hidden);
-    for (void* widget : *widgets) set(widget, 1), unref(widget);
+void SwitchTipsBackOn(gpointer hidden) {
+    auto* widgets = static_cast<Widgets*>(hidden);
+    for (GtkWidget* widget : *widgets) gtk_widget_set_has_tooltip(widget, true), g_object_unref(widget);
     delete widgets;
 }
 
-struct GList {
-    void* data;
-    GList* next;
-    GList* prev;
-};
+void OnBoxHidden(GtkWidget* box, gpointer) { g_object_set_data(G_OBJECT(box), kHiddenTipsKey, nullptr); }
 
 // While box is up no other window shows a tooltip; the tooltips come back
 // when it goes (its "hide", or its end if it is never hidden).
-void HideTooltipsWhileUp(void* box) {
-    const auto toplevels = Lookup<GList* (*)()>("gtk_window_list_toplevels");
-    const auto freeList = Lookup<void (*)(GList*)>("g_list_free");
-    const auto widgetName = Lookup<const char* (*)(void*)>("gtk_widget_get_name");
-    const auto hide = Lookup<void (*)(void*)>("gtk_widget_hide");
-    const auto setData = Lookup<void (*)(void*, const char*, void*, void (*)(void*))>("g_object_set_data_full");
-    using Connect = unsigned long (*)(void*, const char*, void (*)(void*, void*), void*, void*, int);
-    const auto connect = Lookup<Connect>("g_signal_connect_data");
-    if (!toplevels || !freeList || !widgetName || !hide || !setData || !connect) return;
-    auto* hidden = new std::vector<void*>;
-    GList* windows = toplevels();
+void HideTooltipsWhileUp(GtkWidget* box) {
+    auto* hidden = new Widgets;
+    GList* windows = gtk_window_list_toplevels();
     for (GList* w = windows; w; w = w->next) {
-        if (w->data == box) continue;
-        if (std::string(widgetName(w->data)) == "gtk-tooltip") hide(w->data);  // one already up
-        else SwitchTipsOff(w->data, hidden);
+        auto* window = static_cast<GtkWidget*>(w->data);
+        if (window == box) continue;
+        if (std::string(gtk_widget_get_name(window)) == "gtk-tooltip") gtk_widget_hide(window);  // one already up
+        else SwitchTipsOff(window, hidden);
     }
-    freeList(windows);
-    setData(box, kHiddenTipsKey, hidden, &SwitchTipsBackOn);
-    connect(box, "hide", [](void* widget, void*) {
-        if (const auto set = Lookup<void (*)(void*, const char*, void*)>("g_object_set_data")) set(widget, kHiddenTipsKey, nullptr);
-    }, nullptr, nullptr, 0);
+    g_list_free(windows);
+    g_object_set_data_full(G_OBJECT(box), kHiddenTipsKey, hidden, &SwitchTipsBackOn);
+    g_signal_connect(box, "hide", G_CALLBACK(&OnBoxHidden), nullptr);
 }
 
-int OnWidgetShown(void*, unsigned, const void* params, void*) {
-    const auto object = Lookup<void* (*)(const void*)>("g_value_get_object");
-    const auto title = Lookup<const char* (*)(void*)>("gtk_window_get_title");
-    const auto setName = Lookup<SetName>("atk_object_set_name");
-    void* widget = object ? object(params) : nullptr;  // the first value is the widget shown
-    if (!IsA(widget, "gtk_message_dialog_get_type")) return 1;
-    if (const char* caption = title ? title(widget) : nullptr; caption && *caption && setName)
-        if (void* accessible = AccessibleOfWidget(widget)) setName(accessible, caption);
+gboolean OnWidgetShown(GSignalInvocationHint*, guint, const GValue* params, gpointer) {
+    auto* widget = static_cast<GtkWidget*>(g_value_get_object(&params[0]));
+    if (!widget || !GTK_IS_MESSAGE_DIALOG(widget)) return true;
+    if (const char* caption = gtk_window_get_title(GTK_WINDOW(widget)); caption && *caption)
+        if (AtkObject* accessible = AccessibleOfWidget(widget)) atk_object_set_name(accessible, caption);
     HideTooltipsWhileUp(widget);
-    return 1;  // stay for the next one
+    return true;  // stay for the next one
 }
 
 }  // namespace
 
 void WatchMessageBoxes() {
     static const bool watching = [] {
-        const auto widgetType = Lookup<TypeOf>("gtk_widget_get_type");
-        const auto classRef = Lookup<void* (*)(GType)>("g_type_class_ref");
-        const auto lookup = Lookup<unsigned (*)(const char*, GType)>("g_signal_lookup");
-        using Hook = int (*)(void*, unsigned, const void*, void*);
-        const auto addHook = Lookup<unsigned long (*)(unsigned, unsigned, Hook, void*, void (*)(void*))>(
-            "g_signal_add_emission_hook");
-        if (!widgetType || !classRef || !lookup || !addHook) return false;
-        classRef(widgetType());  // its signals exist once its class does
-        const unsigned shown = lookup("show", widgetType());
-        return shown != 0 && addHook(shown, 0, &OnWidgetShown, nullptr, nullptr) != 0;
+        g_type_class_ref(GTK_TYPE_WIDGET);  // its signals exist once its class does
+        const guint shown = g_signal_lookup("show", GTK_TYPE_WIDGET);
+        return shown != 0 && g_signal_add_emission_hook(shown, 0, &OnWidgetShown, nullptr, nullptr) != 0;
     }();
     (void)watching;
 }
