@@ -7,7 +7,6 @@
 #include <string>
 
 class wxWindow;
-class wxMenuItem;
 
 namespace meshara {
 
@@ -18,9 +17,23 @@ void SetAccessibleDescription(wxWindow* control, const char* description);
 void SetStatusBarRole(wxWindow* control);
 std::string AccessibleName(wxWindow* control);
 
-// Shows keyName ("Home", "F12", ... as the toolkit names keys) beside a menu
-// entry without making it the entry's accelerator: the key stays with
-// whatever control has the focus, and the program decides what it does.
-void ShowMenuKey(wxMenuItem* item, const char* keyName);  // empty when none is set or it cannot be read
+// The toolkit shows every top-level window to screen readers as a frame;
+// a dialog says it is one.
+void SetDialogRole(wxWindow* dialog);
+// Gives a window drawn by the program the role of a picture.
+void SetPictureRole(wxWindow* control);
+
+// A push button that stands for an on/off state: screen readers hear a
+// toggle button, checked while on. Only the role and the state change: the
+// button keeps its look, and a click stays one command; the state is what
+// the caller last set here.
+void SetToggleState(wxWindow* button, bool on);
+bool ToggleState(wxWindow* button);  // as screen readers read it
+
+// Message boxes are named by their caption, not by their kind
+// ("Information"), and no tooltip is shown while one is up, so none covers
+// it. For the whole run; calls after the first do nothing.
+void WatchMessageBoxes();
+
 
 }  // namespace meshara

@@ -21,6 +21,7 @@ ArchiveChooserDialog::ArchiveChooserDialog(wxWindow* parent, const std::string& 
     column->Add(list, wxSizerFlags(1).Expand().Border(wxLEFT | wxRIGHT));
     column->Add(CreateStdDialogButtonSizer(wxOK | wxCANCEL), wxSizerFlags().Expand().Border());
     SetSizer(column);
+    SetDialogRole(this);
     SetAccessibleName(filter, "Filter the models");
     SetAccessibleName(list, "Models in the archive");
     filter->Bind(wxEVT_TEXT, [this](wxCommandEvent&) { ShowMatching(); });

@@ -2,6 +2,9 @@
 
 #include <wx/statbmp.h>
 
+#include <algorithm>
+#include <array>
+
 #include "gui/accessibility.h"
 #include "gui/art.h"
 #include "session/command_ids.h"
@@ -37,9 +40,24 @@ wxTextCtrl* NumberBox(wxWindow* dialog, int id, int x, int y, float value) {
     return At(box, dialog, x, y, 32, 14);
 }
 
-void Label(wxWindow* dialog, const char* text, int x, int y, int w, int h) {
-    At(new wxStaticText(dialog, wxID_ANY, text), dialog, x, y, w, h);
+// A label at its rectangle in dialog units. The units come from the dialog's
+// font, but a font's longer words can still outgrow the width the layout
+// gives them ("Ambient Color" in 44 units): the label then widens to its
+// whole text, at most up to the control beside it (nextX), and nothing else moves.
+void Label(wxWindow* dialog, const char* text, int x, int y, int w, int h, int nextX) {
+    auto* label = At(new wxStaticText(dialog, wxID_ANY, text), dialog, x, y, w, h);
+    const int room = dialog->ConvertDialogToPixels(wxPoint(nextX, 0)).x - label->GetPosition().x;
+    const int whole = label->GetBestSize().x;
+    if (whole > label->GetSize().x) label->SetSize(std::min(whole, room), label->GetSize().y);
 }
+
+// Boxes have no label of their own (one label serves a row of three), so a
+// screen reader is told each box's name.
+void NameBoxes(wxTextCtrl* const* boxes, const char* row, const char* const (&parts)[3]) {
+    for (int i = 0; i < 3; ++i) SetAccessibleName(boxes[i], (std::string(row) + " " + parts[i]).c_str());
+}
+constexpr const char* kColorParts[3] = {"red", "green", "blue"};
+constexpr const char* kAxisParts[3] = {"X", "Y", "Z"};
 
 void SizeInDialogUnits(wxDialog* dialog, int w, int h) {
     dialog->SetClientSize(dialog->ConvertDialogToPixels(wxSize(w, h)));
@@ -81,11 +99,14 @@ BackgroundColorDialog::BackgroundColorDialog(wxWindow* parent, float rgb[3], std
       green_(rgb[1]),
       blue_(rgb[2]),
       apply_(std::move(apply)) {
+    SetDialogRole(this);
     SizeInDialogUnits(this, 168, 39);
-    Label(this, "Background Color", 4, 8, 58, 8);
+    Label(this, "Background Color", 4, 8, 58, 8, 68);
     redBox = NumberBox(this, ids::kRedEdit, 68, 4, red_);
     greenBox = NumberBox(this, ids::kGreenEdit, 100, 4, green_);
     blueBox = NumberBox(this, ids::kBlueEdit, 132, 4, blue_);
+    const std::array boxes = {redBox, greenBox, blueBox};
+    NameBoxes(boxes.data(), "Background", kColorParts);
     AddButtons(this, 17, 21, &BackgroundColorDialog::OnOk, &BackgroundColorDialog::OnApply);
     CentreOnParent();
 }
@@ -116,9 +137,11 @@ LightPropertiesDialog::LightPropertiesDialog(wxWindow* parent, LightRecord& ligh
       light_(light),
       apply_(std::move(apply)) {
     const LightForm form = FormFromLight(light_);
+    SetDialogRole(this);
     SizeInDialogUnits(this, 156, 119);
-    Label(this, "Name", 4, 8, 20, 8);
+    Label(this, "Name", 4, 8, 20, 8, 28);
     boxes_[16] = At(new wxTextCtrl(this, kNameBox, wxString::FromUTF8(form.name)), this, 28, 4, 124, 14);
+    SetAccessibleName(boxes_[16], "Name");
     // The box may not show every character as given (control characters);
     // what it does show is what "not edited" means.
     shownName_ = boxes_[16]->GetValue().utf8_string();
@@ -129,19 +152,24 @@ LightPropertiesDialog::LightPropertiesDialog(wxWindow* parent, LightRecord& ligh
         int labelY;
         int boxY;
         int firstId;
+        const char* boxName;  // what a screen reader calls the row's boxes, before their part
+        const char* const (&parts)[3];
     };
     const Row rows[5] = {
-        {"Position", 26, 25, 20, 1000},      {"Direction", 29, 40, 36, 1004},
-        {"Ambient Color", 44, 56, 52, 1007}, {"Diffuse Color", 41, 72, 68, 1010},
-        {"Specular Color", 47, 88, 84, 1013},
+        {"Position", 26, 25, 20, 1000, "Position", kAxisParts},
+        {"Direction", 29, 40, 36, 1004, "Direction", kAxisParts},
+        {"Ambient Color", 44, 56, 52, 1007, "Ambient", kColorParts},
+        {"Diffuse Color", 41, 72, 68, 1010, "Diffuse", kColorParts},
+        {"Specular Color", 47, 88, 84, 1013, "Specular", kColorParts},
     };
     for (const Row& r : rows) {
-        Label(this, r.label, 4, r.labelY, r.labelWidth, 8);
+        Label(this, r.label, 4, r.labelY, r.labelWidth, 8, 55);
         for (int i = 0; i < 3; ++i) {
             const int id = r.firstId + i;
             auto* box = new wxTextCtrl(this, id, form.numbers[static_cast<size_t>(id - kFirstNumberBox)]);
             boxes_[id - kFirstNumberBox] = At(box, this, 55 + 32 * i, r.boxY, 32, 14);
         }
+        NameBoxes(&boxes_[r.firstId - kFirstNumberBox], r.boxName, r.parts);
     }
     AddButtons(this, 5, 101, &LightPropertiesDialog::OnOk, &LightPropertiesDialog::OnApply);
     CentreOnParent();
@@ -234,10 +262,13 @@ private:
 AboutDialog::AboutDialog(wxWindow* parent)
     : wxDialog(parent, wxID_ANY, "About Torvane's Meshara", wxDefaultPosition, wxDefaultSize,
                wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX) {
+    SetDialogRole(this);
+    SetAccessibleDescription(this, "Torvane's Meshara " MESHARA_VERSION);
     SizeInDialogUnits(this, 248, 54);
     auto* page = new wxPanel(this);
     picture = new SunkenPicture(page, AboutBitmap(), ConvertDialogToPixels(wxPoint(2, 2)));
     // The picture holds no words: a screen reader gets them from its name and description.
+    SetPictureRole(picture);
     SetAccessibleName(picture, "Torvane's Meshara");
     SetAccessibleDescription(picture, "Torvane's Meshara " MESHARA_VERSION
                                       ": a viewer for Quake 2 MD2 models with skins, lights and four blended passes");

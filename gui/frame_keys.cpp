@@ -5,7 +5,7 @@
 #include <wx/menuitem.h>
 #include <wx/window.h>
 
-#include <dlfcn.h>
+#include <gtk/gtk.h>
 
 #include <string>
 
@@ -13,23 +13,11 @@ namespace meshara {
 
 namespace {
 
-// Looked up in the toolkit already loaded with wx, so building needs none
-// of its development files.
-template <class F>
-F Lookup(const char* name) {
-    return reinterpret_cast<F>(::dlsym(RTLD_DEFAULT, name));
+bool WithinWidget(GtkWidget* widget, GtkWidget* container) {
+    return widget && container && (widget == container || gtk_widget_is_ancestor(widget, container));
 }
 
-// GDK's modifier bits.
-constexpr unsigned kGdkShift = 1u << 0, kGdkControl = 1u << 2, kGdkAlt = 1u << 3;
-
-bool WithinWidget(void* widget, void* container) {
-    using IsAncestor = int (*)(void* widget, void* ancestor);
-    static const auto isAncestor = Lookup<IsAncestor>("gtk_widget_is_ancestor");
-    return widget && container && (widget == container || (isAncestor && isAncestor(widget, container)));
-}
-
-bool ControlWithin(wxWindow* parent, wxWindow* view, void* widget) {
+bool ControlWithin(wxWindow* parent, wxWindow* view, GtkWidget* widget) {
     for (wxWindow* child : parent->GetChildren()) {
         if (child == view || child->IsTopLevel()) continue;
         if (child->IsKindOf(wxCLASSINFO(wxControl)) && WithinWidget(widget, child->GetHandle())) return true;
@@ -66,37 +54,23 @@ bool Matches(const FrameKey& key, const wxKeyEvent& event) {
 }
 
 void ShowFrameKey(wxMenuItem* item, const FrameKey& key) {
-    using GetChild = void* (*)(void* bin);
-    using KeyFromName = unsigned (*)(const char* name);
-    using KeyFromUnicode = unsigned (*)(uint32_t character);
-    using SetAccel = void (*)(void* label, unsigned key, unsigned modifiers);
-    using TypeOf = unsigned long (*)();
-    using IsA = int (*)(void* instance, unsigned long type);
-    const auto child = Lookup<GetChild>("gtk_bin_get_child");
-    const auto fromName = Lookup<KeyFromName>("gdk_keyval_from_name");
-    const auto fromUnicode = Lookup<KeyFromUnicode>("gdk_unicode_to_keyval");
-    const auto set = Lookup<SetAccel>("gtk_accel_label_set_accel");
-    const auto accelLabelType = Lookup<TypeOf>("gtk_accel_label_get_type");
-    const auto isA = Lookup<IsA>("g_type_check_instance_is_a");
-    if (!child || !fromName || !fromUnicode || !set || !accelLabelType || !isA) return;
-    void* widget = item ? static_cast<void*>(item->GetMenuItem()) : nullptr;
-    void* label = widget ? child(widget) : nullptr;
-    if (!label || !isA(label, accelLabelType())) return;
+    GtkWidget* widget = item ? item->GetMenuItem() : nullptr;
+    GtkWidget* label = widget && GTK_IS_BIN(widget) ? gtk_bin_get_child(GTK_BIN(widget)) : nullptr;
+    if (!label || !GTK_IS_ACCEL_LABEL(label)) return;
     // wx's name of the key without its modifiers is GDK's too, but for characters.
     wxAcceleratorEntry bare(0, key.code);
-    const unsigned keyval = key.code >= ' ' && key.code < 0x7f ? fromUnicode(static_cast<uint32_t>(key.code))
-                                                               : fromName(bare.ToRawString().utf8_str());
+    const unsigned keyval = key.code >= ' ' && key.code < 0x7f ? gdk_unicode_to_keyval(static_cast<guint32>(key.code))
+                                                               : gdk_keyval_from_name(bare.ToRawString().utf8_str());
     unsigned modifiers = 0;
-    if (key.modifiers & wxMOD_SHIFT) modifiers |= kGdkShift;
-    if (key.modifiers & wxMOD_CONTROL) modifiers |= kGdkControl;
-    if (key.modifiers & wxMOD_ALT) modifiers |= kGdkAlt;
-    set(label, keyval, modifiers);
+    if (key.modifiers & wxMOD_SHIFT) modifiers |= GDK_SHIFT_MASK;
+    if (key.modifiers & wxMOD_CONTROL) modifiers |= GDK_CONTROL_MASK;
+    if (key.modifiers & wxMOD_ALT) modifiers |= GDK_MOD1_MASK;
+    gtk_accel_label_set_accel(GTK_ACCEL_LABEL(label), keyval, static_cast<GdkModifierType>(modifiers));
 }
 
 bool ControlHasFocus(wxWindow* frame, wxWindow* view) {
-    using GetFocus = void* (*)(void* window);
-    static const auto getFocus = Lookup<GetFocus>("gtk_window_get_focus");
-    void* widget = getFocus && frame ? getFocus(frame->GetHandle()) : nullptr;
+    GtkWidget* top = frame ? frame->GetHandle() : nullptr;
+    GtkWidget* widget = top && GTK_IS_WINDOW(top) ? gtk_window_get_focus(GTK_WINDOW(top)) : nullptr;
     if (!widget || (view && WithinWidget(widget, view->GetHandle()))) return false;
     return ControlWithin(frame, view, widget);
 }

@@ -85,6 +85,7 @@ MainWnd::MainWnd(Document& document)
       doc_(document),
       playbackTimer_(this) {
     SetIcon(ProgramIcon());
+    WatchMessageBoxes();
     BuildMenus();
 
     wxGLAttributes attributes;
@@ -316,6 +317,7 @@ void MainWnd::ShowFindings(const std::vector<std::string>& lines) {
     if (!findings_) {
         findings_ = new wxDialog(this, wxID_ANY, "Check Models", wxDefaultPosition, FromDIP(wxSize(640, 360)),
                                  wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER);
+        SetDialogRole(findings_);
         findingList_ = new wxListBox(findings_, wxID_ANY);
         findingList_->SetName("Findings");
         SetAccessibleName(findingList_, "Findings of the open models");

@@ -131,7 +131,9 @@ void OptionsBar::DescribeControls() {
         for (size_t b = 0; b < 3; ++b) {
             buttons[3 * r + b]->SetToolTip(rows[r].buttons[b][1]);
             buttonNames_[3 * r + b] = rows[r].buttons[b][0];
-            SetAccessibleName(buttons[3 * r + b], (buttonNames_[3 * r + b] + (b == 2 ? ": off" : "")).c_str());
+            SetAccessibleName(buttons[3 * r + b], buttonNames_[3 * r + b].c_str());
+            // Off until the first refresh, as the blank caption says.
+            if (b == 2) SetToggleState(buttons[3 * r + b], false);
         }
     }
     buttons[21]->SetToolTip("Edit the chosen light's name, position, direction and colours");
@@ -188,8 +190,8 @@ void OptionsBar::SetCaption(wxButton* button, bool on) {
         if (buttons[i] != button || captions_[i] == int8_t{on}) continue;
         captions_[i] = on;
         button->SetLabel(on ? "*" : "");
-        // The caption is a bare star: a screen reader hears the state in the name.
-        SetAccessibleName(button, (buttonNames_[i] + (on ? ": on" : ": off")).c_str());
+        // The caption is a bare star: a screen reader hears a toggle button, checked or not.
+        SetToggleState(button, on);
     }
 }
 

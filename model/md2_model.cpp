@@ -59,16 +59,19 @@ Bounds FrameBounds(const Md2Model& model, int32_t first, int32_t last) {
     return box;
 }
 
+bool TriangleHasArea(const Md2Frame& f, uint16_t ia, uint16_t ib, uint16_t ic) {
+    const Vec3d a = VertexPosition(f, ia), b = VertexPosition(f, ib), c = VertexPosition(f, ic);
+    const Vec3d u{b.x - a.x, b.y - a.y, b.z - a.z}, v{c.x - a.x, c.y - a.y, c.z - a.z};
+    return u.y * v.z - u.z * v.y != 0 || u.z * v.x - u.x * v.z != 0 || u.x * v.y - u.y * v.x != 0;
+}
+
 bool FrameDrawsSomething(const Md2Model& model, int32_t frame) {
     if (!model.HasFrame(frame)) return false;
     const Md2Frame& f = model.frames[static_cast<size_t>(frame)];
     for (const Md2Triangle& t : model.triangles) {
         if (t.vertex[0] >= f.vertices.size() || t.vertex[1] >= f.vertices.size() || t.vertex[2] >= f.vertices.size())
             continue;
-        const Vec3d a = VertexPosition(f, t.vertex[0]), b = VertexPosition(f, t.vertex[1]), c = VertexPosition(f, t.vertex[2]);
-        const Vec3d u{b.x - a.x, b.y - a.y, b.z - a.z}, v{c.x - a.x, c.y - a.y, c.z - a.z};
-        const Vec3d n{u.y * v.z - u.z * v.y, u.z * v.x - u.x * v.z, u.x * v.y - u.y * v.x};
-        if (n.x != 0 || n.y != 0 || n.z != 0) return true;
+        if (TriangleHasArea(f, t.vertex[0], t.vertex[1], t.vertex[2])) return true;
     }
     return false;
 }

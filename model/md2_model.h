@@ -57,6 +57,10 @@ std::vector<Vec3d> FramePositions(const Md2Model& model, int32_t frame);
 // model's frames), in the model's axes; empty when no frame is in range.
 Bounds FrameBounds(const Md2Model& model, int32_t first, int32_t last);
 
+// Whether the triangle on the frame's vertices a, b and c (each in range)
+// has an area there.
+bool TriangleHasArea(const Md2Frame& frame, uint16_t a, uint16_t b, uint16_t c);
+
 // Whether some triangle of the frame has an area: a frame where none has
 // draws nothing.
 bool FrameDrawsSomething(const Md2Model& model, int32_t frame);

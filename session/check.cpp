@@ -192,17 +192,26 @@ void JudgeGeometry(CheckedModel& m, const Md2Model& model, const Md2Layout& layo
                     Plural(layout.glTrianglesNotInTable, "triangle", "triangles") + " it does not have";
         Add(m, "glcmds-differ", Severity::Note, "the GL commands, which the game draws, " + what);
     }
-    int32_t degenerate = 0;
+    int32_t degenerate = 0, flat = 0;  // a vertex used twice; corners in a line in every frame
     std::vector<std::array<uint16_t, 3>> turned;
     for (const Md2Triangle& t : model.triangles) {
         const uint16_t a = t.vertex[0], b = t.vertex[1], c = t.vertex[2];
-        if (a == b || b == c || a == c) ++degenerate;
+        if (a == b || b == c || a == c)
+            ++degenerate;
+        else if (std::none_of(model.frames.begin(), model.frames.end(),
+                              [&](const Md2Frame& f) { return TriangleHasArea(f, a, b, c); }))
+            ++flat;
         // The same corners in the same cyclic order: started from the least.
         std::array<uint16_t, 3> k{a, b, c};
         std::rotate(k.begin(), std::min_element(k.begin(), k.end()), k.end());
         turned.push_back(k);
     }
-    if (degenerate > 0)
+    if (flat > 0)
+        Add(m, "degenerate-triangles", Severity::Note,
+            Plural(degenerate + flat, "triangle has", "triangles have") + " no area in any frame: " +
+                std::to_string(degenerate) + " with a vertex used twice, " + std::to_string(flat) +
+                " with their corners in a line");
+    else if (degenerate > 0)
         Add(m, "degenerate-triangles", Severity::Note,
             Plural(degenerate, "triangle uses", "triangles use") + " one vertex twice: it has no area in any frame");
     std::sort(turned.begin(), turned.end());

@@ -61,17 +61,11 @@ Result<Md2Output> ReadRaw(std::span<const uint8_t> bytes) {
     return out;
 }
 
-bool HasArea(const Md2Frame& f, const uint16_t* v) {
-    const Vec3d a = VertexPosition(f, v[0]), b = VertexPosition(f, v[1]), c = VertexPosition(f, v[2]);
-    const Vec3d u{b.x - a.x, b.y - a.y, b.z - a.z}, w{c.x - a.x, c.y - a.y, c.z - a.z};
-    return u.y * w.z - u.z * w.y != 0 || u.z * w.x - u.x * w.z != 0 || u.x * w.y - u.y * w.x != 0;
-}
-
 // A repeated vertex, or no area in any frame: the game draws nothing of it.
 bool Degenerate(const Md2Output& m, const Md2Output::Triangle& t) {
     const uint16_t* v = t.vertex;
     if (v[0] == v[1] || v[1] == v[2] || v[0] == v[2]) return true;
-    return std::none_of(m.frames.begin(), m.frames.end(), [&](const Md2Frame& f) { return HasArea(f, v); });
+    return std::none_of(m.frames.begin(), m.frames.end(), [&](const Md2Frame& f) { return TriangleHasArea(f, v[0], v[1], v[2]); });
 }
 
 using Corner = std::array<int32_t, 3>;  // vertex, s, t

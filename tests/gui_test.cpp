@@ -179,7 +179,7 @@ TEST_F(Viewer, TheBarAndTheDialogsLayOutByTheirRulesAndEveryBarControlIsNamed) {
     }
     EXPECT_EQ(names.size(), 29u) << "one name each";
     EXPECT_EQ(AccessibleName(Bar().Button(ids::kModelOpen)) + "|" + AccessibleName(Bar().Button(ids::kModelToggle)),
-              "Add model|Show or hide model: off");
+              "Add model|Show or hide model");
     AboutDialog about(frame);
     EXPECT_EQ(about.picture->GetRect(), wxRect(about.ConvertDialogToPixels(wxPoint(2, 2)), wxSize(216 + 2, 79 + 2)))
         << "its own size in a one-pixel frame";
