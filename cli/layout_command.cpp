@@ -17,7 +17,7 @@ namespace {
 int Layout(const Arguments& args) {
     const CommandTable& table = LayoutCommand().table;
     const std::string* output = args.Value("output");
-    if (!output) return Usage(table, "layout needs -o OUT.png");
+    if (!output) return Usage(table, "missing -o OUT.png");
     long scale = 1;
     if (const std::string* v = args.Value("scale"); v && !ParseInteger(*v, 1, kMaxLayoutScale, scale))
         return Usage(table, "--scale needs a whole number, 1 to " + std::to_string(kMaxLayoutScale));
