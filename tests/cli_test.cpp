@@ -104,6 +104,9 @@ TEST_F(Cli, RefusalsExitOneUsageErrorsExitTwoAndNothingIsWritten) {
                       // 70,000 frames in 3 MB, in one animation: 4.9 billion weights, past 32-bit places.
                       manyFrames = Quote(dir.Write("many.md2", fixtures::WriteOverlappingTables(1, 70000))),
                       missing = Quote(dir.Path() / "none");
+    // Files whose bytes tell nothing: refused as what their names say.
+    const auto blank = [&](const char* name) { return Quote(dir.Write(name, {})); };
+    const std::string blankLight = blank("blank.lgt"), blankModel = blank("blank.md2"), blankPak = blank("blank.pak");
     const auto out = [&](const char* name) { return " -o " + Quote(dir.Path() / name); };
     const std::string thumb = " " + Quote(dir.Path() / "t.png");
     const std::set<std::string> inputs = testing::FileNames(dir.Path());
@@ -135,7 +138,11 @@ TEST_F(Cli, RefusalsExitOneUsageErrorsExitTwoAndNothingIsWritten) {
         {"thumbnail " + damaged + thumb, "This MD2 file is damaged or incomplete!"},
         {"thumbnail " + notSkin + thumb, "This file does not appear to be a valid skin"},
         {"thumbnail " + shortLight + thumb, "This file does not appear to be a Light format file!"},
-        {"thumbnail " + missing + thumb, "There was an error loading the specified file!"}, };
+        {"thumbnail " + missing + thumb, "There was an error loading the specified file!"},
+        {"thumbnail " + blankLight + thumb, "This file does not appear to be a Light format file!"},
+        {"thumbnail " + Quote(dir.Path() / "none.lgt") + thumb, "Unable to open the file specified!"},
+        {"thumbnail " + blankModel + thumb, "This is not an MD2!"},
+        {"thumbnail " + blankPak + thumb, "error loading the specified file! (not a PAK or zip archive)"}, };
     for (const auto& [args, says] : refused) expectFails(args, 1, says);
     const std::string usageErrors[] = {
         "", "info", "frobnicate", "info " + quad + " --frame", "info " + quad + " --frame -1",
