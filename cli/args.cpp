@@ -82,7 +82,7 @@ std::string ParseArguments(const CommandTable& table, std::span<const std::strin
         }
         out.given.push_back(std::move(given));
     }
-    if (out.operands.size() < table.minOperands) return std::string(table.name) + " needs " + table.operands;
+    if (out.operands.size() < table.minOperands) return std::string("missing ") + table.operands;
     if (out.operands.size() > table.maxOperands) return "unexpected argument: " + out.operands[table.maxOperands];
     return {};
 }

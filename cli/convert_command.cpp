@@ -41,9 +41,9 @@ int Convert(const Arguments& args) {
     const CommandTable& table = ConvertCommand().table;
     const std::string in = args.operands[0];
     const std::string* output = args.Value("output");
-    if (!output) return Usage(table, "convert needs -o OUT.md2");
+    if (!output) return Usage(table, "missing -o OUT.md2");
     if (Lower(std::filesystem::path(*output).extension().string()) != ".md2")
-        return Usage(table, "convert writes .md2 files: " + *output);
+        return Usage(table, "the output is an MD2 file, named OUT.md2: " + *output);
     // Told by the content, as every input is; by the name only where the content tells nothing.
     auto sniffed = SniffFile(in);
     if (!sniffed) return Unusable(in, "cannot read: " + sniffed.Detail());

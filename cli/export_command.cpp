@@ -59,7 +59,7 @@ std::optional<Format> FormatOf(const std::string& path) {
 std::string Read(const Arguments& args, ExportOptions& o) {
     o.model = args.operands[0];
     const std::string* output = args.Value("output");
-    if (!output) return "export needs -o OUT.glb, OUT.gltf or OUT.obj";
+    if (!output) return "missing -o OUT.glb, OUT.gltf or OUT.obj";
     o.output = *output;
     if (const std::string* v = args.Value("texture")) o.texture = *v;
     if (std::string problem = ReadSkinNumber(args, o.skin, &o.playerSkin); !problem.empty()) return problem;
@@ -74,7 +74,7 @@ std::string Read(const Arguments& args, ExportOptions& o) {
         return "--scale needs a number above 0 (metres per unit)";
     if (const std::string* v = args.Value("frame")) o.frame = *v;
     const auto format = FormatOf(o.output);
-    if (!format) return "export writes .glb, .gltf or .obj files, told by the output's name: " + o.output;
+    if (!format) return "the output's name tells the format, .glb, .gltf or .obj: " + o.output;
     o.format = *format;
     if (o.format == Format::Obj && (!o.animations.empty() || o.fps || args.Has("one-shot") || args.Has("loop-all")))
         return "--animation, --fps, --one-shot and --loop-all are for glTF: an OBJ file holds one frame";

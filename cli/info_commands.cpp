@@ -88,7 +88,7 @@ int Info(const Arguments& args) {
 int Decode(const Arguments& args) {
     const std::string& input = args.operands[0];
     const std::string* output = args.Value("output");
-    if (!output) return Usage(DecodeCommand().table, "decode needs -o OUT.ppm");
+    if (!output) return Usage(DecodeCommand().table, "missing -o OUT.ppm");
     auto result = ReadSkinImage(input);
     if (!result) return Refused(FileKind::Skin, result.Why(), input);
     const SkinImage& image = *result.Value();
@@ -110,7 +110,7 @@ int Light(const Arguments& args) {
     const std::string* output = args.Value("output");
     const std::string* name = args.Value("name");
     if (args.Has("new")) {
-        if (!args.operands.empty() || !output) return Usage(LightCommand().table, "light --new takes no input file and needs -o FILE.lgt");
+        if (!args.operands.empty() || !output) return Usage(LightCommand().table, "--new takes no input file and needs -o FILE.lgt");
         LightRecord light;
         // Light names are Windows-1252 bytes; the command line is UTF-8.
         if (name && !NameFromUtf8(*name, light.name))
@@ -118,7 +118,7 @@ int Light(const Arguments& args) {
         return WriteOutput(*output, SerializeLight(light)) ? kExitOk : kExitRefused;
     }
     if (args.operands.size() != 1 || output || name)
-        return Usage(LightCommand().table, "light needs one light file (or --new -o FILE.lgt)");
+        return Usage(LightCommand().table, "missing a light file (or --new -o FILE.lgt)");
 
     const std::string& path = args.operands[0];
     auto result = LoadLightFile(path);

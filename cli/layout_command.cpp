@@ -5,6 +5,8 @@
 #include <string>
 
 #include "cli/cli_common.h"
+#include "formats/animated_writer.h"
+#include "formats/readers.h"
 #include "formats/png_writer.h"
 #include "session/prepare.h"
 #include "session/scene_setup.h"
@@ -17,7 +19,11 @@ namespace {
 int Layout(const Arguments& args) {
     const CommandTable& table = LayoutCommand().table;
     const std::string* output = args.Value("output");
-    if (!output) return Usage(table, "layout needs -o OUT.png");
+    if (!output) return Usage(table, "missing -o OUT.png");
+    // The template is a PNG whatever its name, so a name that asks for another format is refused.
+    if (*output != "-" && (AnimatedFormatOf(*output) || (ReaderNamed(*output).type != FileType::Png &&
+                                                          ReaderNamed(*output).kind != InputKind::Unknown)))
+        return Usage(table, "the template is a PNG, named OUT.png: " + *output);
     long scale = 1;
     if (const std::string* v = args.Value("scale"); v && !ParseInteger(*v, 1, kMaxLayoutScale, scale))
         return Usage(table, "--scale needs a whole number, 1 to " + std::to_string(kMaxLayoutScale));

@@ -1,6 +1,8 @@
 // meshara-cli render: one picture of a model, drawn offscreen by the same
-// renderer as the viewer, from the camera's start state; or an animated GIF
-// or WebP of an animation or a turntable (session/animated_picture.h).
+// renderer as the viewer, or an animated GIF or WebP of an animation or a
+// turntable (session/animated_picture.h). With no options it looks as the
+// viewer shows a model opened from outside: its named skin on, the key
+// light on it, and turned as the thumbnail holds it.
 
 #include <cerrno>
 #include <climits>
@@ -12,6 +14,7 @@
 #include "cli/cli_common.h"
 #include "cli/progress.h"
 #include "formats/animated_writer.h"
+#include "formats/jpeg_writer.h"
 #include "formats/lgt_file.h"
 #include "formats/png_writer.h"
 #include "render/gl_view.h"
@@ -28,11 +31,27 @@ namespace {
 
 constexpr int kMaxSide = 8192;
 
-// "A<sep>B" into two integers, each within [low, high].
-bool ParsePair(std::string_view text, char separator, long low, long high, long& a, long& b) {
-    const size_t cut = text.find(separator);
+// "A<sep>B", sep one of separators, into two integers, each within [low, high].
+bool ParsePair(std::string_view text, std::string_view separators, long low, long high, long& a, long& b) {
+    const size_t cut = text.find_first_of(separators);
     return cut != std::string_view::npos && ParseInteger(text.substr(0, cut), low, high, a) &&
            ParseInteger(text.substr(cut + 1), low, high, b);
+}
+
+// What the output's name asks for; "-" is a PNG on standard output.
+enum class OutputFormat { Png, Jpeg, Gif, Webp };
+
+std::optional<OutputFormat> OutputFormatOf(std::string_view path) {
+    if (path == "-") return OutputFormat::Png;
+    if (const auto animated = AnimatedFormatOf(path))
+        return *animated == AnimatedFormat::Gif ? OutputFormat::Gif : OutputFormat::Webp;
+    const size_t dot = path.rfind('.');
+    if (dot == std::string_view::npos || path.find('/', dot) != std::string_view::npos) return std::nullopt;
+    std::string ext(path.substr(dot + 1));
+    for (char& c : ext) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    if (ext == "png") return OutputFormat::Png;
+    if (ext == "jpg" || ext == "jpeg") return OutputFormat::Jpeg;
+    return std::nullopt;
 }
 
 bool ParseColour(std::string_view text, float rgb[3]) {
@@ -67,11 +86,14 @@ struct RenderOptions {
     bool wireframe = false;
     bool environment = false;
     std::optional<Point> drag;
-    bool fit = false;
-    bool headerSkin = false;
+    Framing framing = Framing::ThreeQuarter;
+    bool keyLight = true;  // the viewer's light for a model from outside, when no other is asked for
+    bool headerSkin = true;
+    bool noSkin = false;
     std::optional<int32_t> skin;
     std::string playerSkin, weapon;  // for a player's folder
     ShowItems show;
+    OutputFormat format = OutputFormat::Png;
     std::optional<AnimatedFormat> animated;  // told by the output's name
     int32_t turntable = 0;                   // pictures of a turn; 0 for none
     double fps = kFramesPerSecond;
@@ -95,8 +117,12 @@ bool ParseShow(std::string_view text, ShowItems& show) {
 std::string Read(const Arguments& args, RenderOptions& o) {
     o.model = args.operands[0];
     const std::string* output = args.Value("output");
-    if (!output) return "render needs -o OUT.png (or OUT.gif, OUT.webp)";
+    if (!output) return "missing -o OUT.png (or OUT.jpg, OUT.gif, OUT.webp)";
     o.output = *output;
+    const auto format = OutputFormatOf(o.output);
+    if (!format) return "the output's name tells the format, .png, .jpg, .jpeg, .gif or .webp (\"-\" for a PNG on "
+                        "standard output): " + o.output;
+    o.format = *format;
     if (o.output != "-") o.animated = AnimatedFormatOf(o.output);
     for (const MapRowInfo& row : kMapRows)
         if (const std::string* path = args.Value(row.name)) o.maps[static_cast<size_t>(row.kind)] = *path;
@@ -107,7 +133,8 @@ std::string Read(const Arguments& args, RenderOptions& o) {
     }
     if (const std::string* v = args.Value("size")) {
         long w, h;
-        if (!ParsePair(*v, 'x', 1, kMaxSide, w, h)) return "--size needs WxH, each 1 to " + std::to_string(kMaxSide);
+        if (!ParsePair(*v, "x,", 1, kMaxSide, w, h))
+            return "--size needs WxH or W,H, each 1 to " + std::to_string(kMaxSide);
         o.width = static_cast<int>(w);
         o.height = static_cast<int>(h);
     }
@@ -124,13 +151,18 @@ std::string Read(const Arguments& args, RenderOptions& o) {
     o.settings.multiPassMode = args.Has("safe") ? 1 : 0;
     o.wireframe = args.Has("wireframe");
     o.environment = args.Has("env");
-    o.fit = args.Has("fit");
+    if (args.Has("fit") && args.Has("start-view")) return "--fit and --start-view both choose the view";
     if (std::string problem = ReadSkinNumber(args, o.skin, &o.playerSkin); !problem.empty()) return problem;
-    o.headerSkin = args.Has("header-skin") || o.skin;
+    o.noSkin = args.Has("no-skin");
+    if (o.noSkin && (args.Has("header-skin") || args.Has("skin") || args.Has("texture")))
+        return "--no-skin and --header-skin, --skin or --texture both choose the skin";
+    o.headerSkin = !o.noSkin;
+    if (args.Has("no-light") && !o.lights.empty()) return "--no-light and --light or --new-light both choose the light";
+    o.keyLight = o.lights.empty() && !args.Has("no-light");
     if (const std::string* v = args.Value("weapon")) o.weapon = *v;
     if (const std::string* v = args.Value("drag")) {
         long dx, dy;
-        if (!ParsePair(*v, ',', -kMaxSide, kMaxSide, dx, dy))
+        if (!ParsePair(*v, ",", -kMaxSide, kMaxSide, dx, dy))
             return "--drag needs DX,DY in pixels, each -" + std::to_string(kMaxSide) + " to " + std::to_string(kMaxSide);
         o.drag = Point{static_cast<int32_t>(dx), static_cast<int32_t>(dy)};
     }
@@ -146,6 +178,10 @@ std::string Read(const Arguments& args, RenderOptions& o) {
         return "--fps needs pictures a second, 0.1 to 50";
     if ((o.turntable > 0 || args.Has("fps")) && !o.animated)
         return "--turntable and --fps make an animated picture: -o OUT.gif or OUT.webp";
+    // The thumbnail's view unless the picture asks for the start view, or for a turn or a drag from it.
+    o.framing = args.Has("fit")                                       ? Framing::Front
+                : args.Has("start-view") || o.drag || o.turntable > 0 ? Framing::Start
+                                                                      : Framing::ThreeQuarter;
     return {};
 }
 
@@ -190,7 +226,7 @@ int Render(const Arguments& args) {
     request.weapon = o.weapon;
     std::copy(std::begin(o.maps), std::end(o.maps), request.maps.begin());
     request.lights = o.lights;
-    request.framing = o.fit ? Framing::Front : Framing::Start;
+    request.framing = o.framing;
     // An animated picture of an animation keeps the whole of it in view; a still, or a still turned, its frame.
     request.fitSpan = o.animated && !o.animation.empty() ? FitSpan::Animation : FitSpan::Frame;
     request.width = o.width;
@@ -203,7 +239,11 @@ int Render(const Arguments& args) {
     const Md2Model& model = *slot.model;
     const int32_t frame = doc.models.currentFrame;
     Notes notes(std::move(p.notes));
-    if (o.lights.empty()) notes.Add("no light reaches " + o.model + ", so it is drawn black; add one with --new-light");
+    if (o.keyLight) LightEveryModel(doc, MakeKeyLight());
+    // A player's skin comes with its folder, not through the named skin.
+    if (o.noSkin)
+        for (ModelSlot* s : {p.slot, p.weapon})
+            if (s) s->Map(MapKind::Texture).reset();
     slot.environmentMapped = o.environment;
     doc.settings = o.settings;
 
@@ -239,16 +279,23 @@ int Render(const Arguments& args) {
         return notes.Finish(WriteOutput(o.output, *bytes) ? kExitOk : kExitRefused);
     }
     renderer.Render(SceneOf(doc, view), nullptr);
-    const std::vector<uint8_t> png = EncodePng(o.width, o.height, context->ReadPixels(), 3);
-    return notes.Finish(WriteOutput(o.output, png) ? kExitOk : kExitRefused);
+    const std::vector<uint8_t> rgb = context->ReadPixels();
+    const std::vector<uint8_t> bytes = o.format == OutputFormat::Jpeg ? EncodeJpeg(o.width, o.height, rgb)
+                                                                     : EncodePng(o.width, o.height, rgb, 3);
+    if (bytes.empty()) {
+        std::fprintf(stderr, "meshara-cli: %s: the picture could not be encoded\n", Printable(o.output).c_str());
+        return kExitRefused;
+    }
+    return notes.Finish(WriteOutput(o.output, bytes) ? kExitOk : kExitRefused);
 }
 
 }  // namespace
 
 const Subcommand& RenderCommand() {
     static constexpr Option kOptions[] = {
-        {"output", 'o', "OUT", "the picture to write: OUT.png (\"-\" for standard output), or an animated OUT.gif or OUT.webp"},
-        {"size", 's', "WxH", "its size in pixels (512x384)"},
+        {"output", 'o', "OUT", "the picture to write, in the format its name tells: OUT.png (\"-\" for a PNG on standard "
+                               "output), OUT.jpg or OUT.jpeg, or an animated OUT.gif or OUT.webp"},
+        {"size", 's', "WxH", "its size in pixels, WxH or W,H (512x384)"},
         {"frame", 'f', "K", "the frame drawn: its number or its name (0)"},
         {"animation", 'a', "NAME", "the first frame of this animation; into a GIF or WebP, all its frames"},
         {"texture", 't', "F", "the texture map"},
@@ -257,14 +304,19 @@ const Subcommand& RenderCommand() {
         {"glow", 0, "F", "the glow map"},
         {"light", 'l', "FILE.lgt", "a light from a light file", true},
         {"new-light", 0, nullptr, "a light with the \"New Light\" values", true},
+        {"no-light", 0, nullptr, "no light at all: the model is drawn black (without a light option, the light the "
+                                 "viewer gives a model opened from outside)"},
         {"background", 0, "R,G,B", "the background colour, 0 to 1 each (0,0,0)"},
         {"filter", 0, "0-4", "texture filter: Nearest, Linear, Near-MIP, Bi-MIP, Tri-MIP (4)"},
         {"safe", 0, nullptr, "Safe multi-pass depth instead of Fast"},
         {"wireframe", 0, nullptr, "draw the triangles' edges"},
         {"env", 0, nullptr, "sphere environment mapping"},
         {"drag", 0, "DX,DY", "turn the model as a left drag of that many pixels from the middle would"},
-        {"fit", 0, nullptr, "bring the model into view, as Fit Models does"},
-        {"header-skin", 0, nullptr, "the skin the model names, found as the game finds it, as the texture"},
+        {"fit", 0, nullptr, "bring the model into view from the front, as Fit Models does"},
+        {"start-view", 0, nullptr, "the view the viewer starts with (without a view option, the thumbnail's: turned "
+                                   "a little, seen from a little above, fitted)"},
+        {"header-skin", 0, nullptr, "the skin the model names, found as the game finds it, as the texture (the default)"},
+        {"no-skin", 0, nullptr, "no skin: the model bare, as without a texture"},
         {"skin", 0, "N", "the model's skin N (from 0), found as --header-skin finds it, as the texture; for a "
                          "player's folder, one of its skins by name or number"},
         {"weapon", 0, "NAME", "for a player's folder, the weapon it holds: weapon, a vweap (w_railgun...), or none"},
@@ -273,7 +325,7 @@ const Subcommand& RenderCommand() {
         {"fps", 0, "RATE", "pictures a second in a GIF or WebP (10, the games' rate)"},
     };
     static constexpr CommandTable kTable{"render", "MODEL", 1, 1,
-                                       "draw the model offscreen into a PNG, or an animated GIF or WebP", kOptions};
+                                       "draw the model offscreen into a PNG or JPEG, or an animated GIF or WebP", kOptions};
     static constexpr Subcommand kCommand{kTable, Render};
     return kCommand;
 }

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "cli/cli_common.h"
+#include "formats/archive.h"
 #include "formats/lgt_file.h"
 #include "formats/md2_file.h"
 #include "formats/png_writer.h"
@@ -199,11 +200,17 @@ int Thumbnail(const Arguments& args) {
     if (std::string same = SameAsInput({output}, {input}); !same.empty())
         return Unusable(same, "is the command's input; choose another output name");
 
-    // Told by the first bytes, as the file types are declared to the desktop.
+    // Told by the first bytes, as the file types are declared to the desktop;
+    // a file they tell nothing of (empty, unreadable) by its name, so that it
+    // is refused as what it was meant to be.
     const bool player = IsPlayerFolder(input);
     auto type = player ? Result<FileType>(FileType::Md2) : SniffFile(input);
-    if (!type) return Refused(FileKind::Model, type.Why(), input);
-    const InputKind kind = ReaderFor(type.Value()).kind;
+    InputKind kind = type ? ReaderFor(type.Value()).kind : InputKind::Unknown;
+    if (kind == InputKind::Unknown) kind = ReaderNamed(input).kind;
+    if (!type && kind == InputKind::Unknown) return Refused(FileKind::Model, type.Why(), input);
+    // An archive that does not open is refused as one, not as a picture.
+    if (kind == InputKind::Archive)
+        if (auto archive = Archive::Open(input); !archive) return Refused(FileKind::Model, archive.Why(), input);
     if (kind == InputKind::Picture || kind == InputKind::Unknown || kind == InputKind::Archive) {
         auto picture = ReadSkinImage(input);
         if (!picture) return Refused(FileKind::Skin, picture.Why(), input);

@@ -183,6 +183,14 @@ constexpr Reader kReaders[] = {
     {FileType::Unknown, InputKind::Unknown, nullptr, Nothing},
 };
 
+// What the names of files say they are. The content says more and is asked first.
+constexpr struct { std::string_view extension; FileType type; } kNames[] = {
+    {"md2", FileType::Md2}, {"lgt", FileType::Light}, {"pcx", FileType::Pcx}, {"bmp", FileType::Bmp},
+    {"png", FileType::Png}, {"jpg", FileType::Jpeg}, {"jpeg", FileType::Jpeg}, {"tga", FileType::Tga},
+    {"glb", FileType::Glb}, {"gltf", FileType::GltfText}, {"obj", FileType::Obj}, {"pak", FileType::Pak},
+    {"zip", FileType::Zip}, {"pk3", FileType::Zip},
+};
+
 // Whether a start of a file may be text: a text kind is then worth reading further for.
 bool MayBeText(std::span<const uint8_t> head) {
     return !head.empty() && std::all_of(head.begin(), head.end(), [](uint8_t c) { return c >= 0x20 || IsSpace(c) || c == '\f'; });
@@ -200,6 +208,24 @@ const Reader& ReaderFor(FileType type) {
     for (const Reader& r : kReaders)
         if (r.type == type) return r;
     return kReaders[std::size(kReaders) - 1];
+}
+
+const Reader& ReaderNamed(std::string_view path) {
+    const size_t dot = path.rfind('.');
+    if (dot == std::string_view::npos || path.find('/', dot) != std::string_view::npos) return ReaderFor(FileType::Unknown);
+    const std::string_view extension = path.substr(dot + 1);
+    for (const auto& name : kNames)
+        if (extension.size() == name.extension.size() &&
+            std::equal(extension.begin(), extension.end(), name.extension.begin(),
+                       [](char a, char b) { return (a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) == b; }))
+            return ReaderFor(name.type);
+    return ReaderFor(FileType::Unknown);
+}
+
+InputKind KindOfFile(const std::string& path) {
+    const auto type = SniffFile(path);
+    if (type && type.Value() != FileType::Unknown) return ReaderFor(type.Value()).kind;
+    return ReaderNamed(path).kind;
 }
 
 Result<FileType> SniffFile(const std::string& path) {

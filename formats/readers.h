@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "formats/skin_image.h"
 #include "io/result.h"
@@ -42,6 +43,11 @@ struct Reader {
     Status (*checkPicture)(std::span<const uint8_t> head, int64_t maxPixels) = nullptr;
 };
 
+// The row of the type the file's name says by its extension (any case):
+// .md2, .lgt, the pictures', .glb, .gltf, .obj, .pak, .zip, .pk3; Unknown's
+// for any other name.
+const Reader& ReaderNamed(std::string_view path);
+
 // Bytes of a file's start that are enough to tell every binary kind apart:
 // TGA has no magic, only its 18-byte header to judge by.
 constexpr size_t kSniffBytes = 18;
@@ -61,5 +67,10 @@ inline bool IsPicture(FileType type) { return ReaderFor(type).kind == InputKind:
 // The type of the file at path, from its first bytes (as many as telling a
 // text kind needs); CannotOpen when it cannot be read.
 Result<FileType> SniffFile(const std::string& path);
+
+// What the file at path is: told by its content and, when that tells
+// nothing (the file is empty, cannot be read, or is of no kind known), by
+// its name, so that such a file is refused as what it was meant to be.
+InputKind KindOfFile(const std::string& path);
 
 }  // namespace meshara

@@ -14,10 +14,18 @@
 
 namespace meshara {
 
+// Whether a display is named (DISPLAY or WAYLAND_DISPLAY); when none is,
+// the viewer's one line saying so has been printed on stderr.
+bool DisplayNamed();
+
 class ViewerApp : public wxApp {
 public:
     // files: opened once the main window is up (the command line's).
-    explicit ViewerApp(std::vector<std::string> files = {});
+    // noDisplay, when given, is set when the toolkit finds no display.
+    explicit ViewerApp(std::vector<std::string> files = {}, bool* noDisplay = nullptr);
+    // Starts the toolkit; without a display, says so in one line, not in the
+    // toolkit's assertions about a message box it cannot show.
+    bool Initialize(int& argc, wxChar** argv) override;
     bool OnInit() override;
     int OnExit() override;
 
@@ -39,6 +47,7 @@ private:
 
     Document document_;
     std::vector<std::string> startupModels_;
+    bool* noDisplay_ = nullptr;
     wxDECLARE_EVENT_TABLE();
 };
 

@@ -397,12 +397,12 @@ namespace {
 // Models, then lights, then pictures: a picture dropped with its model lands on it.
 enum class Content { Model, Light, Picture, Other };
 
-// What a file is, from its first bytes; a file that cannot be read is
-// "other" and is refused by whoever then tries to read it.
-Content ContentOf(const std::string& path) {
-    const auto type = SniffFile(path);
-    if (!type) return Content::Other;
-    switch (ReaderFor(type.Value()).kind) {
+// What a file is, from its first bytes or, when they tell nothing (an
+// empty file, one that cannot be read), from its name, so that it is
+// refused as what it was meant to be; a file that neither tells is "other"
+// and is refused by whoever then tries to read it.
+Content ContentOf(InputKind kind) {
+    switch (kind) {
         // An archive's models open, so it goes with the models.
         case InputKind::Model:
         case InputKind::OtherModel:
@@ -418,7 +418,7 @@ Content ContentOf(const std::string& path) {
 
 void Commands::OpenFiles(const std::vector<std::string>& paths, std::optional<MapKind> row) {
     std::vector<std::pair<Content, std::string>> files;
-    for (const std::string& path : paths) files.emplace_back(ContentOf(path), path);
+    for (const std::string& path : paths) files.emplace_back(ContentOf(KindOfFile(path)), path);
     std::stable_sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<Refusal> refused;
     refusals_ = &refused;
@@ -428,7 +428,9 @@ void Commands::OpenFiles(const std::vector<std::string>& paths, std::optional<Ma
         Remember(path);
         const bool asModel = content == Content::Model || (content == Content::Other && !row);
         const int32_t before = doc_.models.Count();  // an archive may bring several
-        if (asModel && OpenModelPath(path))
+        // An archive only by its name is refused as the archive it is named as.
+        const bool archive = asModel && !IsArchiveFile(path) && KindOfFile(path) == InputKind::Archive;
+        if (asModel && (archive ? OpenArchiveModels(path) : OpenModelPath(path)))
             for (int32_t i = before; i < doc_.models.Count(); ++i) opened.push_back(doc_.models.models[i].get());
         if (content == Content::Light && ImportLightPath(path) && !imported)
             imported = doc_.lights.lights.back().get();

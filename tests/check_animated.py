@@ -46,7 +46,7 @@ def pictures(path):
 
 frames = []
 for k in range(12):  # the sample's "pulse" is frames 0-11
-    run("--frame", str(k), "-o", str(work / f"{k}.png"))
+    run("--frame", str(k), "--start-view", "-o", str(work / f"{k}.png"))
     frames.append(np.asarray(Image.open(work / f"{k}.png").convert("RGB"), dtype=np.int16))
 
 # GIF counts hundredths of a second: at 7 fps the delays round as the time adds up.
@@ -54,7 +54,8 @@ sevenths = [10 * (round((i + 1) * 100 / 7) - round(i * 100 / 7)) for i in range(
 for fmt, fps, delays in [("gif", None, [100] * 12), ("gif", "7", sevenths),
                          ("webp", None, None), ("webp", "7", None)]:
     out = work / f"pulse.{fmt}"
-    run("-a", "pulse", "-o", str(out), *(["--fps", fps] if fps else []))
+    # The start view, as the stills: the thumbnail's view would fit the whole animation, not each frame.
+    run("-a", "pulse", "--start-view", "-o", str(out), *(["--fps", fps] if fps else []))
     got, loop = pictures(out)
     name = f"{fmt} at {fps or 10} fps"
     check(len(got) == 12, f"{name}: {len(got)} pictures, want 12")

@@ -435,10 +435,12 @@ TEST_F(CommandsTest, ExtrasFrameSaveTheViewOpenFilesByContentAndFindTheNamedSkin
     EXPECT_EQ(ui.TakeLog(), (kChanged + Log{"refresh", "redraw"} + kChanged + Log{"redraw"} + kChanged +
                              Log{Message(msg::kNotMd2, junk + ": the file does not start with \"IDP2\"")}));
     commands.OpenFiles({picture}, MapKind::Glow);  // dropped on the glow row
-    commands.OpenFiles({junk}, MapKind::Glow);     // refused as a picture there, keeping the map
+    // Neither its bytes nor its name tell what it is: refused as a picture there, keeping the map.
+    const auto unnamed = Write("j/junk.dat", {'j', 'u', 'n', 'k'});
+    commands.OpenFiles({unnamed}, MapKind::Glow);
     EXPECT_EQ(MapName(MapKind::Glow) + ' ' + ui.log.back(),
-              "skin.lgt " + Message(msg::kNotSkin, junk + ": not a picture of a kind Meshara reads (PCX, BMP, PNG, "
-                                                          "JPEG or TGA)"));
+              "skin.lgt " + Message(msg::kNotSkin, unnamed + ": not a picture of a kind Meshara reads (PCX, BMP, PNG, "
+                                                            "JPEG or TGA)"));
     EXPECT_EQ(commands.LastFolder(), fs::path(junk).parent_path().string());
     commands.ImportLight();  // cancelled
     EXPECT_EQ(ui.fileDialogs.back().folder, commands.LastFolder()) << "dialogs open where the last file was";
@@ -531,6 +533,29 @@ TEST_F(CommandsTest, AnArchiveAsksWhichModelsToOpenAndEachComesInTheSkinTheGameF
                            Message(msg::kCannotLoadFile, damaged + ": the PAK directory has a negative offset (-1) or length (64)")}));
 }
 
+// A file whose bytes tell nothing, being empty or unreadable, is refused as what its name says it is.
+TEST_F(CommandsTest, FilesFromOutsideThatTellNothingAreRefusedAsWhatTheyAreNamed) {
+    Open("quad.md2");  // for a picture to land on
+    const struct { const char* name; bool empty; const char* message; const char* why; } files[] = {
+        {"e/empty.lgt", true, msg::kNotLight, "the file does not start with \"LGT0\""},
+        {"e/EMPTY.PNG", true, msg::kNotSkin, "not a picture of a kind Meshara reads (PCX, BMP, PNG, JPEG or TGA)"},
+        {"e/empty.pk3", true, msg::kCannotLoadFile, "not a PAK or zip archive"},
+        {"e/empty.glb", true, msg::kCannotConvertModel, ""},
+        {"e/empty.md2", true, msg::kNotMd2, "the file does not start with \"IDP2\""},
+        {"e/none.lgt", false, msg::kCannotOpenLight, "No such file or directory"},
+        {"e/none.tga", false, msg::kCannotLoadFile, "No such file or directory"},
+    };
+    for (const auto& f : files) {
+        const std::string path = f.empty ? Write(f.name, {}) : PathOf(f.name);
+        ui.log.clear();
+        commands.OpenFiles({path});
+        ASSERT_FALSE(ui.log.empty()) << f.name;
+        EXPECT_EQ(ui.log.back().substr(0, ui.log.back().find(" | ")), std::string("message:") + f.message) << f.name;
+        EXPECT_NE(ui.log.back().find(path + ": " + f.why), std::string::npos) << ui.log.back();
+    }
+    EXPECT_EQ(doc.models.Count(), 1) << "nothing opened";
+}
+
 TEST_F(CommandsTest, ModelsFromOutsideAreLitAndFramedRefusalsComeAsOneAndAnimationsAreChosenByNameAndSpeed) {
     const std::string quad = Write("q/quad.md2", ModelBytes(4, {"stand1", "stand2", "run1", "run2"}));
     // Lit by a new "Key" light when none is selected, which then lights the next too; else by the selected one.
@@ -547,8 +572,8 @@ TEST_F(CommandsTest, ModelsFromOutsideAreLitAndFramedRefusalsComeAsOneAndAnimati
     commands.OpenFiles({PathOf("none.md2"), Write("junk.lgt", {'j'})});
     EXPECT_EQ(ui.TakeLog(), Log{Message(msg::kFilesRefused,
                                         PathOf("none.md2") + ": No such file or directory (" + msg::kCannotLoadFile +
-                                            ")\n" + PathOf("junk.lgt") + ": the file does not start with \"IDP2\" (" +
-                                            msg::kNotMd2 + ")")});
+                                            ")\n" + PathOf("junk.lgt") + ": the file does not start with \"LGT0\" (" +
+                                            msg::kNotLight + ")")});
     // Rendering > Animation: an animation by its place, playing on from its first frame, at the speed chosen.
     commands.Run(ids::kFirstAnimationChoice + 1);
     commands.TogglePlayback();

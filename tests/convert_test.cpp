@@ -454,7 +454,7 @@ TEST(ConvertCli, LimitsSkinNamesAndUsage) {
         {Quote(big) + " -o " + Quote(out), 1, "4096 (--ignore-engine-limits"},
         {Quote(big) + " -o " + Quote(out) + " --ignore-engine-limits --skin models/a/skin.pcx --skin-size 64x32", 0, "4097 triangles"},
         {Quote(big) + " -o " + Quote(out) + " --ignore-engine-limits --skin " + std::string(64, 'a'), 1, "at most 63"},
-        {Quote(big) + " -o " + Quote(dir.Path() / "out.obj"), 2, "writes .md2"},
+        {Quote(big) + " -o " + Quote(dir.Path() / "out.obj"), 2, "named OUT.md2"},
         {Quote(big) + " -o " + Quote(out) + " --fps 20", 2, "for glTF"},
         {Quote(big) + " -o " + Quote(out) + " --skin-size 64", 2, "WxH"},
         {Quote(dir.Path() / "missing.glb") + " -o " + Quote(out), 1, "cannot read"},

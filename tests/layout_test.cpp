@@ -118,7 +118,11 @@ TEST(Layout, CornersOffTheSkinAreNotedAndClippedAndBadArgumentsAreRefused) {
         std::string err;
     } kRefusals[] = {
         {" -o " + Quote(out) + " --scale 9", 2, "meshara-cli: layout: --scale needs a whole number, 1 to 8\n"},
-        {"", 2, "meshara-cli: layout: layout needs -o OUT.png\n"},
+        {"", 2, "meshara-cli: layout: missing -o OUT.png\n"},
+        {" -o " + Quote(dir.Path() / "out.jpg"), 2,
+         "meshara-cli: layout: the template is a PNG, named OUT.png: " + (dir.Path() / "out.jpg").string() + "\n"},
+        {" -o " + Quote(dir.Path() / "out.GIF"), 2,
+         "meshara-cli: layout: the template is a PNG, named OUT.png: " + (dir.Path() / "out.GIF").string() + "\n"},
         {" -o " + Quote(out) + " -t a.png --header-skin", 2,
          "meshara-cli: layout: --texture and --header-skin or --skin both choose the skin\n"},
         {" -o " + Quote(out) + " --frame 7", 2,
