@@ -23,7 +23,9 @@ void DescribeCommandLine(wxCmdLineParser& parser) {
     parser.SetDesc(entries);
     parser.SetLogo("Meshara " MESHARA_VERSION ": a viewer for Quake 2 MD2 models.\n"
                    "Each FILE given is opened at start-up, told by its content, whatever its name:\n"
-                   "  MD2 models (.md2): opened, lit and brought into view;\n"
+                   "  models (.md2, and glTF or OBJ made into one): opened, lit and brought into view;\n"
+                   "  player folders (players/NAME): the body and its weapon, dressed in the first skin;\n"
+                   "  archives (.pak, .pk3, .zip): the models inside, chosen from a list;\n"
                    "  light files (.lgt): imported, and lighting the models given with them;\n"
                    "  pictures (PCX, BMP, PNG, TGA, JPEG): the texture map of the last model given.");
 }
