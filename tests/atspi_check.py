@@ -20,73 +20,7 @@ import zipfile
 
 import pyatspi
 
-failures = []
-
-
-def check(ok, what):
-    if not ok:
-        failures.append(what)
-
-
-def wait_for(find, seconds=10.0):
-    end = time.time() + seconds
-    while time.time() < end:
-        found = find()
-        if found:
-            return found
-        time.sleep(0.1)
-    return None
-
-
-def nodes(root):
-    """Every accessible below root, depth first; parts that vanish are skipped."""
-    stack = [root]
-    while stack:
-        node = stack.pop()
-        if node is None:
-            continue
-        yield node
-        try:
-            stack.extend(node.getChildAtIndex(i) for i in reversed(range(node.childCount)))
-        except Exception:
-            continue
-
-
-def app_named(name):
-    desktop = pyatspi.Registry.getDesktop(0)
-    for i in range(desktop.childCount):
-        a = desktop.getChildAtIndex(i)
-        if a is not None and a.name == name:
-            return a
-    return None
-
-
-def find(root, role, name=None, starts=None):
-    for n in nodes(root):
-        try:
-            if n.getRoleName() != role:
-                continue
-            if name is not None and n.name != name:
-                continue
-            if starts is not None and not (n.name or "").startswith(starts):
-                continue
-            return n
-        except Exception:
-            continue
-    return None
-
-
-def checked(node):
-    return node.getState().contains(pyatspi.STATE_CHECKED)
-
-
-def press(node):
-    node.queryAction().doAction(0)
-
-
-def key(keysym):
-    pyatspi.Registry.generateKeyboardEvent(keysym, None, pyatspi.KEY_SYM)
-    time.sleep(0.2)
+from atspi_support import app_named, check, checked, click, find, key, nodes, press, report, wait_for
 
 
 def showing(node):
@@ -110,11 +44,6 @@ def tooltip_up():
 def point_at(node, dx=0):
     box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
     pyatspi.Registry.generateMouseEvent(box.x + box.width // 2 + dx, box.y + box.height // 2, "abs")
-
-
-def click(node):
-    box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
-    pyatspi.Registry.generateMouseEvent(box.x + box.width // 2, box.y + box.height // 2, "b1c")
 
 
 def open_by(app, kind, name):
@@ -272,6 +201,4 @@ def main():
 
 
 main()
-for f in failures:
-    print("atspi_check: failed: " + f, file=sys.stderr)
-sys.exit(1 if failures else 0)
+report("atspi_check")

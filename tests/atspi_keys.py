@@ -17,78 +17,11 @@ import time
 
 import pyatspi
 
-failures = []
-
-
-def wait_for(find, seconds=10.0):
-    end = time.time() + seconds
-    while time.time() < end:
-        found = find()
-        if found:
-            return found
-        time.sleep(0.1)
-    return None
-
-
-def nodes(root):
-    stack = [root]
-    while stack:
-        node = stack.pop()
-        if node is None:
-            continue
-        yield node
-        try:
-            stack.extend(node.getChildAtIndex(i) for i in reversed(range(node.childCount)))
-        except Exception:
-            continue
-
-
-def app_named(name):
-    desktop = pyatspi.Registry.getDesktop(0)
-    for i in range(desktop.childCount):
-        a = desktop.getChildAtIndex(i)
-        if a is not None and a.name == name:
-            return a
-    return None
-
-
-def find(root, role, name=None, starts=None):
-    for n in nodes(root):
-        try:
-            if n.getRoleName() == role and (name is None or n.name == name) and \
-                    (starts is None or (n.name or "").startswith(starts)):
-                return n
-        except Exception:
-            continue
-    return None
-
-
-def checked(node):
-    return node.getState().contains(pyatspi.STATE_CHECKED)
-
-
-def press(node):
-    node.queryAction().doAction(0)
-
-
-def check(ok, what):
-    if not ok:
-        failures.append(what)
-
-
-def key(keysym):
-    pyatspi.Registry.generateKeyboardEvent(keysym, None, pyatspi.KEY_SYM)
-    time.sleep(0.3)
+from atspi_support import app_named, check, checked, click, find, key, press, report, wait_for
 
 
 def focused(node):
     return node is not None and node.getState().contains(pyatspi.STATE_FOCUSED)
-
-
-def click(node):
-    box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
-    pyatspi.Registry.generateMouseEvent(box.x + box.width // 2, box.y + box.height // 2, "b1c")
-    time.sleep(0.3)
 
 
 def main():
@@ -113,20 +46,20 @@ def main():
         check(view is not None and play is not None, "the view and Play Animation are there")
         if view is None or play is None:
             return
-        click(view)
+        click(view, 0.3)
         check(wait_for(lambda: focused(view)), "a click gives the view the focus")
-        key(0x20)  # Space
+        key(0x20, 0.3)  # Space
         check(wait_for(lambda: checked(play)), "Space on the focused view plays")
-        key(0x20)
+        key(0x20, 0.3)
         check(wait_for(lambda: not checked(play)), "and stops")
         models = find(app, "combo box", "Models")
         if models is not None:
-            click(models)  # opens its list; Escape closes it and leaves the focus on the box
-            key(0xFF1B)
+            click(models, 0.3)  # opens its list; Escape closes it and leaves the focus on the box
+            key(0xFF1B, 0.3)
             check(not focused(view), "the view gave up the focus to the Models box")
-            key(0x20)
+            key(0x20, 0.3)
             time.sleep(0.3)
-            key(0xFF1B)  # Escape: Space opened the list
+            key(0xFF1B, 0.3)  # Escape: Space opened the list
             check(not checked(play), "Space on the focused Models box does not play")
         else:
             check(False, "the Models box is named")
@@ -145,6 +78,4 @@ def main():
 
 
 main()
-for f in failures:
-    print("atspi_keys: failed: " + f, file=sys.stderr)
-sys.exit(1 if failures else 0)
+report("atspi_keys")
