@@ -105,7 +105,7 @@ int Fix(const Arguments& args) {
     const std::string* output = args.Value("output");
     const bool inPlace = args.Has("in-place");
     if (inPlace && output) return Usage(table, "--in-place writes the input; -o names another file");
-    if (!inPlace && !output) return Usage(table, "fix needs -o OUT.md2, or --in-place");
+    if (!inPlace && !output) return Usage(table, "missing -o OUT.md2 (or --in-place)");
     MendOptions options;
     if (std::string problem = ReadOptions(args, options); !problem.empty()) return Usage(table, problem);
     auto located = LocateFile(input);
@@ -114,7 +114,7 @@ int Fix(const Arguments& args) {
         return Unusable(input, "lies inside an archive, which --in-place does not rewrite; write it out with -o");
     const std::string target = inPlace ? input : *output;
     if (!inPlace && !SameAsInput({target}, {input}).empty())
-        return Unusable(target, "is the model fix reads; --in-place replaces it, or choose another output name");
+        return Unusable(target, "is the model being mended; --in-place replaces it, or choose another output name");
 
     auto mended = MendModelFile(input, options);
     // An edit past a limit is said as it is; a model that cannot be read, as every command says it.
