@@ -87,11 +87,11 @@ TEST(Layout, EdgesFallExactlyOnTheirPixelsOverTheSkinUnchangedAtEveryScale) {
                     EXPECT_EQ(Pixel(p, x, y), Opaque(e.colour)) << x << "," << y;
                 }
             }
-        for (int y = 0; y < p.height; ++y)
+        // Off the lines, the skin as it was or the ground; a skin scaled to the header's size is not compared.
+        for (int y = 0; c.note.empty() && y < p.height; ++y)
             for (int x = 0; x < p.width; ++x) {
-                if (inked.count({x, y})) continue;
                 const uint8_t* under = c.skinned ? &skin.pixels[((y / c.scale) * 64 + x / c.scale) * 3] : kLayoutGround;
-                if (c.note.empty()) {
+                if (!inked.count({x, y})) {
                     ASSERT_EQ(Pixel(p, x, y), Opaque(under)) << x << "," << y;
                 }
             }
