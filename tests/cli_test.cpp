@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <sstream>
 #include <tuple>
@@ -36,6 +37,43 @@ using Bytes = std::vector<uint8_t>;
 using testing::CliRun;
 using testing::Quote;
 using testing::RunCli;
+
+// A file's bytes as text, to look for what it must or must not hold.
+std::string FileText(const fs::path& path) {
+    const Bytes b = testing::ReadAll(path);
+    return std::string(b.begin(), b.end());
+}
+
+// Runs make in a child process and waits for it: a command started later begins with its parent's peak memory,
+// so fixtures built here would count in the commands' own.
+void InChild(const std::function<void()>& make) {
+    if (const pid_t pid = ::fork(); pid == 0) {
+        make();
+        ::_exit(0);
+    } else {
+        ::waitpid(pid, nullptr, 0);
+    }
+}
+
+// A picture of one pixel, of that colour.
+fixtures::IndexedPicture Solid(uint8_t r, uint8_t g, uint8_t b) { return {1, 1, {0}, {{r, g, b}}}; }
+
+// The middle pixel's strongest channel: 0 red, 1 green, 2 blue, 3 none (grey); -1 without a picture.
+int MiddleChannel(const fs::path& png) {
+    const testing::RgbaPicture p = testing::ReadPng(png);
+    if (p.pixels.empty()) return -1;
+    const uint8_t* c = p.At(p.width / 2, p.height / 2);
+    const auto [low, high] = std::minmax_element(c, c + 3);
+    return *high - *low < 40 ? 3 : static_cast<int>(high - c);
+}
+
+// A run-length BMP of a kilobyte claiming 8192 x 8192 pixels.
+Bytes RleBmpClaiming8192() {
+    Bytes bmp = fixtures::WriteBmp8(Solid(9, 9, 9), {.rle8 = true});
+    fixtures::PatchS32(bmp, 18, 8192);
+    fixtures::PatchS32(bmp, 22, 8192);
+    return bmp;
+}
 
 // Every test gets a folder holding the small quad model.
 struct Cli : ::testing::Test {
@@ -144,27 +182,22 @@ TEST_F(Cli, RefusalsExitOneUsageErrorsExitTwoAndNothingIsWritten) {
         {"thumbnail " + blankModel + thumb, "This is not an MD2!"},
         {"thumbnail " + blankPak + thumb, "error loading the specified file! (not a PAK or zip archive)"}, };
     for (const auto& [args, says] : refused) expectFails(args, 1, says);
+    const std::string png = "render " + knot + out("o.png") + " ", glb = "export " + quad + out("o.glb") + " ",
+                      obj = "export " + quad + out("o.obj") + " ";
     const std::string usageErrors[] = {
         "", "info", "frobnicate", "info " + quad + " --frame", "info " + quad + " --frame -1",
         "info " + quad + " --frame x", "info " + quad + " --frame 2", "info " + quad + " " + quad,
         "info " + quad + " --bogus", "decode " + notSkin, "light", "light --new", "light a.lgt -o b.lgt",
-        "light --name x a.lgt", "render " + knot, "render" + out("o.png"), "render " + knot + out("o.png") + " --size 0x5",
-        "render " + knot + out("o.png") + " --filter 5", "render " + knot + out("o.png") + " --frame 12",  // it has 12
-        "render " + knot + out("o.png") + " --background 1,2", "render " + knot + out("o.png") + " --drag 3",
-        "render " + knot + out("o.png") + " --skin 1", "render " + knot + out("o"), "render " + knot + out("o.bmp"),
-        "render " + knot + out("o.png") + " --no-light --new-light", "render " + knot + out("o.png") + " --fit --start-view",
-        "render " + knot + out("o.png") + " --no-skin --skin 0", "render " + knot + out("o.png") + " --no-skin -t " + skin,
-        "render " + knot + out("o.png") + " -s 8,8,8", "render " + knot + out("o.png") + " -s 8x", "render " + knot + out("o.png") + " --show box,",
-        "render " + knot + out("o.png") + " --show floor", "render " + knot + out("o.gif") + " --turntable 0",
-        "render " + knot + out("o.webp") + " --fps 0", "render " + knot + out("o.png") + " --turntable 4",
-        "render " + knot + out("o.gif") + " --animation nosuch", "thumbnail --skin -1 " + knot + thumb,
-        "export", "export " + quad, "export " + quad + out("o.png"), "export " + quad + " -o -",
-        "export " + quad + out("o.glb") + " --frame 1", "export " + quad + out("o.obj") + " --animation frame",
-        "export " + quad + out("o.obj") + " --fps 5", "export " + quad + out("o.obj") + " --frame 2",
-        "export " + quad + out("o.glb") + " --fps 0", "export " + quad + out("o.glb") + " --scale -1",
-        "export " + quad + out("o.glb") + " --scale 1e999", "export " + quad + out("o.glb") + " --animation nosuch",
-        "export " + quad + out("o.glb") + " " + quad, "thumbnail", "thumbnail " + knot,
-        "thumbnail -s 0 " + knot + thumb, "thumbnail -s 4097 " + knot + thumb,
+        "light --name x a.lgt", "render " + knot, "render" + out("o.png"), png + "--size 0x5", png + "--filter 5",
+        png + "--frame 12" /* it has 12 */, png + "--background 1,2", png + "--drag 3", png + "--skin 1",
+        "render " + knot + out("o"), png + "--no-light --new-light", png + "--fit --start-view",
+        png + "--no-skin --skin 0", png + "--no-skin -t " + skin, png + "-s 8,8,8", png + "-s 8x", png + "--show box,",
+        png + "--show floor", "render " + knot + out("o.gif") + " --turntable 0", png + "--turntable 4",
+        "render " + knot + out("o.webp") + " --fps 0", "render " + knot + out("o.gif") + " --animation nosuch",
+        "thumbnail --skin -1 " + knot + thumb, "export", "export " + quad, "export " + quad + out("o.png"),
+        "export " + quad + " -o -", glb + "--frame 1", obj + "--animation frame", obj + "--fps 5", obj + "--frame 2",
+        glb + "--fps 0", glb + "--scale -1", glb + "--scale 1e999", glb + "--animation nosuch", glb + quad,
+        "thumbnail", "thumbnail " + knot, "thumbnail -s 0 " + knot + thumb, "thumbnail -s 4097 " + knot + thumb,
         "thumbnail -s " + knot + thumb, "thumbnail " + knot + thumb + " extra", "thumbnail --bogus 9 " + knot + thumb};
     for (const std::string& args : usageErrors) expectFails(args, 2, "try 'meshara-cli");
     for (const char* drag : {"-9223372036854775808,0", "0,9223372036854775807", "8193,0", "1e3,0"})
@@ -239,11 +272,10 @@ TEST_F(Cli, CommunityShapedModelsOpenGroupTheirAnimationsAndDrawTheSkinChosen) {
     m.triangles = {{{0, 2, 1}, {0, 2, 65535}}, {{0, 3, 2}, {0, 3, 2}}};
     for (const char* name : {"stand01 ", "stand02 ", "run1.lwo", "run2.lwo", "pain_01", "ca\xED" "da1"})
         m.frames.push_back({.name = name, .vertices = {{0, 0, 0, 0}, {40, 0, 0, 0}, {40, 0, 40, 0}, {0, 0, 40, 0}}});
-    const auto solid = [](uint8_t r, uint8_t g, uint8_t b) { return fixtures::IndexedPicture{1, 1, {0}, {{r, g, b}}}; };
     const std::string model = Quote(dir.Write("baseq2/players/ogro/tris.md2", fixtures::WriteMd2(m)));
     // The .pcx names found as the PNG and JPEG that replaced them, one in another letter case.
-    dir.Write("baseq2/players/ogro/OGRO.png", fixtures::WritePng(fixtures::ToRgb(solid(255, 0, 0))));
-    dir.Write("baseq2/players/ogro/gib.jpg", fixtures::WriteJpeg(fixtures::ToRgb(solid(0, 255, 0))));
+    dir.Write("baseq2/players/ogro/OGRO.png", fixtures::WritePng(fixtures::ToRgb(Solid(255, 0, 0))));
+    dir.Write("baseq2/players/ogro/gib.jpg", fixtures::WriteJpeg(fixtures::ToRgb(Solid(0, 255, 0))));
 
     CliRun r = RunCli("info " + model);
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -251,14 +283,6 @@ TEST_F(Cli, CommunityShapedModelsOpenGroupTheirAnimationsAndDrawTheSkinChosen) {
               std::string::npos) << r.out;
     EXPECT_NE(r.err.find("1 triangle corner names a texture coordinate the model does not have"), std::string::npos);
     const auto out = dir.Path() / "o.png";
-    // The middle pixel's strongest channel: 0 red, 1 green, 2 blue, 3 none (grey); -1 without a picture.
-    const auto middle = [&](const fs::path& png) {
-        const testing::RgbaPicture p = testing::ReadPng(png);
-        if (p.pixels.empty()) return -1;
-        const uint8_t* c = p.At(p.width / 2, p.height / 2);
-        const auto [low, high] = std::minmax_element(c, c + 3);
-        return *high - *low < 40 ? 3 : static_cast<int>(high - c);
-    };
     const std::string render = "render " + model + " --fit --new-light --background 0,0,1 --size 32x32 -o " + Quote(out);
     const struct { std::string args; int exitCode, channel; const char* note; } runs[] = {
         {render + " --header-skin", 0, 0, nullptr},
@@ -273,21 +297,20 @@ TEST_F(Cli, CommunityShapedModelsOpenGroupTheirAnimationsAndDrawTheSkinChosen) {
         r = RunCli(c.args);
         EXPECT_EQ(r.exitCode, c.exitCode) << c.args << ": " << r.err;
         if (c.channel >= 0 || c.exitCode) {
-            EXPECT_EQ(middle(out), c.channel) << c.args << r.err;
+            EXPECT_EQ(MiddleChannel(out), c.channel) << c.args << r.err;
         }
         if (c.note) {
             EXPECT_NE(r.err.find(c.note), std::string::npos) << c.args << ": " << r.err;
         }
     }
-    const Bytes gltf = testing::ReadAll(dir.Path() / "o.gltf");
-    EXPECT_NE(std::string(gltf.begin(), gltf.end()).find("\"ca\xC3\xAD" "da\""), std::string::npos) << "named as text";
+    EXPECT_NE(FileText(dir.Path() / "o.gltf").find("\"ca\xC3\xAD" "da\""), std::string::npos) << "named as text";
 
     // A weapon whose first frame is flat, naming a skin the game would not find where it says: both are told.
     m.skins = {"models/elsewhere/skin.pcx"};
     m.frames.resize(2);
     m.frames[0].vertices = {{0, 0, 0, 0}, {40, 0, 0, 0}, {80, 0, 0, 0}, {20, 0, 0, 0}};
     const std::string weapon = Quote(dir.Write("baseq2/models/w/tris.md2", fixtures::WriteMd2(m)));
-    dir.Write("baseq2/models/w/skin.pcx", fixtures::WritePcx(solid(0, 255, 0)));
+    dir.Write("baseq2/models/w/skin.pcx", fixtures::WritePcx(Solid(0, 255, 0)));
     for (const char* frame : {"0", "1"}) {
         r = RunCli("render " + weapon + " --header-skin --fit --new-light -f " + frame + " -s 8x8 -o " + Quote(out));
         EXPECT_EQ(r.exitCode, 0) << r.err;
@@ -312,7 +335,7 @@ TEST_F(Cli, APlayersFolderIsDressedAsTheGameDressesIt) {
                                 .vertices = {{0, 0, 0, 0}, {size, 0, 0, 0}, {size, 0, size, 0}, {0, 0, size, 0}}});
         return fixtures::WriteMd2(m);
     };
-    const auto solid = [](uint8_t r, uint8_t g, uint8_t b) { return fixtures::WritePcx({1, 1, {0}, {{r, g, b}}}); };
+    const auto solid = [](uint8_t r, uint8_t g, uint8_t b) { return fixtures::WritePcx(Solid(r, g, b)); };
     const fs::path folder = dir.Path() / "baseq2/players/Male";
     dir.Write("baseq2/players/Male/tris.md2", quad(200, 3));
     dir.Write("baseq2/players/Male/weapon.md2", quad(10, 3));
@@ -330,12 +353,6 @@ TEST_F(Cli, APlayersFolderIsDressedAsTheGameDressesIt) {
                      "skin: Grunt, icon grunt_I.pcx (another letter case)\n"
                      "skin without icon: noicon (the game's menu does not list it)\n");
     const auto out = dir.Path() / "o.png";
-    const auto middle = [&] {
-        const testing::RgbaPicture p = testing::ReadPng(out);
-        if (p.pixels.empty()) return -1;
-        const uint8_t* c = p.At(p.width / 2, p.height / 2);
-        return static_cast<int>(std::max_element(c, c + 3) - c);
-    };
     const std::string render = "render " + Quote(folder) + " --fit --new-light --size 32x32 -o " + Quote(out);
     const struct { std::string args; int exitCode, channel; } runs[] = {
         {render, 0, 1},  // Cypher, the first in name order
@@ -358,7 +375,7 @@ TEST_F(Cli, APlayersFolderIsDressedAsTheGameDressesIt) {
         fs::remove(out);
         r = RunCli(c.args);
         EXPECT_EQ(r.exitCode, c.exitCode) << c.args << ": " << r.err;
-        EXPECT_EQ(middle(), c.channel) << c.args;
+        EXPECT_EQ(MiddleChannel(out), c.channel) << c.args;
     }
     // The weapon is drawn with the body: without it the picture differs.
     const auto drawn = [&](const std::string& weapon) {
@@ -373,7 +390,7 @@ TEST_F(Cli, APlayersFolderIsDressedAsTheGameDressesIt) {
 TEST_F(Cli, FileNamesThatAreNotUtf8AreWindows1252Text) {
     const Bytes md2 = fixtures::WriteMd2(testing::SmallQuad());
     const fs::path model = dir.Write("caf\xE9.md2", md2);
-    const std::string skin = Quote(dir.Write("\x93sk\xEEn\x94.pcx", fixtures::WritePcx({1, 1, {0}, {{1, 2, 3}}})));
+    const std::string skin = Quote(dir.Write("\x93sk\xEEn\x94.pcx", fixtures::WritePcx(Solid(1, 2, 3))));
     const fs::path pak = dir.Write("pak0.pak", fixtures::WritePak({{"models/caf\xE9.md2", md2},
                                                                    {"models/ogr\xC3\xB3.md2", md2},
                                                                    {"odd/\x81\x1b[2J\x9d.md2", md2}}));
@@ -388,8 +405,7 @@ TEST_F(Cli, FileNamesThatAreNotUtf8AreWindows1252Text) {
         for (const char* out : {"o.gltf", "o.glb"}) {
             r = RunCli("export " + Quote(in) + " -t " + skin + " -o " + Quote(dir.Path() / out));
             ASSERT_EQ(r.exitCode, 0) << in << " " << out << ": " << r.err;
-            const Bytes file = testing::ReadAll(dir.Path() / out);
-            const std::string text(file.begin(), file.end());
+            const std::string text = FileText(dir.Path() / out);
             for (const char* name : {"\"name\":\"caf\xC3\xA9\"", "\"name\":\"\xE2\x80\x9Csk\xC3\xAEn\xE2\x80\x9D\""}) {
                 std::string wanted = name;
                 if (std::string(out) == "o.gltf") wanted.insert(wanted.find(':') + 1, " ");
@@ -397,8 +413,7 @@ TEST_F(Cli, FileNamesThatAreNotUtf8AreWindows1252Text) {
             }
         }
     ASSERT_EQ(RunCli("export " + Quote(model) + " -o " + Quote(dir.Path() / "o.obj")).exitCode, 0);
-    const Bytes mtl = testing::ReadAll(dir.Path() / "o.mtl");
-    EXPECT_NE(std::string(mtl.begin(), mtl.end()).find("\nnewmtl caf\xC3\xA9\n"), std::string::npos);
+    EXPECT_NE(FileText(dir.Path() / "o.mtl").find("\nnewmtl caf\xC3\xA9\n"), std::string::npos);
 }
 
 // Runs a shell line and gives back the exit status of the meshara-cli in it (written to CODE) and its stderr.
@@ -409,8 +424,7 @@ std::pair<int, std::string> Shell(const testing::TempDir& dir, const std::string
                                    {"CODE", Quote(code)}, {"ERR", Quote(err)}})
         for (size_t at; (at = command.find(from)) != std::string::npos;) command.replace(at, from.size(), to);
     if (std::system(command.c_str()) == -1) return {-1, ""};
-    const Bytes c = testing::ReadAll(code), e = testing::ReadAll(err);
-    return {std::atoi(std::string(c.begin(), c.end()).c_str()), std::string(e.begin(), e.end())};
+    return {std::atoi(FileText(code).c_str()), FileText(err)};
 }
 
 // What could lose a user's files or reach their terminal: outputs that are inputs, pictures the OBJ export did
@@ -421,7 +435,7 @@ TEST_F(Cli, NoCommandDestroysAnInputOrAPictureOfTheUsersOrLetsANameOutUnescaped)
     source.frames[0].name = "a\nv 9 9 9";
     source.frames[1].name = "\x1b[31mred";
     const std::string model = Quote(dir.Write("m.md2", fixtures::WriteMd2(source)));
-    const fs::path skin = dir.Write("s.pcx", fixtures::WritePcx({1, 1, {0}, {{1, 2, 3}}}));
+    const fs::path skin = dir.Write("s.pcx", fixtures::WritePcx(Solid(1, 2, 3)));
     fs::create_symlink(dir.Path() / "m.md2", dir.Path() / "link.glb");
     const Bytes mine = {'m', 'i', 'n', 'e'};
     dir.Write("out-skin.png", mine);
@@ -460,8 +474,7 @@ TEST_F(Cli, NoCommandDestroysAnInputOrAPictureOfTheUsersOrLetsANameOutUnescaped)
     EXPECT_FALSE(fs::exists(dir.Path() / "out.obj") || fs::exists(dir.Path() / "out.mtl")) << "all or nothing";
     // An OBJ's comments keep a frame's line break from becoming a vertex.
     ASSERT_EQ(RunCli("export " + model + " -o " + Quote(dir.Path() / "plain.obj")).exitCode, 0);
-    const Bytes obj = testing::ReadAll(dir.Path() / "plain.obj");
-    EXPECT_EQ(std::string(obj.begin(), obj.end()).find("\nv 9 9 9"), std::string::npos);
+    EXPECT_EQ(FileText(dir.Path() / "plain.obj").find("\nv 9 9 9"), std::string::npos);
     // A reader that leaves early: a refusal, not a silent death by SIGPIPE.
     auto [code, err] = Shell(dir, "(CLI render " + knot + " -s 1024x1024 -o - 2>ERR; echo $? >CODE) | true");
     EXPECT_EQ(code, 1) << err;
@@ -557,7 +570,7 @@ TEST_F(Cli, ExportsNeverTearALinkedFileNorReplaceFilesTheyDidNotWrite) {
 
     // A disk too full for the .obj, whose other name is a snapshot: the material, the picture and the .obj stay as
     // they were, all three.
-    const std::string skin = Quote(dir.Write("s.pcx", fixtures::WritePcx({1, 1, {0}, {{1, 2, 3}}})));
+    const std::string skin = Quote(dir.Write("s.pcx", fixtures::WritePcx(Solid(1, 2, 3))));
     const fs::path obj = dir.Path() / "full.obj";
     ASSERT_EQ(RunCli("export " + Quote(busy) + " -o " + Quote(obj)).exitCode, 0);
     fs::create_hard_link(obj, dir.Path() / "snap.obj");
@@ -606,7 +619,8 @@ TEST_F(Cli, ExportsNeverTearALinkedFileNorReplaceFilesTheyDidNotWrite) {
 }
 
 // Runs meshara-cli and returns its peak resident memory in KiB (-1 when it did not run).
-long PeakMemoryKiB(const std::string& args) {
+long PeakMemoryKiB(const std::string& args, double* seconds = nullptr) {
+    const auto start = std::chrono::steady_clock::now();
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::execl("/bin/sh", "sh", "-c", ("exec " + std::string(MESHARA_CLI) + " " + args + " >/dev/null 2>&1").c_str(),
@@ -616,15 +630,14 @@ long PeakMemoryKiB(const std::string& args) {
     int status = 0;
     rusage usage{};
     if (::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) == 127) return -1;
+    if (seconds) *seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return usage.ru_maxrss;
 }
 
 // Files made to cost a reader time and memory: each command ends soon, in
 // little memory, and a thumbnail stays within its bounds whatever it is given.
 TEST_F(Cli, CraftedFilesCostLittleAndThumbnailsStayBounded) {
-    // Written by a child: a process started later begins with its parent's peak memory, and the
-    // fixtures (half a million skin names) must not count in the commands' own.
-    if (const pid_t pid = ::fork(); pid == 0) {
+    InChild([&] {  // half a million skin names among them
         const auto sparse = [&](const char* name, Bytes head, uintmax_t size) {
             fs::resize_file(dir.Write(name, head), size);  // sparse: costs no disk
         };
@@ -648,17 +661,11 @@ TEST_F(Cli, CraftedFilesCostLittleAndThumbnailsStayBounded) {
         slow.triangles.resize(16384);
         for (size_t i = 0; i < slow.triangles.size(); ++i)
             slow.triangles[i] = {{0, uint16_t(i % 2 ? 1 : 2), uint16_t(i % 2 ? 2 : 1)}, {0, 0, 0}};
-        Bytes huge = fixtures::WriteBmp8({1, 1, {0}, {{9, 9, 9}}}, {.rle8 = true});  // a kilobyte claiming 8192 x 8192
-        fixtures::PatchS32(huge, 18, 8192);
-        fixtures::PatchS32(huge, 22, 8192);
-        dir.Write("huge.bmp", huge);
+        dir.Write("huge.bmp", RleBmpClaiming8192());
         for (const auto& [name, model] : {std::pair{"many.md2", &many}, {"wide.md2", &wide}, {"named.md2", &named},
                                           {"slow.md2", &slow}})
             dir.Write(name, fixtures::WriteMd2(*model));
-        ::_exit(0);
-    } else {
-        ::waitpid(pid, nullptr, 0);
-    }
+    });
     const auto in = [&](const char* name) { return Quote(dir.Path() / name); };
     const std::string thumb = " " + in("t.png"), ppm = " -o " + in("o.ppm");
     const struct { std::string args; int exitCode; const char* says; long mostMiB; double mostSeconds = 2; } runs[] = {
@@ -677,9 +684,8 @@ TEST_F(Cli, CraftedFilesCostLittleAndThumbnailsStayBounded) {
         {"thumbnail -s 2048 " + in("slow.md2") + thumb, 1, "more than 2 s of processor time", 256, 60},
     };
     for (const auto& r : runs) {
-        const auto start = std::chrono::steady_clock::now();
-        const long peak = PeakMemoryKiB(r.args);
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        double seconds = 0;
+        const long peak = PeakMemoryKiB(r.args, &seconds);
         EXPECT_GT(peak, 0) << r.args;
 #ifndef __SANITIZE_ADDRESS__  // its shadow memory and its slowness are not the program's
         EXPECT_LT(peak, r.mostMiB * 1024) << r.args << ": peak " << peak << " KiB";
@@ -694,13 +700,10 @@ TEST_F(Cli, CraftedFilesCostLittleAndThumbnailsStayBounded) {
 // What an export holds in memory stays within the file's size plus 80 MB, however many frames and clips the model
 // has (docs/performance.md): a clip for every frame of one vertex, and long frames in few clips.
 TEST_F(Cli, ExportMemoryStaysWithinTheFileSizePlus80MB) {
-    if (const pid_t pid = ::fork(); pid == 0) {  // a child: the fixtures must not count in the commands' peaks
+    InChild([&] {
         dir.Write("clips.md2", fixtures::WriteMd2(Busy(3, 30000, 30000)));
         dir.Write("long.md2", fixtures::WriteMd2(Busy(300, 3000, 30)));
-        ::_exit(0);
-    } else {
-        ::waitpid(pid, nullptr, 0);
-    }
+    });
     for (const char* model : {"clips.md2", "long.md2"})
         for (const char* out : {"out.glb", "out.gltf"}) {
             const std::string args = "export " + Quote(dir.Path() / model) + " -o " + Quote(dir.Path() / out);
@@ -720,9 +723,7 @@ TEST_F(Cli, ExportMemoryStaysWithinTheFileSizePlus80MB) {
 // An archive whose model names 128 skins, every record pointing at one entry: a run-length BMP claiming 8192 x
 // 8192 whose stream ends at once. The entry is read once, and refused before any picture is made.
 TEST_F(Cli, ASkinBombArchiveCostsOneReadOfItsEntry) {
-    Bytes bomb = fixtures::WriteBmp8({1, 1, {0}, {{9, 9, 9}}}, {.rle8 = true});
-    fixtures::PatchS32(bomb, 18, 8192);
-    fixtures::PatchS32(bomb, 22, 8192);
+    Bytes bomb = RleBmpClaiming8192();
     bomb.resize(bomb.size() - 2);  // without its end of picture
     auto model = testing::SmallQuad();
     model.skins.clear();
@@ -797,31 +798,26 @@ TEST_F(Cli, ArchivesAreFoldersToEveryCommandAndListTellsWhatTheyHold) {
     }
     EXPECT_EQ(RunCli("info " + model).out.substr(0, 15), "name: TRIS.md2\n");
     // Refusals and usage as for every command.
-    EXPECT_EQ(RunCli("list " + knot).exitCode, 1);
-    EXPECT_NE(RunCli("list " + knot).err.find("not a PAK or zip archive"), std::string::npos);
+    const CliRun notArchive = RunCli("list " + knot);
+    EXPECT_EQ(std::pair(notArchive.exitCode, notArchive.err.find("not a PAK or zip archive") != std::string::npos),
+              std::pair(1, true));
     EXPECT_EQ(RunCli("info " + Quote(pak0 + "/models/none.md2")).exitCode, 1);
     for (const std::string& args : {std::string("list"), "list " + Quote(pak0) + " " + Quote(pak1), std::string("list --bogus x")})
         EXPECT_EQ(RunCli(args).exitCode, 2) << args;
     EXPECT_EQ(RunCli("list --help").out.substr(0, 31), "usage: meshara-cli list ARCHIVE");
 }
 
-// The hostile archives, written by a child process, and the model each holds: a command's peak memory counts
-// that of the process that started it, which building them would swell.
+// The hostile archives, written by a child process, and the model each holds.
 std::vector<std::pair<fs::path, std::string>> WriteHostileArchives(const fs::path& dir) {
     const fs::path manifest = dir / "hostile";
-    if (const pid_t pid = ::fork(); pid == 0) {
-        {
-            std::ofstream names(manifest);
-            for (const testing::HostileArchive& h : testing::HostileArchives()) {
-                std::ofstream(dir / h.name, std::ios::binary).write(reinterpret_cast<const char*>(h.bytes.data()),
-                                                                   static_cast<std::streamsize>(h.bytes.size()));
-                names << h.name << '\t' << h.entry << '\n';
-            }
-        }  // closed before _exit, which runs no destructors
-        ::_exit(0);
-    } else {
-        ::waitpid(pid, nullptr, 0);
-    }
+    InChild([&] {
+        std::ofstream names(manifest);  // closed as this returns: _exit runs no destructors
+        for (const testing::HostileArchive& h : testing::HostileArchives()) {
+            std::ofstream(dir / h.name, std::ios::binary).write(reinterpret_cast<const char*>(h.bytes.data()),
+                                                               static_cast<std::streamsize>(h.bytes.size()));
+            names << h.name << '\t' << h.entry << '\n';
+        }
+    });
     std::vector<std::pair<fs::path, std::string>> out;
     std::ifstream names(manifest);
     for (std::string name, entry; std::getline(names, name, '\t') && std::getline(names, entry);)
@@ -837,9 +833,8 @@ TEST_F(Cli, EveryCommandOnAHostileArchiveEndsSoonInLittleMemory) {
         const std::string archive = path.string();
         for (const std::string& args : {"list --all " + Quote(archive), "info " + Quote(archive + "/" + entry),
                                         "export " + Quote(archive + "/" + entry) + " -o " + Quote(dir.Path() / "t.glb")}) {
-            const auto start = std::chrono::steady_clock::now();
-            const long peak = PeakMemoryKiB(args);
-            const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            double seconds = 0;
+            const long peak = PeakMemoryKiB(args, &seconds);
             EXPECT_GT(peak, 0) << args;
 #ifdef __SANITIZE_ADDRESS__
             constexpr long kMostKiB = 128 * 1024;  // its shadow memory and allocator are not the program's

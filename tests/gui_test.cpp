@@ -97,6 +97,18 @@ struct Viewer : ::testing::Test {
         wxTheApp->ProcessIdle();
     }
     Document& Doc() { return TheApp().Doc(); }
+    std::string Status() const { return frame->GetStatusBar()->GetStatusText().utf8_string(); }
+    // What a submenu shows as the File menu opens: each entry's label, greyed (-) and checked (*).
+    std::string Shown(wxMenu& menu) {
+        wxMenuEvent opening(wxEVT_MENU_OPEN, 0, frame->GetMenuBar()->GetMenu(0));
+        frame->GetEventHandler()->ProcessEvent(opening);
+        std::string out;
+        for (const wxMenuItem* item : menu.GetMenuItems())
+            if (!item->IsSeparator())
+                out += (item->IsEnabled() ? "" : "-") + std::string(item->IsChecked() ? "*" : "") +
+                       item->GetItemLabelText().utf8_string() + "|";
+        return out;
+    }
     OptionsBar& Bar() { return *frame->optionsBar; }
     void Click(int id) {
         ASSERT_NE(Bar().Button(id), nullptr) << id;
@@ -111,6 +123,13 @@ struct Viewer : ::testing::Test {
         EXPECT_TRUE(!lit || LoadMapFile(*opened.Value(), MapKind::Texture, MESHARA_SAMPLES_DIR "/knot.pcx"));
         if (lit) AddLightTo(Doc(), *opened.Value(), light.Take());
         return *opened.Value();
+    }
+    // The lit sample fitted, the bar as a user sees it (for the screenshots); what the view shows in plain.
+    void FitSample(int& width, int& height, std::vector<uint8_t>& plain) {
+        AddSample();
+        frame->RefreshOptionsBar();
+        Press(*frame, ids::kFitModels, wxEVT_MENU);
+        ASSERT_TRUE(frame->view->ReadPixels(width, height, plain));
     }
     MainWnd* frame = nullptr;
 };
@@ -458,21 +477,11 @@ TEST_F(Viewer, FileSkinOffersTheNamedSkinsThenThePicturesBesideAndTheStatusLineT
     dir.Write("models/x/other.bmp", fixtures::WriteBmp8(picture));
     dir.Write("models/x/notes.txt", {'h', 'i'});
     frame->Cmd().OpenFiles({model});
-    EXPECT_NE(frame->GetStatusBar()->GetStatusText().utf8_string().find(
+    EXPECT_NE(Status().find(
                   "4 vertices, 2 triangles \u00b7 1 triangle corner names a texture coordinate the model does not "
                   "have; it uses the picture's corner (0, 0) \u00b7 " + model),
               std::string::npos);
-    wxMenu& skins = *frame->SkinMenu();
-    // What the menu shows as the File menu opens: each entry's label, greyed (-) and checked (*).
-    const auto menu = [&] {
-        wxMenuEvent opening(wxEVT_MENU_OPEN, 0, frame->GetMenuBar()->GetMenu(0));
-        frame->GetEventHandler()->ProcessEvent(opening);
-        std::string out;
-        for (const wxMenuItem* item : skins.GetMenuItems())
-            out += (item->IsEnabled() ? "" : "-") + std::string(item->IsChecked() ? "*" : "") +
-                   item->GetItemLabelText().utf8_string() + "|";
-        return out;
-    };
+    const auto menu = [&] { return Shown(*frame->SkinMenu()); };
     // Opened from outside, it wears the first skin it names that is there.
     EXPECT_EQ(menu(), "No Skin|*models/x/Blue.pcx (" + blue + ")|red.pcx (" + red +
                           ")|-missing.pcx (not found)|other.bmp|");
@@ -485,7 +494,7 @@ TEST_F(Viewer, FileSkinOffersTheNamedSkinsThenThePicturesBesideAndTheStatusLineT
     EXPECT_EQ(menu(), "No Skin|*models/x/Blue.pcx (" + blue + ")|red.pcx (" + red +
                           ")|-missing.pcx (not found)|other.bmp|");
     Click(ids::kModelRemove);
-    EXPECT_EQ(menu() + frame->GetStatusBar()->GetStatusText().utf8_string(), "") << "no model, nothing to say";
+    EXPECT_EQ(menu() + Status(), "") << "no model, nothing to say";
     EXPECT_TRUE(Messages().empty());
 }
 
@@ -508,20 +517,12 @@ TEST_F(Viewer, APlayerFolderOpensDressedWithItsSkinsAndWeaponsInTheFileMenu) {
         return out + Bar().mapEdits[0]->GetValue().utf8_string();
     };
     EXPECT_EQ(list(), "tris.md2|weapon.md2|Cipher.PCX");
-    const auto menu = [&](wxMenu& m) {
-        wxMenuEvent opening(wxEVT_MENU_OPEN, 0, frame->GetMenuBar()->GetMenu(0));
-        frame->GetEventHandler()->ProcessEvent(opening);
-        std::string out;
-        for (const wxMenuItem* item : m.GetMenuItems())
-            if (!item->IsSeparator()) out += std::string(item->IsChecked() ? "*" : "") + item->GetItemLabelText().utf8_string() + "|";
-        return out;
-    };
-    const std::string skins = menu(*frame->SkinMenu());
+    const std::string skins = Shown(*frame->SkinMenu());
     EXPECT_EQ(skins.substr(0, 22), "No Skin|*Cipher|grunt|") << "the player's skins, then the other pictures: " << skins;
-    EXPECT_EQ(menu(*frame->WeaponMenu()), "*weapon|W_Railgun|None|");
+    EXPECT_EQ(Shown(*frame->WeaponMenu()), "*weapon|W_Railgun|None|");
     Press(*frame, ids::kFirstWeaponChoice + 1, wxEVT_MENU);
     EXPECT_EQ(list(), "tris.md2|W_Railgun.md2|Cipher.PCX");
-    EXPECT_EQ(menu(*frame->WeaponMenu()), "weapon|*W_Railgun|None|");
+    EXPECT_EQ(Shown(*frame->WeaponMenu()), "weapon|*W_Railgun|None|");
     Press(*frame, ids::kFirstWeaponChoice + 2, wxEVT_MENU);
     EXPECT_EQ(list(), "tris.md2|Cipher.PCX");
     // A model of no player has no weapons: the submenu is greyed and empty.
@@ -532,7 +533,7 @@ TEST_F(Viewer, APlayerFolderOpensDressedWithItsSkinsAndWeaponsInTheFileMenu) {
     frame->Cmd().OpenFiles({outside});
     Pump();
     EXPECT_EQ(list(), "tris.md2|dolphin.md2|dolphin_f.bmp");
-    EXPECT_EQ(menu(*frame->WeaponMenu()), "");
+    EXPECT_EQ(Shown(*frame->WeaponMenu()), "");
     EXPECT_TRUE(Messages().empty());
 }
 
@@ -575,7 +576,7 @@ TEST_F(Viewer, AnArchiveOpensWhatIsChosenInItsChooserAndTheStatusLineAndTipSayWh
                          Bar().modelList->GetToolTipText().utf8_string()),
               std::tuple(std::string("tris.md2"), std::string("skin.pcx"),
                          "The open models: the one chosen here is the current model\n" + path));
-    EXPECT_TRUE(frame->GetStatusBar()->GetStatusText().utf8_string().ends_with("4 vertices, 2 triangles \u00b7 " + path));
+    EXPECT_TRUE(Status().ends_with("4 vertices, 2 triangles \u00b7 " + path));
 }
 
 TEST_F(Viewer, AModelFromOutsideOpensLitAndFramedAndTheKeyboardStatusLineAndAnimationMenuDriveIt) {
@@ -591,13 +592,12 @@ TEST_F(Viewer, AModelFromOutsideOpensLitAndFramedAndTheKeyboardStatusLineAndAnim
         << "lit by a new Key light and framed";
     ASSERT_EQ(Messages().size(), 1u) << "one box for both refused files";
     // The status line follows the frame, the animation and playback.
-    const auto status = [&] { return frame->GetStatusBar()->GetStatusText().utf8_string(); };
-    const auto starts = [&](const std::string& prefix) { return status().rfind(prefix, 0) == 0; };
-    EXPECT_TRUE(starts("frame 0 (12 frames): pulse0 \u00b7 pulse 1/12 \u00b7 stopped")) << status();
+    const auto starts = [&](const std::string& prefix) { return Status().rfind(prefix, 0) == 0; };
+    EXPECT_TRUE(starts("frame 0 (12 frames): pulse0 \u00b7 pulse 1/12 \u00b7 stopped")) << Status();
     Press(*frame, ids::kNextFrame, wxEVT_MENU);
     Press(*frame, ids::kFirstPlaybackSpeed + 1, wxEVT_MENU);  // half speed
     Press(*frame, ids::kPlayAnimation, wxEVT_MENU);
-    EXPECT_TRUE(starts("frame 1 (12 frames): pulse1 \u00b7 pulse 2/12 \u00b7 playing at \u00bd\u00d7")) << status();
+    EXPECT_TRUE(starts("frame 1 (12 frames): pulse1 \u00b7 pulse 2/12 \u00b7 playing at \u00bd\u00d7")) << Status();
     Press(*frame, ids::kPlayAnimation, wxEVT_MENU);
     // Rendering > Animation: the stepping entries, the sample's one animation (checked), the speeds.
     frame->RebuildAnimationMenu();
@@ -653,13 +653,10 @@ TEST_F(Viewer, AModelFromOutsideOpensLitAndFramedAndTheKeyboardStatusLineAndAnim
 TEST_F(Viewer, ShowEntriesDrawOverTheViewAndSaveAnimationWritesEveryFrameWithProgress) {
     frame->SetClientSize(520, 300);
     Pump();
-    AddSample();
-    frame->RefreshOptionsBar();  // the bar as a user sees it, for the screenshot
-    Press(*frame, ids::kFitModels, wxEVT_MENU);
-    wxMenuBar* bar = frame->GetMenuBar();
     int width = 0, height = 0;
     std::vector<uint8_t> plain, shown;
-    ASSERT_TRUE(frame->view->ReadPixels(width, height, plain));
+    ASSERT_NO_FATAL_FAILURE(FitSample(width, height, plain));
+    wxMenuBar* bar = frame->GetMenuBar();
     for (int id : {ids::kShowNormals, ids::kShowBoundingBox, ids::kShowFloorGrid}) {
         Press(*frame, id, wxEVT_MENU);
         bar->GetMenu(1)->UpdateUI(frame);
@@ -684,12 +681,9 @@ TEST_F(Viewer, ShowEntriesDrawOverTheViewAndSaveAnimationWritesEveryFrameWithPro
 }
 
 TEST_F(Viewer, SkinLayoutOpensFromTheMenuFollowsTheModelAndPicksOutTheTriangleUnderThePointer) {
-    AddSample();
-    frame->RefreshOptionsBar();  // the bar as a user sees it, for the screenshot
-    Press(*frame, ids::kFitModels, wxEVT_MENU);
     int width = 0, height = 0;
     std::vector<uint8_t> plain, picked;
-    ASSERT_TRUE(frame->view->ReadPixels(width, height, plain));
+    ASSERT_NO_FATAL_FAILURE(FitSample(width, height, plain));
     Press(*frame, ids::kShowSkinLayout, wxEVT_MENU);
     Pump();
     wxMenuBar* bar = frame->GetMenuBar();
