@@ -232,22 +232,4 @@ TEST_F(Keys, TheStatusLineAtTheFirstSizeStartsWithTheHintAndItsTipHoldsAllOfIt) 
 
 wxIMPLEMENT_APP_NO_MAIN(meshara::ViewerApp);
 
-int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
-    wxApp::SetInstance(new meshara::ViewerApp);
-    if (!wxEntryStart(argc, argv)) return std::fprintf(stderr, "cannot start wxWidgets (is there a display?)\n"), 1;
-    wxInitAllImageHandlers();
-    wxSetAssertHandler([](const wxString& file, int line, const wxString& func, const wxString& cond,
-                          const wxString& msg) {
-        ADD_FAILURE_AT(file.utf8_str(), line) << "wxWidgets assertion in " << func << ": " << cond << " " << msg;
-    });
-    meshara::g_dialogs.Register();
-    const int rc = RUN_ALL_TESTS();
-    if (auto* app = static_cast<meshara::ViewerApp*>(wxApp::GetInstance()); app->mainFrame) app->mainFrame->Close(true);
-    meshara::Pump();
-    meshara::g_dialogs.Unregister();
-    wxTheApp->OnExit();
-    wxEntryCleanup();
-    return rc;
-}
+int main(int argc, char** argv) { return meshara::RunViewerTests(argc, argv, meshara::g_dialogs); }

@@ -1,8 +1,10 @@
 #include "tests/gui_support.h"
 
 #include <gtest/gtest.h>
+#include <wx/modalhook.h>
 #include <wx/wx.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -11,6 +13,7 @@
 
 #include "gui/gl_wnd.h"
 #include "gui/main_wnd.h"
+#include "gui/viewer_app.h"
 
 namespace meshara {
 
@@ -52,6 +55,27 @@ void Save(const wxBitmap& shot, const char* name) {
     if (!dir) return;
     const std::string path = (std::filesystem::path(dir) / name).string();
     ASSERT_TRUE(shot.SaveFile(path, wxBITMAP_TYPE_PNG)) << path;
+}
+
+int RunViewerTests(int argc, char** argv, wxModalDialogHook& dialogs) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
+    wxApp::SetInstance(new ViewerApp);
+    if (!wxEntryStart(argc, argv)) return std::fprintf(stderr, "cannot start wxWidgets (is there a display?)\n"), 1;
+    wxInitAllImageHandlers();
+    // The toolkit's own checks fail the test that trips them.
+    wxSetAssertHandler([](const wxString& file, int line, const wxString& func, const wxString& cond,
+                          const wxString& msg) {
+        ADD_FAILURE_AT(file.utf8_str(), line) << "wxWidgets assertion in " << func << ": " << cond << " " << msg;
+    });
+    dialogs.Register();
+    const int rc = RUN_ALL_TESTS();
+    if (auto* app = static_cast<ViewerApp*>(wxApp::GetInstance()); app->mainFrame) app->mainFrame->Close(true);
+    Pump();
+    dialogs.Unregister();
+    wxTheApp->OnExit();
+    wxEntryCleanup();
+    return rc;
 }
 
 }  // namespace meshara

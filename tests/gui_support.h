@@ -4,6 +4,8 @@
 
 #include <wx/bitmap.h>
 
+class wxModalDialogHook;
+
 namespace meshara {
 
 class MainWnd;
@@ -14,5 +16,10 @@ void Pump();
 wxBitmap CaptureFrame(MainWnd& frame);
 // Screenshots go to MESHARA_SCREENSHOT_DIR (tools/make-screenshots: docs/images) when it is set.
 void Save(const wxBitmap& shot, const char* name);
+
+// The main of a window test program: the viewer's application started,
+// wxWidgets' assertions made test failures, every modal dialog answered by
+// dialogs, the tests run, the main window closed and the toolkit shut down.
+int RunViewerTests(int argc, char** argv, wxModalDialogHook& dialogs);
 
 }  // namespace meshara
