@@ -39,10 +39,6 @@ std::string Lowered(std::string_view text) {
     return out;
 }
 
-std::string Plural(int64_t n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
 void Add(CheckedModel& m, const char* code, Severity severity, std::string message,
          std::optional<int32_t> frame = std::nullopt) {
     m.findings.push_back({code, severity, std::move(message), frame});

@@ -13,15 +13,12 @@
 #include "io/byte_reader.h"
 #include "model/md2_model.h"
 #include "session/mend_edits.h"
+#include "session/messages.h"
 #include "session/skin_search.h"
 
 namespace meshara {
 
 namespace {
-
-std::string Plural(int64_t n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
 
 // The file as the writer lays it out, every table as the file holds it:
 // texture coordinates in skin pixels, triangles in the file's corner order,

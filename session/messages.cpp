@@ -76,6 +76,10 @@ std::vector<std::string> ModelNotes(const Md2Model& model) {
     return notes;
 }
 
+std::string Plural(int64_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 std::string MissingSkinText(const Md2Model& model, std::optional<int32_t> skinIndex) {
     if (model.skinNames.empty()) return "the model names no skin";
     if (skinIndex) return "its skin " + NameToUtf8(model.skinNames[static_cast<size_t>(*skinIndex)]) + " was not found";

@@ -55,4 +55,7 @@ std::vector<std::string> ModelNotes(const Md2Model& model);
 // "its skin models/x/skin.pcx was not found", ... Names are shown as text.
 std::string MissingSkinText(const Md2Model& model, std::optional<int32_t> skinIndex);
 
+// A count with its noun: "1 triangle", "3 triangles".
+std::string Plural(int64_t n, const char* one, const char* many);
+
 }  // namespace meshara

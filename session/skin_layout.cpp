@@ -7,6 +7,7 @@
 #include "formats/name_text.h"
 #include "formats/skin_scale.h"
 #include "session/number_text.h"
+#include "session/messages.h"
 
 namespace meshara {
 
@@ -115,7 +116,6 @@ std::vector<bool> Folded(const Md2Model& model, int32_t frame) {
     return folded;
 }
 
-std::string Plural(int64_t n, const char* one, const char* many) { return std::to_string(n) + " " + (n == 1 ? one : many); }
 
 }  // namespace
 
